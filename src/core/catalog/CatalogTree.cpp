@@ -1,0 +1,213 @@
+#include "core/catalog/CatalogTree.h"
+
+#include <algorithm>
+
+namespace melodrix {
+
+TCatalogNode* TCatalogNode::Parent() const {
+    // The hidden root has no parent of its own; its children report none.
+    return parent_ && parent_->parent_ ? parent_ : nullptr;
+}
+
+TCatalogNode* TCatalogNode::Child(int row) const {
+    if (row < 0 || row >= ChildCount()) {
+        return nullptr;
+    }
+    return children_[static_cast<size_t>(row)].get();
+}
+
+TCatalogNode* TCatalogNode::FirstChild() const {
+    return Child(0);
+}
+
+TCatalogNode* TCatalogNode::LastChild() const {
+    return Child(ChildCount() - 1);
+}
+
+TCatalogNode* TCatalogNode::NextSibling() const {
+    return parent_ ? parent_->Child(row_ + 1) : nullptr;
+}
+
+TCatalogNode* TCatalogNode::PreviousSibling() const {
+    return parent_ ? parent_->Child(row_ - 1) : nullptr;
+}
+
+int TCatalogNode::Depth() const {
+    int depth = 0;
+    for (const TCatalogNode* p = Parent(); p; p = p->Parent()) {
+        ++depth;
+    }
+    return depth;
+}
+
+TCatalogTree::TCatalogTree() : root_(std::make_unique<TCatalogNode>()) {}
+
+TCatalogTree::~TCatalogTree() {
+    DestroyChildren(root_.get());
+}
+
+template <typename F>
+void TCatalogTree::Notify(F&& f) {
+    for (ITreeObserver* observer : observers_) {
+        f(*observer);
+    }
+}
+
+void TCatalogTree::AddObserver(ITreeObserver* observer) {
+    observers_.push_back(observer);
+}
+
+void TCatalogTree::RemoveObserver(ITreeObserver* observer) {
+    std::erase(observers_, observer);
+}
+
+void TCatalogTree::DestroyChildren(TCatalogNode* node) {
+    // Deep catalogs must not overflow the stack through recursive destructors: move
+    // every descendant into one flat list first, then let it go.
+    std::vector<std::unique_ptr<TCatalogNode>> pending;
+    pending.swap(node->children_);
+    while (!pending.empty()) {
+        std::unique_ptr<TCatalogNode> current = std::move(pending.back());
+        pending.pop_back();
+        for (auto& child : current->children_) {
+            pending.push_back(std::move(child));
+        }
+        current->children_.clear();
+    }
+}
+
+void TCatalogTree::Clear() {
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.TreeAboutToReset(); });
+    }
+    DestroyChildren(root_.get());
+    nodeCount_ = 0;
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.TreeReset(); });
+    }
+}
+
+TCatalogNode* TCatalogTree::AppendChild(TCatalogNode* parent) {
+    TCatalogNode* owner = parent ? parent : root_.get();
+    const int row = owner->ChildCount();
+    if (!InUpdate()) {
+        Notify([&](ITreeObserver& o) { o.NodesAboutToBeInserted(parent, row, row); });
+    }
+    auto node = std::make_unique<TCatalogNode>();
+    node->parent_ = owner;
+    node->row_ = row;
+    TCatalogNode* result = node.get();
+    owner->children_.push_back(std::move(node));
+    ++nodeCount_;
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.NodesInserted(); });
+    }
+    return result;
+}
+
+void TCatalogTree::DeleteNode(TCatalogNode* node) {
+    if (!node || !node->parent_) {
+        return;
+    }
+    TCatalogNode* owner = node->parent_;
+    const int row = node->row_;
+    if (!InUpdate()) {
+        Notify([&](ITreeObserver& o) { o.NodesAboutToBeRemoved(node->Parent(), row, row); });
+    }
+    size_t removed = 1;
+    ForEachDescendant(node, [&](TCatalogNode*) { ++removed; });
+    DestroyChildren(node);
+    owner->children_.erase(owner->children_.begin() + row);
+    Renumber(owner, row);
+    nodeCount_ -= removed;
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.NodesRemoved(); });
+    }
+}
+
+void TCatalogTree::Renumber(TCatalogNode* parent, int from) {
+    for (int i = from; i < parent->ChildCount(); ++i) {
+        parent->children_[static_cast<size_t>(i)]->row_ = i;
+    }
+}
+
+TCatalogNode* TCatalogTree::GetNext(const TCatalogNode* node) const {
+    if (!node) {
+        return nullptr;
+    }
+    if (node->ChildCount() > 0) {
+        return node->FirstChild();
+    }
+    for (const TCatalogNode* current = node; current && current != root_.get();
+         current = current->parent_) {
+        if (TCatalogNode* next = current->NextSibling()) {
+            return next;
+        }
+    }
+    return nullptr;
+}
+
+void TCatalogTree::SetExpanded(TCatalogNode* node, bool expanded) {
+    if (!node || node->expanded_ == expanded) {
+        return;
+    }
+    node->expanded_ = expanded;
+    if (!InUpdate()) {
+        Notify([&](ITreeObserver& o) { o.NodeExpansionChanged(node); });
+    }
+}
+
+void TCatalogTree::BeginUpdate() {
+    if (updateDepth_++ == 0) {
+        Notify([](ITreeObserver& o) { o.TreeAboutToReset(); });
+    }
+}
+
+void TCatalogTree::EndUpdate() {
+    if (updateDepth_ == 0) {
+        return;
+    }
+    if (--updateDepth_ == 0) {
+        Notify([](ITreeObserver& o) { o.TreeReset(); });
+    }
+}
+
+void TCatalogTree::NotifyNodeChanged(TCatalogNode* node) {
+    if (node && !InUpdate()) {
+        Notify([&](ITreeObserver& o) { o.NodeChanged(node); });
+    }
+}
+
+void TCatalogTree::ReorderAllLevels(
+    const std::function<void(std::vector<std::unique_ptr<TCatalogNode>>&)>& reorder) {
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.LayoutAboutToChange(); });
+    }
+    std::vector<TCatalogNode*> pending{root_.get()};
+    while (!pending.empty()) {
+        TCatalogNode* parent = pending.back();
+        pending.pop_back();
+        if (parent->children_.size() > 1) {
+            reorder(parent->children_);
+            Renumber(parent, 0);
+        }
+        for (auto& child : parent->children_) {
+            if (!child->children_.empty()) {
+                pending.push_back(child.get());
+            }
+        }
+    }
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.LayoutChanged(); });
+    }
+}
+
+void TCatalogTree::SortAllLevels(
+    const std::function<bool(const TCatalogNode*, const TCatalogNode*)>& less) {
+    ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
+        std::stable_sort(children.begin(), children.end(),
+                         [&](const auto& a, const auto& b) { return less(a.get(), b.get()); });
+    });
+}
+
+}  // namespace melodrix

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/catalog/FileItem.h"
+
+namespace melodrix {
+
+class TCatalogTree;
+
+// One node of a catalog tree. A node pointer stays valid until that node (or an
+// ancestor) is deleted or the tree is cleared; its row among its siblings is kept
+// in the node, so parent and row lookups are O(1) for the views.
+class TCatalogNode {
+public:
+    TFileItem& Item() { return item_; }
+    const TFileItem& Item() const { return item_; }
+
+    // The parent node, or nullptr for a top-level node.
+    TCatalogNode* Parent() const;
+    int Row() const { return row_; }
+    int ChildCount() const { return static_cast<int>(children_.size()); }
+    TCatalogNode* Child(int row) const;
+    TCatalogNode* FirstChild() const;
+    TCatalogNode* LastChild() const;
+    TCatalogNode* NextSibling() const;
+    TCatalogNode* PreviousSibling() const;
+    bool Expanded() const { return expanded_; }
+    int Depth() const;
+
+private:
+    friend class TCatalogTree;
+    TCatalogNode* parent_ = nullptr;  // the tree's hidden root for top-level nodes
+    std::vector<std::unique_ptr<TCatalogNode>> children_;
+    TFileItem item_;
+    int row_ = 0;
+    bool expanded_ = false;
+};
+
+// Told of every change to a tree, so that a view model can follow it. Inside an
+// update bracket only the reset pair is sent, once for the whole bracket.
+class ITreeObserver {
+public:
+    virtual ~ITreeObserver() = default;
+    virtual void TreeAboutToReset() {}
+    virtual void TreeReset() {}
+    virtual void NodesAboutToBeInserted(TCatalogNode* /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void NodesInserted() {}
+    virtual void NodesAboutToBeRemoved(TCatalogNode* /*parent*/, int /*first*/, int /*last*/) {}
+    virtual void NodesRemoved() {}
+    virtual void LayoutAboutToChange() {}
+    virtual void LayoutChanged() {}
+    virtual void NodeChanged(TCatalogNode* /*node*/) {}
+    virtual void NodeExpansionChanged(TCatalogNode* /*node*/) {}
+};
+
+// An ordered tree of TFileItem records without a fixed depth.
+class TCatalogTree {
+public:
+    TCatalogTree();
+    ~TCatalogTree();
+    TCatalogTree(const TCatalogTree&) = delete;
+    TCatalogTree& operator=(const TCatalogTree&) = delete;
+
+    void Clear();
+    // Appends a fresh, empty item as the last child of `parent` (top level for nullptr).
+    TCatalogNode* AppendChild(TCatalogNode* parent = nullptr);
+    // Deletes the node with its whole subtree.
+    void DeleteNode(TCatalogNode* node);
+
+    int TopLevelCount() const { return root_->ChildCount(); }
+    TCatalogNode* TopLevel(int row) const { return root_->Child(row); }
+    TCatalogNode* GetFirst() const { return root_->FirstChild(); }
+    // The node after `node` in depth-first pre-order over the whole tree, or nullptr.
+    TCatalogNode* GetNext(const TCatalogNode* node) const;
+    // Number of nodes in the tree.
+    size_t NodeCount() const { return nodeCount_; }
+    bool IsEmpty() const { return nodeCount_ == 0; }
+
+    void SetExpanded(TCatalogNode* node, bool expanded);
+
+    // Bracket bulk changes; observers see one reset when the outermost bracket closes.
+    void BeginUpdate();
+    void EndUpdate();
+    bool InUpdate() const { return updateDepth_ > 0; }
+
+    // Tells observers that the item of `node` changed.
+    void NotifyNodeChanged(TCatalogNode* node);
+
+    // Reorders the children of every node by `less`, which must be a strict weak
+    // ordering; equal nodes keep their order.
+    void SortAllLevels(const std::function<bool(const TCatalogNode*, const TCatalogNode*)>& less);
+    // Reorders every child list by the given permutation callback: it receives the
+    // child list and must leave it reordered. Rows are renumbered afterwards.
+    void ReorderAllLevels(
+        const std::function<void(std::vector<std::unique_ptr<TCatalogNode>>&)>& reorder);
+
+    void AddObserver(ITreeObserver* observer);
+    void RemoveObserver(ITreeObserver* observer);
+
+private:
+    template <typename F>
+    void Notify(F&& f);
+    static void Renumber(TCatalogNode* parent, int from);
+    void DestroyChildren(TCatalogNode* node);
+
+    std::unique_ptr<TCatalogNode> root_;
+    size_t nodeCount_ = 0;
+    int updateDepth_ = 0;
+    std::vector<ITreeObserver*> observers_;
+};
+
+// Calls `visit` for every node in depth-first pre-order, without recursion.
+template <typename Visit>
+void ForEachNode(const TCatalogTree& tree, Visit&& visit) {
+    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        visit(node);
+    }
+}
+
+// Calls `visit` for every descendant of `node` (not the node itself) in pre-order.
+template <typename Visit>
+void ForEachDescendant(TCatalogNode* node, Visit&& visit) {
+    if (!node || node->ChildCount() == 0) {
+        return;
+    }
+    TCatalogNode* current = node->FirstChild();
+    while (current) {
+        visit(current);
+        if (current->ChildCount() > 0) {
+            current = current->FirstChild();
+            continue;
+        }
+        for (;;) {
+            if (TCatalogNode* next = current->NextSibling()) {
+                current = next;
+                break;
+            }
+            current = current->Parent();
+            if (current == node || current == nullptr) {
+                return;
+            }
+        }
+    }
+}
+
+}  // namespace melodrix

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <pugixml.hpp>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/Sinks.h"
+
+namespace melodrix {
+
+enum class TSearchScope { Group, Catalog };
+
+// The catalog engine: moves catalogs between trees, its XML Document and files, scans
+// folders, searches catalog files and exports. It works on a document it does not own.
+class TFileInfo {
+public:
+    explicit TFileInfo(IProgressSink& progress = SilentProgress(),
+                       IPromptSink& prompt = DecliningPrompt());
+    ~TFileInfo();
+    TFileInfo(const TFileInfo&) = delete;
+    TFileInfo& operator=(const TFileInfo&) = delete;
+
+    pugi::xml_document* Document = nullptr;  // not owned
+    QString CatalogFileName;                 // set by OpenCatalogFile, even when parsing fails
+    std::unique_ptr<QStringList> ExportColumns;
+
+    IProgressSink& Progress() const { return *progress_; }
+    IPromptSink& Prompt() const { return *prompt_; }
+    void SetProgress(IProgressSink& progress) { progress_ = &progress; }
+    void SetPrompt(IPromptSink& prompt) { prompt_ = &prompt; }
+
+    // --- Catalog files ---
+    // Resets Document to an empty catalog.
+    void NewDocument();
+    // Replaces the items of Document by the items of the tree.
+    void TreeToDocument(const TCatalogTree& tree);
+    // Writes Document to path (asks for one when empty). The old file is replaced only
+    // once the new one is complete. False when the user declined; throws on failure.
+    bool SaveCatalogFile(const QString& path);
+    // Parses the file into Document (asks for a path when empty). False when the user
+    // declined; throws TCatalogFileError when the file cannot be read or parsed, and
+    // then leaves Document as it was.
+    bool OpenCatalogFile(const QString& path);
+    // Replaces the tree's contents by the items of Document.
+    void DocumentToTree(TCatalogTree& tree);
+    // The root element of Document, making an empty catalog first when it has none.
+    pugi::xml_node DocumentRoot();
+
+    // --- Scanner ---
+    void ScanFolder(TCatalogTree& tree, const QString& folder, const QString& maskList,
+                    bool onlyFolders, const QString& catalogFile);
+
+    // --- Search --- Returns the files of the scope that were skipped as unreadable catalogs.
+    QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
+                       bool caseSensitive, bool wholeWords);
+
+    // --- Exports --- Each returns true when a file was written.
+    bool ExportHtml(const QString& defaultName, const TCatalogTree* tree);
+    bool ExportText(const QString& defaultName, const QString& separator, const TCatalogTree* tree);
+    bool ExportCsv(const QString& defaultName, const QString& separator, const TCatalogTree* tree);
+    bool ExportXml(const QString& defaultName);
+    bool ExportExcel(const QString& defaultName);
+
+private:
+    pugi::xml_document& ActiveDocument();
+
+    IProgressSink* progress_;
+    IPromptSink* prompt_;
+};
+
+// The catalog file texts.
+inline constexpr const char* kNewDocumentText =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?> "
+    "<fileinfo generated=\"Vellumdex\"></fileinfo>";
+inline const QString kCatalogFileFilter = QStringLiteral("XML File|*.XML");
+inline const QString kLoadingInfo = QStringLiteral("Loading info..");
+inline const QString kGatheringInfo = QStringLiteral("Gathering info..");
+
+// Replaces what XML 1.0 cannot hold (C0 controls other than tab, LF and CR, invalid
+// UTF-8, unpaired surrogates, U+FFFE and U+FFFF) by U+FFFD. Returns false and leaves
+// `out` untouched when the text is clean already.
+bool SanitizeForXml(std::string_view text, std::string& out);
+
+}  // namespace melodrix

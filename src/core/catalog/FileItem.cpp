@@ -1,0 +1,137 @@
+#include "core/catalog/FileItem.h"
+
+#include <cstring>
+
+namespace melodrix {
+
+namespace {
+
+constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";
+
+size_t StoredLength(std::string_view text) {
+    size_t length = text.size();
+    for (char c : text) {
+        if (c == '\0') {
+            length += kReplacementChar.size() - 1;
+        }
+    }
+    return length;
+}
+
+char* CopyStored(char* out, std::string_view text) {
+    for (char c : text) {
+        if (c == '\0') {
+            std::memcpy(out, kReplacementChar.data(), kReplacementChar.size());
+            out += kReplacementChar.size();
+        } else {
+            *out++ = c;
+        }
+    }
+    *out++ = '\0';
+    return out;
+}
+
+}  // namespace
+
+TFileItem::TFileItem(const TFileItem& other)
+    : OpenIconIndex(other.OpenIconIndex), IconIndex(other.IconIndex), size_(other.size_) {
+    if (other.block_) {
+        block_ = std::make_unique_for_overwrite<char[]>(size_);
+        std::memcpy(block_.get(), other.block_.get(), size_);
+    }
+}
+
+TFileItem& TFileItem::operator=(const TFileItem& other) {
+    if (this != &other) {
+        TFileItem copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+std::string_view TFileItem::Field(int index) const {
+    if (!block_ || index < 0 || index >= FieldCount) {
+        return {};
+    }
+    const char* p = block_.get();
+    for (int i = 0; i < index; ++i) {
+        p += std::strlen(p) + 1;
+    }
+    return std::string_view(p);
+}
+
+void TFileItem::SetField(int index, std::string_view text) {
+    if (index < 0 || index >= FieldCount) {
+        return;
+    }
+    std::array<std::string_view, FieldCount> texts;
+    for (int i = 0; i < FieldCount; ++i) {
+        texts[i] = Field(i);
+    }
+    // The new block is built before the old one is released, so `text` may point into it.
+    texts[index] = text;
+    SetAllFields(texts);
+}
+
+void TFileItem::SetAllFields(const std::array<std::string_view, FieldCount>& texts) {
+    size_t total = 0;
+    bool allEmpty = true;
+    for (const auto& text : texts) {
+        total += StoredLength(text) + 1;
+        allEmpty = allEmpty && text.empty();
+    }
+    if (allEmpty) {
+        block_.reset();
+        size_ = 0;
+        return;
+    }
+    auto block = std::make_unique_for_overwrite<char[]>(total);
+    char* out = block.get();
+    for (const auto& text : texts) {
+        out = CopyStored(out, text);
+    }
+    block_ = std::move(block);
+    size_ = static_cast<uint32_t>(total);
+}
+
+size_t TFileItem::HeapBytes() const {
+    return block_ ? size_ : 0;
+}
+
+bool TFileItem::IsDirectory() const {
+    return Field(FileType) == DirectoryType;
+}
+
+bool TFileItem::IsFile() const {
+    return Field(FileType) == FileTypeFile;
+}
+
+bool operator==(const TFileItem& a, const TFileItem& b) {
+    for (int i = 0; i < FieldCount; ++i) {
+        if (a.Field(i) != b.Field(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ClearFileItem(TFileItem& item) {
+    item.block_.reset();
+    item.size_ = 0;
+}
+
+int FindFieldIndex(std::string_view name) {
+    for (int i = 0; i < FieldCount; ++i) {
+        if (FieldNames[i] == name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int FieldIndexOf(std::string_view name) {
+    const int index = FindFieldIndex(name);
+    return index < 0 ? 0 : index;
+}
+
+}  // namespace melodrix

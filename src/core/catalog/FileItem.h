@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace melodrix {
+
+// Field numbers of a catalog item. The order is fixed: it is the attribute order of
+// catalog files and the index used everywhere a field is addressed by number.
+enum TField : int {
+    FileName = 0,
+    FullPath,
+    FileSize,
+    FileTime,
+    FileExt,
+    FileType,
+    Description,
+    FileNameLength,
+    PathNameLength,
+    SizePercentage,
+    DiskName,
+    MP3_Title,
+    MP3_Artist,
+    MP3_Album,
+    MP3_Year,
+    MP3_Comment,
+    MP3_Genre,
+};
+
+inline constexpr int FieldCount = 17;
+
+inline constexpr std::array<std::string_view, FieldCount> FieldNames = {
+    "FileName",    "FullPath",       "FileSize",       "FileTime",       "FileExt",   "FileType",
+    "Description", "FileNameLength", "PathNameLength", "SizePercentage", "DiskName",  "MP3_Title",
+    "MP3_Artist",  "MP3_Album",      "MP3_Year",       "MP3_Comment",    "MP3_Genre",
+};
+
+inline constexpr std::string_view DirectoryType = "directory";
+inline constexpr std::string_view FileTypeFile = "file";
+
+// The record behind every node of a catalog, library or result tree: two icon
+// indices and 17 UTF-8 texts. A million of these must fit in less memory than the
+// catalog file, so the texts share one heap block of NUL-separated strings (no NUL
+// can occur in a value) and an item without any text allocates nothing.
+class TFileItem {
+public:
+    TFileItem() = default;
+    TFileItem(const TFileItem& other);
+    TFileItem& operator=(const TFileItem& other);
+    TFileItem(TFileItem&&) noexcept = default;
+    TFileItem& operator=(TFileItem&&) noexcept = default;
+
+    int32_t OpenIconIndex = 0;
+    int32_t IconIndex = 0;
+
+    std::string_view Field(int index) const;
+    // Stores the text; a NUL inside it is replaced by U+FFFD so that it cannot cut the value.
+    void SetField(int index, std::string_view text);
+    // Replaces all 17 texts at once (one allocation); missing entries are empty.
+    void SetAllFields(const std::array<std::string_view, FieldCount>& texts);
+    bool IsEmpty() const { return !block_; }
+    // Bytes held on the heap for the texts, for memory accounting.
+    size_t HeapBytes() const;
+
+    bool IsDirectory() const;  // FileType is exactly "directory"
+    bool IsFile() const;       // FileType is exactly "file"
+
+    friend bool operator==(const TFileItem& a, const TFileItem& b);
+
+private:
+    friend void ClearFileItem(TFileItem& item);
+    std::unique_ptr<char[]> block_;
+    uint32_t size_ = 0;
+};
+
+// Sets all 17 text fields to empty.
+void ClearFileItem(TFileItem& item);
+
+// Index of the field whose name equals `name` exactly; 0 (FileName) when none does.
+int FieldIndexOf(std::string_view name);
+
+// Index of the field named `name`, or -1 when none is.
+int FindFieldIndex(std::string_view name);
+
+}  // namespace melodrix

@@ -1,0 +1,239 @@
+#include "core/catalog/ValueFunctions.h"
+
+#include <QLocale>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace melodrix {
+
+namespace {
+
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+std::optional<double> NumberOfText(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    const QString separator = QLocale().decimalPoint();
+    const std::string decimal = separator.toStdString();
+
+    // Rebuild the number in the C form that from_chars reads, checking the grammar.
+    std::string plain;
+    size_t i = begin;
+    if (i < end && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') {
+            plain += '-';
+        }
+        ++i;
+    }
+    int digits = 0;
+    while (i < end && IsDigit(text[i])) {
+        plain += text[i++];
+        ++digits;
+    }
+    if (!decimal.empty() && text.substr(i, decimal.size()) == decimal) {
+        i += decimal.size();
+        plain += '.';
+        while (i < end && IsDigit(text[i])) {
+            plain += text[i++];
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+        plain += 'e';
+        ++i;
+        if (i < end && (text[i] == '+' || text[i] == '-')) {
+            plain += text[i++];
+        }
+        int exponentDigits = 0;
+        while (i < end && IsDigit(text[i])) {
+            plain += text[i++];
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0) {
+            return std::nullopt;
+        }
+    }
+    if (i != end) {
+        return std::nullopt;
+    }
+    if (plain.starts_with('.') || plain.starts_with("-.")) {
+        plain.insert(plain.find('.'), "0");
+    }
+    double value = 0;
+    const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Overflow gives an infinity of the right sign, underflow zero, as a float parser would.
+        return plain.find("e-") != std::string::npos
+                   ? 0.0
+                   : (plain.starts_with('-') ? -HUGE_VAL : HUGE_VAL);
+    }
+    if (result.ec != std::errc()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool IsNumberText(std::string_view text) {
+    return NumberOfText(text).has_value();
+}
+
+int CompareNumberText(std::string_view a, std::string_view b) {
+    const double x = NumberOfText(a).value_or(0.0);
+    const double y = NumberOfText(b).value_or(0.0);
+    return x > y ? 1 : -1;
+}
+
+int CompareTimestamps(double x, double y) {
+    constexpr double kMillisecond = 1.0 / 86400000.0;
+    if (std::fabs(x - y) < kMillisecond) {
+        return 0;
+    }
+    return x > y ? 1 : -1;
+}
+
+double DaysOf(const QDateTime& time) {
+    static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+    QDateTime asUtc = time;
+    // Local wall-clock time counts, as the stored texts carry no zone.
+    asUtc.setTimeSpec(Qt::UTC);
+    return static_cast<double>(epoch.msecsTo(asUtc)) / 86400000.0;
+}
+
+int CompareDateTimeText(std::string_view a, std::string_view b) {
+    if (a.empty()) {
+        return -1;
+    }
+    if (b.empty()) {
+        return 1;
+    }
+    const auto x = ParseDateTimeText(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())));
+    const auto y = ParseDateTimeText(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
+    if (!x || !y) {
+        return 1;
+    }
+    return CompareTimestamps(DaysOf(*x), DaysOf(*y));
+}
+
+QString DateFormatWithFullYear() {
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy"))) {
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    }
+    return format;
+}
+
+QString TimeFormatWithoutZone() {
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+QString DateTimeText(const QDateTime& time) {
+    const QLocale locale;
+    QString text = locale.toString(time.date(), DateFormatWithFullYear());
+    if (time.time() != QTime(0, 0)) {
+        text += QLatin1Char(' ') + locale.toString(time.time(), TimeFormatWithoutZone());
+    }
+    return text;
+}
+
+std::optional<QDateTime> ParseDateTimeText(const QString& text) {
+    const QLocale locale;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString dateFormat = DateFormatWithFullYear();
+    QDateTime full =
+        locale.toDateTime(trimmed, dateFormat + QLatin1Char(' ') + TimeFormatWithoutZone());
+    if (full.isValid()) {
+        return full;
+    }
+    const QDate date = locale.toDate(trimmed, dateFormat);
+    if (date.isValid()) {
+        return QDateTime(date, QTime(0, 0));
+    }
+    return std::nullopt;
+}
+
+QString PercentageText(double percentage) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(percentage, 'f', 2);
+}
+
+QString KilobyteText(double bytes) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale.toString(bytes / 1024.0, 'f', 2) + QLatin1String(" KB");
+}
+
+QString ShortestNumberText(double value) {
+    if (std::fabs(value) < 1e15 && value == std::floor(value)) {
+        return QString::number(static_cast<long long>(value));
+    }
+    return QString::number(value, 'g', 15);
+}
+
+QString FieldDisplayText(int index, const TFileItem* item) {
+    if (!item) {
+        return {};
+    }
+    const std::string_view value = item->Field(index);
+    if (index == FileSize) {
+        if (value.empty()) {
+            return {};
+        }
+        const auto number = NumberOfText(value);
+        return number ? KilobyteText(*number) : QString();
+    }
+    QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    if (index == SizePercentage && !text.isEmpty()) {
+        text += QLatin1Char('%');
+    }
+    return text;
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        c = FoldAscii(c);
+    }
+    return result;
+}
+
+int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(FoldAscii(a[i]));
+        const auto y = static_cast<unsigned char>(FoldAscii(b[i]));
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace melodrix

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <string_view>
+
+#include "core/catalog/FileItem.h"
+
+namespace melodrix {
+
+// Text shown for a field in the content view and detail panel: FileSize as "%n KB",
+// SizePercentage with "%", everything else as stored. Empty on any conversion failure.
+QString FieldDisplayText(int index, const TFileItem* item);
+
+// True when the text is a floating-point number by the locale's rules: blanks around
+// it, optional sign, digits, the locale's decimal separator, optional exponent.
+bool IsNumberText(std::string_view text);
+// The number of a text that IsNumberText accepts; nullopt otherwise.
+std::optional<double> NumberOfText(std::string_view text);
+// 1 when a's number is greater than b's, otherwise -1 (never 0); non-numbers count as 0.
+int CompareNumberText(std::string_view a, std::string_view b);
+
+// -1 when a is empty; 1 when b is empty; 1 when either cannot be read; otherwise
+// CompareTimestamps of the two times.
+int CompareDateTimeText(std::string_view a, std::string_view b);
+// Two moments counted in days: 0 when less than a millisecond apart, else 1 or -1.
+int CompareTimestamps(double x, double y);
+// Days since 1899-12-30 (the date-time serial the comparisons count in).
+double DaysOf(const QDateTime& time);
+
+// A time stamp as the locale's short date with a four-digit year, a blank and the
+// locale's long time without zone; the time is left out at exactly midnight.
+QString DateTimeText(const QDateTime& time);
+// Reads a text written by DateTimeText back (either form); nullopt when unreadable.
+std::optional<QDateTime> ParseDateTimeText(const QString& text);
+
+// The locale's formats used above, exposed for tests and the date-time parser.
+QString DateFormatWithFullYear();
+QString TimeFormatWithoutZone();
+
+// Decimal texts in the locale's conventions.
+QString PercentageText(double percentage);  // "0.00" pattern, no grouping
+QString KilobyteText(double bytes);         // "%n KB": grouping, two decimals
+QString ShortestNumberText(double value);   // plain integer for whole values
+
+// ASCII-only upper-casing (letters a-z), as the comparisons and the search use.
+std::string AsciiUpper(std::string_view text);
+// Case-insensitive (A-Z folded) comparison of UTF-8 texts: <0, 0 or >0.
+int CompareTextIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace melodrix
