@@ -1,0 +1,120 @@
+#include "core/catalog/Sorting.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "core/catalog/DateTimeParser.h"
+#include "core/catalog/ValueFunctions.h"
+
+namespace melodrix {
+
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+struct TSortKey {
+    TCatalogNode* node;
+    std::unique_ptr<TCatalogNode> owned;
+    bool folder;
+    int8_t rank;  // dates: 0 empty, 1 readable, 2 unreadable
+    double number;
+    std::string_view text;
+};
+
+}  // namespace
+
+TSortKind SortKindOf(int field) {
+    switch (field) {
+        case FileSize:
+        case FileNameLength:
+        case PathNameLength:
+        case SizePercentage:
+            return TSortKind::Number;
+        case FileTime:
+            return TSortKind::DateTime;
+        case FileType:
+            return TSortKind::Unordered;
+        default:
+            return TSortKind::Text;
+    }
+}
+
+void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
+    const TSortKind kind = SortKindOf(field);
+    TDateTimeParser parser;
+    std::vector<TSortKey> keys;
+    tree.ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
+        keys.clear();
+        keys.reserve(children.size());
+        for (auto& child : children) {
+            const TFileItem& item = child->Item();
+            TSortKey key{child.get(),
+                         std::move(child),
+                         Trimmed(item.Field(FileType)) == DirectoryType,
+                         0,
+                         0.0,
+                         {}};
+            const std::string_view value = item.Field(field);
+            switch (kind) {
+                case TSortKind::Number:
+                    key.number = NumberOfText(value).value_or(0.0);
+                    break;
+                case TSortKind::DateTime:
+                    if (value.empty()) {
+                        key.rank = 0;
+                    } else if (const auto ms = parser.ParseToMsecs(value)) {
+                        key.rank = 1;
+                        key.number = static_cast<double>(*ms);
+                    } else {
+                        key.rank = 2;
+                    }
+                    break;
+                case TSortKind::Text:
+                    key.text = value;
+                    break;
+                case TSortKind::Unordered:
+                    break;
+            }
+            keys.push_back(std::move(key));
+        }
+        // Returns <0, 0, >0 for the field alone.
+        auto compareField = [kind](const TSortKey& a, const TSortKey& b) -> int {
+            switch (kind) {
+                case TSortKind::Number:
+                    return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+                case TSortKind::DateTime:
+                    if (a.rank != b.rank) {
+                        return a.rank < b.rank ? -1 : 1;
+                    }
+                    return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+                case TSortKind::Text:
+                    return CompareTextIgnoringCase(a.text, b.text);
+                case TSortKind::Unordered:
+                    return 0;
+            }
+            return 0;
+        };
+        std::stable_sort(keys.begin(), keys.end(), [&](const TSortKey& a, const TSortKey& b) {
+            if (a.folder != b.folder) {
+                return a.folder;
+            }
+            const int c = compareField(a, b);
+            return ascending ? c < 0 : c > 0;
+        });
+        for (size_t i = 0; i < keys.size(); ++i) {
+            children[i] = std::move(keys[i].owned);
+        }
+    });
+}
+
+}  // namespace melodrix
