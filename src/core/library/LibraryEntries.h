@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace melodrix {
+
+// One entry of a library directory as the file system lists it.
+struct TLibraryEntry {
+    QString name;
+    bool isDirectory = false;  // a directory, or a link to one (never descended into)
+    bool isLink = false;
+    uint64_t size = 0;
+    std::optional<int64_t> modifiedSecs;  // seconds since the epoch, when known
+};
+
+// Lists `directory` (hidden entries included, "." and ".." skipped) in the file system's
+// order. Returns false when the directory cannot be listed.
+bool ListLibraryDirectory(const QString& directory,
+                          const std::function<void(const TLibraryEntry&)>& visit);
+
+}  // namespace melodrix
