@@ -1,0 +1,335 @@
+#include "core/library/LibraryOperations.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "core/catalog/Paths.h"
+
+namespace melodrix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path NativePath(const QString& path) {
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+QString SystemErrorText(const QString& action, const QString& path, const std::error_code& error) {
+    return QStringLiteral("Cannot %1 %2: %3")
+        .arg(action, QDir::toNativeSeparators(path), QString::fromLocal8Bit(error.message()));
+}
+
+QString CleanAbsolute(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool IsSameOrBelow(const QString& base, const QString& path) {
+    if (base.isEmpty() || path.isEmpty()) {
+        return false;
+    }
+    if (path == base) {
+        return true;
+    }
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    return path.startsWith(prefix);
+}
+
+// The real location of a directory, links resolved; empty when it does not exist.
+QString CanonicalDirectory(const QString& path) {
+    const QFileInfo info(path);
+    return info.isDir() ? info.canonicalFilePath() : QString();
+}
+
+// Whether the entry at `path` is below the library, not the library itself, and its
+// parent really lies inside the library (a linked group cannot lead out of it).
+bool IsStrictlyInside(const QString& libraryPath, const QString& path) {
+    const QString library = CleanAbsolute(libraryPath);
+    const QString entry = CleanAbsolute(path);
+    if (entry == library || !IsSameOrBelow(library, entry)) {
+        return false;
+    }
+    const QString parent = CanonicalDirectory(QFileInfo(entry).path());
+    return IsSameOrBelow(CanonicalDirectory(library), parent);
+}
+
+bool AnythingAt(const QString& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(NativePath(path), error));
+}
+
+const QString kOutsideLibrary = QStringLiteral("%1 is not inside the catalog library.");
+
+TLibraryResult Outside(const QString& path) {
+    return TLibraryResult::Failure(kOutsideLibrary.arg(QDir::toNativeSeparators(path)));
+}
+
+bool IsFileSystemRoot(const fs::path& path) {
+    const QString text = QFile::decodeName(path.native().c_str());
+    return QDir::cleanPath(text) == QDir::rootPath() || IsVolumeRoot(text);
+}
+
+TLibraryResult DeleteTree(const fs::path& directory) {
+    std::error_code error;
+    const QString name = QFile::decodeName(directory.native().c_str());
+    // Entries of a read-only directory cannot be removed until it is writable again.
+    // Best effort: when it fails, the removal below reports the real reason.
+    fs::permissions(directory, fs::perms::owner_all, fs::perm_options::add, error);
+    error.clear();
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    if (error) {
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("list"), name, error));
+    }
+    for (const fs::path& entry : entries) {
+        const fs::file_status status = fs::symlink_status(entry, error);
+        if (error) {
+            return TLibraryResult::Failure(SystemErrorText(
+                QStringLiteral("delete"), QFile::decodeName(entry.native().c_str()), error));
+        }
+        if (fs::is_directory(status)) {
+            TLibraryResult result = DeleteTree(entry);
+            if (!result) {
+                return result;
+            }
+            continue;
+        }
+        fs::remove(entry, error);  // an entry that vanished meanwhile is fine
+        if (error) {
+            return TLibraryResult::Failure(SystemErrorText(
+                QStringLiteral("delete"), QFile::decodeName(entry.native().c_str()), error));
+        }
+    }
+    if (IsFileSystemRoot(directory)) {
+        return TLibraryResult::Success();
+    }
+    fs::remove(directory, error);
+    if (error) {
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("delete"), name, error));
+    }
+    return TLibraryResult::Success();
+}
+
+QString CatalogDisplayName(const QString& name) {
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+void SetText(TFileItem& item, int field, const QString& text) {
+    item.SetField(field, text.toUtf8().toStdString());
+}
+
+QString TextOf(const TFileItem& item, int field) {
+    const std::string_view text = item.Field(field);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QString ParentDirectoryOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(PathDelimiter());
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+bool EntryExists(const QString& path, bool asDirectory) {
+    const QFileInfo info(path);
+    return asDirectory ? info.isDir() : (info.exists() && !info.isDir());
+}
+
+bool IsOutsideDragged(const TCatalogNode* dragged, const TCatalogNode* target) {
+    for (const TCatalogNode* node = target; node; node = node->Parent()) {
+        if (node == dragged) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString ValidateEntryName(const QString& name) {
+    if (name.isEmpty()) {
+        return QStringLiteral("Please type a name.");
+    }
+    if (name == QLatin1String(".") || name == QLatin1String("..")) {
+        return QStringLiteral("The name \"%1\" cannot be used.").arg(name);
+    }
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        name.contains(PathDelimiter())) {
+        return QStringLiteral("A name cannot contain \"/\" or \"\\\".");
+    }
+    if (name.contains(QChar(u'\0'))) {
+        return QStringLiteral("A name cannot contain a NUL character.");
+    }
+    return {};
+}
+
+bool IsWithinLibrary(const QString& libraryPath, const QString& path) {
+    return IsSameOrBelow(CleanAbsolute(libraryPath), CleanAbsolute(path));
+}
+
+TLibraryResult CreateGroupDirectory(const QString& libraryPath, const QString& path) {
+    const QString refusal = ValidateEntryName(QFileInfo(path).fileName());
+    if (!refusal.isEmpty()) {
+        return TLibraryResult::Failure(refusal);
+    }
+    if (!IsStrictlyInside(libraryPath, path)) {
+        return Outside(path);
+    }
+    if (AnythingAt(path)) {
+        return TLibraryResult::Failure(kNameExistsMessage);
+    }
+    std::error_code error;
+    if (!fs::create_directory(NativePath(path), error) || error) {
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("create"), path, error));
+    }
+    return TLibraryResult::Success();
+}
+
+QString RenamedEntryPath(const TFileItem& item, const QString& typedName) {
+    QString path = ParentDirectoryOf(TextOf(item, FullPath)) + typedName;
+    if (item.IsFile()) {
+        path += kCatalogExtension;
+    }
+    return path;
+}
+
+TLibraryResult RenameLibraryEntry(TCatalogTree& tree, TCatalogNode* node,
+                                  const QString& libraryPath, const QString& typedName) {
+    if (!node) {
+        return TLibraryResult::Failure(QStringLiteral("Nothing is selected."));
+    }
+    TFileItem& item = node->Item();
+    if (TextOf(item, FileName) == typedName) {
+        return TLibraryResult::Success();
+    }
+    const QString refusal = ValidateEntryName(typedName);
+    if (!refusal.isEmpty()) {
+        return TLibraryResult::Failure(refusal);
+    }
+    const QString oldPath = TextOf(item, FullPath);
+    const QString newPath = RenamedEntryPath(item, typedName);
+    if (!IsStrictlyInside(libraryPath, oldPath)) {
+        return Outside(oldPath);
+    }
+    if (!IsStrictlyInside(libraryPath, newPath)) {
+        return Outside(newPath);
+    }
+    if (AnythingAt(newPath)) {
+        return TLibraryResult::Failure(kNameExistsMessage);
+    }
+    std::error_code error;
+    fs::rename(NativePath(oldPath), NativePath(newPath), error);
+    if (error) {
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("rename"), oldPath, error));
+    }
+    SetText(item, FileName, typedName);
+    SetText(item, FullPath, newPath);
+    if (item.IsFile()) {
+        SetText(item, DiskName, CatalogDisplayName(typedName));
+    } else {
+        RewriteDescendantPaths(tree, node, WithTrailingBackslash(oldPath),
+                               WithTrailingBackslash(newPath));
+    }
+    tree.NotifyNodeChanged(node);
+    return TLibraryResult::Success();
+}
+
+void RewriteDescendantPaths(TCatalogTree& tree, TCatalogNode* node, const QString& oldPrefix,
+                            const QString& newPrefix) {
+    const QByteArray oldBytes = oldPrefix.toUtf8();
+    const QByteArray newBytes = newPrefix.toUtf8();
+    const std::string_view from(oldBytes.constData(), static_cast<size_t>(oldBytes.size()));
+    std::string path;
+    ForEachDescendant(node, [&](TCatalogNode* descendant) {
+        const std::string_view current = descendant->Item().Field(FullPath);
+        if (!current.starts_with(from)) {
+            return;
+        }
+        path.assign(newBytes.constData(), static_cast<size_t>(newBytes.size()));
+        path.append(current.substr(from.size()));
+        descendant->Item().SetField(FullPath, path);
+        tree.NotifyNodeChanged(descendant);
+    });
+}
+
+TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& source,
+                                const QString& destination) {
+    if (!IsStrictlyInside(libraryPath, source)) {
+        return Outside(source);
+    }
+    const QString library = CanonicalDirectory(libraryPath);
+    const QString target = CanonicalDirectory(destination);
+    if (!IsWithinLibrary(libraryPath, destination) || !IsSameOrBelow(library, target)) {
+        return Outside(destination);
+    }
+    if (!AnythingAt(source)) {
+        return TLibraryResult::Failure(
+            QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source)));
+    }
+    // The source's own location, its parent resolved but not the entry (a link moves as a link).
+    const QString name = QFileInfo(CleanAbsolute(source)).fileName();
+    const QString parent = CanonicalDirectory(QFileInfo(CleanAbsolute(source)).path());
+    const QString real = parent + QLatin1Char('/') + name;
+    const bool sourceIsDirectory = QFileInfo(real).isDir() && !QFileInfo(real).isSymLink();
+    if (sourceIsDirectory && IsSameOrBelow(real, target)) {
+        return TLibraryResult::Failure(QStringLiteral("A group cannot be moved into itself."));
+    }
+    if (parent == target) {
+        return TLibraryResult::Success();
+    }
+    const QString moved = target + QLatin1Char('/') + name;
+    if (AnythingAt(moved)) {
+        return TLibraryResult::Failure(kNameExistsMessage);
+    }
+    std::error_code error;
+    fs::rename(NativePath(real), NativePath(moved), error);
+    if (error) {
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("move"), source, error));
+    }
+    return TLibraryResult::Success();
+}
+
+TLibraryResult DeleteDirectoryTree(const QString& directory) {
+    const fs::path path = NativePath(directory);
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (error) {
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("delete"), directory, error));
+    }
+    if (!fs::is_directory(status)) {
+        return TLibraryResult::Failure(
+            QStringLiteral("%1 is not a directory.").arg(QDir::toNativeSeparators(directory)));
+    }
+    return DeleteTree(path);
+}
+
+TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path,
+                                  bool isDirectory) {
+    if (!IsStrictlyInside(libraryPath, path)) {
+        return Outside(path);
+    }
+    if (isDirectory) {
+        return DeleteDirectoryTree(path);
+    }
+    std::error_code error;
+    const fs::path native = NativePath(path);
+    if (fs::is_directory(fs::symlink_status(native, error))) {
+        return TLibraryResult::Failure(
+            QStringLiteral("%1 is a directory.").arg(QDir::toNativeSeparators(path)));
+    }
+    if (!fs::remove(native, error) || error) {
+        if (!error) {
+            error = std::make_error_code(std::errc::no_such_file_or_directory);
+        }
+        return TLibraryResult::Failure(SystemErrorText(QStringLiteral("delete"), path, error));
+    }
+    return TLibraryResult::Success();
+}
+
+}  // namespace melodrix
