@@ -1,0 +1,79 @@
+// Writes a seed corpus for the tag reader fuzz targets: <dir>/id3v1, <dir>/id3v2, <dir>/apev2,
+// a few well-formed tags of each layout and some near misses for the fuzzer to start from.
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "core/tags/TagBuilders.h"
+
+namespace fs = std::filesystem;
+using namespace melodrix::tagbytes;
+
+namespace {
+
+void Write(const fs::path& folder, const std::vector<std::string>& seeds) {
+    fs::create_directories(folder);
+    int number = 0;
+    for (const std::string& seed : seeds) {
+        std::ofstream out(folder / ("seed" + std::to_string(number++)), std::ios::binary);
+        out << seed;
+    }
+}
+
+std::vector<std::string> ID3v1Seeds() {
+    std::string v11 = ID3v1Record("Title", "Artist", "Album", "1999", "Comment", 17);
+    v11[126] = 7;
+    return {AudioLike(64) + ID3v1Record("Title", "Artist", "Album", "1999", "Comment", 17),
+            AudioLike(16) + v11,
+            ID3v1Record("  Lead", "\x80\x9f\xff", "", "", std::string(30, 'c'), 255), "TAG"};
+}
+
+std::vector<std::string> ID3v2Seeds() {
+    const std::string frames23 =
+        Frame23("TIT2", Latin1Body("Song")) + Frame23("TPE1", Utf16Body(u"Art\u00e9")) +
+        Frame23("APIC", std::string(300, '\x11')) + Frame23("COMM", CommentBody(0, "", "Nice")) +
+        Frame23("TRCK", Latin1Body("3/12"));
+    const std::string frames24 =
+        Frame24("TIT2", Utf8Body(std::string("One\0Two", 7))) +
+        Frame24("TDRC", Utf8Body("2004-05-17")) + Frame24("TALB", "\x02" + Utf16(u"Alb", true)) +
+        Frame24("TCON", Synchsafe(5) + Utf8Body("(17)"), 0x01) +
+        Frame24("COMM", CommentBody(1, "\xFF\xFE" + Utf16(u"iTunNORM", false),
+                                    "\xFF\xFE" + Utf16(u"x", false)));
+    // Unsynchronised as a whole, with an extended header in front of the frames.
+    const std::string unsynchronised =
+        Unsynchronise(BigEndian(6, 4) + std::string(6, '\0') + frames23);
+    return {
+        ID3v2Tag(3, frames23, 0, 64),
+        ID3v2Tag(4, frames24, 0, 16),
+        ID3v2Tag(2, Frame22("TT2", Latin1Body("Old")) + Frame22("COM", CommentBody(0, "", "c"))),
+        ID3v2Header(3, 0xC0, static_cast<uint32_t>(unsynchronised.size())) + unsynchronised,
+        ID3v2Tag(4, Frame24("TPE1", Unsynchronise(Utf16Body(u"\u00ff\u00ff")), 0x02)),
+        ID3v2Header(3, 0, 1000) + Frame23("TIT2", Latin1Body("cut"))};
+}
+
+std::vector<std::string> APEv2Seeds() {
+    const std::vector<std::string> items = {
+        ApeItem("Title", "Abc"), ApeItem("Year", " 2001 "),
+        ApeItem("ARTIST", std::string("A\0B", 3)),
+        ApeItem("Cover Art (Front)", std::string(40, '\x01'), 2), ApeItem("Track", "4")};
+    return {AudioLike(32) + ApeTag(items, true), AudioLike(8) + ApeTag(items, false),
+            ApeTag(items, false) + ID3v1Record("T", "A", "B", "2000", "", 1),
+            AudioLike(8) + ApeBlock(32, 0, 0)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_seed_corpus <folder>\n";
+        return 2;
+    }
+    const fs::path root = argv[1];
+    Write(root / "id3v1", ID3v1Seeds());
+    Write(root / "id3v2", ID3v2Seeds());
+    Write(root / "apev2", APEv2Seeds());
+    return 0;
+}

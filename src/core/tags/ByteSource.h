@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace melodrix {
+
+// Random access to the bytes of a file or a buffer. Tag readers ask for exactly the ranges they
+// need, so an audio file is never read whole.
+class IByteSource {
+public:
+    virtual ~IByteSource() = default;
+    // The number of bytes, or nothing when it cannot be known.
+    virtual std::optional<uint64_t> Size() = 0;
+    // Fills `buffer` with the `size` bytes at `offset`; false when fewer bytes are there.
+    virtual bool ReadAt(uint64_t offset, void* buffer, size_t size) = 0;
+};
+
+// A regular file opened read-only for the lifetime of the object.
+class TFileByteSource final : public IByteSource {
+public:
+    explicit TFileByteSource(const QString& fileName);
+    ~TFileByteSource() override;
+    TFileByteSource(const TFileByteSource&) = delete;
+    TFileByteSource& operator=(const TFileByteSource&) = delete;
+
+    // False when the file could not be opened or is not a regular file (a folder, a pipe).
+    bool IsOpen() const { return handle_ >= 0; }
+    std::optional<uint64_t> Size() override;
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
+
+private:
+    int handle_ = -1;
+    uint64_t size_ = 0;
+};
+
+// Bytes held by the caller, who keeps them alive while the source is used.
+class TMemoryByteSource final : public IByteSource {
+public:
+    explicit TMemoryByteSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    explicit TMemoryByteSource(std::string_view bytes)
+        : bytes_(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) {}
+
+    std::optional<uint64_t> Size() override { return bytes_.size(); }
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
+
+private:
+    std::span<const uint8_t> bytes_;
+};
+
+}  // namespace melodrix
