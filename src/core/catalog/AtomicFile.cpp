@@ -31,6 +31,12 @@ void WriteFileAtomically(const QString& path, const std::function<void(QIODevice
         file.cancelWriting();
         throw;
     }
+    // commit() does not see a failed flush of buffered bytes (a full disk): check it here.
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
     if (!file.commit()) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     }
