@@ -1,0 +1,193 @@
+#include "core/export/CatalogWorkbook.h"
+
+#include <xlsxwriter.h>
+
+#include <QFile>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/catalog/Errors.h"
+#include "core/catalog/FileInfo.h"
+#include "core/export/SheetCells.h"
+
+namespace melodrix {
+
+namespace {
+
+constexpr std::string_view kSerialHeading = "SerialNO";
+// The most characters a cell can hold, and the widest a column can be.
+constexpr size_t kCellTextLimit = 32767;
+constexpr double kMaxColumnWidth = 255;
+
+struct TWorkbookCloser {
+    void operator()(lxw_workbook* workbook) const { workbook_close(workbook); }
+};
+using TWorkbookHandle = std::unique_ptr<lxw_workbook, TWorkbookCloser>;
+
+// A cell text the workbook can hold: valid UTF-8 without control characters XML
+// cannot carry, cut at the cell limit.
+class TCellText {
+public:
+    const char* Of(const char* value) {
+        const std::string_view text(value);
+        const char* clean = value;
+        if (SanitizeForXml(text, scratch_)) {
+            clean = scratch_.c_str();
+        }
+        return Limited(clean);
+    }
+
+private:
+    const char* Limited(const char* text) {
+        size_t characters = 0;
+        const char* p = text;
+        for (; *p; ++p) {
+            if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80 && ++characters > kCellTextLimit) {
+                if (text != scratch_.c_str()) {
+                    scratch_.assign(text);
+                }
+                scratch_.resize(static_cast<size_t>(p - text));
+                return scratch_.c_str();
+            }
+        }
+        return text;
+    }
+
+    std::string scratch_;
+};
+
+class TSheetWriter {
+public:
+    TSheetWriter(lxw_worksheet* sheet, const QString& path) : sheet_(sheet), path_(path) {}
+
+    void Text(uint32_t row, uint32_t column, const char* text, lxw_format* format) {
+        Check(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), text, format),
+              row, column);
+    }
+    void Blank(uint32_t row, uint32_t column, lxw_format* format) {
+        Check(worksheet_write_blank(sheet_, row, static_cast<lxw_col_t>(column), format), row,
+              column);
+    }
+    void Check(lxw_error error, uint32_t row, uint32_t column) const {
+        if (error != LXW_NO_ERROR) {
+            throw TMelodrixError(QStringLiteral("Cannot write %1, cell %2: %3")
+                                     .arg(path_, QString::fromStdString(CellName(row, column)),
+                                          QString::fromUtf8(lxw_strerror(error))));
+        }
+    }
+    lxw_worksheet* Sheet() const { return sheet_; }
+
+private:
+    lxw_worksheet* sheet_;
+    QString path_;
+};
+
+std::vector<double> ColumnWidths(const pugi::xml_node& root, const std::vector<std::string>& names,
+                                 uint64_t items) {
+    std::vector<uint32_t> widest(names.size() + 1, 0);
+    widest[0] = std::max(TextDisplayWidth(kSerialHeading),
+                         static_cast<uint32_t>(std::to_string(items).size()));
+    for (size_t c = 0; c < names.size(); ++c) {
+        widest[c + 1] = TextDisplayWidth(names[c]);
+    }
+    ForEachDocumentItem(root, [&](const pugi::xml_node& element) {
+        for (size_t c = 0; c < names.size(); ++c) {
+            const pugi::xml_attribute attribute = element.attribute(names[c].c_str());
+            if (attribute) {
+                widest[c + 1] = std::max(widest[c + 1], TextDisplayWidth(attribute.value()));
+            }
+        }
+    });
+    std::vector<double> widths;
+    widths.reserve(widest.size());
+    for (const uint32_t characters : widest) {
+        // A little room beside the text, as a fitted column has.
+        widths.push_back(std::min(kMaxColumnWidth, characters * 1.1 + 2.0));
+    }
+    return widths;
+}
+
+}  // namespace
+
+void WriteCatalogWorkbook(const QString& path, const pugi::xml_node& root,
+                          const QStringList& columns, const QString& title) {
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(columns.size()));
+    for (const QString& column : columns) {
+        names.push_back(column.toStdString());
+    }
+    const uint64_t items = CountDocumentItems(root);
+    if (!FitsSheetRows(items)) {
+        throw TMelodrixError(QStringLiteral("Cannot write %1: too many rows").arg(path));
+    }
+    const auto lastColumn = static_cast<uint32_t>(names.size());
+    if (lastColumn >= LXW_COL_MAX) {
+        throw TMelodrixError(QStringLiteral("Cannot write %1: too many columns").arg(path));
+    }
+
+    const QByteArray fileName = QFile::encodeName(path);
+    TWorkbookHandle workbook(workbook_new(fileName.constData()));
+    if (!workbook) {
+        throw TMelodrixError(
+            QStringLiteral("Cannot write %1: the workbook cannot be created").arg(path));
+    }
+    lxw_worksheet* worksheet = workbook_add_worksheet(workbook.get(), nullptr);
+    lxw_format* titleFormat = workbook_add_format(workbook.get());
+    lxw_format* cellFormat = workbook_add_format(workbook.get());
+    if (!worksheet || !titleFormat || !cellFormat) {
+        throw TMelodrixError(QStringLiteral("Cannot write %1: out of memory").arg(path));
+    }
+    format_set_bold(titleFormat);
+    format_set_align(titleFormat, LXW_ALIGN_CENTER);
+    format_set_align(titleFormat, LXW_ALIGN_VERTICAL_CENTER);
+    format_set_border(cellFormat, LXW_BORDER_THIN);
+
+    TSheetWriter sheet(worksheet, path);
+    const std::vector<double> widths = ColumnWidths(root, names, items);
+    for (uint32_t c = 0; c <= lastColumn; ++c) {
+        sheet.Check(worksheet_set_column(worksheet, static_cast<lxw_col_t>(c),
+                                         static_cast<lxw_col_t>(c), widths[c], nullptr),
+                    0, c);
+    }
+
+    TCellText cellText;
+    const std::string titleText = title.toStdString();
+    if (lastColumn > 0) {
+        sheet.Check(worksheet_merge_range(worksheet, 0, 0, 0, static_cast<lxw_col_t>(lastColumn),
+                                          cellText.Of(titleText.c_str()), titleFormat),
+                    0, 0);
+    } else {
+        // A single cell is not merged; it only carries the title.
+        sheet.Text(0, 0, cellText.Of(titleText.c_str()), titleFormat);
+    }
+
+    sheet.Text(1, 0, kSerialHeading.data(), cellFormat);
+    for (uint32_t c = 0; c < lastColumn; ++c) {
+        sheet.Text(1, c + 1, cellText.Of(names[c].c_str()), cellFormat);
+    }
+
+    uint32_t row = 2;
+    uint64_t serial = 0;
+    ForEachDocumentItem(root, [&](const pugi::xml_node& element) {
+        const std::string number = std::to_string(++serial);
+        sheet.Text(row, 0, number.c_str(), cellFormat);
+        for (uint32_t c = 0; c < lastColumn; ++c) {
+            const pugi::xml_attribute attribute = element.attribute(names[c].c_str());
+            if (attribute && *attribute.value()) {
+                sheet.Text(row, c + 1, cellText.Of(attribute.value()), cellFormat);
+            } else {
+                sheet.Blank(row, c + 1, cellFormat);
+            }
+        }
+        ++row;
+    });
+
+    const lxw_error closed = workbook_close(workbook.release());
+    if (closed != LXW_NO_ERROR) {
+        throw TMelodrixError(QStringLiteral("Cannot write %1: %2")
+                                 .arg(path, QString::fromUtf8(lxw_strerror(closed))));
+    }
+}
+
+}  // namespace melodrix

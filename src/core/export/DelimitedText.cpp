@@ -1,0 +1,56 @@
+#include "core/export/DelimitedText.h"
+
+#include "core/export/ExportColumns.h"
+#include "core/export/TextAppend.h"
+
+namespace melodrix {
+
+namespace {
+
+void AppendCell(std::string& out, std::string_view text, std::string_view separator,
+                TDelimitedStyle style) {
+    if (style == TDelimitedStyle::Csv) {
+        AppendCsvField(out, text, separator);
+    } else {
+        AppendWithCrLf(out, text);
+    }
+}
+
+}  // namespace
+
+std::string BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
+                               std::string_view separator, TDelimitedStyle style) {
+    if (tree.IsEmpty()) {
+        return {};
+    }
+    const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
+    std::string text;
+    text.reserve(tree.NodeCount() * (2 + resolved.size() * (24 + separator.size())));
+
+    for (size_t c = 0; c < resolved.size(); ++c) {
+        AppendCell(text, resolved[c].Name, separator, style);
+        if (style == TDelimitedStyle::Plain || c + 1 < resolved.size()) {
+            AppendWithCrLf(text, separator);
+        }
+    }
+    text.append(kCrLf);
+
+    for (const TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        const TFileItem& item = node->Item();
+        for (size_t c = 0; c < resolved.size(); ++c) {
+            if (c > 0) {
+                AppendWithCrLf(text, separator);
+            }
+            AppendCell(text, item.Field(resolved[c].Field), separator, style);
+        }
+        text.append(kCrLf);
+    }
+    return text;
+}
+
+bool IsUsableCsvSeparator(const QString& separator) {
+    return !separator.isEmpty() && !separator.contains(QLatin1Char('"')) &&
+           !separator.contains(QLatin1Char('\r')) && !separator.contains(QLatin1Char('\n'));
+}
+
+}  // namespace melodrix
