@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <pugixml.hpp>
+
+#include "core/catalog/FileInfo.h"
+#include "support/ScriptedSinks.h"
+#include "support/TempDir.h"
+
+using namespace melodrix;
+using melodrix::testing::TRecordingProgress;
+using melodrix::testing::WriteFile;
+
+namespace {
+
+// A catalog file text: one root folder holding the given items (name, ext, description).
+QByteArray Catalog(const std::vector<std::array<const char*, 3>>& items) {
+    QByteArray text =
+        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?><fileinfo generated=\"x\">"
+        "<file FileName=\"/music\" FullPath=\"/music\" FileType=\"directory\" DiskName=\"stored\">";
+    for (const auto& [name, ext, description] : items) {
+        text += "<file FileName=\"";
+        text += name;
+        text += "\" FullPath=\"/music/";
+        text += name;
+        text += "\" FileType=\"file\"";
+        if (*ext) {
+            text += " FileExt=\"";
+            text += ext;
+            text += "\"";
+        }
+        if (*description) {
+            text += " Description=\"";
+            text += description;
+            text += "\"";
+        }
+        text += "/>";
+    }
+    return text + "</file></fileinfo>";
+}
+
+class CatalogSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        engine.Document = &document;
+    }
+
+    // Searches and returns the FileName of every hit, in order.
+    std::vector<std::string> Find(const QString& scopePath, TSearchScope scope, const char* name,
+                                  const char* ext = "", const char* description = "",
+                                  bool caseSensitive = false, bool wholeWords = false) {
+        TFileItem conditions;
+        conditions.SetField(FullPath, scopePath.toStdString());
+        conditions.SetField(FileName, name);
+        conditions.SetField(FileExt, ext);
+        conditions.SetField(Description, description);
+        skipped = engine.Search(scope, result, conditions, caseSensitive, wholeWords);
+        std::vector<std::string> names;
+        for (TCatalogNode* node = result.GetFirst(); node; node = result.GetNext(node)) {
+            EXPECT_EQ(node->Parent(), nullptr);  // hits are flat
+            names.emplace_back(node->Item().Field(FileName));
+        }
+        return names;
+    }
+
+    using Names = std::vector<std::string>;
+    QTemporaryDir dir;
+    pugi::xml_document document;
+    TRecordingProgress progress;
+    TFileInfo engine{progress};
+    TCatalogTree result;
+    QStringList skipped;
+};
+
+}  // namespace
+
+TEST_F(CatalogSearch, NameMatchingFollowsCaseAndWholeWordRules) {
+    const QString file = WriteFile(dir.path(), QStringLiteral("Rock.xml"),
+                                   Catalog({{"Rock.mp3", "mp3", ""},
+                                            {"Hard Rock", "", ""},
+                                            {"ROCK", "", ""},
+                                            {"rock.mp3", "mp3", ""},
+                                            {"Hardrock", "", ""},
+                                            {"Song.MP3", "MP3", ""},
+                                            {"my song.mp3", "mp3", ""}}));
+    const auto scope = TSearchScope::Catalog;
+    EXPECT_EQ(Find(file, scope, "rock"),
+              (Names{"Rock.mp3", "Hard Rock", "ROCK", "rock.mp3", "Hardrock"}));
+    EXPECT_EQ(Find(file, scope, "rock", "", "", true), (Names{"rock.mp3", "Hardrock"}));
+    EXPECT_EQ(Find(file, scope, "song.mp3", "", "", false, true), (Names{"Song.MP3"}));
+    EXPECT_EQ(Find(file, scope, "song.mp3", "", "", true, true), (Names{}));
+    EXPECT_EQ(Find(file, scope, "Song.MP3", "", "", true, true), (Names{"Song.MP3"}));
+    // The root item, whose name is the scanned folder, can match too.
+    EXPECT_EQ(Find(file, scope, "/MUS"), (Names{"/music"}));
+}
+
+TEST_F(CatalogSearch, ExtensionAndDescriptionConditions) {
+    const QString file = WriteFile(dir.path(), QStringLiteral("Mix.xml"),
+                                   Catalog({{"a.mp3", "mp3", "live at home"},
+                                            {"b.Mp3", "Mp3", ""},
+                                            {"c.MP3", "MP3", "studio"},
+                                            {"take two", "", "LIVE"},
+                                            {"bonus", "", "live"},
+                                            {"x  y", "", ""}}));
+    const auto scope = TSearchScope::Catalog;
+    EXPECT_EQ(Find(file, scope, "", "mp3"), (Names{"a.mp3", "b.Mp3", "c.MP3"}));
+    EXPECT_EQ(Find(file, scope, "", ".mp3"), (Names{}));
+    // Conditions combine; an item without a description never matches a description.
+    EXPECT_EQ(Find(file, scope, "a", "", "live"), (Names{"a.mp3", "take two"}));
+    // Blanks are used as typed.
+    EXPECT_EQ(Find(file, scope, "  ", "", ""), (Names{"x  y"}));
+    EXPECT_EQ(Find(file, scope, "", "", "live", false, true), (Names{"take two", "bonus"}));
+}
+
+TEST_F(CatalogSearch, HitsCarryStoredFieldsAndTheCatalogsDiskName) {
+    const QString file =
+        WriteFile(dir.path(), QStringLiteral("Best.Of.xml"),
+                  "<fileinfo><file FileName=\"root\"><file FileName=\"deep\" FullPath=\"/r/deep\" "
+                  "Unknown=\"x\"><file FileName=\"deeper\" MP3_Title=\"T &amp; U\"/></file></file>"
+                  "<!-- note --></fileinfo>");
+    EXPECT_EQ(Find(file, TSearchScope::Catalog, "dee"), (Names{"deep", "deeper"}));
+    const TFileItem& deep = result.GetFirst()->Item();
+    EXPECT_EQ(deep.Field(FullPath), "/r/deep");
+    EXPECT_EQ(deep.Field(DiskName), "Best");
+    EXPECT_EQ(deep.Field(FileType), "");  // no defaults are applied
+    EXPECT_EQ(result.TopLevel(1)->Item().Field(MP3_Title), "T & U");
+    EXPECT_EQ(engine.CatalogFileName, file);
+}
+
+TEST_F(CatalogSearch, GroupScopeWalksSubGroupsAndSkipsFilesThatAreNotCatalogs) {
+    const QString library = dir.filePath(QStringLiteral("lib"));
+    WriteFile(library, QStringLiteral("One.xml"), Catalog({{"one song", "", ""}}));
+    WriteFile(library, QStringLiteral("Sub/Two.xml"), Catalog({{"two song", "", ""}}));
+    WriteFile(library, QStringLiteral("Sub/notes.txt"), "just some text");
+    WriteFile(library, QStringLiteral("Sub/Broken.xml"), "<fileinfo><file FileName=\"song\">");
+    WriteFile(library, QStringLiteral("Sub/Deeper/Three.data"), Catalog({{"three song", "", ""}}));
+
+    Names hits = Find(library, TSearchScope::Group, "song");
+    std::sort(hits.begin(), hits.end());
+    EXPECT_EQ(hits, (Names{"one song", "three song", "two song"}));
+    skipped.sort();
+    EXPECT_EQ(skipped, (QStringList{library + QStringLiteral("/Sub/Broken.xml"),
+                                    library + QStringLiteral("/Sub/notes.txt")}));
+    for (TCatalogNode* node = result.GetFirst(); node; node = result.GetNext(node)) {
+        const std::string name(node->Item().Field(FileName));
+        EXPECT_EQ(node->Item().Field(DiskName), name == "one song"   ? "One"
+                                                : name == "two song" ? "Two"
+                                                                     : "Three");
+    }
+    // The window with Cancel stays up for the whole search; opening files does not touch it.
+    EXPECT_EQ(progress.events.first(), QStringLiteral("show+cancel"));
+    EXPECT_EQ(progress.showCount, 1);
+    EXPECT_EQ(progress.hideCount, 1);
+    EXPECT_FALSE(progress.visible);
+
+    // A scope that does not exist gives no hits and no error.
+    EXPECT_EQ(Find(dir.filePath(QStringLiteral("none")), TSearchScope::Group, "song"), Names{});
+    EXPECT_EQ(Find(dir.filePath(QStringLiteral("none.xml")), TSearchScope::Catalog, "song"),
+              Names{});
+    EXPECT_TRUE(skipped.isEmpty());
+}
+
+TEST_F(CatalogSearch, CancelStopsTheWholeSearch) {
+    const QString library = dir.filePath(QStringLiteral("lib"));
+    std::vector<std::array<const char*, 3>> items(5000, {"song", "", ""});
+    WriteFile(library, QStringLiteral("A/One.xml"), Catalog(items));
+    WriteFile(library, QStringLiteral("B/Two.xml"), Catalog(items));
+    progress.cancelAfterInputs = 1;
+    const Names hits = Find(library, TSearchScope::Group, "song");
+    EXPECT_LT(hits.size(), 10000u);
+    EXPECT_TRUE(CancelRequested());
+    EXPECT_FALSE(progress.visible);
+
+    // A new search starts afresh.
+    progress.cancelAfterInputs = -1;
+    EXPECT_EQ(Find(library, TSearchScope::Group, "song").size(), 10000u);
+}
