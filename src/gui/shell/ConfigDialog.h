@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+class QListWidget;
+class QPushButton;
+
+namespace melodrix {
+
+// The visible-columns dialog: one ticked line per entry of the column model. OK writes
+// the ticks into the model's Visible attributes and saves the configuration file.
+class TFMConfig final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFMConfig(QWidget* parent = nullptr);
+
+    QListWidget* CheckList() const { return checkList_; }
+    QPushButton* BtnOk() const { return btnOk_; }
+    QPushButton* BtnCancel() const { return btnCancel_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FillList();
+    void BtnOkClick();
+
+    QListWidget* checkList_;
+    QPushButton* btnOk_;
+    QPushButton* btnCancel_;
+};
+
+}  // namespace melodrix

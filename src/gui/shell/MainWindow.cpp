@@ -1,0 +1,391 @@
+#include "gui/shell/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "core/config/Config.h"
+#include "core/library/Library.h"
+#include "gui/library/FrmCatTree.h"
+#include "gui/shell/AboutDialog.h"
+#include "gui/shell/CatalogModel.h"
+#include "gui/shell/ConfigDialog.h"
+#include "gui/shell/ContentView.h"
+#include "gui/shell/DetailPanel.h"
+#include "gui/shell/FileIcons.h"
+#include "gui/shell/Guard.h"
+#include "gui/shell/GuiPrompt.h"
+#include "gui/shell/ViewStyle.h"
+#include "gui/shell/WaitForm.h"
+
+namespace melodrix {
+
+namespace {
+
+QString ColourSheet(const QColor& colour) {
+    return QStringLiteral("background-color: rgb(%1, %2, %3);")
+        .arg(colour.red())
+        .arg(colour.green())
+        .arg(colour.blue());
+}
+
+QIcon ToolbarIcon(const QString& themeName, const QString& painted, const QColor& colour) {
+    QIcon icon = QIcon::fromTheme(themeName);
+    return icon.isNull() ? PaintedIcon(painted, colour) : icon;
+}
+
+}  // namespace
+
+TFMMain::TFMMain(QWidget* parent)
+    : QMainWindow(parent),
+      contentModel_(new TCatalogModel(contentTree_, this)),
+      guiPrompt_(std::make_unique<TGuiPrompt>(this)),
+      prompt_(guiPrompt_.get()) {
+    setObjectName(QStringLiteral("FMMain"));
+    setWindowTitle(QStringLiteral("Melodrix 2.01"));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(MakeToolbar());
+
+    // Left: the library tree over the detail panel; right: the catalog content.
+    auto* libraryPart = new QWidget;
+    auto* libraryLayout = new QVBoxLayout(libraryPart);
+    libraryLayout->setContentsMargins(0, 0, 0, 0);
+    libraryLayout->setSpacing(0);
+    libraryLayout->addWidget(
+        MakeCaptionStrip(QStringLiteral("    Catalog Library"), QStringLiteral("CaptionLibrary")));
+    frmCatTree_ = new TFrmCatTree;
+    libraryLayout->addWidget(frmCatTree_);
+
+    plHint_ = new QWidget;
+    plHint_->setObjectName(QStringLiteral("plHint"));
+    plHint_->setAutoFillBackground(true);
+    QPalette hintPalette = plHint_->palette();
+    hintPalette.setColor(QPalette::Window, kPanelColour);
+    plHint_->setPalette(hintPalette);
+    auto* hintLayout = new QVBoxLayout(plHint_);
+    hintLayout->setContentsMargins(0, 0, 0, 0);
+    hintLayout->setSpacing(0);
+    hintLayout->addWidget(
+        MakeCaptionStrip(QStringLiteral("    Selected Detail "), QStringLiteral("CaptionDetail")));
+    vle_ = new TDetailPanel;
+    hintLayout->addWidget(vle_);
+
+    const QString splitterSheet =
+        QStringLiteral("QSplitter::handle { %1 }").arg(ColourSheet(kPanelColour));
+    leftSplitter_ = new QSplitter(Qt::Vertical);
+    leftSplitter_->setObjectName(QStringLiteral("plLeft"));
+    leftSplitter_->setHandleWidth(6);
+    leftSplitter_->setChildrenCollapsible(false);
+    leftSplitter_->setStyleSheet(splitterSheet);
+    leftSplitter_->addWidget(libraryPart);
+    leftSplitter_->addWidget(plHint_);
+    leftSplitter_->setStretchFactor(0, 1);
+    leftSplitter_->setStretchFactor(1, 0);
+    libraryPart->setMinimumHeight(80);
+    plHint_->setMinimumHeight(80);
+    leftSplitter_->setSizes({300, 147});
+
+    auto* plRight = new QWidget;
+    plRight->setObjectName(QStringLiteral("plRight"));
+    auto* rightLayout = new QVBoxLayout(plRight);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    rightLayout->addWidget(
+        MakeCaptionStrip(QStringLiteral("    Catalog Content"), QStringLiteral("CaptionContent")));
+    vt_ = new TContentView;
+    vt_->SetCatalogModel(contentModel_);
+    rightLayout->addWidget(vt_);
+
+    mainSplitter_ = new QSplitter(Qt::Horizontal);
+    mainSplitter_->setObjectName(QStringLiteral("MainSplitter"));
+    mainSplitter_->setHandleWidth(6);
+    mainSplitter_->setChildrenCollapsible(false);
+    mainSplitter_->setStyleSheet(splitterSheet);
+    mainSplitter_->addWidget(leftSplitter_);
+    mainSplitter_->addWidget(plRight);
+    mainSplitter_->setStretchFactor(0, 0);
+    mainSplitter_->setStretchFactor(1, 1);
+    leftSplitter_->setMinimumWidth(80);
+    plRight->setMinimumWidth(80);
+    mainSplitter_->setSizes({240, 560});
+    layout->addWidget(mainSplitter_, 1);
+    setCentralWidget(central);
+
+    auto* statusBar = new QStatusBar;
+    statusBar->setObjectName(QStringLiteral("SB"));
+    statusBar->setSizeGripEnabled(true);
+    statusPanel_ = new QLabel;
+    statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
+    statusPanel_->setFixedWidth(700);
+    statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar->addWidget(statusPanel_);
+    setStatusBar(statusBar);
+
+    SetHint(frmCatTree_->VTLib(), QStringLiteral("Catalog library"));
+    SetHint(vt_, QStringLiteral("Catalog file items"));
+    SetHint(vle_, QStringLiteral("Selected detail info"));
+    MakeOptionsMenu();
+    ConnectViews();
+
+    waitForm_ = new TWaitForm(this);
+    resize(800, 600);
+}
+
+TFMMain::~TFMMain() {
+    // The views and models go before the catalog tree they show.
+    delete centralWidget();
+    delete contentModel_;
+}
+
+IProgressSink& TFMMain::Progress() const {
+    return *waitForm_;
+}
+
+void TFMMain::UsePrompt(IPromptSink& prompt) {
+    prompt_ = &prompt;
+    if (FileInfo) {
+        FileInfo->SetPrompt(prompt);
+    }
+}
+
+QWidget* TFMMain::MakeCaptionStrip(const QString& text, const QString& name) {
+    auto* strip = new QLabel(text);
+    strip->setObjectName(name);
+    strip->setFixedHeight(22);
+    strip->setAutoFillBackground(true);
+    strip->setStyleSheet(ColourSheet(kCaptionStripColour) +
+                         QStringLiteral(" color: rgb(20, 24, 60); font-weight: bold;"));
+    return strip;
+}
+
+QToolButton* TFMMain::MakeToolButton(const QString& name, const QString& caption,
+                                     const QString& hint, const QIcon& icon,
+                                     void (TFMMain::*command)(), bool ready) {
+    auto* button = new QToolButton;
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(icon);
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(90, 65);
+    QFont bold = button->font();
+    bold.setBold(true);
+    button->setFont(bold);
+    button->setEnabled(ready);
+    SetHint(button, hint);
+    connect(button, &QToolButton::clicked, this,
+            [this, command] { IgnoreException([&] { (this->*command)(); }); });
+    return button;
+}
+
+QWidget* TFMMain::MakeToolbar() {
+    auto* panel = new QWidget;
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 2, 0, 2);
+    row->setSpacing(0);
+    row->addSpacing(48);
+    const QColor blue(70, 110, 190);
+    row->addWidget(MakeToolButton(
+        QStringLiteral("BtnNewCat"), QStringLiteral("&New catalog"),
+        QStringLiteral("Create a new catalog"),
+        ToolbarIcon(QStringLiteral("media-optical"), QStringLiteral("disc"), QColor(170, 180, 200)),
+        &TFMMain::NewCatalogCommand, NewCatalogCommandReady()));
+    row->addWidget(MakeToolButton(
+        QStringLiteral("BtnCatLib"), QStringLiteral("&Catalog library"),
+        QStringLiteral("The library of catalogs"),
+        ToolbarIcon(QStringLiteral("folder"), QStringLiteral("folder"), QColor(232, 186, 84)),
+        &TFMMain::CatalogLibraryCommand, CatalogLibraryCommandReady()));
+    row->addWidget(
+        MakeToolButton(QStringLiteral("BtnSearch"), QStringLiteral("&Search"),
+                       QStringLiteral("Search a file in the library"),
+                       ToolbarIcon(QStringLiteral("edit-find"), QStringLiteral("search"), blue),
+                       &TFMMain::SearchCommand, SearchCommandReady()));
+    row->addWidget(MakeToolButton(
+        QStringLiteral("BtnExport"), QStringLiteral("&Export"), QStringLiteral("Export to a file "),
+        ToolbarIcon(QStringLiteral("document-save-as"), QStringLiteral("export"), blue),
+        &TFMMain::ExportCommand, ExportCommandReady()));
+    QToolButton* options = MakeToolButton(
+        QStringLiteral("BtnOptions"), QStringLiteral("&Options.."),
+        QStringLiteral("Visible columns, help and information about the program"),
+        ToolbarIcon(QStringLiteral("preferences-system"), QStringLiteral("options"), blue),
+        &TFMMain::ShowOptionsMenu, true);
+    row->addWidget(options);
+    row->addWidget(MakeToolButton(QStringLiteral("BtnQuit"), QStringLiteral("&Quit"),
+                                  QStringLiteral("Quit"),
+                                  ToolbarIcon(QStringLiteral("application-exit"),
+                                              QStringLiteral("quit"), QColor(200, 60, 50)),
+                                  &TFMMain::QuitCommand, true));
+    row->addStretch(1);
+
+    auto* strip = new QScrollArea;
+    strip->setObjectName(QStringLiteral("ToolBar"));
+    strip->setFixedHeight(70);
+    strip->setWidget(panel);
+    strip->setWidgetResizable(true);
+    strip->setFrameStyle(QFrame::NoFrame);
+    strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return strip;
+}
+
+void TFMMain::MakeOptionsMenu() {
+    menuOptions_ = new QMenu(this);
+    menuOptions_->setObjectName(QStringLiteral("MenuOptions"));
+    auto addAction = [this](const QString& caption, const QString& hint, auto handler) {
+        QAction* action = menuOptions_->addAction(caption);
+        connect(action, &QAction::triggered, this, [handler] { IgnoreException(handler); });
+        if (!hint.isEmpty()) {
+            connect(action, &QAction::hovered, this, [this, hint] { ShowStatusText(hint); });
+        }
+        return action;
+    };
+    addAction(QStringLiteral("Config Visible Columns"), QString(),
+              [this] { ConfigureVisibleColumns(); });
+    menuOptions_->addSeparator();
+    addAction(QStringLiteral("Help"), QStringLiteral("Help of Vellumdex"), [this] { OpenHelp(); });
+    menuOptions_->addSeparator();
+    actionAbout_ = addAction(QStringLiteral("About Melodrix"),
+                             QStringLiteral("About of the software"), [this] { ShowAbout(); });
+    actionWeb_ = addAction(QStringLiteral("Melodrix on the Web"), QString(), [] { OpenWebSite(); });
+}
+
+void TFMMain::ShowOptionsMenu() {
+    const QToolButton* button = ToolButton(QStringLiteral("BtnOptions"));
+    menuOptions_->popup(button->mapToGlobal(QPoint(button->width() / 2, button->height() + 6)));
+}
+
+QToolButton* TFMMain::ToolButton(const QString& objectName) const {
+    return findChild<QToolButton*>(objectName);
+}
+
+void TFMMain::SetHint(QWidget* widget, const QString& hint) {
+    hints_.insert(widget, hint);
+    widget->installEventFilter(this);
+}
+
+bool TFMMain::eventFilter(QObject* watched, QEvent* event) {
+    // The status bar keeps the last hint; leaving a control does not clear it.
+    if (event->type() == QEvent::Enter || event->type() == QEvent::HoverEnter) {
+        const auto found = hints_.constFind(watched);
+        if (found != hints_.constEnd()) {
+            ShowStatusText(*found);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFMMain::ShowStatusText(const QString& text) {
+    statusPanel_->setText(text);
+}
+
+void TFMMain::ConnectViews() {
+    connect(vt_->Header(), &TGridHeader::LeftClicked, this,
+            [this](int column) { IgnoreException([&] { ContentHeaderClick(column); }); });
+    connect(vt_->Header(), &TGridHeader::RightPressed, this,
+            [this] { IgnoreException([&] { ConfigureVisibleColumns(); }); });
+    contentModel_->NewText = [this](TCatalogNode* node, int field, const QString& text) {
+        IgnoreException([&] {
+            EditItemField(node, field, text);
+            ShowDetail(&node->Item());
+        });
+    };
+    connect(vt_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        IgnoreException([&] {
+            const QModelIndexList rows = vt_->selectionModel()->selectedRows();
+            if (rows.isEmpty()) {
+                ShowDetail(nullptr);
+                return;
+            }
+            ShowDetail(&TCatalogModel::NodeOf(rows.first())->Item());
+            DetailEditable = true;
+        });
+    });
+    vle_->Model().DetailEditable = [this] { return DetailEditable; };
+    vle_->Model().NewText = [this](const QString& key, const QString& text) {
+        IgnoreException([&] {
+            const QByteArray name = key.toUtf8();
+            EditItemField(
+                FocusedContentNode(),
+                FieldIndexOf(std::string_view(name.constData(), static_cast<size_t>(name.size()))),
+                text);
+        });
+    };
+    connect(frmCatTree_, &TFrmCatTree::Click, this,
+            [this] { IgnoreException([&] { LibraryClick(); }); });
+}
+
+void TFMMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!initialized_) {
+        initialized_ = true;
+        IgnoreException([this] { InitializeMainWindow(); });
+    }
+}
+
+void TFMMain::InitializeMainWindow() {
+    setWindowTitle(QStringLiteral("Melodrix"));
+    actionAbout_->setText(QStringLiteral("About Melodrix"));
+    actionWeb_->setText(QStringLiteral("Melodrix on the Web"));
+    FileInfo = std::make_unique<TFileInfo>(*waitForm_, *prompt_);
+    FileInfo->Document = &document_;
+    const QString library = GetConfig().LibraryPath();
+    if (!QFileInfo::exists(library)) {
+        CreateDefaultLibrary(library);
+    }
+    ApplyWindowLayout();
+    ApplyColumns(*vt_, *contentModel_, GetConfig().Columns());
+    frmCatTree_->LoadLibraryTree(QString(), false);
+    ShowDetail(nullptr);
+    DetailEditable = false;
+}
+
+void TFMMain::closeEvent(QCloseEvent* event) {
+    IgnoreException([this] { StoreWindowLayout(); });
+    FileInfo.reset();
+    waitForm_->hide();
+    event->accept();
+}
+
+void TFMMain::ConfigureVisibleColumns() {
+    TFMConfig dialog(this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const TXMLNodesType nodes = GetConfig().ConfigRoot().Nodes();
+    for (int i = 0; i < nodes.Count() && i < contentModel_->columnCount(); ++i) {
+        vt_->header()->setSectionHidden(i, !nodes.Node(i).Visible());
+    }
+}
+
+void TFMMain::QuitCommand() {
+    close();
+}
+
+void TFMMain::OpenHelp() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Help.htm"))));
+}
+
+void TFMMain::ShowAbout() {
+    TFMAbout about(this);
+    about.exec();
+}
+
+}  // namespace melodrix

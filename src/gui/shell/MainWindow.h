@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <memory>
+#include <pugixml.hpp>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/FileInfo.h"
+
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolButton;
+
+namespace melodrix {
+
+class TCatalogModel;
+class TContentView;
+class TDetailPanel;
+class TFrmCatTree;
+class TGuiPrompt;
+class TWaitForm;
+
+// The main window: toolbar, library tree with the detail panel, the catalog content view
+// and the status bar. It owns the catalog engine and the catalog shown.
+class TFMMain final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFMMain(QWidget* parent = nullptr);
+    ~TFMMain() override;
+
+    std::unique_ptr<TFileInfo> FileInfo;  // made when the window is first shown
+    QString CurrentCatalog;               // the catalog file shown; empty for none or results
+    QString LastScanFolder;               // folder of the last new-catalog command
+    int SortField = FileName;             // field the content view is sorted by
+    bool DetailEditable = false;          // the detail panel shows an item of the content view
+
+    // --- Parts the commands work with ---
+    pugi::xml_document& Document() { return document_; }
+    TCatalogTree& ContentTree() { return contentTree_; }
+    TContentView* VT() const { return vt_; }
+    TCatalogModel* ContentModel() const { return contentModel_; }
+    TDetailPanel* VLE() const { return vle_; }
+    TFrmCatTree* FrmCatTree() const { return frmCatTree_; }
+    TWaitForm* WaitForm() const { return waitForm_; }
+    IProgressSink& Progress() const;
+    IPromptSink& Prompt() const { return *prompt_; }
+    // Replaces the prompt sink (tests answer from a script); the engine follows.
+    void UsePrompt(IPromptSink& prompt);
+    QLabel* StatusPanel() const { return statusPanel_; }
+    void ShowStatusText(const QString& text);
+    QToolButton* ToolButton(const QString& objectName) const;
+    QMenu* MenuOptions() const { return menuOptions_; }
+
+    // --- Start-up and shutdown ---
+    void InitializeMainWindow();
+    void ApplyWindowLayout();
+    void StoreWindowLayout();
+
+    // --- The current catalog ---
+    void OpenCatalog(const QString& path);
+    void SaveCurrentCatalog();
+    void EditItemField(TCatalogNode* node, int field, const QString& text);
+    void ShowDetail(const TFileItem* item);
+    // Sorts the content view by the current sort field and direction.
+    void SortContent();
+    void ContentHeaderClick(int column);
+    void LibraryClick();
+    // The content item the detail panel edits: the focused node of the content view.
+    TCatalogNode* FocusedContentNode() const;
+
+    // --- Commands ---
+    void ConfigureVisibleColumns();
+    void OpenHelp();
+    void ShowAbout();
+    // The four dialog commands; each file that implements one says whether it is ready.
+    void NewCatalogCommand();
+    void CatalogLibraryCommand();
+    void SearchCommand();
+    void ExportCommand();
+    static bool NewCatalogCommandReady();
+    static bool CatalogLibraryCommandReady();
+    static bool SearchCommandReady();
+    static bool ExportCommandReady();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* MakeToolbar();
+    QToolButton* MakeToolButton(const QString& name, const QString& caption, const QString& hint,
+                                const QIcon& icon, void (TFMMain::*command)(), bool ready);
+    QWidget* MakeCaptionStrip(const QString& text, const QString& name);
+    void MakeOptionsMenu();
+    void ShowOptionsMenu();
+    void QuitCommand();
+    void SetHint(QWidget* widget, const QString& hint);
+    void ConnectViews();
+
+    pugi::xml_document document_;
+    TCatalogTree contentTree_;
+    TCatalogModel* contentModel_;
+    std::unique_ptr<TGuiPrompt> guiPrompt_;
+    IPromptSink* prompt_;
+    TWaitForm* waitForm_ = nullptr;
+    TContentView* vt_ = nullptr;
+    TDetailPanel* vle_ = nullptr;
+    TFrmCatTree* frmCatTree_ = nullptr;
+    QSplitter* mainSplitter_ = nullptr;
+    QSplitter* leftSplitter_ = nullptr;
+    QWidget* plHint_ = nullptr;
+    QLabel* statusPanel_ = nullptr;
+    QMenu* menuOptions_ = nullptr;
+    QAction* actionAbout_ = nullptr;
+    QAction* actionWeb_ = nullptr;
+    QHash<QObject*, QString> hints_;
+    bool initialized_ = false;
+};
+
+// "Cannot open catalog: <reason>" from the engine's message.
+QString CannotOpenCatalogText(const QString& engineMessage);
+
+}  // namespace melodrix
