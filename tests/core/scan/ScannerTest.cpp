@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "core/catalog/FileInfo.h"
+#include "core/catalog/ValueFunctions.h"
+#include "core/tags/TagBuilders.h"
+#include "support/ScriptedSinks.h"
+#include "support/TempDir.h"
+
+using namespace melodrix;
+using namespace melodrix::tagbytes;
+using melodrix::testing::WriteFile;
+
+namespace {
+
+const QString kMp3Mask = QStringLiteral("\\.MP3\\");
+
+std::string Text(const TCatalogNode* node, int field) {
+    return std::string(node->Item().Field(field));
+}
+
+class Scanner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        melodrix::testing::UseEnglishLocale();
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.filePath(QStringLiteral("music"));
+        QDir().mkpath(folder);
+        catalog = dir.filePath(QStringLiteral("Rock.xml"));
+    }
+    void TearDown() override { melodrix::testing::UseEnglishLocale(); }
+
+    void Scan(const QString& mask = QString(), bool onlyFolders = false) {
+        engine.ScanFolder(tree, folder, mask, onlyFolders, catalog);
+    }
+    QString Add(const QString& relative, const QByteArray& bytes = QByteArray()) {
+        return WriteFile(folder, relative, bytes);
+    }
+    // The node whose FullPath ends with `suffix`, or nullptr.
+    TCatalogNode* Node(const std::string& suffix) const {
+        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+            if (Text(node, FullPath).ends_with(suffix)) {
+                return node;
+            }
+        }
+        return nullptr;
+    }
+    std::vector<std::string> Paths() const {
+        std::vector<std::string> paths;
+        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+            paths.push_back(Text(node, FullPath).substr(folder.size()));
+        }
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    QString catalog;
+    melodrix::testing::TRecordingProgress progress;
+    TFileInfo engine{progress};
+    TCatalogTree tree;
+};
+
+}  // namespace
+
+TEST_F(Scanner, EmptyFolderGivesTheRootAloneOrNothingWithAMask) {
+    Scan();
+    ASSERT_EQ(tree.NodeCount(), 1u);
+    const TCatalogNode* root = tree.GetFirst();
+    EXPECT_EQ(Text(root, FileName), folder.toStdString());
+    EXPECT_EQ(Text(root, FullPath), folder.toStdString());
+    EXPECT_EQ(Text(root, FileType), "directory");
+    EXPECT_EQ(Text(root, DiskName), "Rock");
+    EXPECT_EQ(Text(root, FileSize), "0");
+    EXPECT_EQ(Text(root, SizePercentage), "100");
+    EXPECT_EQ(Text(root, FileTime), "");
+    EXPECT_EQ(Text(root, FileNameLength), "");
+    EXPECT_TRUE(root->Expanded());
+    EXPECT_EQ(progress.events,
+              (QStringList{QStringLiteral("show"), QStringLiteral("text:Loading info.."),
+                           QStringLiteral("hide")}));
+
+    Scan(kMp3Mask);
+    EXPECT_TRUE(tree.IsEmpty());
+}
+
+TEST_F(Scanner, MaskKeepsMatchingFilesAndTheFoldersLeadingToThem) {
+    Add(QStringLiteral("a.txt"));
+    Add(QStringLiteral("noext"));
+    Add(QStringLiteral("One/Two/song.Mp3"));
+    Add(QStringLiteral("One/Two/cover.jpg"));
+    Add(QStringLiteral("One/Other/readme.txt"));
+    QDir().mkpath(folder + QStringLiteral("/Empty"));
+    Scan(kMp3Mask);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"", "/One", "/One/Two", "/One/Two/song.Mp3"}));
+
+    // Several extensions; a name without extension never passes a list.
+    Scan(QStringLiteral("\\.MP3\\.TXT\\"));
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"", "/One", "/One/Other", "/One/Other/readme.txt",
+                                                 "/One/Two", "/One/Two/song.Mp3", "/a.txt"}));
+
+    // Only a.txt and no MP3 at all: nothing is left.
+    QDir(folder + QStringLiteral("/One")).removeRecursively();
+    Scan(kMp3Mask);
+    EXPECT_TRUE(tree.IsEmpty());
+}
+
+TEST_F(Scanner, ItemFieldsAndPathForms) {
+    const QString song = Add(QStringLiteral("Band/.Sóng.mp3"), QByteArray(10, 'x'));
+    Add(QStringLiteral("Band/archive.tar.gz"), QByteArray(5, 'x'));
+    const QDateTime old(QDate(1975, 6, 1), QTime(13, 14, 15));
+    utimbuf times{old.toSecsSinceEpoch(), old.toSecsSinceEpoch()};
+    ASSERT_EQ(::utime(QFile::encodeName(song).constData(), &times), 0);
+    catalog = dir.filePath(QStringLiteral("My.Best.xml"));
+    Scan();
+
+    const TCatalogNode* file = Node("/.Sóng.mp3");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(Text(file, FullPath), (folder + QStringLiteral("/Band/.Sóng.mp3")).toStdString());
+    EXPECT_EQ(Text(file, FileName), ".Sóng.mp3");
+    EXPECT_EQ(Text(file, FileExt), "mp3");
+    EXPECT_EQ(Text(file, FileType), "file");
+    EXPECT_EQ(Text(file, FileSize), "10");
+    EXPECT_EQ(Text(file, FileNameLength), "9");  // characters, not bytes
+    EXPECT_EQ(Text(file, PathNameLength), std::to_string(folder.size() + 15));
+    EXPECT_EQ(Text(file, DiskName), "My");
+    EXPECT_EQ(Text(file, FileTime), DateTimeText(old).toStdString());  // before 1980 too
+    EXPECT_EQ(Text(file, Description), "");
+    EXPECT_EQ(Text(Node("archive.tar.gz"), FileExt), "gz");
+
+    const TCatalogNode* band = Node("/Band");
+    EXPECT_EQ(Text(band, FileType), "directory");
+    EXPECT_EQ(Text(band, FileExt), "");
+    EXPECT_EQ(Text(band, FileSize), "15");
+    EXPECT_FALSE(Text(band, FileTime).empty());
+
+    // The folder with a trailing separator gives the same paths below the root.
+    const std::string before = Text(file, FullPath);
+    folder += QLatin1Char('/');
+    Scan();
+    EXPECT_EQ(Text(tree.GetFirst(), FileName), folder.toStdString());
+    EXPECT_EQ(Text(Node("/.Sóng.mp3"), FullPath), before);
+}
+
+TEST_F(Scanner, OnlyFoldersCataloguesFoldersWithoutTotals) {
+    Add(QStringLiteral("A/song.mp3"), QByteArray(100, 'x'));
+    QDir().mkpath(folder + QStringLiteral("/B/C"));
+    Scan(kMp3Mask, true);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"", "/A", "/B", "/B/C"}));
+    EXPECT_EQ(Text(tree.GetFirst(), FileSize), "");
+    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        EXPECT_EQ(Text(node, SizePercentage), "");
+    }
+}
+
+TEST_F(Scanner, FolderSumsAndSharesOfTheWholeCatalog) {
+    Add(QStringLiteral("A/one.mp3"), QByteArray(1000, 'x'));
+    Add(QStringLiteral("A/B/two.mp3"), QByteArray(3000, 'x'));
+    Add(QStringLiteral("C/empty.mp3"));
+    Scan(kMp3Mask);
+    EXPECT_EQ(Text(tree.GetFirst(), FileSize), "4000");
+    EXPECT_EQ(Text(tree.GetFirst(), SizePercentage), "100");
+    EXPECT_EQ(Text(Node("/A"), FileSize), "4000");
+    EXPECT_EQ(Text(Node("/A"), SizePercentage), "100.00");
+    EXPECT_EQ(Text(Node("/A/B"), FileSize), "3000");
+    EXPECT_EQ(Text(Node("/one.mp3"), SizePercentage), "25.00");
+    EXPECT_EQ(Text(Node("/two.mp3"), SizePercentage), "75.00");
+    EXPECT_EQ(Text(Node("/C"), SizePercentage), "0.00");
+
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Scan(kMp3Mask);
+    EXPECT_EQ(Text(Node("/one.mp3"), SizePercentage), "25,00");
+}
+
+TEST_F(Scanner, AllEmptyFilesLeaveSharesEmpty) {
+    Add(QStringLiteral("a.mp3"));
+    Add(QStringLiteral("D/b.mp3"));
+    Scan(kMp3Mask);
+    EXPECT_EQ(Text(tree.GetFirst(), SizePercentage), "100");
+    EXPECT_EQ(Text(Node("/a.mp3"), SizePercentage), "");
+    EXPECT_EQ(Text(Node("/D"), SizePercentage), "");
+    EXPECT_EQ(Text(Node("/D"), FileSize), "0");
+}
+
+TEST_F(Scanner, FilesBeyondFourGibibytesKeepExactSizes) {
+    const QString big = Add(QStringLiteral("big.mp3"));
+    ASSERT_EQ(::truncate(QFile::encodeName(big).constData(), 5368709121LL), 0);  // sparse
+    Add(QStringLiteral("small.mp3"), QByteArray(7, 'x'));
+    Scan(kMp3Mask);
+    EXPECT_EQ(Text(Node("/big.mp3"), FileSize), "5368709121");
+    EXPECT_EQ(Text(tree.GetFirst(), FileSize), "5368709128");
+}
+
+TEST_F(Scanner, LinksAreCataloguedButLinkedFoldersAreNotEntered) {
+    Add(QStringLiteral("real/song.mp3"), QByteArray(20, 'x'));
+    ASSERT_TRUE(QFile::link(folder, folder + QStringLiteral("/loop")));
+    ASSERT_TRUE(QFile::link(dir.path(), folder + QStringLiteral("/outside")));
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("/real/song.mp3"),
+                            folder + QStringLiteral("/alias.mp3")));
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("/gone"), folder + QStringLiteral("/dead")));
+    Scan();
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"", "/alias.mp3", "/dead", "/loop", "/outside",
+                                                 "/real", "/real/song.mp3"}));
+    EXPECT_EQ(Text(Node("/loop"), FileType), "directory");
+    EXPECT_EQ(Text(Node("/alias.mp3"), FileType), "file");
+    EXPECT_EQ(Text(Node("/alias.mp3"), FileSize), "20");
+    EXPECT_EQ(Text(Node("/dead"), FileType), "file");
+}
+
+TEST_F(Scanner, UnreadableFoldersAreCataloguedAndTheWalkGoesOn) {
+    Add(QStringLiteral("locked/hidden.mp3"), QByteArray(5, 'x'));
+    Add(QStringLiteral("open/song.mp3"), QByteArray(5, 'x'));
+    const QByteArray locked = QFile::encodeName(folder + QStringLiteral("/locked"));
+    ASSERT_EQ(::chmod(locked.constData(), 0), 0);
+    const std::vector<std::string> expected{"", "/locked", "/open", "/open/song.mp3"};
+    if (::geteuid() != 0) {
+        Scan();
+        EXPECT_EQ(Paths(), expected);
+        return;
+    }
+    // Root reads every folder, so the scan runs in a child that gives its rights up.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(3);
+        }
+        Scan();
+        ::_exit(Paths() == expected ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong tree, 3: could not drop rights";
+}
+
+TEST_F(Scanner, TagPrecedenceIsID3v1ThenID3v2ThenAPEv2) {
+    const std::string v2 = ID3v2Tag(3, Frame23("TIT2", Latin1Body("V2 Title")) +
+                                           Frame23("TPE1", Latin1Body("V2 Artist")) +
+                                           Frame23("TCON", Latin1Body("Jazz")));
+    const std::string v1 = ID3v1Record("V1 Title", "V1 Artist", "V1 Album", "1999", "", 17);
+    const std::string v1BadGenre = ID3v1Record("Odd", "", "", "", "", 200);
+    const std::string ape = ApeTag(
+        {ApeItem("Title", "Ape Title"), ApeItem("Genre", "Folk"), ApeItem("Year", "2001")}, false);
+    const std::string audio = AudioLike(400);
+    auto bytes = [](const std::string& s) { return QByteArray::fromStdString(s); };
+    Add(QStringLiteral("both.mp3"), bytes(v2 + audio + v1));
+    Add(QStringLiteral("badgenre.mp3"), bytes(v2 + audio + v1BadGenre));
+    Add(QStringLiteral("v2.MP3"), bytes(v2 + audio));
+    Add(QStringLiteral("ape.mp3"), bytes(audio + ape));
+    Add(QStringLiteral("none.mp3"), bytes(audio));
+    Add(QStringLiteral("tagged.wav"), bytes(audio + v1));
+    Scan();
+
+    const TCatalogNode* both = Node("/both.mp3");
+    EXPECT_EQ(Text(both, MP3_Title), "V1 Title");
+    EXPECT_EQ(Text(both, MP3_Album), "V1 Album");
+    EXPECT_EQ(Text(both, MP3_Year), "1999");
+    EXPECT_EQ(Text(both, MP3_Genre), "Rock");
+    EXPECT_EQ(Text(Node("/badgenre.mp3"), MP3_Title), "Odd");
+    EXPECT_EQ(Text(Node("/badgenre.mp3"), MP3_Genre), "");
+    EXPECT_EQ(Text(Node("/v2.MP3"), MP3_Artist), "V2 Artist");
+    EXPECT_EQ(Text(Node("/v2.MP3"), MP3_Genre), "Jazz");
+    EXPECT_EQ(Text(Node("/ape.mp3"), MP3_Title), "Ape Title");
+    EXPECT_EQ(Text(Node("/ape.mp3"), MP3_Genre), "Folk");
+    EXPECT_EQ(Text(Node("/ape.mp3"), MP3_Year), "2001");
+    for (const char* name : {"/none.mp3", "/tagged.wav"}) {
+        for (int field = MP3_Title; field <= MP3_Genre; ++field) {
+            EXPECT_EQ(Text(Node(name), field), "") << name << " " << field;
+        }
+    }
+}
