@@ -1,10 +1,124 @@
+// melodrix-cli: the catalog engine from a shell, for scripts, cron jobs and servers.
 #include <QCoreApplication>
 #include <QTextStream>
+#include <cstdio>
+#include <map>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "cli/TerminalProgress.h"
+#include "core/catalog/Errors.h"
+
+using namespace melodrix;
+using namespace melodrix::cli;
+
+namespace {
+
+using TCommand = int (*)(TCliContext&, const QStringList&);
+
+const std::map<QString, TCommand>& CommandTable() {
+    static const std::map<QString, TCommand> table{
+        {QStringLiteral("scan"), RunScanCommand}, {QStringLiteral("list"), RunListCommand},
+        {QStringLiteral("show"), RunShowCommand}, {QStringLiteral("search"), RunSearchCommand},
+        {QStringLiteral("tags"), RunTagsCommand}, {QStringLiteral("export"), RunExportCommand},
+    };
+    return table;
+}
+
+const char* const kUsage =
+    "Usage: melodrix-cli [--library DIR] COMMAND [OPTIONS] [--json]\n"
+    "\n"
+    "Commands:\n"
+    "  scan FOLDER    catalog the MP3 files below FOLDER into the library\n"
+    "  list           show the groups and catalogs of the library\n"
+    "  show CATALOG   print every item of a catalog\n"
+    "  search         find items by name, extension and description\n"
+    "  tags FILE...   print the tag fields of MP3 files\n"
+    "  export         write a catalog as HTML, text, CSV, XML or a workbook\n"
+    "\n"
+    "Options for every command:\n"
+    "  --library DIR  the catalog library directory (default: the desktop program's)\n"
+    "  --json         one JSON object per line instead of a table\n"
+    "  --help         help for the command\n"
+    "\n"
+    "Exit status: 0 success, 1 error, 2 usage error.\n";
+
+// Takes the options every command shares out of the argument list.
+QStringList TakeCommonOptions(QStringList args, TCliContext& context) {
+    QStringList rest;
+    bool libraryGiven = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--")) {
+            rest << args.mid(i);
+            break;
+        }
+        if (arg == QLatin1String("--json")) {
+            context.json = true;
+        } else if (arg == QLatin1String("--library")) {
+            if (i + 1 >= args.size()) {
+                throw TUsageError(QStringLiteral("option --library needs a value"));
+            }
+            context.libraryOption = args[++i];
+            libraryGiven = true;
+        } else if (arg.startsWith(QLatin1String("--library="))) {
+            context.libraryOption = arg.mid(10);
+            libraryGiven = true;
+        } else {
+            rest << arg;
+        }
+    }
+    if (libraryGiven && context.libraryOption.isEmpty()) {
+        throw TUsageError(QStringLiteral("option --library needs a directory"));
+    }
+    return rest;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Melodrix"));
     QTextStream out(stdout);
-    out << "Usage: melodrix-cli [--library DIR] COMMAND [OPTIONS]\n";
-    return 0;
+    QTextStream err(stderr);
+    TTerminalProgress progress(stderr);
+    TCliContext context(out, err, progress, DecliningPrompt());
+
+    QString command;
+    try {
+        QStringList args = TakeCommonOptions(app.arguments().mid(1), context);
+        if (args.isEmpty()) {
+            err << kUsage;
+            return kExitUsage;
+        }
+        command = args.takeFirst();
+        if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+            command == QLatin1String("help")) {
+            out << kUsage;
+            return kExitOk;
+        }
+        const auto found = CommandTable().find(command);
+        if (found == CommandTable().end()) {
+            const QString unknown = command;
+            command.clear();
+            throw TUsageError(QStringLiteral("unknown command %1").arg(unknown));
+        }
+        const int status = found->second(context, args);
+        out.flush();
+        return status;
+    } catch (const TUsageError& error) {
+        out.flush();
+        err << "melodrix-cli: " << error.Message() << "\n"
+            << "Try 'melodrix-cli " << (command.isEmpty() ? QString() : command + QLatin1Char(' '))
+            << "--help'.\n";
+        return kExitUsage;
+    } catch (const TMelodrixError& error) {
+        out.flush();
+        err << "melodrix-cli: " << error.Message() << "\n";
+        return kExitError;
+    } catch (const std::exception& error) {
+        out.flush();
+        err << "melodrix-cli: " << error.what() << "\n";
+        return kExitError;
+    }
 }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "core/catalog/FileItem.h"
+
+namespace melodrix::cli {
+
+// A command line that does not fit the command: exit status 2.
+class TUsageError : public std::runtime_error {
+public:
+    explicit TUsageError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& Message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+struct TOptionSpec {
+    QString name;  // without the leading "--"
+    bool takesValue = false;
+};
+
+// The arguments of one command: options ("--name VALUE", "--name=VALUE", flags) and
+// positional arguments; "--" ends the options.
+class TParsedArguments {
+public:
+    QStringList positional;
+    bool help = false;  // --help or -h
+
+    bool Has(const QString& name) const { return values_.contains(name); }
+    QString Value(const QString& name) const { return values_.value(name); }
+
+private:
+    friend TParsedArguments ParseArguments(const QStringList&, const std::vector<TOptionSpec>&);
+    QMap<QString, QString> values_;
+};
+
+// Throws TUsageError for an unknown option or a missing value.
+TParsedArguments ParseArguments(const QStringList& args, const std::vector<TOptionSpec>& options);
+
+// A JSON string literal of the text.
+QString JsonString(QStringView text);
+QString JsonString(std::string_view utf8);
+// One JSON object with all 17 fields of the item, keys named by the field table.
+QString ItemJson(const TFileItem& item);
+
+QString TextOf(std::string_view utf8);
+
+// Prints rows as columns padded to their widest cell (the last column is not padded).
+void PrintTable(QTextStream& out, const std::vector<QStringList>& rows);
+
+// A library path or a path relative to the library: the first that exists of `given`,
+// LIBRARY/given and LIBRARY/given.xml; `given` itself when none does.
+QString ResolveInLibrary(const TCliContext& context, const QString& given);
+
+}  // namespace melodrix::cli
