@@ -44,6 +44,8 @@ public:
     explicit TMemoryByteSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     explicit TMemoryByteSource(std::string_view bytes)
         : bytes_(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) {}
+    // The bytes must outlive the source, which a temporary string would not.
+    explicit TMemoryByteSource(std::string&&) = delete;
 
     std::optional<uint64_t> Size() override { return bytes_.size(); }
     bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
