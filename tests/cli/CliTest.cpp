@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "core/tags/TagBuilders.h"
+#include "support/TempDir.h"
+
+using melodrix::testing::WriteFile;
+using namespace melodrix::tagbytes;
+
+namespace {
+
+struct TRun {
+    int status = -1;
+    QString out;
+    QString err;
+
+    // The JSON objects of the output, one per line.
+    std::vector<QJsonObject> Objects() const {
+        std::vector<QJsonObject> objects;
+        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            QJsonParseError error{};
+            const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+            objects.push_back(document.object());
+        }
+        return objects;
+    }
+};
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        library = dir.filePath(QStringLiteral("lib"));
+        music = dir.filePath(QStringLiteral("music"));
+        const std::string v1 = ID3v1Record("Title One", "Artist", "Album", "1999", "", 17);
+        WriteFile(music, QStringLiteral("Band/one.mp3"),
+                  QByteArray::fromStdString(AudioLike(300) + v1));
+        WriteFile(music, QStringLiteral("Band/two.MP3"), QByteArray::fromStdString(AudioLike(50)));
+        WriteFile(music, QStringLiteral("notes.txt"), "not music");
+    }
+
+    TRun Run(QStringList args, bool withLibrary = true) {
+        if (withLibrary) {
+            args.prepend(library);
+            args.prepend(QStringLiteral("--library"));
+        }
+        QProcess process;
+        process.start(QStringLiteral(MELODRIX_CLI_PATH), args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+    QString library;
+    QString music;
+};
+
+}  // namespace
+
+TEST_F(Cli, ScanWritesACatalogAndRefusesToReplaceItWithoutForce) {
+    const TRun scan =
+        Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QStringLiteral("Rock"),
+             QStringLiteral("--name"), QStringLiteral("Best")});
+    ASSERT_EQ(scan.status, 0) << scan.err.toStdString();
+    const QString catalog = library + QStringLiteral("/Rock/Best.xml");
+    EXPECT_EQ(scan.out.trimmed(), catalog);
+    EXPECT_TRUE(QFileInfo(catalog).isFile());
+    EXPECT_TRUE(
+        QFileInfo(library + QStringLiteral("/Mp3")).isDir());  // a new library has its groups
+
+    const QByteArray before = melodrix::testing::ReadFile(catalog);
+    const TRun again =
+        Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QStringLiteral("Rock"),
+             QStringLiteral("--name"), QStringLiteral("Best")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("--force")));
+    EXPECT_EQ(again.err.count(QLatin1Char('\n')), 1);
+    EXPECT_EQ(melodrix::testing::ReadFile(catalog), before);
+    EXPECT_EQ(Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QStringLiteral("Rock"),
+                   QStringLiteral("--name"), QStringLiteral("Best"), QStringLiteral("--force")})
+                  .status,
+              0);
+
+    // Without --name the folder's name is used; names that leave the library are refused.
+    EXPECT_EQ(Run({QStringLiteral("scan"), music}).out.trimmed(),
+              library + QStringLiteral("/music.xml"));
+    for (const char* bad : {"..", "a/b", ""}) {
+        EXPECT_EQ(
+            Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QString::fromUtf8(bad)})
+                .status,
+            2)
+            << bad;
+        EXPECT_EQ(
+            Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QString::fromUtf8(bad)})
+                .status,
+            2)
+            << bad;
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("b.xml"))));
+    EXPECT_EQ(Run({QStringLiteral("scan"), dir.filePath(QStringLiteral("none"))}).status, 1);
+}
+
+TEST_F(Cli, ListShowAndSearchReadTheLibrary) {
+    ASSERT_EQ(
+        Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QStringLiteral("Rock")})
+            .status,
+        0);
+    WriteFile(library, QStringLiteral("Rock/stray.txt"), "not a catalog");
+
+    const auto listed = Run({QStringLiteral("list"), QStringLiteral("--json")}).Objects();
+    ASSERT_FALSE(listed.empty());
+    EXPECT_EQ(listed.front()[QStringLiteral("FileName")].toString(),
+              QStringLiteral("CatalogLibrary"));
+    EXPECT_EQ(listed.front()[QStringLiteral("SizePercentage")].toString(), QStringLiteral("100"));
+    EXPECT_EQ(listed.front().size(), 17);
+    const auto groups =
+        Run({QStringLiteral("list"), QStringLiteral("--groups-only"), QStringLiteral("--json")})
+            .Objects();
+    EXPECT_EQ(groups.size(), 7u);  // root, five default groups and Rock
+    EXPECT_TRUE(Run({QStringLiteral("list")}).out.contains(QStringLiteral("music")));
+
+    const auto items =
+        Run({QStringLiteral("show"), QStringLiteral("Rock/music"), QStringLiteral("--json")})
+            .Objects();
+    ASSERT_EQ(items.size(), 4u);  // the root, Band and its two MP3 files
+    EXPECT_EQ(items[0][QStringLiteral("FullPath")].toString(), music);
+    const auto one = std::find_if(items.begin(), items.end(), [](const QJsonObject& item) {
+        return item[QStringLiteral("FileName")].toString() == QStringLiteral("one.mp3");
+    });
+    ASSERT_NE(one, items.end());
+    EXPECT_EQ((*one)[QStringLiteral("MP3_Title")].toString(), QStringLiteral("Title One"));
+    EXPECT_EQ((*one)[QStringLiteral("DiskName")].toString(), QStringLiteral("music"));
+    EXPECT_EQ(Run({QStringLiteral("show"), QStringLiteral("Rock/stray.txt")}).status, 1);
+    EXPECT_EQ(Run({QStringLiteral("show"), QStringLiteral("Rock/missing")}).status, 1);
+
+    const TRun search = Run({QStringLiteral("search"), QStringLiteral("--name"),
+                             QStringLiteral("ONE"), QStringLiteral("--json")});
+    EXPECT_EQ(search.status, 0);
+    const auto hits = search.Objects();
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0][QStringLiteral("FileName")].toString(), QStringLiteral("one.mp3"));
+    EXPECT_EQ(hits[0][QStringLiteral("DiskName")].toString(), QStringLiteral("music"));
+    EXPECT_TRUE(search.err.contains(QStringLiteral("stray.txt")));
+
+    EXPECT_TRUE(Run({QStringLiteral("search"), QStringLiteral("--ext"), QStringLiteral("mp3"),
+                     QStringLiteral("--case-sensitive"), QStringLiteral("--json"),
+                     QStringLiteral("--scope"), QStringLiteral("Rock/music")})
+                    .out.contains(QStringLiteral("one.mp3")));
+    const TRun exact = Run({QStringLiteral("search"), QStringLiteral("--ext"),
+                            QStringLiteral("mp3"), QStringLiteral("--case-sensitive"),
+                            QStringLiteral("--whole-words"), QStringLiteral("--json"),
+                            QStringLiteral("--scope"), QStringLiteral("Rock/music.xml")});
+    EXPECT_EQ(exact.Objects().size(), 1u);  // two.MP3 differs in case
+
+    EXPECT_EQ(
+        Run({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("  ")}).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("x"),
+                   QStringLiteral("--scope"), QStringLiteral("Nowhere")})
+                  .status,
+              1);
+}
+
+TEST_F(Cli, TagsTellWhichKindSuppliedTheFields) {
+    const TRun tags = Run({QStringLiteral("tags"), music + QStringLiteral("/Band/one.mp3"),
+                           music + QStringLiteral("/Band/two.MP3"), QStringLiteral("--json")},
+                          false);
+    EXPECT_EQ(tags.status, 0);
+    const auto objects = tags.Objects();
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0][QStringLiteral("kind")].toString(), QStringLiteral("ID3v1"));
+    EXPECT_EQ(objects[0][QStringLiteral("MP3_Title")].toString(), QStringLiteral("Title One"));
+    EXPECT_EQ(objects[0][QStringLiteral("MP3_Genre")].toString(), QStringLiteral("Rock"));
+    EXPECT_EQ(objects[1][QStringLiteral("kind")].toString(), QStringLiteral("none"));
+    EXPECT_EQ(objects[1].size(), 8);
+
+    const TRun missing = Run({QStringLiteral("tags"), music + QStringLiteral("/none.mp3")}, false);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(missing.err.isEmpty());
+}
+
+TEST_F(Cli, UsageErrorsAndHelp) {
+    EXPECT_EQ(Run({}, false).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("bogus")}).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("list"), QStringLiteral("--bogus")}).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("list"), QStringLiteral("--library")}, false).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("scan")}).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("tags")}).status, 2);
+    EXPECT_EQ(Run({QStringLiteral("--help")}, false).status, 0);
+    for (const char* command : {"scan", "list", "show", "search", "tags"}) {
+        const TRun help = Run({QString::fromUtf8(command), QStringLiteral("--help")});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage:"))) << command;
+    }
+    // Progress stays off stderr when it is not a terminal.
+    const TRun quiet = Run({QStringLiteral("scan"), music});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+}
