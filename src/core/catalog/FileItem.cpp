@@ -60,14 +60,23 @@ std::string_view TFileItem::Field(int index) const {
     return std::string_view(p);
 }
 
+std::array<std::string_view, FieldCount> TFileItem::AllFields() const {
+    std::array<std::string_view, FieldCount> texts;
+    if (block_) {
+        const char* p = block_.get();
+        for (auto& text : texts) {
+            text = std::string_view(p);
+            p += text.size() + 1;
+        }
+    }
+    return texts;
+}
+
 void TFileItem::SetField(int index, std::string_view text) {
     if (index < 0 || index >= FieldCount) {
         return;
     }
-    std::array<std::string_view, FieldCount> texts;
-    for (int i = 0; i < FieldCount; ++i) {
-        texts[i] = Field(i);
-    }
+    std::array<std::string_view, FieldCount> texts = AllFields();
     // The new block is built before the old one is released, so `text` may point into it.
     texts[index] = text;
     SetAllFields(texts);

@@ -57,6 +57,8 @@ public:
     int32_t IconIndex = 0;
 
     std::string_view Field(int index) const;
+    // All 17 texts in field order, read in one pass (cheaper than 17 Field calls).
+    std::array<std::string_view, FieldCount> AllFields() const;
     // Stores the text; a NUL inside it is replaced by U+FFFD so that it cannot cut the value.
     void SetField(int index, std::string_view text);
     // Replaces all 17 texts at once (one allocation); missing entries are empty.
