@@ -29,7 +29,7 @@ QString TLibraryModel::CellText(const TCatalogNode& node, int column) {
             return TextOf(item, FileTime);
         case 2:
             if (item.IsFile()) {
-                return KilobyteText(NumberOfText(item.Field(FileSize)).value_or(0.0) / 1024.0);
+                return KilobyteText(NumberOfText(item.Field(FileSize)).value_or(0.0));
             }
             return {};
         default:
@@ -63,6 +63,11 @@ QVariant TLibraryModel::data(const QModelIndex& index, int role) const {
             case Qt::DecorationRole:
                 if (index.column() == 0) {
                     return node->Item().IsFile() ? icons_.Catalog() : icons_.Group();
+                }
+                return {};
+            case Qt::BackgroundRole:
+                if (index.column() == 0 && FirstColumnBackground.isValid()) {
+                    return FirstColumnBackground;
                 }
                 return {};
             case Qt::TextAlignmentRole:

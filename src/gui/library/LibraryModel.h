@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <functional>
 
 #include "gui/shell/FileIcons.h"
@@ -23,6 +24,8 @@ public:
     std::function<bool(TCatalogNode*)> MayDrag;
     std::function<bool(TCatalogNode*)> MayDrop;
     std::function<void(TCatalogNode*)> Drop;
+    // A host may paint the first column on a colour of its own (invalid: the view's).
+    QColor FirstColumnBackground;
 
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -1,13 +1,38 @@
-// The catalog-library command of the main window. Its dialog is not part of the program yet, so the
-// toolbar button stays disabled until this file runs the dialog and says it is ready.
+// The catalog-library command of the main window: manage the library in its dialog, open
+// the catalog chosen there, and show the library as it is afterwards.
+#include "core/catalog/Errors.h"
+#include "gui/export/ExportDialog.h"
+#include "gui/library/CatLibDialog.h"
+#include "gui/library/FrmCatTree.h"
 #include "gui/shell/MainWindow.h"
 
 namespace melodrix {
 
 bool TFMMain::CatalogLibraryCommandReady() {
-    return false;
+    return true;
 }
 
-void TFMMain::CatalogLibraryCommand() {}
+void TFMMain::CatalogLibraryCommand() {
+    QString selected;
+    {
+        TFMCatLib dialog(Prompt(), this);
+        dialog.ExportCatalog = [this, &dialog](const QString& path) {
+            RunExportDialog(*this, path, &dialog);
+        };
+        if (dialog.exec() == QDialog::Accepted) {
+            selected = dialog.SelectedCatalog;
+        }
+    }
+    repaint();
+    try {
+        if (!selected.isEmpty()) {
+            OpenCatalog(selected);
+            SortContent();
+        }
+    } catch (const TMelodrixError&) {
+        // OpenCatalog has said why in the status bar; the library is shown afresh anyway.
+    }
+    FrmCatTree()->LoadLibraryTree(QString(), false);
+}
 
 }  // namespace melodrix

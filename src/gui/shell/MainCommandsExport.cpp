@@ -1,13 +1,15 @@
-// The export command of the main window. Its dialog is not part of the program yet, so the
-// toolbar button stays disabled until this file runs the dialog and says it is ready.
+// The export command of the main window: export the content view or a library catalog.
+#include "gui/export/ExportDialog.h"
 #include "gui/shell/MainWindow.h"
 
 namespace melodrix {
 
 bool TFMMain::ExportCommandReady() {
-    return false;
+    return true;
 }
 
-void TFMMain::ExportCommand() {}
+void TFMMain::ExportCommand() {
+    RunExportDialog(*this, QString(), this);
+}
 
 }  // namespace melodrix

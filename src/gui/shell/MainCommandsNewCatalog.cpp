@@ -1,13 +1,47 @@
-// The new-catalog command of the main window. Its dialog is not part of the program yet, so the
-// toolbar button stays disabled until this file runs the dialog and says it is ready.
+// The new-catalog command of the main window: ask for a folder and a name, scan the folder
+// for MP3 files into the content view, write the catalog and list it in the library.
+#include <QFileInfo>
+
+#include "core/catalog/Errors.h"
+#include "gui/library/FrmCatTree.h"
+#include "gui/library/NewCatDialog.h"
 #include "gui/shell/MainWindow.h"
 
 namespace melodrix {
 
+namespace {
+// The extension mask of every new catalog (a mask-list text, not a path).
+const QString kNewCatalogMask = QStringLiteral("\\.MP3\\");
+}  // namespace
+
 bool TFMMain::NewCatalogCommandReady() {
-    return false;
+    return true;
 }
 
-void TFMMain::NewCatalogCommand() {}
+void TFMMain::NewCatalogCommand() {
+    {
+        TFMNewCat dialog(Prompt(), this);
+        const bool accepted = dialog.exec() == QDialog::Accepted;
+        if (accepted && !dialog.FolderPath.trimmed().isEmpty() &&
+            QFileInfo(dialog.FolderPath).isDir()) {
+            LastScanFolder = dialog.FolderPath;
+            CurrentCatalog = dialog.CatalogFile;
+            repaint();  // the closed dialog leaves no trace while the scan runs
+            FileInfo->ScanFolder(ContentTree(), LastScanFolder, kNewCatalogMask, dialog.OnlyFolders,
+                                 dialog.CatalogFile);
+            if (TCatalogNode* first = ContentTree().GetFirst()) {
+                ContentTree().SetExpanded(first, true);
+            }
+            try {
+                SaveCurrentCatalog();
+            } catch (const TMelodrixError& error) {
+                // The scan stays on screen; nothing half-written reached the library.
+                Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+            }
+            FrmCatTree()->LoadLibraryTree(QString(), false);
+        }
+    }
+    SortContent();
+}
 
 }  // namespace melodrix

@@ -144,6 +144,7 @@ TFMMain::TFMMain(QWidget* parent)
     ConnectViews();
 
     waitForm_ = new TWaitForm(this);
+    progress_ = waitForm_;
     resize(800, 600);
 }
 
@@ -153,8 +154,13 @@ TFMMain::~TFMMain() {
     delete contentModel_;
 }
 
-IProgressSink& TFMMain::Progress() const {
-    return *waitForm_;
+IProgressSink& TFMMain::Progress() const { return *progress_; }
+
+void TFMMain::UseProgress(IProgressSink& progress) {
+    progress_ = &progress;
+    if (FileInfo) {
+        FileInfo->SetProgress(progress);
+    }
 }
 
 void TFMMain::UsePrompt(IPromptSink& prompt) {
@@ -343,7 +349,7 @@ void TFMMain::InitializeMainWindow() {
     setWindowTitle(QStringLiteral("Melodrix"));
     actionAbout_->setText(QStringLiteral("About Melodrix"));
     actionWeb_->setText(QStringLiteral("Melodrix on the Web"));
-    FileInfo = std::make_unique<TFileInfo>(*waitForm_, *prompt_);
+    FileInfo = std::make_unique<TFileInfo>(*progress_, *prompt_);
     FileInfo->Document = &document_;
     const QString library = GetConfig().LibraryPath();
     if (!QFileInfo::exists(library)) {

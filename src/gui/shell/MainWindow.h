@@ -46,8 +46,10 @@ public:
     TWaitForm* WaitForm() const { return waitForm_; }
     IProgressSink& Progress() const;
     IPromptSink& Prompt() const { return *prompt_; }
-    // Replaces the prompt sink (tests answer from a script); the engine follows.
+    // Replace the prompt and progress sinks (tests script and record them); the engine
+    // follows.
     void UsePrompt(IPromptSink& prompt);
+    void UseProgress(IProgressSink& progress);
     QLabel* StatusPanel() const { return statusPanel_; }
     void ShowStatusText(const QString& text);
     QToolButton* ToolButton(const QString& objectName) const;
@@ -106,6 +108,7 @@ private:
     std::unique_ptr<TGuiPrompt> guiPrompt_;
     IPromptSink* prompt_;
     TWaitForm* waitForm_ = nullptr;
+    IProgressSink* progress_ = nullptr;
     TContentView* vt_ = nullptr;
     TDetailPanel* vle_ = nullptr;
     TFrmCatTree* frmCatTree_ = nullptr;

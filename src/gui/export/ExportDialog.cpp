@@ -1,0 +1,251 @@
+#include "gui/export/ExportDialog.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "core/catalog/Errors.h"
+#include "core/catalog/FileInfo.h"
+#include "core/catalog/Paths.h"
+#include "core/config/Config.h"
+#include "core/export/ExportTexts.h"
+#include "gui/library/FrmCatTree.h"
+#include "gui/shell/FileIcons.h"
+#include "gui/shell/Guard.h"
+#include "gui/shell/MainWindow.h"
+
+namespace melodrix {
+
+namespace {
+
+QString TextOf(const TCatalogNode* node, int field) {
+    const std::string_view text = node->Item().Field(field);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRadioButton* MakeRadio(const QString& name, const QString& caption, QButtonGroup* group) {
+    auto* button = new QRadioButton(caption);
+    button->setObjectName(name);
+    group->addButton(button);
+    return button;
+}
+
+}  // namespace
+
+TFMExport::TFMExport(const TExportSources& sources, QWidget* parent)
+    : QDialog(parent), sources_(sources) {
+    setObjectName(QStringLiteral("FMExport"));
+    setWindowTitle(QStringLiteral("Catalog Export"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(488, 424);
+
+    auto* sourceGroup = new QButtonGroup(this);
+    rbScreen_ = MakeRadio(QStringLiteral("RBScreen"), QStringLiteral("Export From Current Screen"),
+                          sourceGroup);
+    rbCatalog_ = MakeRadio(QStringLiteral("RBCatalog"),
+                           QStringLiteral("Export From Selected Catalog"), sourceGroup);
+    rbCatalog_->setChecked(true);
+    frmCatTree_ = new TFrmCatTree;
+
+    clbList_ = new QListWidget;
+    clbList_->setObjectName(QStringLiteral("CLBList"));
+    clbList_->setUniformItemSizes(true);
+    clbList_->setStyleSheet(QStringLiteral("QListWidget::item { height: 18px; }"));
+
+    auto* formatGroup = new QButtonGroup(this);
+    TFileIcons icons;
+    const auto format = [&](const QString& name, const QString& caption, const QString& sample) {
+        QRadioButton* button = MakeRadio(name, caption, formatGroup);
+        button->setIcon(icons.ForFileName(sample));
+        return button;
+    };
+    rbHtml_ =
+        format(QStringLiteral("RBHTML"), QStringLiteral("HTML Format"), QStringLiteral("x.html"));
+    rbXml_ = format(QStringLiteral("RBXML"), QStringLiteral("XML Format"), QStringLiteral("x.xml"));
+    rbExcel_ = format(QStringLiteral("RBExcel"), QStringLiteral("Microsoft Excel Format"),
+                      QStringLiteral("x.xlsx"));
+    rbCsv_ = format(QStringLiteral("RBCVS"), QStringLiteral("CSV Format"), QStringLiteral("x.csv"));
+    rbText_ =
+        format(QStringLiteral("RBTxt"), QStringLiteral("TEXT Format "), QStringLiteral("x.txt"));
+    rbHtml_->setChecked(true);
+    edSep_ = new QLineEdit(QStringLiteral(","));
+    edSep_->setObjectName(QStringLiteral("EdSep"));
+    edSep_->setFixedWidth(40);
+    edSep_->setToolTip(QStringLiteral("CSV separator"));
+
+    btnOk_ = new QPushButton(QStringLiteral("&OK"));
+    btnOk_->setObjectName(QStringLiteral("BtnOk"));
+    btnOk_->setDefault(true);
+    btnCancel_ = new QPushButton(QStringLiteral("&Cancel"));
+    btnCancel_->setObjectName(QStringLiteral("BtnCancel"));
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(rbScreen_);
+    left->addWidget(rbCatalog_);
+    left->addWidget(frmCatTree_, 1);
+
+    auto* formats = new QGroupBox(QStringLiteral("Format"));
+    auto* formatLayout = new QVBoxLayout(formats);
+    formatLayout->addWidget(rbHtml_);
+    formatLayout->addWidget(rbXml_);
+    formatLayout->addWidget(rbExcel_);
+    auto* csvRow = new QHBoxLayout;
+    csvRow->addWidget(rbCsv_);
+    csvRow->addWidget(edSep_);
+    csvRow->addStretch(1);
+    formatLayout->addLayout(csvRow);
+    formatLayout->addWidget(rbText_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk_);
+    buttons->addWidget(btnCancel_);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(new QLabel(QStringLiteral("Columns to export:")));
+    right->addWidget(clbList_, 1);
+    right->addWidget(formats);
+    right->addLayout(buttons);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 1);
+
+    const auto guarded = [this](void (TFMExport::*handler)()) {
+        return [this, handler] { IgnoreException([&] { (this->*handler)(); }); };
+    };
+    connect(rbScreen_, &QRadioButton::clicked, this, guarded(&TFMExport::UpdateOkButton));
+    connect(rbCatalog_, &QRadioButton::clicked, this, guarded(&TFMExport::UpdateOkButton));
+    connect(frmCatTree_, &TFrmCatTree::Change, this, guarded(&TFMExport::UpdateOkButton));
+    connect(frmCatTree_, &TFrmCatTree::FocusChanged, this, guarded(&TFMExport::UpdateOkButton));
+    connect(btnOk_, &QPushButton::clicked, this, guarded(&TFMExport::BtnOkClick));
+    connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFMExport::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    IgnoreException([this] { PrepareExportDialog(); });
+}
+
+void TFMExport::FillColumnList() {
+    clbList_->clear();
+    for (const TColumnSpec& column : GetConfig().Columns()) {
+        auto* entry = new QListWidgetItem(column.Name, clbList_);
+        entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        entry->setCheckState(column.DefaultExport ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void TFMExport::PrepareExportDialog() {
+    FillColumnList();
+    frmCatTree_->LoadLibraryTree(GetConfig().LibraryPath(), false);
+    if (ExportCatalogPath.isEmpty()) {
+        rbScreen_->setChecked(true);
+    } else {
+        const TCatalogTree& tree = frmCatTree_->Tree();
+        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+            if (TextOf(node, FullPath) == ExportCatalogPath) {
+                frmCatTree_->FocusNode(node);
+                break;
+            }
+        }
+    }
+    UpdateOkButton();
+}
+
+void TFMExport::UpdateOkButton() {
+    const TCatalogNode* node = frmCatTree_->FocusedNode();
+    btnOk_->setEnabled(rbScreen_->isChecked() || (node && node->Item().IsFile()));
+}
+
+QStringList TFMExport::CollectCheckedColumns() const {
+    QStringList names;
+    for (int i = 0; i < clbList_->count(); ++i) {
+        if (clbList_->item(i)->checkState() == Qt::Checked) {
+            names.append(clbList_->item(i)->text());
+        }
+    }
+    return names;
+}
+
+void TFMExport::StoreDefaultExport() {
+    TConfig& config = GetConfig();
+    const TXMLNodesType nodes = config.ConfigRoot().Nodes();
+    for (int i = 0; i < nodes.Count() && i < clbList_->count(); ++i) {
+        nodes.Node(i).SetDefaultExport(clbList_->item(i)->checkState() == Qt::Checked);
+    }
+    config.SaveConfig();
+}
+
+void TFMExport::BtnOkClick() {
+    // The ticks are remembered even when nothing is exported after all.
+    StoreDefaultExport();
+    if (rbCatalog_->isChecked()) {
+        const TCatalogNode* node = frmCatTree_->FocusedNode();
+        if (!node || !node->Item().IsFile()) {
+            return;
+        }
+        ExportCatalogPath = TextOf(node, FullPath);
+    } else {
+        ExportCatalogPath.clear();
+    }
+    setResult(QDialog::Accepted);
+    repaint();
+    try {
+        RunExport();
+    } catch (const TMelodrixError& error) {
+        // An unreadable catalog or an export file that could not be written.
+        sources_.Prompt.ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+    }
+    accept();
+}
+
+void TFMExport::RunExport() {
+    TFileInfo info(sources_.Progress, sources_.Prompt);
+    info.Document = &sources_.Document;
+    info.ExportColumns = std::make_unique<QStringList>(CollectCheckedColumns());
+    const bool fromCatalog = !ExportCatalogPath.isEmpty();
+    const QString defaultName = fromCatalog ? DiskNameOf(ExportCatalogPath) : QString();
+    // A library catalog is read into the document; the table exports of the screen read
+    // the view's tree directly, the others need it in the document.
+    const TCatalogTree* screen = fromCatalog ? nullptr : &sources_.Screen;
+    if (fromCatalog) {
+        if (!info.OpenCatalogFile(ExportCatalogPath)) {
+            return;
+        }
+    } else if (rbXml_->isChecked() || rbExcel_->isChecked()) {
+        info.TreeToDocument(sources_.Screen);
+    }
+
+    if (rbHtml_->isChecked()) {
+        info.ExportHtml(defaultName, screen);
+    } else if (rbXml_->isChecked()) {
+        info.ExportXml(defaultName);
+    } else if (rbExcel_->isChecked()) {
+        info.ExportExcel(defaultName);
+    } else if (rbCsv_->isChecked()) {
+        const QString separator = edSep_->text().isEmpty() ? QStringLiteral(",") : edSep_->text();
+        info.ExportCsv(defaultName, separator, screen);
+    } else if (rbText_->isChecked()) {
+        info.ExportText(defaultName, kTextSeparator, screen);
+    }
+}
+
+void RunExportDialog(TFMMain& main, const QString& catalogPath, QWidget* parent) {
+    TFMExport dialog(
+        TExportSources{main.Document(), main.ContentTree(), main.Progress(), main.Prompt()},
+        parent);
+    dialog.ExportCatalogPath = catalogPath;
+    dialog.exec();
+}
+
+}  // namespace melodrix

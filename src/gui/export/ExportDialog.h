@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <pugixml.hpp>
+
+#include "core/catalog/CatalogTree.h"
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace melodrix {
+
+class IProgressSink;
+class IPromptSink;
+class TFMMain;
+class TFrmCatTree;
+
+// What an export works on: the main window's catalog document and the tree its content
+// view shows, and how the export talks to the user.
+struct TExportSources {
+    pugi::xml_document& Document;
+    const TCatalogTree& Screen;
+    IProgressSink& Progress;
+    IPromptSink& Prompt;
+};
+
+// The export dialog: the source (the content view or a library catalog), the columns
+// and the format. OK remembers the column ticks in the configuration, then exports.
+class TFMExport final : public QDialog {
+    Q_OBJECT
+public:
+    TFMExport(const TExportSources& sources, QWidget* parent = nullptr);
+
+    // The library catalog to export; empty for the current screen. Set before showing
+    // to preselect a catalog.
+    QString ExportCatalogPath;
+
+    TFrmCatTree* FrmCatTree() const { return frmCatTree_; }
+    QListWidget* CLBList() const { return clbList_; }
+    QRadioButton* RBScreen() const { return rbScreen_; }
+    QRadioButton* RBCatalog() const { return rbCatalog_; }
+    QRadioButton* RBHTML() const { return rbHtml_; }
+    QRadioButton* RBXML() const { return rbXml_; }
+    QRadioButton* RBExcel() const { return rbExcel_; }
+    QRadioButton* RBCVS() const { return rbCsv_; }
+    QRadioButton* RBTxt() const { return rbText_; }
+    QLineEdit* EdSep() const { return edSep_; }
+    QPushButton* BtnOk() const { return btnOk_; }
+    QPushButton* BtnCancel() const { return btnCancel_; }
+
+    void PrepareExportDialog();
+    void UpdateOkButton();
+    void BtnOkClick();
+    // The names of the ticked columns, in list order.
+    QStringList CollectCheckedColumns() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FillColumnList();
+    void StoreDefaultExport();
+    void RunExport();
+
+    TExportSources sources_;
+    QRadioButton* rbScreen_;
+    QRadioButton* rbCatalog_;
+    TFrmCatTree* frmCatTree_;
+    QListWidget* clbList_;
+    QRadioButton* rbHtml_;
+    QRadioButton* rbXml_;
+    QRadioButton* rbExcel_;
+    QRadioButton* rbCsv_;
+    QLineEdit* edSep_;
+    QRadioButton* rbText_;
+    QPushButton* btnOk_;
+    QPushButton* btnCancel_;
+};
+
+// Shows the export dialog over the main window's document and content view, modally;
+// `catalogPath` preselects a library catalog (empty: the current screen).
+void RunExportDialog(TFMMain& main, const QString& catalogPath, QWidget* parent);
+
+}  // namespace melodrix

@@ -1,0 +1,339 @@
+#include "gui/library/CatLibDialog.h"
+
+#include <QDateTime>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "core/catalog/Paths.h"
+#include "core/catalog/Sinks.h"
+#include "core/catalog/ValueFunctions.h"
+#include "core/config/Config.h"
+#include "core/library/LibraryOperations.h"
+#include "gui/library/FrmCatTree.h"
+#include "gui/library/LibraryModel.h"
+#include "gui/shell/Guard.h"
+#include "gui/shell/ViewStyle.h"
+
+namespace melodrix {
+
+namespace {
+
+const QString kCellHint = QStringLiteral("You can use drag & drop to catalog them. ");
+
+QString TextOf(const TCatalogNode* node, int field) {
+    const std::string_view text = node->Item().Field(field);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void SetText(TCatalogNode* node, int field, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    node->Item().SetField(field,
+                          std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+QPushButton* MakeButton(const QString& name, const QString& caption, const QString& hint) {
+    auto* button = new QPushButton(caption);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setMinimumHeight(28);
+    return button;
+}
+
+}  // namespace
+
+TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
+    : QDialog(parent),
+      prompt_(prompt),
+      frmCatTree_(new TFrmCatTree),
+      btnNewCat_(MakeButton(QStringLiteral("BtnNewCat"), QStringLiteral("&New Group"),
+                            QStringLiteral("Create a new group"))),
+      btnOpen_(MakeButton(QStringLiteral("BtnOpen"), QStringLiteral("&Open Catalog"),
+                          QStringLiteral("Open a catalog"))),
+      btnDel_(MakeButton(QStringLiteral("BtnDel"), QStringLiteral("&Delete Item"),
+                         QStringLiteral("delete a group or catalog"))),
+      btnExport_(MakeButton(QStringLiteral("BtnExport"), QStringLiteral("&Export Catalog"),
+                            QStringLiteral("Export a catalog"))),
+      btnClose_(MakeButton(QStringLiteral("BtnClose"), QStringLiteral("&Close"),
+                           QStringLiteral("Close the window"))) {
+    setObjectName(QStringLiteral("FMCatLib"));
+    setWindowTitle(QStringLiteral("Catalog Library "));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(510, 308);
+
+    auto* sunken = new QFrame;
+    sunken->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* sunkenLayout = new QVBoxLayout(sunken);
+    sunkenLayout->setContentsMargins(2, 2, 2, 2);
+    sunkenLayout->addWidget(frmCatTree_);
+
+    QTreeView* view = frmCatTree_->VTLib();
+    TLibraryModel* model = frmCatTree_->Model();
+    model->SetTitle(0, QStringLiteral("Name  (Press F2 to edit)"));
+    model->FirstColumnBackground = EditableCellColour();
+    view->setColumnWidth(0, 170);
+    view->setColumnWidth(1, 110);
+    view->setColumnWidth(2, 95);
+    view->setToolTip(QStringLiteral("You can use drag & drop to catalog"));
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(8);
+    for (QPushButton* button : {btnNewCat_, btnOpen_, btnDel_, btnExport_, btnClose_}) {
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addWidget(sunken, 1);
+    layout->addLayout(buttons);
+
+    setTabOrder(view, btnOpen_);
+    setTabOrder(btnOpen_, btnNewCat_);
+    setTabOrder(btnNewCat_, btnDel_);
+    setTabOrder(btnDel_, btnExport_);
+    setTabOrder(btnExport_, btnClose_);
+
+    frmCatTree_->Editing = [this](TCatalogNode* node, int column) {
+        return FrmCatTreeVTLibEditing(node, column);
+    };
+    frmCatTree_->GetHint = [](TCatalogNode*, int) { return kCellHint; };
+    frmCatTree_->NewText = [this](TCatalogNode* node, int, const QString& text) {
+        FrmCatTreeVTLibNewText(node, text);
+    };
+    frmCatTree_->Edited = [this](TCatalogNode* node, int) { FrmCatTreeVTLibEdited(node); };
+    frmCatTree_->EditCancelled = [this](TCatalogNode*, int) { FrmCatTreeVTLibEditCancelled(); };
+    frmCatTree_->FocusChanging = [this](TCatalogNode*, TCatalogNode* to, int toColumn) {
+        return FrmCatTreeVTLibFocusChanging(to, toColumn);
+    };
+    frmCatTree_->DragAllowed = [this](TCatalogNode* node) {
+        return FrmCatTreeVTLibDragAllowed(node);
+    };
+    frmCatTree_->DragOver = [this](TCatalogNode* dragged, TCatalogNode* target) {
+        return FrmCatTreeVTLibDragOver(dragged, target);
+    };
+    frmCatTree_->EndDrag = [this](TCatalogNode* dragged, TCatalogNode* target) {
+        FrmCatTreeVTLibEndDrag(dragged, target);
+    };
+    connect(frmCatTree_, &TFrmCatTree::Change, this,
+            [this](TCatalogNode* node) { FrmCatTreeVTLibChange(node); });
+    connect(frmCatTree_, &TFrmCatTree::DblClick, this,
+            [this] { IgnoreException([this] { BtnOpenClick(); }); });
+
+    const auto command = [this](QPushButton* button, void (TFMCatLib::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { IgnoreException([&] { (this->*handler)(); }); });
+    };
+    command(btnNewCat_, &TFMCatLib::BtnNewCatClick);
+    command(btnOpen_, &TFMCatLib::BtnOpenClick);
+    command(btnDel_, &TFMCatLib::BtnDelClick);
+    command(btnExport_, &TFMCatLib::BtnExportClick);
+    connect(btnClose_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString TFMCatLib::LibraryPath() const {
+    return GetConfig().LibraryPath();
+}
+
+void TFMCatLib::Warn(const QString& text) {
+    prompt_.ShowMessage(kWarningTitle, text, TMessageIcon::Warning);
+}
+
+void TFMCatLib::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    IgnoreException([this] {
+        btnOpen_->setEnabled(false);
+        btnExport_->setEnabled(false);
+        btnDel_->setEnabled(false);
+        frmCatTree_->LoadLibraryTree(LibraryPath(), false);
+    });
+}
+
+void TFMCatLib::FrmCatTreeVTLibChange(const TCatalogNode* node) {
+    const bool catalog = node && node->Item().IsFile();
+    btnOpen_->setEnabled(catalog);
+    btnExport_->setEnabled(catalog);
+    btnDel_->setEnabled(node && node != frmCatTree_->RootNode());
+}
+
+void TFMCatLib::BtnOpenClick() {
+    const TCatalogNode* node = frmCatTree_->FocusedNode();
+    if (node && node->Item().IsFile()) {
+        SelectedCatalog = TextOf(node, FullPath);
+        accept();
+    }
+}
+
+bool TFMCatLib::FrmCatTreeVTLibEditing(const TCatalogNode* node, int column) const {
+    return column == 0 && node && node != frmCatTree_->RootNode();
+}
+
+void TFMCatLib::RestartEditing(TCatalogNode* node) {
+    frmCatTree_->EditNode(node, 0);
+}
+
+void TFMCatLib::BtnNewCatClick() {
+    TCatalogNode* root = frmCatTree_->RootNode();
+    if (!root || NewGroupPending) {
+        return;
+    }
+    TCatalogTree& tree = frmCatTree_->Tree();
+    TCatalogNode* node = tree.AppendChild(root);
+    SetText(node, FileName, kNewGroupName);
+    SetText(node, FileType, QStringLiteral("directory"));
+    SetText(node, FullPath, WithTrailingBackslash(TextOf(root, FullPath)) + kNewGroupName);
+    SetText(node, FileTime, DateTimeText(QDateTime::currentDateTime()));
+    tree.NotifyNodeChanged(node);
+    frmCatTree_->FocusNode(node);
+    NewGroupPending = true;
+    pendingNode_ = node;
+    frmCatTree_->EditNode(node, 0);
+}
+
+bool TFMCatLib::CreatePendingGroup(TCatalogNode* node, const QString& path) {
+    const TLibraryResult result = CreateGroupDirectory(LibraryPath(), path);
+    if (!result) {
+        Warn(result.error);
+        RestartEditing(node);
+        return false;
+    }
+    NewGroupPending = false;
+    pendingNode_ = nullptr;
+    return true;
+}
+
+void TFMCatLib::FrmCatTreeVTLibNewText(TCatalogNode* node, const QString& text) {
+    // This edit is dealt with here; its end (Edited) must not act on it again.
+    typedNameHandled_ = true;
+    if (NewGroupPending && node == pendingNode_) {
+        const QString refusal = ValidateEntryName(text);
+        if (!refusal.isEmpty()) {
+            Warn(refusal);
+            RestartEditing(node);
+            return;
+        }
+        const QString path = ParentDirectoryOf(TextOf(node, FullPath)) + text;
+        if (EntryExists(path, true)) {
+            Warn(kNameExistsMessage);
+            RestartEditing(node);
+            return;
+        }
+        if (CreatePendingGroup(node, path)) {
+            SetText(node, FileName, text);
+            SetText(node, FullPath, path);
+            frmCatTree_->Tree().NotifyNodeChanged(node);
+        }
+        return;
+    }
+    const TLibraryResult result =
+        RenameLibraryEntry(frmCatTree_->Tree(), node, LibraryPath(), text);
+    if (!result) {
+        Warn(result.error);
+        // A name the user can correct keeps the editor open for another try.
+        if (result.error == kNameExistsMessage || !ValidateEntryName(text).isEmpty()) {
+            RestartEditing(node);
+        }
+    }
+}
+
+void TFMCatLib::FrmCatTreeVTLibEdited(TCatalogNode* node) {
+    if (typedNameHandled_) {
+        typedNameHandled_ = false;
+        return;
+    }
+    if (!NewGroupPending || node != pendingNode_) {
+        return;
+    }
+    const QString path = TextOf(node, FullPath);
+    if (EntryExists(path, true)) {
+        RestartEditing(node);  // "NewGroup" is taken: the user types another name
+        return;
+    }
+    CreatePendingGroup(node, path);
+}
+
+bool TFMCatLib::FrmCatTreeVTLibFocusChanging(TCatalogNode* to, int toColumn) {
+    if (!NewGroupPending || !pendingNode_ || (to == pendingNode_ && toColumn == 0)) {
+        return true;
+    }
+    TCatalogNode* node = pendingNode_;
+    const QString path = TextOf(node, FullPath);
+    if (EntryExists(path, true)) {
+        Warn(kNameExistsMessage);
+        RestartEditing(node);
+        return false;
+    }
+    return CreatePendingGroup(node, path);
+}
+
+void TFMCatLib::FrmCatTreeVTLibEditCancelled() {
+    typedNameHandled_ = false;
+    if (!NewGroupPending || !pendingNode_) {
+        return;
+    }
+    TCatalogNode* node = pendingNode_;
+    NewGroupPending = false;
+    pendingNode_ = nullptr;
+    frmCatTree_->Tree().DeleteNode(node);
+    frmCatTree_->FocusNode(frmCatTree_->RootNode());
+    FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
+}
+
+bool TFMCatLib::FrmCatTreeVTLibDragAllowed(const TCatalogNode* node) const {
+    return node && node != frmCatTree_->RootNode() && !NewGroupPending;
+}
+
+bool TFMCatLib::FrmCatTreeVTLibDragOver(const TCatalogNode* dragged,
+                                        const TCatalogNode* target) const {
+    return dragged && target && IsOutsideDragged(dragged, target) && target->Item().IsDirectory();
+}
+
+void TFMCatLib::FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* target) {
+    if (!FrmCatTreeVTLibDragAllowed(dragged) || !FrmCatTreeVTLibDragOver(dragged, target)) {
+        return;
+    }
+    const TLibraryResult result =
+        MoveLibraryEntry(LibraryPath(), TextOf(dragged, FullPath), TextOf(target, FullPath));
+    if (!result) {
+        Warn(result.error);
+        return;
+    }
+    frmCatTree_->LoadLibraryTree(LibraryPath(), false);
+    FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
+}
+
+void TFMCatLib::BtnDelClick() {
+    TCatalogNode* node = frmCatTree_->FocusedNode();
+    if (!node) {
+        return;
+    }
+    if (!prompt_.AskYesNo(kWarningTitle, kDeleteItemQuestion, TMessageIcon::Question)) {
+        return;
+    }
+    if (NewGroupPending && node == pendingNode_) {
+        // Nothing exists on disk yet.
+        NewGroupPending = false;
+        pendingNode_ = nullptr;
+    } else {
+        const TLibraryResult result =
+            DeleteLibraryEntry(LibraryPath(), TextOf(node, FullPath), !node->Item().IsFile());
+        if (!result) {
+            Warn(result.error);
+            return;
+        }
+    }
+    frmCatTree_->Tree().DeleteNode(node);
+    FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
+}
+
+void TFMCatLib::BtnExportClick() {
+    const TCatalogNode* node = frmCatTree_->FocusedNode();
+    if (node && node->Item().IsFile() && ExportCatalog) {
+        ExportCatalog(TextOf(node, FullPath));
+    }
+}
+
+}  // namespace melodrix

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "core/catalog/CatalogTree.h"
+
+class QPushButton;
+
+namespace melodrix {
+
+class IPromptSink;
+class TFrmCatTree;
+
+// The catalog library dialog: opens catalogs, creates groups, renames groups and
+// catalogs in place, deletes them and moves them by drag and drop. Every change is made
+// on disk at once; a change that fails is reported and leaves the tree as it was.
+class TFMCatLib final : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFMCatLib(IPromptSink& prompt, QWidget* parent = nullptr);
+
+    // A group node was added whose directory does not exist yet.
+    bool NewGroupPending = false;
+    // The catalog chosen with Open or a double click; read by the caller after OK.
+    QString SelectedCatalog;
+    // Shows the export dialog for a library catalog; set by the host.
+    std::function<void(const QString& catalogPath)> ExportCatalog;
+
+    TFrmCatTree* FrmCatTree() const { return frmCatTree_; }
+    QPushButton* BtnNewCat() const { return btnNewCat_; }
+    QPushButton* BtnOpen() const { return btnOpen_; }
+    QPushButton* BtnDel() const { return btnDel_; }
+    QPushButton* BtnExport() const { return btnExport_; }
+    QPushButton* BtnClose() const { return btnClose_; }
+
+    void BtnNewCatClick();
+    void BtnOpenClick();
+    void BtnDelClick();
+    void BtnExportClick();
+    // What the tree asks while the focused node is dragged.
+    bool FrmCatTreeVTLibDragAllowed(const TCatalogNode* node) const;
+    bool FrmCatTreeVTLibDragOver(const TCatalogNode* dragged, const TCatalogNode* target) const;
+    // The drag of `dragged` ended over `target`: move it there and reload.
+    void FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* target);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FrmCatTreeVTLibChange(const TCatalogNode* node);
+    bool FrmCatTreeVTLibEditing(const TCatalogNode* node, int column) const;
+    void FrmCatTreeVTLibNewText(TCatalogNode* node, const QString& text);
+    void FrmCatTreeVTLibEdited(TCatalogNode* node);
+    bool FrmCatTreeVTLibFocusChanging(TCatalogNode* to, int toColumn);
+    void FrmCatTreeVTLibEditCancelled();
+    // Creates the pending group's directory at the node's path; false (after a message)
+    // when that failed.
+    bool CreatePendingGroup(TCatalogNode* node, const QString& path);
+    void RestartEditing(TCatalogNode* node);
+    void Warn(const QString& text);
+    QString LibraryPath() const;
+
+    IPromptSink& prompt_;
+    TFrmCatTree* frmCatTree_;
+    QPushButton* btnNewCat_;
+    QPushButton* btnOpen_;
+    QPushButton* btnDel_;
+    QPushButton* btnExport_;
+    QPushButton* btnClose_;
+    TCatalogNode* pendingNode_ = nullptr;
+    // The typed name of the current edit was dealt with; its end does nothing more.
+    bool typedNameHandled_ = false;
+};
+
+inline const QString kDeleteItemQuestion =
+    QStringLiteral("Are you sure to delete the item and all its children?");
+
+}  // namespace melodrix

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+
+namespace melodrix {
+
+class IPromptSink;
+
+// The new-catalog dialog: asks for the folder or drive to catalog and for the catalog's
+// name, and decides the catalog file inside the library. It scans nothing itself.
+// Catalogs are always written into the library directory; the user files them into
+// groups later in the library dialog.
+class TFMNewCat final : public QDialog {
+    Q_OBJECT
+public:
+    // The folder browser: the chosen folder, or the empty text when cancelled. `current`
+    // is the folder to preselect (empty for none).
+    using TFolderBrowser = std::function<QString(QWidget* owner, const QString& current)>;
+
+    explicit TFMNewCat(IPromptSink& prompt, QWidget* parent = nullptr);
+
+    // Replaceable so tests can script the choice; the platform's browser by default.
+    TFolderBrowser BrowseForFolder;
+
+    // Results, valid after the dialog ended with OK.
+    QString FolderPath;
+    QString CatalogFile;
+    bool OnlyFolders = false;
+
+    QLineEdit* EdFileName() const { return edFileName_; }
+    QLineEdit* EdName() const { return edName_; }
+    QPushButton* SpeedButton1() const { return btnOpenDialog_; }
+    QPushButton* BtnOk() const { return btnOk_; }
+    QPushButton* SpeedButton3() const { return btnCancel_; }
+
+    void SpeedButton1Click();
+    void BtnOkClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Warn(const QString& text);
+
+    IPromptSink& prompt_;
+    QLineEdit* edFileName_;
+    QLineEdit* edName_;
+    QPushButton* btnOpenDialog_;
+    QPushButton* btnOk_;
+    QPushButton* btnCancel_;
+};
+
+// The platform's folder browser, limited to real folders.
+QString BrowseForFolderWithPlatformDialog(QWidget* owner, const QString& current);
+
+}  // namespace melodrix

@@ -1,0 +1,350 @@
+// The catalog library dialog on a real library: enabling rules, new groups, in-place
+// renames, moves, deletions, opening, and the main window's command.
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "DialogTestSupport.h"
+#include "gui/library/CatLibDialog.h"
+
+using namespace melodrix;
+using namespace melodrix::testing;
+
+namespace {
+
+// Rock/Mix.v1.xml, Rock/Old/ (empty group), Pop/Hits.xml, Pop/Top.xml, Top.xml.
+void MakeLibrary(const QString& library) {
+    WriteFile(library, QStringLiteral("Rock/Mix.v1.xml"), SampleCatalog());
+    QDir().mkpath(library + QStringLiteral("/Rock/Old"));
+    WriteFile(library, QStringLiteral("Pop/Hits.xml"), SampleCatalog());
+    WriteFile(library, QStringLiteral("Pop/Top.xml"), "pop top");
+    WriteFile(library, QStringLiteral("Top.xml"), "top");
+}
+
+TCatalogNode* NodeAt(TFrmCatTree& frame, const QString& path) {
+    for (TCatalogNode* node = frame.Tree().GetFirst(); node; node = frame.Tree().GetNext(node)) {
+        if (Text(node, FullPath) == path) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+QStringList Entries(const QString& directory) {
+    return QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Types into the open editor of the dialog's tree and ends with `key`.
+void TypeAndEnd(TFMCatLib& dialog, const QString& text, Qt::Key key = Qt::Key_Return) {
+    QLineEdit* editor = OpenEditor(*dialog.FrmCatTree());
+    QVERIFY(editor);
+    if (!text.isEmpty()) {
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+    }
+    QTest::keyClick(editor, key);
+    QCoreApplication::processEvents();
+}
+
+void Rename(TFMCatLib& dialog, TCatalogNode* node, const QString& text) {
+    QVERIFY(node);
+    dialog.FrmCatTree()->FocusNode(node);
+    QTest::keyClick(dialog.FrmCatTree()->VTLib(), Qt::Key_F2);
+    TypeAndEnd(dialog, text);
+}
+
+void ShowActive(QWidget& widget) {
+    widget.show();
+    widget.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&widget));
+}
+
+}  // namespace
+
+class TCatLibDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void layoutAndEnablingRules() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TFMCatLib dialog(prompt);
+        ShowActive(dialog);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Catalog Library "));
+        QCOMPARE(dialog.size(), QSize(510, 308));
+        TFrmCatTree& frame = *dialog.FrmCatTree();
+        QCOMPARE(frame.Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Name  (Press F2 to edit)"));
+        QCOMPARE(frame.VTLib()->columnWidth(0), 170);
+        QCOMPARE(frame.VTLib()->columnWidth(1), 110);
+        QCOMPARE(frame.VTLib()->columnWidth(2), 95);
+        const QModelIndex hits = frame.Model()->IndexOf(FindNode(frame, QStringLiteral("Hits")));
+        QCOMPARE(frame.Model()->data(hits, Qt::ToolTipRole).toString(),
+                 QStringLiteral("You can use drag & drop to catalog them. "));
+        QVERIFY(frame.Model()->data(hits, Qt::BackgroundRole).isValid());
+        QVERIFY(!frame.Model()->data(hits.siblingAtColumn(1), Qt::BackgroundRole).isValid());
+        QCOMPARE(dialog.BtnNewCat()->toolTip(), QStringLiteral("Create a new group"));
+
+        // Root: none of Open, Export, Delete; group: Delete only; catalog: all three.
+        QCOMPARE(frame.FocusedNode(), frame.RootNode());
+        const auto enabled = [&] {
+            return QList<bool>{dialog.BtnOpen()->isEnabled(), dialog.BtnExport()->isEnabled(),
+                               dialog.BtnDel()->isEnabled()};
+        };
+        QCOMPARE(enabled(), (QList<bool>{false, false, false}));
+        frame.FocusNode(FindNode(frame, QStringLiteral("Rock")));
+        QCOMPARE(enabled(), (QList<bool>{false, false, true}));
+        frame.FocusNode(FindNode(frame, QStringLiteral("Hits")));
+        QCOMPARE(enabled(), (QList<bool>{true, true, true}));
+        frame.FocusNode(frame.RootNode());
+        QCOMPARE(enabled(), (QList<bool>{false, false, false}));
+        // The root cannot be renamed; other nodes only in the name column.
+        QVERIFY(
+            !(frame.Model()->flags(frame.Model()->IndexOf(frame.RootNode())) & Qt::ItemIsEditable));
+        QVERIFY(frame.Model()->flags(hits) & Qt::ItemIsEditable);
+        QVERIFY(!(frame.Model()->flags(hits.siblingAtColumn(1)) & Qt::ItemIsEditable));
+
+        // Open on a group does nothing; a double click on a catalog opens it.
+        frame.FocusNode(FindNode(frame, QStringLiteral("Rock")));
+        dialog.BtnOpenClick();
+        QVERIFY(dialog.isVisible());
+        TCatalogNode* hitsNode = FindNode(frame, QStringLiteral("Hits"));
+        frame.FocusNode(hitsNode);
+        const QRect rect = frame.VTLib()->visualRect(frame.Model()->IndexOf(hitsNode));
+        QTest::mouseDClick(frame.VTLib()->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.SelectedCatalog, base.Library() + QStringLiteral("/Pop/Hits.xml"));
+    }
+
+    void newGroupRules() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TFMCatLib dialog(prompt);
+        ShowActive(dialog);
+        TFrmCatTree& frame = *dialog.FrmCatTree();
+        const QString library = base.Library();
+
+        // Enter without typing creates "NewGroup" in the library, whatever is focused.
+        frame.FocusNode(FindNode(frame, QStringLiteral("Old")));
+        QTest::mouseClick(dialog.BtnNewCat(), Qt::LeftButton);
+        QVERIFY(dialog.NewGroupPending);
+        TCatalogNode* node = frame.FocusedNode();
+        QCOMPARE(node->Parent(), frame.RootNode());
+        QCOMPARE(node, frame.RootNode()->LastChild());
+        QCOMPARE(Text(node, FileName), QStringLiteral("NewGroup"));
+        QCOMPARE(Text(node, FileType), QStringLiteral("directory"));
+        QVERIFY(!Text(node, FileTime).isEmpty());
+        QVERIFY(!QFileInfo::exists(library + QStringLiteral("/NewGroup")));
+        TypeAndEnd(dialog, QString());
+        QVERIFY(!dialog.NewGroupPending);
+        QVERIFY(QFileInfo(library + QStringLiteral("/NewGroup")).isDir());
+
+        // Again: "NewGroup" is taken, so editing goes on without a message.
+        QTest::mouseClick(dialog.BtnNewCat(), Qt::LeftButton);
+        node = frame.FocusedNode();
+        TypeAndEnd(dialog, QString());
+        QVERIFY(dialog.NewGroupPending);
+        QVERIFY(prompt.messages.isEmpty());
+        // A typed name that exists, or that is no file name, is refused with a message.
+        TypeAndEnd(dialog, QStringLiteral("Rock"));
+        QCOMPARE(prompt.messages, QStringList{"A file with the name already exists!"});
+        QVERIFY(dialog.NewGroupPending);
+        TypeAndEnd(dialog, QStringLiteral("a/b"));
+        QCOMPARE(prompt.messages.size(), 2);
+        QCOMPARE(prompt.titles, (QStringList{"Warning", "Warning"}));
+        QVERIFY(dialog.NewGroupPending);
+        TypeAndEnd(dialog, QStringLiteral("Jazz"));
+        QVERIFY(!dialog.NewGroupPending);
+        QCOMPARE(Text(node, FileName), QStringLiteral("Jazz"));
+        QCOMPARE(Text(node, FullPath), library + QStringLiteral("/Jazz"));
+        QCOMPARE(Entries(library), (QStringList{"Jazz", "NewGroup", "Pop", "Rock", "Top.xml"}));
+
+        // Escape takes the new node away and creates nothing.
+        const int count = frame.RootNode()->ChildCount();
+        QTest::mouseClick(dialog.BtnNewCat(), Qt::LeftButton);
+        QCOMPARE(frame.RootNode()->ChildCount(), count + 1);
+        QVERIFY(!dialog.FrmCatTreeVTLibDragAllowed(FindNode(frame, QStringLiteral("Hits"))));
+        TypeAndEnd(dialog, QStringLiteral("Gone"), Qt::Key_Escape);
+        QVERIFY(!dialog.NewGroupPending);
+        QCOMPARE(frame.RootNode()->ChildCount(), count);
+        QCOMPARE(Entries(library), (QStringList{"Jazz", "NewGroup", "Pop", "Rock", "Top.xml"}));
+
+        // Moving the focus away while "NewGroup" is taken is refused with the message...
+        prompt.messages.clear();
+        QTest::mouseClick(dialog.BtnNewCat(), Qt::LeftButton);
+        node = frame.FocusedNode();
+        QVERIFY(OpenEditor(frame));
+        frame.FocusNode(FindNode(frame, QStringLiteral("Pop")));
+        QCOMPARE(frame.FocusedNode(), node);
+        QCOMPARE(prompt.messages, QStringList{"A file with the name already exists!"});
+        QVERIFY(dialog.NewGroupPending);
+        // ...and creates the group when the name is free.
+        QVERIFY(QDir(library).rmdir(QStringLiteral("NewGroup")));
+        QVERIFY(OpenEditor(frame));
+        frame.FocusNode(FindNode(frame, QStringLiteral("Pop")));
+        QCOMPARE(Text(frame.FocusedNode(), FileName), QStringLiteral("Pop"));
+        QVERIFY(!dialog.NewGroupPending);
+        QVERIFY(QFileInfo(library + QStringLiteral("/NewGroup")).isDir());
+    }
+
+    void renamesOnDisk() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TFMCatLib dialog(prompt);
+        ShowActive(dialog);
+        TFrmCatTree& frame = *dialog.FrmCatTree();
+        const QString library = base.Library();
+
+        // A catalog shown as Mix (Mix.v1.xml) renamed to party becomes party.xml.
+        Rename(dialog, FindNode(frame, QStringLiteral("Mix")), QStringLiteral("party"));
+        QCOMPARE(Entries(library + QStringLiteral("/Rock")), (QStringList{"Old", "party.xml"}));
+        TCatalogNode* party = FindNode(frame, QStringLiteral("party"));
+        QVERIFY(party);
+        QCOMPARE(Text(party, FullPath), library + QStringLiteral("/Rock/party.xml"));
+
+        // A renamed group takes its descendants' paths along at once.
+        TCatalogNode* rock = FindNode(frame, QStringLiteral("Rock"));
+        Rename(dialog, rock, QStringLiteral("Metal"));
+        QCOMPARE(Text(rock, FileName), QStringLiteral("Metal"));
+        QCOMPARE(Text(party, FullPath), library + QStringLiteral("/Metal/party.xml"));
+        Rename(dialog, party, QStringLiteral("fest"));
+        QVERIFY(QFileInfo::exists(library + QStringLiteral("/Metal/fest.xml")));
+        QVERIFY(prompt.messages.isEmpty());
+
+        // Collisions and bad names are refused, editing goes on, nothing changes.
+        TCatalogNode* pop = FindNode(frame, QStringLiteral("Pop"));
+        Rename(dialog, pop, QStringLiteral("Metal"));
+        QCOMPARE(prompt.messages, QStringList{"A file with the name already exists!"});
+        TypeAndEnd(dialog, QStringLiteral("../Out"));
+        QCOMPARE(prompt.messages.size(), 2);
+        TypeAndEnd(dialog, QString(), Qt::Key_Escape);
+        QCOMPARE(Text(pop, FileName), QStringLiteral("Pop"));
+        QCOMPARE(Entries(library), (QStringList{"Metal", "Pop", "Top.xml"}));
+        QVERIFY(!QFileInfo::exists(base.Path() + QStringLiteral("/Out")));
+        // Typing the same name changes nothing and says nothing.
+        Rename(dialog, pop, QStringLiteral("Pop"));
+        QCOMPARE(prompt.messages.size(), 2);
+    }
+
+    void movesAndDeletions() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        QFile::setPermissions(base.Library() + QStringLiteral("/Pop/Top.xml"), QFile::ReadOwner);
+        TScriptedPrompt prompt;
+        TFMCatLib dialog(prompt);
+        ShowActive(dialog);
+        TFrmCatTree& frame = *dialog.FrmCatTree();
+        const QString library = base.Library();
+        const auto node = [&](const QString& relative) {
+            return NodeAt(frame, library + QLatin1Char('/') + relative);
+        };
+
+        // Only groups outside the dragged subtree take drops; the root never moves.
+        QVERIFY(!dialog.FrmCatTreeVTLibDragAllowed(frame.RootNode()));
+        QVERIFY(dialog.FrmCatTreeVTLibDragAllowed(node(QStringLiteral("Rock"))));
+        QVERIFY(!dialog.FrmCatTreeVTLibDragOver(node(QStringLiteral("Rock")),
+                                                node(QStringLiteral("Rock/Old"))));
+        QVERIFY(!dialog.FrmCatTreeVTLibDragOver(node(QStringLiteral("Rock")),
+                                                node(QStringLiteral("Rock"))));
+        QVERIFY(!dialog.FrmCatTreeVTLibDragOver(node(QStringLiteral("Top.xml")),
+                                                node(QStringLiteral("Pop/Hits.xml"))));
+        QVERIFY(dialog.FrmCatTreeVTLibDragOver(node(QStringLiteral("Top.xml")),
+                                               node(QStringLiteral("Rock/Old"))));
+
+        // A drop through the view's model moves the catalog and reloads the tree.
+        TLibraryModel* model = frame.Model();
+        frame.FocusNode(node(QStringLiteral("Rock/Mix.v1.xml")));
+        const QModelIndex old = model->IndexOf(node(QStringLiteral("Rock/Old")));
+        std::unique_ptr<QMimeData> data(model->mimeData({model->IndexOf(frame.FocusedNode())}));
+        QVERIFY(model->canDropMimeData(data.get(), Qt::MoveAction, -1, -1, old));
+        model->dropMimeData(data.get(), Qt::MoveAction, -1, -1, old);
+        QCoreApplication::processEvents();
+        QVERIFY(QFileInfo::exists(library + QStringLiteral("/Rock/Old/Mix.v1.xml")));
+        QVERIFY(node(QStringLiteral("Rock/Old/Mix.v1.xml")));
+        QCOMPARE(frame.FocusedNode(), frame.RootNode());
+
+        // A group into another group, a catalog onto the root.
+        dialog.FrmCatTreeVTLibEndDrag(node(QStringLiteral("Rock")), node(QStringLiteral("Pop")));
+        QCOMPARE(Entries(library + QStringLiteral("/Pop")),
+                 (QStringList{"Hits.xml", "Rock", "Top.xml"}));
+        dialog.FrmCatTreeVTLibEndDrag(node(QStringLiteral("Pop/Hits.xml")), frame.RootNode());
+        QCOMPARE(Entries(library), (QStringList{"Hits.xml", "Pop", "Top.xml"}));
+        QVERIFY(prompt.messages.isEmpty());
+        // A name that exists in the target is refused; nothing moves.
+        dialog.FrmCatTreeVTLibEndDrag(node(QStringLiteral("Top.xml")), node(QStringLiteral("Pop")));
+        QCOMPARE(prompt.messages, QStringList{"A file with the name already exists!"});
+        QCOMPARE(ReadFile(library + QStringLiteral("/Top.xml")), QByteArray("top"));
+        QVERIFY(node(QStringLiteral("Top.xml")));
+
+        // Delete asks first; No keeps everything.
+        frame.FocusNode(node(QStringLiteral("Pop")));
+        prompt.yesNoAnswers = {false};
+        QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QCOMPARE(prompt.questions,
+                 QStringList{"Are you sure to delete the item and all its children?"});
+        QVERIFY(QFileInfo(library + QStringLiteral("/Pop")).isDir());
+        // Yes removes the group with all in it, read-only files included.
+        prompt.yesNoAnswers = {true};
+        QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QVERIFY(!QFileInfo::exists(library + QStringLiteral("/Pop")));
+        QVERIFY(!FindNode(frame, QStringLiteral("Pop")));
+        QVERIFY(!FindNode(frame, QStringLiteral("Old")));
+        // A catalog file that vanished meanwhile: the reason is shown, the node stays.
+        TCatalogNode* hits = node(QStringLiteral("Hits.xml"));
+        QVERIFY(QFile::remove(library + QStringLiteral("/Hits.xml")));
+        frame.FocusNode(hits);
+        prompt.yesNoAnswers = {true};
+        prompt.messages.clear();
+        QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QCOMPARE(prompt.messages.size(), 1);
+        QVERIFY(prompt.messages.first().contains(QStringLiteral("Hits.xml")));
+        QCOMPARE(frame.FocusedNode(), hits);
+        // The catalog goes with its file.
+        frame.FocusNode(node(QStringLiteral("Top.xml")));
+        prompt.yesNoAnswers = {true};
+        QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QCOMPARE(Entries(library), QStringList{});
+        QCOMPARE(ChildNames(frame.RootNode()), QStringList{"Hits"});
+    }
+
+    void mainWindowOpensTheChosenCatalogAndReloads() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        QDir().mkpath(base.Library() + QStringLiteral("/Empty"));
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        QVERIFY(main->ToolButton(QStringLiteral("BtnCatLib"))->isEnabled());
+        QVERIFY(FindNode(*main->FrmCatTree(), QStringLiteral("Empty")));
+
+        // Close: nothing is opened, but the library is read again.
+        WhenDialogOpens<TFMCatLib>([&prompt](TFMCatLib* dialog) {
+            dialog->FrmCatTree()->FocusNode(
+                FindNode(*dialog->FrmCatTree(), QStringLiteral("Empty")));
+            prompt.yesNoAnswers = {true};
+            QTest::mouseClick(dialog->BtnDel(), Qt::LeftButton);
+            dialog->FrmCatTree()->FocusNode(
+                FindNode(*dialog->FrmCatTree(), QStringLiteral("Hits")));
+            QTest::mouseClick(dialog->BtnClose(), Qt::LeftButton);
+        });
+        QTest::mouseClick(main->ToolButton(QStringLiteral("BtnCatLib")), Qt::LeftButton);
+        QVERIFY(main->CurrentCatalog.isEmpty());
+        QVERIFY(!FindNode(*main->FrmCatTree(), QStringLiteral("Empty")));
+
+        WhenDialogOpens<TFMCatLib>([](TFMCatLib* dialog) {
+            dialog->FrmCatTree()->FocusNode(
+                FindNode(*dialog->FrmCatTree(), QStringLiteral("Hits")));
+            QTest::mouseClick(dialog->BtnOpen(), Qt::LeftButton);
+        });
+        main->CatalogLibraryCommand();
+        QCOMPARE(main->CurrentCatalog, base.Library() + QStringLiteral("/Pop/Hits.xml"));
+        QCOMPARE(TopLevelNames(main->ContentTree()), QStringList{"Music"});
+    }
+};
+
+QTEST_MAIN(TCatLibDialogTest)
+#include "CatLibDialogTest.moc"

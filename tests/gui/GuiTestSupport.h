@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/ValueFunctions.h"
+#include "core/config/Config.h"
+#include "support/TempDir.h"
+
+namespace melodrix::testing {
+
+// A fresh base directory for the configuration file and the library of one test.
+class TFreshBase {
+public:
+    TFreshBase() {
+        UseEnglishLocale();
+        UseConfigDirectory(dir_.path());
+    }
+    QString Path() const { return dir_.path(); }
+    QString Library() const { return dir_.path() + QStringLiteral("/CatalogLibrary"); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+inline QString Text(const TCatalogNode* node, int field) {
+    const std::string_view text = node->Item().Field(field);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A small catalog: Music (folder) with Live (folder, one file), b.MP3 and c.txt.
+inline QByteArray SampleCatalog(const QString& root = QStringLiteral("/d/Music")) {
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?><fileinfo generated=\"Vellumdex\">"
+               "<file FileName=\"Music\" FullPath=\"%1\" FileSize=\"3900\" FileType=\"directory\">"
+               "<file FileName=\"c.txt\" FullPath=\"%1/c.txt\" FileSize=\"900\" FileExt=\"txt\""
+               " FileType=\"file\" FileTime=\"1/2/2021 10:00:00 AM\" Description=\"notes\"/>"
+               "<file FileName=\"b.MP3\" FullPath=\"%1/b.MP3\" FileSize=\"10000\" FileExt=\"MP3\""
+               " FileType=\"file\" FileTime=\"\" MP3_Title=\"Song\"/>"
+               "<file FileName=\"Live\" FullPath=\"%1/Live\" FileSize=\"2000\" FileType=\"directory\">"
+               "<file FileName=\"a.mp3\" FullPath=\"%1/Live/a.mp3\" FileSize=\"2000\" FileExt=\"mp3\""
+               " FileType=\"file\" FileTime=\"3/4/2019 8:00:00 AM\"/>"
+               "</file></file></fileinfo>")
+        .arg(root)
+        .toUtf8();
+}
+
+// Runs `answer` on the next modal window that opens, polling rather than guessing a delay.
+template <typename Answer>
+void WhenModalOpens(Answer answer) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        }
+    });
+    timer->start(10);
+}
+
+}  // namespace melodrix::testing

@@ -1,0 +1,197 @@
+// The new-catalog dialog and command: its checks, the folder browser and a real scan
+// of tagged files into a new catalog of the library.
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "DialogTestSupport.h"
+#include "core/catalog/Sinks.h"
+#include "core/library/Library.h"
+#include "gui/library/NewCatDialog.h"
+#include "gui/shell/ContentView.h"
+
+using namespace melodrix;
+using namespace melodrix::testing;
+
+namespace {
+
+// A folder of music: two tagged MP3 files in a sub-folder, one untagged, a text file
+// and a folder without music.
+QString MakeMusicFolder(const QString& base) {
+    const QString folder = base + QStringLiteral("/Music/Live.2004");
+    WriteFile(folder, QStringLiteral("Set1/a.mp3"),
+              QByteArray(300, '\x11') + Id3v1Tag("Song A", "Band"));
+    WriteFile(folder, QStringLiteral("Set1/b.MP3"),
+              QByteArray(500, '\x22') + Id3v1Tag("Song B", "Band"));
+    WriteFile(folder, QStringLiteral("c.mp3"), QByteArray(64, '\x33'));
+    WriteFile(folder, QStringLiteral("notes.txt"), "setlist");
+    QDir().mkpath(folder + QStringLiteral("/Artwork"));
+    WriteFile(folder, QStringLiteral("Artwork/cover.jpg"), "jpeg");
+    return folder;
+}
+
+struct TBrowserScript {
+    QStringList answers;   // taken from the front; exhausted: cancelled
+    QStringList currents;  // the folders the browser was asked to preselect
+    TFMNewCat::TFolderBrowser Browser() {
+        return [this](QWidget*, const QString& current) {
+            currents << current;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+    }
+};
+
+}  // namespace
+
+class TNewCatDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogChecksAndProposedName() {
+        TFreshBase base;
+        CreateDefaultLibrary(base.Library());
+        const QString folder = MakeMusicFolder(base.Path());
+        TScriptedPrompt prompt;
+        TBrowserScript browser;
+        TFMNewCat dialog(prompt);
+        dialog.BrowseForFolder = browser.Browser();
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Create a new Catalog"));
+        QCOMPARE(dialog.size(), QSize(466, 120));
+        QCOMPARE(dialog.EdName()->text(), QStringLiteral("Input catalog name here."));
+        QCOMPARE(dialog.SpeedButton1()->text(), QStringLiteral("Open &Dialog"));
+        QVERIFY(!dialog.BtnOk()->isEnabled());
+
+        // A cancelled browser still enables OK; the empty folder is refused.
+        QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
+        QVERIFY(dialog.BtnOk()->isEnabled());
+        QVERIFY(dialog.EdFileName()->text().isEmpty());
+        QVERIFY(dialog.EdName()->text().isEmpty());
+        QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+        QCOMPARE(prompt.messages, QStringList{"Please select the dialog to catalog first."});
+        QCOMPARE(prompt.titles, QStringList{"Warning"});
+        QVERIFY(dialog.isVisible());
+
+        // A chosen folder proposes its name up to the first dot, replacing a typed name.
+        dialog.EdName()->setText(QStringLiteral("typed"));
+        browser.answers << folder;
+        QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
+        QCOMPARE(dialog.FolderPath, folder);
+        QCOMPARE(dialog.EdFileName()->text(), folder);
+        QCOMPARE(dialog.EdName()->text(), QStringLiteral("Live"));
+        // Cancelling later keeps the folder, which the browser is asked to preselect.
+        QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
+        QCOMPARE(browser.currents, (QStringList{QString(), folder}));
+        QCOMPARE(dialog.FolderPath, folder);
+
+        prompt.messages.clear();
+        dialog.EdName()->clear();
+        QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+        QCOMPARE(prompt.messages, QStringList{"Please input the catalog name."});
+        // Names that would leave the library or are no file names are refused.
+        for (const QString& bad :
+             {QStringLiteral("a/b"), QStringLiteral(".."), QStringLiteral(".")}) {
+            prompt.messages.clear();
+            dialog.EdName()->setText(bad);
+            QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+            QCOMPARE(prompt.messages.size(), 1);
+            QCOMPARE(prompt.titles.last(), QStringLiteral("Warning"));
+            QVERIFY(dialog.isVisible());
+        }
+        QVERIFY(dialog.result() != QDialog::Accepted);
+
+        // An existing catalog of that name asks first; No keeps the dialog open.
+        WriteFile(base.Library(), QStringLiteral("Live.xml"), "old");
+        dialog.EdName()->setText(QStringLiteral("Live"));
+        prompt.yesNoAnswers = {false, true};
+        QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+        QCOMPARE(prompt.questions,
+                 QStringList{"Catalog with the same name already exists,overwrite?"});
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.CatalogFile.isEmpty());
+        QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.CatalogFile, base.Library() + QStringLiteral("/Live.xml"));
+        QVERIFY(!dialog.OnlyFolders);
+        QCOMPARE(ReadFile(base.Library() + QStringLiteral("/Live.xml")), QByteArray("old"));
+    }
+
+    void newCatalogCommandScansSavesListsAndShows() {
+        TFreshBase base;
+        const QString folder = MakeMusicFolder(base.Path());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        QVERIFY(main->ToolButton(QStringLiteral("BtnNewCat"))->isEnabled());
+
+        WhenDialogOpens<TFMNewCat>([folder](TFMNewCat* dialog) {
+            dialog->BrowseForFolder = [folder](QWidget*, const QString&) { return folder; };
+            QTest::mouseClick(dialog->SpeedButton1(), Qt::LeftButton);
+            QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+        });
+        QTest::mouseClick(main->ToolButton(QStringLiteral("BtnNewCat")), Qt::LeftButton);
+
+        const QString catalog = base.Library() + QStringLiteral("/Live.xml");
+        QCOMPARE(main->CurrentCatalog, catalog);
+        QCOMPARE(main->LastScanFolder, folder);
+        // Only MP3 files and the folders that hold them; tags read from the files.
+        const TCatalogTree& content = main->ContentTree();
+        QCOMPARE(content.TopLevelCount(), 1);
+        const TCatalogNode* a = FindNode(content, QStringLiteral("a.mp3"));
+        QVERIFY(a);
+        QCOMPARE(Text(a, MP3_Title), QStringLiteral("Song A"));
+        QCOMPARE(Text(a, MP3_Artist), QStringLiteral("Band"));
+        QCOMPARE(Text(a, DiskName), QStringLiteral("Live"));
+        QVERIFY(FindNode(content, QStringLiteral("b.MP3")));
+        QVERIFY(FindNode(content, QStringLiteral("c.mp3")));
+        QVERIFY(!FindNode(content, QStringLiteral("notes.txt")));
+        QVERIFY(!FindNode(content, QStringLiteral("Artwork")));
+        // Sorted by name, folders first, and shown expanded.
+        QCOMPARE(ChildNames(content.GetFirst()), (QStringList{"Set1", "c.mp3"}));
+        QVERIFY(main->VT()->isExpanded(main->VT()->model()->index(0, 0)));
+
+        // Written to the library and listed there.
+        const QString written = QString::fromUtf8(ReadFile(catalog));
+        QVERIFY(written.contains(QStringLiteral("MP3_Title=\"Song B\"")));
+        TCatalogNode* listed = FindNode(*main->FrmCatTree(), QStringLiteral("Live"));
+        QVERIFY(listed);
+        QVERIFY(listed->Item().IsFile());
+        QCOMPARE(listed->Parent(), main->FrmCatTree()->RootNode());
+
+        // Same name again: declining the overwrite, then cancelling, changes nothing.
+        const QByteArray before = ReadFile(catalog);
+        WhenDialogOpens<TFMNewCat>([folder](TFMNewCat* dialog) {
+            dialog->BrowseForFolder = [folder](QWidget*, const QString&) { return folder; };
+            QTest::mouseClick(dialog->SpeedButton1(), Qt::LeftButton);
+            QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+            QVERIFY(dialog->isVisible());
+            QTest::mouseClick(dialog->SpeedButton3(), Qt::LeftButton);
+        });
+        main->NewCatalogCommand();
+        QCOMPARE(prompt.questions,
+                 QStringList{"Catalog with the same name already exists,overwrite?"});
+        QCOMPARE(ReadFile(catalog), before);
+        QCOMPARE(main->CurrentCatalog, catalog);
+    }
+
+    void vanishedFolderScansNothing() {
+        TFreshBase base;
+        const QString folder = MakeMusicFolder(base.Path());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        WhenDialogOpens<TFMNewCat>([folder](TFMNewCat* dialog) {
+            dialog->BrowseForFolder = [folder](QWidget*, const QString&) { return folder; };
+            QTest::mouseClick(dialog->SpeedButton1(), Qt::LeftButton);
+            QDir(folder).removeRecursively();  // gone before OK
+            QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+        });
+        main->NewCatalogCommand();
+        QVERIFY(main->CurrentCatalog.isEmpty());
+        QVERIFY(main->LastScanFolder.isEmpty());
+        QVERIFY(!QFileInfo::exists(base.Library() + QStringLiteral("/Live.xml")));
+        QVERIFY(main->ContentTree().IsEmpty());
+    }
+};
+
+QTEST_MAIN(TNewCatDialogTest)
+#include "NewCatDialogTest.moc"

@@ -1,0 +1,212 @@
+// The search dialog and the search command: scope, conditions, each option, cancel and
+// files of the library that are not catalogs.
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "DialogTestSupport.h"
+#include "gui/search/SearchDialog.h"
+#include "gui/shell/WaitForm.h"
+
+using namespace melodrix;
+using namespace melodrix::testing;
+
+namespace {
+
+// Rock/Mix.xml: names with "rock" in several cases; Rock/Old/Jazz.xml one level deeper;
+// Pop/Hits.xml with descriptions.
+void MakeLibrary(const QString& library) {
+    WriteFile(library, QStringLiteral("Rock/Mix.xml"),
+              CatalogWithItems(QStringLiteral("Mix"),
+                               {{QStringLiteral("Rock.mp3"), QStringLiteral("mp3"), {}},
+                                {QStringLiteral("Hard Rock"), {}, {}, QStringLiteral("directory")},
+                                {QStringLiteral("ROCK"), {}, {}, QStringLiteral("directory")},
+                                {QStringLiteral("rock.mp3"), QStringLiteral("Mp3"), {}},
+                                {QStringLiteral("Hardrock"), QStringLiteral("MP3"), {}},
+                                {QStringLiteral("intro.wav"), QStringLiteral("wav"), {}}}));
+    WriteFile(library, QStringLiteral("Rock/Old/Jazz.xml"),
+              CatalogWithItems(QStringLiteral("Jazz"),
+                               {{QStringLiteral("Song.MP3"), QStringLiteral("MP3"), {}},
+                                {QStringLiteral("my song.mp3"), QStringLiteral("mp3"), {}}}));
+    WriteFile(library, QStringLiteral("Pop/Hits.xml"),
+              CatalogWithItems(
+                  QStringLiteral("Hits"),
+                  {{QStringLiteral("a.mp3"), QStringLiteral("mp3"), QStringLiteral("Live at home")},
+                   {QStringLiteral("b.mp3"), QStringLiteral("mp3"), {}},
+                   {QStringLiteral("c.mp3"), QStringLiteral("mp3"), QStringLiteral("live")},
+                   {QStringLiteral("two  blanks"), {}, {}}}));
+}
+
+struct TQuery {
+    QString scope;  // library node name; empty: the library root
+    QString name;
+    QString ext;
+    QString description;
+    bool caseSensitive = false;
+    bool wholeWords = false;
+};
+
+// Runs the search command with the dialog filled in as a user would.
+QStringList Search(TFMMain& main, const TQuery& query) {
+    WhenDialogOpens<TFMSearch>([query](TFMSearch* dialog) {
+        if (!query.scope.isEmpty()) {
+            dialog->FrmCatTree()->FocusNode(FindNode(*dialog->FrmCatTree(), query.scope));
+        }
+        QTest::keyClicks(dialog->EdFileName(), query.name);
+        QTest::keyClicks(dialog->EdExt(), query.ext);
+        QTest::keyClicks(dialog->EdDes(), query.description);
+        dialog->CheckBox1()->setChecked(query.caseSensitive);
+        dialog->CheckBox2()->setChecked(query.wholeWords);
+        QTest::mouseClick(dialog->BitBtn1(), Qt::LeftButton);
+    });
+    main.SearchCommand();
+    QStringList hits = TopLevelNames(main.ContentTree());
+    hits.sort();
+    return hits;
+}
+
+}  // namespace
+
+class TSearchDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogRefusesAnEmptySearch() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TFMSearch dialog(prompt);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("File Search"));
+        QCOMPARE(dialog.size(), QSize(529, 313));
+        QCOMPARE(dialog.FrmCatTree()->width(), 281);
+        QCOMPARE(dialog.CheckBox1()->text(), QStringLiteral("Case censitive"));
+        QCOMPARE(dialog.CheckBox2()->text(), QStringLiteral("Whole words"));
+        QVERIFY(!dialog.CheckBox1()->isChecked() && !dialog.CheckBox2()->isChecked());
+        QCOMPARE(dialog.Memo1()->toPlainText(),
+                 QStringLiteral(
+                     "Select a group or catalog on the left to \ndefine the scope of search"));
+        QCOMPARE(dialog.FrmCatTree()->FocusedNode(), dialog.FrmCatTree()->RootNode());
+        QVERIFY(FindNode(*dialog.FrmCatTree(), QStringLiteral("Hits")));  // catalogs listed too
+
+        QTest::keyClicks(dialog.EdExt(), QStringLiteral("   "));
+        QTest::mouseClick(dialog.BitBtn1(), Qt::LeftButton);
+        QCOMPARE(prompt.messages, QStringList{"Please input search condition."});
+        QCOMPARE(prompt.titles, QStringList{"Warning"});
+        QVERIFY(dialog.result() != QDialog::Accepted);
+        QTest::keyClicks(dialog.EdDes(), QStringLiteral("live"));
+        QTest::mouseClick(dialog.BitBtn1(), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void searchOptionsAndScopes() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        QVERIFY(main->ToolButton(QStringLiteral("BtnSearch"))->isEnabled());
+
+        // An open catalog is left behind: the results are no catalog.
+        main->OpenCatalog(base.Library() + QStringLiteral("/Pop/Hits.xml"));
+        QVERIFY(!main->CurrentCatalog.isEmpty());
+        QCOMPARE(Search(*main, {{}, QStringLiteral("rock")}),
+                 (QStringList{"Hard Rock", "Hardrock", "ROCK", "Rock.mp3", "rock.mp3"}));
+        QVERIFY(main->CurrentCatalog.isEmpty());
+        // Flat: every hit is a top-level item, carrying the disk name of its catalog.
+        const TCatalogNode* hit = FindNode(main->ContentTree(), QStringLiteral("Hard Rock"));
+        QCOMPARE(hit->ChildCount(), 0);
+        QCOMPARE(Text(hit, DiskName), QStringLiteral("Mix"));
+        QCOMPARE(Text(hit, FullPath), QStringLiteral("/m/Mix/Hard Rock"));
+
+        QCOMPARE(Search(*main, {{}, QStringLiteral("rock"), {}, {}, true}),
+                 (QStringList{"Hardrock", "rock.mp3"}));
+        QCOMPARE(Search(*main, {{}, {}, QStringLiteral("mp3")}).size(), 8);
+        QCOMPARE(Search(*main, {{}, {}, QStringLiteral(".mp3")}), QStringList());
+        QCOMPARE(Search(*main, {{}, QStringLiteral("song.mp3"), {}, {}, false, true}),
+                 QStringList{"Song.MP3"});
+        QCOMPARE(Search(*main, {{}, QStringLiteral("song.mp3"), {}, {}, true, true}),
+                 QStringList());
+        QCOMPARE(Search(*main, {{}, QStringLiteral("a"), {}, QStringLiteral("live")}),
+                 QStringList{"a.mp3"});
+        // Blanks are used as typed when another box has text.
+        QCOMPARE(Search(*main, {{}, QStringLiteral("  "), QStringLiteral(" ")}), QStringList());
+        QCOMPARE(Search(*main, {QStringLiteral("Hits"), QStringLiteral("  ")}),
+                 QStringList{"two  blanks"});
+
+        // A group includes its sub-groups; a catalog is searched alone.
+        QCOMPARE(Search(*main, {QStringLiteral("Rock"), QStringLiteral("song")}),
+                 (QStringList{"Song.MP3", "my song.mp3"}));
+        QCOMPARE(Search(*main, {QStringLiteral("Pop"), QStringLiteral("song")}), QStringList());
+        QCOMPARE(Search(*main, {QStringLiteral("Hits"), {}, QStringLiteral("MP3")}),
+                 (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+        QVERIFY(main->StatusPanel()->text().isEmpty());
+        // Hits are not sorted: they keep the order of the catalog.
+        QCOMPARE(TopLevelNames(main->ContentTree()), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+
+        // Cancel in the dialog leaves the view and the current catalog alone.
+        main->OpenCatalog(base.Library() + QStringLiteral("/Pop/Hits.xml"));
+        WhenDialogOpens<TFMSearch>([](TFMSearch* dialog) {
+            QTest::keyClicks(dialog->EdFileName(), QStringLiteral("rock"));
+            QTest::mouseClick(dialog->BitBtn2(), Qt::LeftButton);
+        });
+        main->SearchCommand();
+        QCOMPARE(main->CurrentCatalog, base.Library() + QStringLiteral("/Pop/Hits.xml"));
+        QCOMPARE(TopLevelNames(main->ContentTree()), QStringList{"Hits"});
+    }
+
+    void strayFilesAreNamedInTheStatusBar() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        const QString stray =
+            WriteFile(base.Library(), QStringLiteral("Rock/notes.txt"), "not xml");
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        // The search goes on past the stray file.
+        QCOMPARE(Search(*main, {QStringLiteral("Rock"), QStringLiteral("song")}),
+                 (QStringList{"Song.MP3", "my song.mp3"}));
+        QCOMPARE(main->StatusPanel()->text(),
+                 QStringLiteral("Skipped 1 file that is not a catalog: ") + stray);
+        WriteFile(base.Library(), QStringLiteral("Pop/broken.xml"), "<fileinfo><file");
+        Search(*main, {{}, QStringLiteral("song")});
+        QVERIFY(main->StatusPanel()->text().startsWith(
+            QStringLiteral("Skipped 2 files that are not catalogs: ")));
+        QVERIFY(main->StatusPanel()->text().contains(stray));
+    }
+
+    void cancelInTheProgressWindowStopsTheSearch() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        QVERIFY(!Search(*main, {{}, QStringLiteral("mp3")}).isEmpty());
+
+        // The Cancel button of the progress window is pressed as soon as the search
+        // shows it and lets it handle input.
+        bool pressed = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&main, &pressed, &poll] {
+            TWaitForm* wait = main->WaitForm();
+            if (!wait->isVisible() || !wait->CancelVisible()) {
+                return;
+            }
+            poll.stop();
+            for (QPushButton* button : wait->findChildren<QPushButton*>()) {
+                if (button->isVisible()) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    pressed = true;
+                }
+            }
+        });
+        poll.start(0);
+        QCOMPARE(Search(*main, {{}, QStringLiteral("mp3")}), QStringList());
+        QVERIFY(pressed);
+        QVERIFY(!main->WaitForm()->isVisible());
+    }
+};
+
+QTEST_MAIN(TSearchDialogTest)
+#include "SearchDialogTest.moc"
