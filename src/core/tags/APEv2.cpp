@@ -67,7 +67,7 @@ void TAPEv2::Clear() {
     Album.clear();
     Year.clear();
     Comment.clear();
-    Track = "0";
+    Track.assign(1, '0');  // plain assignment of a literal trips a false GCC 12 warning
     Genre.clear();
 }
 

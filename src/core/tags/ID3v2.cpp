@@ -258,7 +258,7 @@ void TID3v2::Clear() {
     Album.clear();
     Year.clear();
     Comment.clear();
-    Track = "0";
+    Track.assign(1, '0');  // plain assignment of a literal trips a false GCC 12 warning
     Genre.clear();
 }
 
