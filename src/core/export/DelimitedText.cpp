@@ -20,12 +20,18 @@ void AppendCell(std::string& out, std::string_view text, std::string_view separa
 
 std::string BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
                                std::string_view separator, TDelimitedStyle style) {
+    TTextOutput output;
+    BuildDelimitedText(tree, columns, separator, style, output);
+    return std::move(output.Text());
+}
+
+void BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
+                        std::string_view separator, TDelimitedStyle style, TTextOutput& output) {
     if (tree.IsEmpty()) {
-        return {};
+        return;
     }
     const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
-    std::string text;
-    text.reserve(tree.NodeCount() * (2 + resolved.size() * (24 + separator.size())));
+    std::string& text = output.Text();
 
     for (size_t c = 0; c < resolved.size(); ++c) {
         AppendCell(text, resolved[c].Name, separator, style);
@@ -44,8 +50,9 @@ std::string BuildDelimitedText(const TCatalogTree& tree, const QStringList& colu
             AppendCell(text, item.Field(resolved[c].Field), separator, style);
         }
         text.append(kCrLf);
+        output.RowEnd();
     }
-    return text;
+    output.Finish();
 }
 
 bool IsUsableCsvSeparator(const QString& separator) {

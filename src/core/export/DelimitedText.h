@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/catalog/CatalogTree.h"
+#include "core/export/TextOutput.h"
 
 namespace melodrix {
 
@@ -21,6 +22,8 @@ enum class TDelimitedStyle {
 // joined by the separator; lines end in CR LF. An empty tree gives the empty text.
 std::string BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
                                std::string_view separator, TDelimitedStyle style);
+void BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
+                        std::string_view separator, TDelimitedStyle style, TTextOutput& output);
 
 // True when the text can separate CSV fields: not empty, no quote, no line break.
 bool IsUsableCsvSeparator(const QString& separator);

@@ -11,9 +11,12 @@
 
 namespace melodrix {
 
-void WriteExportText(const QString& path, std::string_view text) {
+void WriteExportText(const QString& path, const std::function<void(TTextOutput&)>& build) {
     WriteFileAtomically(path, [&](QIODevice& device) {
-        WriteAll(device, text.data(), static_cast<qint64>(text.size()));
+        TTextOutput output([&](std::string_view piece) {
+            WriteAll(device, piece.data(), static_cast<qint64>(piece.size()));
+        });
+        build(output);
     });
 }
 

@@ -2,13 +2,14 @@
 
 #include <QString>
 #include <functional>
-#include <string_view>
+
+#include "core/export/TextOutput.h"
 
 namespace melodrix {
 
-// Writes the finished text of an export; the old file is replaced only when the new
-// one is complete. Throws TMelodrixError on failure.
-void WriteExportText(const QString& path, std::string_view text);
+// Writes the text that `build` produces, piece by piece; the old file is replaced only
+// when the new one is complete. Throws TMelodrixError on failure.
+void WriteExportText(const QString& path, const std::function<void(TTextOutput&)>& build);
 
 // For writers that need a path of their own: `write` fills a fresh temporary file in
 // the target's directory, which then replaces the target in one rename. On any

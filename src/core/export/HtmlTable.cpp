@@ -63,13 +63,19 @@ std::string HtmlPageHead() {
 
 std::string BuildHtmlTable(const TCatalogTree& tree, const QStringList& columns,
                            std::string_view title) {
+    TTextOutput output;
+    BuildHtmlTable(tree, columns, title, output);
+    return std::move(output.Text());
+}
+
+void BuildHtmlTable(const TCatalogTree& tree, const QStringList& columns, std::string_view title,
+                    TTextOutput& output) {
     if (tree.IsEmpty()) {
-        return {};
+        return;
     }
     const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
-    std::string page = HtmlPageHead();
-    // Rough size of a row, so the text grows in few steps even for a million rows.
-    page.reserve(page.size() + tree.NodeCount() * (16 + resolved.size() * 64));
+    std::string& page = output.Text();
+    page.append(HtmlPageHead());
 
     page.append("<H5 Align=center>");
     AppendHtmlEscaped(page, title);
@@ -99,11 +105,12 @@ std::string BuildHtmlTable(const TCatalogTree& tree, const QStringList& columns,
             page.append("</td>");
         }
         page.append("</tr>");
+        output.RowEnd();
     }
     page.append("</Table>");
     page.append("</BODY></HTML>");
     page.append(kCrLf);
-    return page;
+    output.Finish();
 }
 
 }  // namespace melodrix

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/catalog/CatalogTree.h"
+#include "core/export/TextOutput.h"
 
 namespace melodrix {
 
@@ -17,5 +18,7 @@ std::string HtmlPageHead();
 // "&nbsp". Lines end in CR LF. An empty tree gives the empty text.
 std::string BuildHtmlTable(const TCatalogTree& tree, const QStringList& columns,
                            std::string_view title);
+void BuildHtmlTable(const TCatalogTree& tree, const QStringList& columns, std::string_view title,
+                    TTextOutput& output);
 
 }  // namespace melodrix

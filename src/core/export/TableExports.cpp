@@ -56,9 +56,10 @@ bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString&
     }
     TProgressScope progress(info.Progress(), kExportToFile);
     const TExportSource source(info, tree);
-    const std::string text =
-        BuildDelimitedText(source.Tree(), columns, separator.toStdString(), style);
-    WriteExportText(path, text);
+    const std::string separatorText = separator.toStdString();
+    WriteExportText(path, [&](TTextOutput& output) {
+        BuildDelimitedText(source.Tree(), columns, separatorText, style, output);
+    });
     return true;
 }
 
@@ -71,9 +72,10 @@ bool TFileInfo::ExportHtml(const QString& defaultName, const TCatalogTree* tree)
     }
     TProgressScope progress(Progress(), kExportToFile);
     const TExportSource source(*this, tree);
-    const std::string page =
-        BuildHtmlTable(source.Tree(), ColumnsOf(*this), ExportTitleOf(path).toStdString());
-    WriteExportText(path, page);
+    const QStringList columns = ColumnsOf(*this);
+    const std::string title = ExportTitleOf(path).toStdString();
+    WriteExportText(
+        path, [&](TTextOutput& output) { BuildHtmlTable(source.Tree(), columns, title, output); });
     return true;
 }
 
