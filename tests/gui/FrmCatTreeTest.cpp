@@ -47,13 +47,17 @@ private slots:
         TFreshBase base;
         MakeLibrary(base.Library());
         TFrmCatTree frame;
-        QAbstractItemModelTester tester(frame.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(frame.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         frame.show();
         frame.LoadLibraryTree(base.Library(), false);
         TLibraryModel* model = frame.Model();
-        QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("CatalogName"));
-        QCOMPARE(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Create Time"));
-        QCOMPARE(model->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Size"));
+        QCOMPARE(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("CatalogName"));
+        QCOMPARE(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Create Time"));
+        QCOMPARE(model->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Size"));
 
         TCatalogNode* root = frame.RootNode();
         QCOMPARE(frame.FocusedNode(), root);
@@ -61,8 +65,10 @@ private slots:
         QVERIFY(!frame.VTLib()->isExpanded(model->IndexOf(Node(frame, QStringLiteral("Alpha")))));
 
         const QModelIndex a = model->IndexOf(Node(frame, QStringLiteral("a")));
-        QCOMPARE(model->data(a.siblingAtColumn(2), Qt::DisplayRole).toString(), QStringLiteral("0.98 KB"));
-        QCOMPARE(model->data(model->IndexOf(Node(frame, QStringLiteral("c")), 2), Qt::DisplayRole).toString(),
+        QCOMPARE(model->data(a.siblingAtColumn(2), Qt::DisplayRole).toString(),
+                 QStringLiteral("0.98 KB"));
+        QCOMPARE(model->data(model->IndexOf(Node(frame, QStringLiteral("c")), 2), Qt::DisplayRole)
+                     .toString(),
                  QStringLiteral("0.00 KB"));
         const QModelIndex alpha = model->IndexOf(Node(frame, QStringLiteral("Alpha")));
         QVERIFY(model->data(alpha.siblingAtColumn(2), Qt::DisplayRole).toString().isEmpty());
@@ -115,12 +121,16 @@ private slots:
         MakeLibrary(base.Library());
         TFrmCatTree frame;
         QStringList calls;
-        frame.Editing = [](TCatalogNode* node, int column) { return column == 0 && node->Parent(); };
+        frame.Editing = [](TCatalogNode* node, int column) {
+            return column == 0 && node->Parent();
+        };
         frame.GetHint = [](TCatalogNode*, int) { return QStringLiteral("drag me"); };
         frame.NewText = [&calls](TCatalogNode* node, int, const QString& text) {
             calls << QStringLiteral("new:%1:%2").arg(Text(node, FileName), text);
         };
-        frame.Edited = [&calls](TCatalogNode* node, int) { calls << QStringLiteral("edited:") + Text(node, FileName); };
+        frame.Edited = [&calls](TCatalogNode* node, int) {
+            calls << QStringLiteral("edited:") + Text(node, FileName);
+        };
         frame.EditCancelled = [&calls](TCatalogNode* node, int) {
             calls << QStringLiteral("cancelled:") + Text(node, FileName);
         };
@@ -128,7 +138,8 @@ private slots:
         QApplication::setActiveWindow(&frame);
         frame.LoadLibraryTree(base.Library(), false);
         TLibraryModel* model = frame.Model();
-        QCOMPARE(model->data(model->IndexOf(frame.RootNode()), Qt::ToolTipRole).toString(), QStringLiteral("drag me"));
+        QCOMPARE(model->data(model->IndexOf(frame.RootNode()), Qt::ToolTipRole).toString(),
+                 QStringLiteral("drag me"));
         QVERIFY(!(model->flags(model->IndexOf(frame.RootNode())) & Qt::ItemIsEditable));
 
         TCatalogNode* beta = Node(frame, QStringLiteral("Beta"));
@@ -145,21 +156,23 @@ private slots:
             QTest::keyClicks(editor, QStringLiteral("Gamma"));
             QTest::keyClick(editor, Qt::Key_Return);
         });
-        QCOMPARE(calls, (QStringList{"new:Beta:Gamma", "edited:Beta"}));
+        QTRY_COMPARE(calls, (QStringList{"new:Beta:Gamma", "edited:Beta"}));
         // Committed without typing: only Edited.
         calls.clear();
         edit([](QLineEdit* editor) { QTest::keyClick(editor, Qt::Key_Return); });
-        QCOMPARE(calls, (QStringList{"edited:Beta"}));
+        QTRY_COMPARE(calls, (QStringList{"edited:Beta"}));
         // Escape: only EditCancelled.
         calls.clear();
         edit([](QLineEdit* editor) {
             QTest::keyClicks(editor, QStringLiteral("x"));
             QTest::keyClick(editor, Qt::Key_Escape);
         });
-        QCOMPARE(calls, (QStringList{"cancelled:Beta"}));
+        QTRY_COMPARE(calls, (QStringList{"cancelled:Beta"}));
 
         // A host may refuse a change of focus.
-        frame.FocusChanging = [beta](TCatalogNode* from, TCatalogNode*, int) { return from != beta; };
+        frame.FocusChanging = [beta](TCatalogNode* from, TCatalogNode*, int) {
+            return from != beta;
+        };
         frame.FocusNode(beta);
         frame.FocusNode(frame.RootNode());
         QCOMPARE(frame.FocusedNode(), beta);

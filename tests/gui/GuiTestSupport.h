@@ -40,8 +40,10 @@ inline QByteArray SampleCatalog(const QString& root = QStringLiteral("/d/Music")
                " FileType=\"file\" FileTime=\"1/2/2021 10:00:00 AM\" Description=\"notes\"/>"
                "<file FileName=\"b.MP3\" FullPath=\"%1/b.MP3\" FileSize=\"10000\" FileExt=\"MP3\""
                " FileType=\"file\" FileTime=\"\" MP3_Title=\"Song\"/>"
-               "<file FileName=\"Live\" FullPath=\"%1/Live\" FileSize=\"2000\" FileType=\"directory\">"
-               "<file FileName=\"a.mp3\" FullPath=\"%1/Live/a.mp3\" FileSize=\"2000\" FileExt=\"mp3\""
+               "<file FileName=\"Live\" FullPath=\"%1/Live\" FileSize=\"2000\" "
+               "FileType=\"directory\">"
+               "<file FileName=\"a.mp3\" FullPath=\"%1/Live/a.mp3\" FileSize=\"2000\" "
+               "FileExt=\"mp3\""
                " FileType=\"file\" FileTime=\"3/4/2019 8:00:00 AM\"/>"
                "</file></file></fileinfo>")
         .arg(root)

@@ -41,11 +41,12 @@ TContentView::TContentView(QWidget* parent) : QTreeView(parent), header_(new TGr
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setExpandsOnDoubleClick(true);
     setRootIsDecorated(true);
+    // Sorting is the model's own (folders first, by the sort field); the header only
+    // reports the click and shows the arrow. QTreeView's own sorting stays off, and
+    // switching it off makes sections unclickable, so that comes first.
+    setSortingEnabled(false);
     header_->setSortIndicatorShown(false);
     header_->setSectionsClickable(true);
-    // Sorting is the model's own (folders first, by the sort field); the header only
-    // reports the click and shows the arrow.
-    setSortingEnabled(false);
     connect(header_, &QHeaderView::sectionClicked, this,
             [this](int column) { emit header_->LeftClicked(column); });
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {

@@ -154,7 +154,9 @@ TFMMain::~TFMMain() {
     delete contentModel_;
 }
 
-IProgressSink& TFMMain::Progress() const { return *progress_; }
+IProgressSink& TFMMain::Progress() const {
+    return *progress_;
+}
 
 void TFMMain::UseProgress(IProgressSink& progress) {
     progress_ = &progress;
