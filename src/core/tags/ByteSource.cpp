@@ -1,13 +1,20 @@
 #include "core/tags/ByteSource.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
+#if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QFile>
+
 #include <cerrno>
-#include <cstring>
+#endif
 
 namespace melodrix {
+
+#if defined(Q_OS_UNIX)
 
 TFileByteSource::TFileByteSource(const QString& fileName) {
     const QByteArray path = QFile::encodeName(fileName);
@@ -30,6 +37,7 @@ TFileByteSource::TFileByteSource(const QString& fileName) {
     }
     handle_ = handle;
     size_ = static_cast<uint64_t>(status.st_size);
+    open_ = true;
 }
 
 TFileByteSource::~TFileByteSource() {
@@ -38,15 +46,8 @@ TFileByteSource::~TFileByteSource() {
     }
 }
 
-std::optional<uint64_t> TFileByteSource::Size() {
-    if (handle_ < 0) {
-        return std::nullopt;
-    }
-    return size_;
-}
-
 bool TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
-    if (handle_ < 0 || offset > size_ || size > size_ - offset) {
+    if (!open_ || offset > size_ || size > size_ - offset) {
         return false;
     }
     auto* target = static_cast<char*>(buffer);
@@ -63,6 +64,36 @@ bool TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
         size -= static_cast<size_t>(got);
     }
     return true;
+}
+
+#else
+
+TFileByteSource::TFileByteSource(const QString& fileName)
+    : file_(std::make_unique<QFile>(fileName)) {
+    if (QFileInfo(fileName).isFile() && file_->open(QIODevice::ReadOnly)) {
+        open_ = true;
+        size_ = static_cast<uint64_t>(file_->size());
+    }
+}
+
+TFileByteSource::~TFileByteSource() = default;
+
+bool TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
+    if (!open_ || offset > size_ || size > size_ - offset ||
+        !file_->seek(static_cast<qint64>(offset))) {
+        return false;
+    }
+    return file_->read(static_cast<char*>(buffer), static_cast<qint64>(size)) ==
+           static_cast<qint64>(size);
+}
+
+#endif
+
+std::optional<uint64_t> TFileByteSource::Size() {
+    if (!open_) {
+        return std::nullopt;
+    }
+    return size_;
 }
 
 bool TMemoryByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {

@@ -3,9 +3,12 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
+
+class QFile;
 
 namespace melodrix {
 
@@ -29,13 +32,18 @@ public:
     TFileByteSource& operator=(const TFileByteSource&) = delete;
 
     // False when the file could not be opened or is not a regular file (a folder, a pipe).
-    bool IsOpen() const { return handle_ >= 0; }
+    bool IsOpen() const { return open_; }
     std::optional<uint64_t> Size() override;
     bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
 
 private:
-    int handle_ = -1;
+    bool open_ = false;
     uint64_t size_ = 0;
+#if defined(Q_OS_UNIX)
+    int handle_ = -1;  // positioned reads need no seek state
+#else
+    std::unique_ptr<QFile> file_;
+#endif
 };
 
 // Bytes held by the caller, who keeps them alive while the source is used.

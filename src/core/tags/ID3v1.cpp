@@ -1,6 +1,7 @@
 #include "core/tags/ID3v1.h"
 
 #include <array>
+#include <cstring>
 
 #include "core/tags/TextDecoding.h"
 
@@ -13,6 +14,17 @@ std::string FieldText(const std::array<uint8_t, kID3v1TagSize>& tag, size_t offs
     std::string_view bytes(reinterpret_cast<const char*>(tag.data()) + offset, size);
     bytes = bytes.substr(0, bytes.find('\0'));
     return Windows1252ToUtf8(TrimTrailingBlanks(bytes));
+}
+
+// An APEv2 header that starts 131 bytes before the end puts its "TAG" where an ID3v1 tag would
+// begin; the "APE" before it and the "EX" after it give it away.
+bool IsInsideApeBlock(IByteSource& source, uint64_t size,
+                      const std::array<uint8_t, kID3v1TagSize>& tag) {
+    if (size < kID3v1TagSize + 3 || tag[3] != 'E' || tag[4] != 'X') {
+        return false;
+    }
+    char before[3];
+    return source.ReadAt(size - kID3v1TagSize - 3, before, 3) && std::memcmp(before, "APE", 3) == 0;
 }
 
 }  // namespace
@@ -47,7 +59,7 @@ bool TID3v1::Read(IByteSource& source) {
         !source.ReadAt(*size - kID3v1TagSize, tag.data(), tag.size())) {
         return false;
     }
-    if (tag[0] != 'T' || tag[1] != 'A' || tag[2] != 'G') {
+    if (tag[0] != 'T' || tag[1] != 'A' || tag[2] != 'G' || IsInsideApeBlock(source, *size, tag)) {
         return false;
     }
     TagFound = true;

@@ -66,6 +66,12 @@ TEST(ID3v1, NoTagMeansFalseAndClearedFields) {
     ExpectCleared(ReadBytes(lower, &ok));
     EXPECT_FALSE(ok);
 
+    // The "TAG" inside an APEv2 block that happens to start 131 bytes before the end.
+    const std::string ape = "APETAGEX" + std::string(123, '\x01');
+    ExpectCleared(ReadBytes(AudioLike(10) + ape, &ok));
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(ReadBytes("APX" + ape.substr(3)).TagFound);
+
     // A tag that is not in the last 128 bytes is not a tag.
     ExpectCleared(ReadBytes(ID3v1Record("T", "A", "B", "2000", "", 1) + "x", &ok));
     EXPECT_FALSE(ok);
