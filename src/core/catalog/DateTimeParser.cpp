@@ -1,6 +1,7 @@
 #include "core/catalog/DateTimeParser.h"
 
 #include <QLocale>
+#include <algorithm>
 
 #include "core/catalog/ValueFunctions.h"
 
@@ -14,7 +15,8 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     const auto yoe = static_cast<unsigned>(y - era * 400);
     const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe);
+    // Counted from 0001-01-01 (the algorithm itself counts from 0000-03-01).
+    return era * 146097 + static_cast<int64_t>(doe) - 306;
 }
 
 bool IsLeap(int y) {
@@ -33,12 +35,43 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return CompareTextIgnoringCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
+// The code point at text[pos] and its length in bytes; 0 with length 1 when malformed.
+char32_t DecodeUtf8(std::string_view text, size_t pos, size_t& length) {
+    const auto b0 = static_cast<unsigned char>(text[pos]);
+    length = 1;
+    if (b0 < 0x80) {
+        return b0;
+    }
+    const size_t need = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
+    if (need == 0 || pos + need > text.size()) {
+        return 0;
+    }
+    char32_t c = b0 & (0x7F >> need);
+    for (size_t k = 1; k < need; ++k) {
+        const auto b = static_cast<unsigned char>(text[pos + k]);
+        if ((b & 0xC0) != 0x80) {
+            return 0;
+        }
+        c = (c << 6) | (b & 0x3F);
+    }
+    length = need;
+    return c;
+}
+
 }  // namespace
 
 TDateTimeParser::TDateTimeParser() {
     const QLocale locale;
-    am_ = locale.amText().toStdString();
-    pm_ = locale.pmText().toStdString();
+    for (const QString& text : {locale.amText(), locale.pmText()}) {
+        std::vector<std::string>& variants = text == locale.amText() ? am_ : pm_;
+        for (const QString& variant : {text, text.toUpper(), text.toLower()}) {
+            if (!variant.isEmpty()) {
+                variants.push_back(variant.toStdString());
+            }
+        }
+    }
+    const QList<uint> zero = locale.zeroDigit().toUcs4();
+    zero_ = zero.isEmpty() ? U'0' : static_cast<char32_t>(zero.front());
     const QString date = DateFormatWithFullYear();
     const QString time = TimeFormatWithoutZone();
     fast_ = Compile(date + QLatin1Char(' ') + time, dateTime_) && Compile(date, dateOnly_);
@@ -47,8 +80,40 @@ TDateTimeParser::TDateTimeParser() {
 bool TDateTimeParser::Compile(const QString& format, std::vector<TPart>& parts) {
     parts.clear();
     qsizetype i = 0;
+    auto appendLiteral = [&parts](const std::string& literal) {
+        if (!parts.empty() && parts.back().token == TToken::Literal) {
+            parts.back().literal += literal;
+        } else {
+            parts.push_back({TToken::Literal, literal});
+        }
+    };
     while (i < format.size()) {
         const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            // 'text' is literal text; '' is a quote, inside or outside quotes.
+            QString literal;
+            qsizetype j = i + 1;
+            if (j < format.size() && format.at(j) == QLatin1Char('\'')) {
+                literal = QStringLiteral("'");
+                ++j;
+            } else {
+                while (j < format.size()) {
+                    if (format.at(j) == QLatin1Char('\'')) {
+                        if (j + 1 < format.size() && format.at(j + 1) == QLatin1Char('\'')) {
+                            literal += QLatin1Char('\'');
+                            j += 2;
+                            continue;
+                        }
+                        ++j;
+                        break;
+                    }
+                    literal += format.at(j++);
+                }
+            }
+            appendLiteral(literal.toStdString());
+            i = j;
+            continue;
+        }
         qsizetype run = 1;
         while (i + run < format.size() && format.at(i + run) == c) {
             ++run;
@@ -93,22 +158,25 @@ bool TDateTimeParser::Compile(const QString& format, std::vector<TPart>& parts) 
             case 'z':
             case 't':
                 return false;
-            case '\'':
-                return false;  // quoted literals: leave to the locale's parser
             default:
                 break;
         }
         if (token == TToken::Literal) {
-            const std::string literal = QString(c).repeated(run).toStdString();
-            if (!parts.empty() && parts.back().token == TToken::Literal) {
-                parts.back().literal += literal;
-            } else {
-                parts.push_back({TToken::Literal, literal});
-            }
+            appendLiteral(QString(c).repeated(run).toStdString());
         } else {
             parts.push_back({token, {}});
         }
         i += run;
+    }
+    // Without an AM/PM marker "h" counts hours 0 to 23, as the locale writes them.
+    const bool hasAmPm = std::any_of(parts.begin(), parts.end(),
+                                     [](const TPart& part) { return part.token == TToken::AmPm; });
+    if (!hasAmPm) {
+        for (TPart& part : parts) {
+            if (part.token == TToken::Hour12) {
+                part.token = TToken::Hour24;
+            }
+        }
     }
     return true;
 }
@@ -119,12 +187,24 @@ std::optional<int64_t> TDateTimeParser::ParseWith(const std::vector<TPart>& part
     int pmState = -1;  // -1 none, 0 am, 1 pm
     bool hour12 = false;
     size_t pos = 0;
+    // Digits are ASCII or the locale's own (written by Qt for such locales).
     auto readNumber = [&](size_t maxDigits, int& out) {
         size_t digits = 0;
         int value = 0;
-        while (pos < text.size() && digits < maxDigits && text[pos] >= '0' && text[pos] <= '9') {
-            value = value * 10 + (text[pos] - '0');
-            ++pos;
+        while (pos < text.size() && digits < maxDigits) {
+            size_t length = 0;
+            const char32_t c = DecodeUtf8(text, pos, length);
+            int digit = -1;
+            if (c >= U'0' && c <= U'9') {
+                digit = static_cast<int>(c - U'0');
+            } else if (c >= zero_ && c <= zero_ + 9) {
+                digit = static_cast<int>(c - zero_);
+            }
+            if (digit < 0) {
+                break;
+            }
+            value = value * 10 + digit;
+            pos += length;
             ++digits;
         }
         out = value;
@@ -133,7 +213,6 @@ std::optional<int64_t> TDateTimeParser::ParseWith(const std::vector<TPart>& part
     for (const TPart& part : parts) {
         switch (part.token) {
             case TToken::Literal:
-                // Blanks in the format match any run of blanks (narrow no-break spaces too).
                 if (text.substr(pos, part.literal.size()) != part.literal) {
                     return std::nullopt;
                 }
@@ -175,12 +254,19 @@ std::optional<int64_t> TDateTimeParser::ParseWith(const std::vector<TPart>& part
                 break;
             case TToken::AmPm: {
                 const std::string_view rest = text.substr(pos);
-                if (StartsWithIgnoringCase(rest, am_)) {
+                auto match = [&](const std::vector<std::string>& variants) {
+                    for (const std::string& variant : variants) {
+                        if (StartsWithIgnoringCase(rest, variant)) {
+                            pos += variant.size();
+                            return true;
+                        }
+                    }
+                    return false;
+                };
+                if (match(am_)) {
                     pmState = 0;
-                    pos += am_.size();
-                } else if (StartsWithIgnoringCase(rest, pm_)) {
+                } else if (match(pm_)) {
                     pmState = 1;
-                    pos += pm_.size();
                 } else {
                     return std::nullopt;
                 }
@@ -188,7 +274,7 @@ std::optional<int64_t> TDateTimeParser::ParseWith(const std::vector<TPart>& part
             }
         }
     }
-    if (pos != text.size() || day < 1 || month < 1 || month > 12 || year < 0) {
+    if (pos != text.size() || day < 1 || month < 1 || month > 12 || year < 1) {
         return std::nullopt;
     }
     if (day > DaysInMonth(year, month)) {
@@ -224,8 +310,8 @@ std::optional<int64_t> TDateTimeParser::ParseToMsecs(std::string_view text) cons
         }
         return ParseWith(dateOnly_, text);
     }
-    const auto parsed =
-        ParseDateTimeText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    const auto parsed = ParseDateTimeTextByLocale(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     if (!parsed) {
         return std::nullopt;
     }

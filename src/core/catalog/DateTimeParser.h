@@ -16,6 +16,8 @@ public:
     TDateTimeParser();
     // Milliseconds of the wall-clock time since 0001-01-01, or nullopt when unreadable.
     std::optional<int64_t> ParseToMsecs(std::string_view text) const;
+    // False when the locale's formats need the locale's own parser (day or month names).
+    bool IsFast() const { return fast_; }
 
 private:
     enum class TToken { Literal, Day, Month, Year2, Year4, Hour24, Hour12, Minute, Second, AmPm };
@@ -29,8 +31,10 @@ private:
     bool fast_ = false;
     std::vector<TPart> dateTime_;
     std::vector<TPart> dateOnly_;
-    std::string am_;
-    std::string pm_;
+    // The AM and PM texts as the locale has them, upper-cased and lower-cased.
+    std::vector<std::string> am_;
+    std::vector<std::string> pm_;
+    char32_t zero_ = U'0';  // the locale's zero digit; its nine successors follow it
 };
 
 }  // namespace melodrix

@@ -116,12 +116,7 @@ bool TFileItem::IsFile() const {
 }
 
 bool operator==(const TFileItem& a, const TFileItem& b) {
-    for (int i = 0; i < FieldCount; ++i) {
-        if (a.Field(i) != b.Field(i)) {
-            return false;
-        }
-    }
-    return true;
+    return a.AllFields() == b.AllFields();
 }
 
 void ClearFileItem(TFileItem& item) {

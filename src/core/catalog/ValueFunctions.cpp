@@ -1,5 +1,7 @@
 #include "core/catalog/ValueFunctions.h"
 
+#include "core/catalog/DateTimeParser.h"
+
 #include <QLocale>
 #include <charconv>
 #include <cmath>
@@ -23,6 +25,35 @@ char FoldAscii(char c) {
 
 }  // namespace
 
+// The locale's decimal separator as UTF-8 in a small buffer, without a heap copy.
+struct TSeparator {
+    char bytes[12] = {};
+    size_t size = 0;
+    std::string_view View() const { return std::string_view(bytes, size); }
+};
+
+TSeparator DecimalSeparator() {
+    TSeparator separator;
+    const QString text = QLocale().decimalPoint();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (separator.size + 3 > sizeof separator.bytes) {
+            break;
+        }
+        if (u < 0x80) {
+            separator.bytes[separator.size++] = static_cast<char>(u);
+        } else if (u < 0x800) {
+            separator.bytes[separator.size++] = static_cast<char>(0xC0 | (u >> 6));
+            separator.bytes[separator.size++] = static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            separator.bytes[separator.size++] = static_cast<char>(0xE0 | (u >> 12));
+            separator.bytes[separator.size++] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            separator.bytes[separator.size++] = static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return separator;
+}
+
 std::optional<double> NumberOfText(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
@@ -32,8 +63,8 @@ std::optional<double> NumberOfText(std::string_view text) {
     while (end > begin && IsBlank(text[end - 1])) {
         --end;
     }
-    const QString separator = QLocale().decimalPoint();
-    const std::string decimal = separator.toStdString();
+    const TSeparator separator = DecimalSeparator();
+    const std::string_view decimal = separator.View();
 
     // Rebuild the number in the C form that from_chars reads, checking the grammar.
     std::string plain;
@@ -51,6 +82,9 @@ std::optional<double> NumberOfText(std::string_view text) {
     }
     if (!decimal.empty() && text.substr(i, decimal.size()) == decimal) {
         i += decimal.size();
+        if (digits == 0) {
+            plain += '0';
+        }
         plain += '.';
         while (i < end && IsDigit(text[i])) {
             plain += text[i++];
@@ -77,9 +111,6 @@ std::optional<double> NumberOfText(std::string_view text) {
     }
     if (i != end) {
         return std::nullopt;
-    }
-    if (plain.starts_with('.') || plain.starts_with("-.")) {
-        plain.insert(plain.find('.'), "0");
     }
     double value = 0;
     const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), value);
@@ -128,12 +159,14 @@ int CompareDateTimeText(std::string_view a, std::string_view b) {
     if (b.empty()) {
         return 1;
     }
-    const auto x = ParseDateTimeText(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())));
-    const auto y = ParseDateTimeText(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
+    const TDateTimeParser parser;
+    const auto x = parser.ParseToMsecs(a);
+    const auto y = parser.ParseToMsecs(b);
     if (!x || !y) {
         return 1;
     }
-    return CompareTimestamps(DaysOf(*x), DaysOf(*y));
+    constexpr double kDay = 86400000.0;
+    return CompareTimestamps(static_cast<double>(*x) / kDay, static_cast<double>(*y) / kDay);
 }
 
 QString DateFormatWithFullYear() {
@@ -145,9 +178,37 @@ QString DateFormatWithFullYear() {
 }
 
 QString TimeFormatWithoutZone() {
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
+    // Drops the unquoted zone letters ("t", "tttt") with a bracket pair that only held them,
+    // then the blanks left over; quoted literals stay as they are.
+    const QString format = QLocale().timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+        } else if (!quoted && c == QLatin1Char('t')) {
+            while (i + 1 < format.size() && format.at(i + 1) == QLatin1Char('t')) {
+                ++i;
+            }
+            if (result.endsWith(QLatin1Char('(')) && i + 1 < format.size() &&
+                format.at(i + 1) == QLatin1Char(')')) {
+                result.chop(1);
+                ++i;
+            }
+            continue;
+        }
+        result += c;
+    }
+    // A separator that only led to the zone goes with it ("h:mm:ss AP, t").
+    while (!result.isEmpty() && (result.back().isSpace() || result.back() == QLatin1Char(','))) {
+        result.chop(1);
+    }
+    result = result.trimmed();
+    while (result.contains(QLatin1String("  "))) {
+        result.replace(QLatin1String("  "), QLatin1String(" "));
+    }
+    return result;
 }
 
 QString DateTimeText(const QDateTime& time) {
@@ -160,6 +221,20 @@ QString DateTimeText(const QDateTime& time) {
 }
 
 std::optional<QDateTime> ParseDateTimeText(const QString& text) {
+    // One reader for every caller, so the sort and the comparison functions agree.
+    const TDateTimeParser parser;
+    const QByteArray utf8 = text.toUtf8();
+    const auto ms =
+        parser.ParseToMsecs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    if (!ms) {
+        return std::nullopt;
+    }
+    constexpr int64_t kDay = 86400000;
+    return QDateTime(QDate(1, 1, 1).addDays(*ms / kDay),
+                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(*ms % kDay)));
+}
+
+std::optional<QDateTime> ParseDateTimeTextByLocale(const QString& text) {
     const QLocale locale;
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {

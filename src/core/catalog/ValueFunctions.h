@@ -34,6 +34,9 @@ double DaysOf(const QDateTime& time);
 QString DateTimeText(const QDateTime& time);
 // Reads a text written by DateTimeText back (either form); nullopt when unreadable.
 std::optional<QDateTime> ParseDateTimeText(const QString& text);
+// The same through the locale's own parser only, for formats the fast reader cannot take
+// (month names, native digits, quoted literals).
+std::optional<QDateTime> ParseDateTimeTextByLocale(const QString& text);
 
 // The locale's formats used above, exposed for tests and the date-time parser.
 QString DateFormatWithFullYear();
