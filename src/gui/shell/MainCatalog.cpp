@@ -75,9 +75,15 @@ void TFMMain::OpenCatalog(const QString& path) {
     if (path == CurrentCatalog) {
         return;
     }
+    if (!FileInfo) {
+        throw TMelodrixError(QStringLiteral("The main window has not been shown yet."));
+    }
     try {
         if (FileInfo->OpenCatalogFile(path)) {
             FileInfo->DocumentToTree(contentTree_);
+            // The tree holds the catalog now; every later use of the document (save,
+            // export, search) fills it afresh, so its memory is handed back at once.
+            FileInfo->NewDocument();
         }
     } catch (const TMelodrixError& error) {
         // The view, the detail rows and CurrentCatalog stay as they were.
@@ -91,6 +97,9 @@ void TFMMain::OpenCatalog(const QString& path) {
 }
 
 void TFMMain::SaveCurrentCatalog() {
+    if (!FileInfo) {
+        throw TMelodrixError(QStringLiteral("The main window has not been shown yet."));
+    }
     IProgressSink& progress = Progress();
     THideProgressAtEnd hide(progress);
     progress.ShowProgress(true, false);

@@ -1,0 +1,171 @@
+// The desktop program's content view on a million-item catalog, driven offscreen through
+// the real main window: a library click to the first painted rows, sorts by FileSize,
+// FileTime and FileName, and scrolling to the end. The floor, measured in the same run, is
+// the engine alone opening the file into a tree (OpenCatalogFile + DocumentToTree).
+//
+//     bench_gui_content [items]      (default 1000000; the fixture is written on first use)
+//
+// Targets: click <= 1.3x the floor, each sort <= 1.0x the floor, heap in use with the
+// catalog shown <= 1.3x the engine's tree (each with its catalog open and nothing else).
+
+#include <malloc.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <pugixml.hpp>
+
+#include "CatalogFixture.h"
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/FileInfo.h"
+#include "core/config/Config.h"
+#include "gui/library/FrmCatTree.h"
+#include "gui/shell/CatalogModel.h"
+#include "gui/shell/ContentView.h"
+#include "gui/shell/MainWindow.h"
+
+using namespace melodrix;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double SecondsSince(TClock::time_point start) {
+    return std::chrono::duration<double>(TClock::now() - start).count();
+}
+
+long long HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long long>(info.uordblks + info.hblkhd);
+}
+
+TCatalogNode* LibraryNode(TFMMain& main, const QString& name) {
+    TCatalogTree& tree = main.FrmCatTree()->Tree();
+    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        const std::string_view text = node->Item().Field(FileName);
+        if (QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())) == name) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+void Click(TFMMain& main, const QString& name) {
+    main.FrmCatTree()->FocusNode(LibraryNode(main, name));
+    main.LibraryClick();
+}
+
+void Paint(TFMMain& main) {
+    main.VT()->viewport()->repaint();
+}
+
+int ColumnOf(const TFMMain& main, const QString& name) {
+    const auto& columns = main.ContentModel()->Columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].Name == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    const uint64_t items = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1'000'000;
+    const std::string fixture = bench::EnsureCatalogFixture(items);
+    std::printf("catalog %s: %.1f MB, %llu items\n", fixture.c_str(),
+                static_cast<double>(std::filesystem::file_size(fixture)) / 1e6,
+                static_cast<unsigned long long>(items));
+
+    QTemporaryDir base;
+    QDir(base.path()).mkpath(QStringLiteral("CatalogLibrary/Mp3"));
+    std::filesystem::create_symlink(
+        std::filesystem::absolute(fixture),
+        (base.path() + QStringLiteral("/CatalogLibrary/Mp3/big.xml")).toStdString());
+    UseConfigDirectory(base.path());
+
+    constexpr int kRounds = 3;
+    double floor = 1e9;
+    long long engineHeap = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        malloc_trim(0);
+        const long long before = HeapInUse();
+        pugi::xml_document document;
+        TFileInfo engine;
+        engine.Document = &document;
+        TCatalogTree tree;
+        const auto start = TClock::now();
+        engine.OpenCatalogFile(QString::fromStdString(fixture));
+        engine.DocumentToTree(tree);
+        floor = std::min(floor, SecondsSince(start));
+        engine.NewDocument();  // the tree alone, as the program keeps it
+        malloc_trim(0);
+        engineHeap = HeapInUse() - before;
+    }
+
+    double click = 1e9, sortSize = 1e9, sortTime = 1e9, sortName = 1e9, scroll = 1e9;
+    long long guiHeap = 0;
+    {
+        TFMMain main;
+        main.show();
+        QCoreApplication::processEvents();
+        for (int round = 0; round < kRounds; ++round) {
+            Click(main, QStringLiteral("Mp3"));  // empties the view, so the next click reloads
+            Paint(main);
+            malloc_trim(0);
+            const long long before = HeapInUse();
+            auto start = TClock::now();
+            Click(main, QStringLiteral("big"));
+            Paint(main);
+            click = std::min(click, SecondsSince(start));
+            malloc_trim(0);
+            guiHeap = std::max(guiHeap, HeapInUse() - before);
+
+            start = TClock::now();
+            main.ContentHeaderClick(ColumnOf(main, QStringLiteral("FileSize")));
+            Paint(main);
+            sortSize = std::min(sortSize, SecondsSince(start));
+            start = TClock::now();
+            main.ContentHeaderClick(ColumnOf(main, QStringLiteral("FileTime")));
+            Paint(main);
+            sortTime = std::min(sortTime, SecondsSince(start));
+            start = TClock::now();
+            main.ContentHeaderClick(ColumnOf(main, QStringLiteral("FileName")));
+            Paint(main);
+            sortName = std::min(sortName, SecondsSince(start));
+
+            main.VT()->scrollToTop();
+            Paint(main);
+            start = TClock::now();
+            main.VT()->scrollToBottom();
+            Paint(main);
+            scroll = std::min(scroll, SecondsSince(start));
+        }
+        main.hide();
+    }
+
+    std::printf("floor: OpenCatalogFile + DocumentToTree  %.3f s\n", floor);
+    std::printf("library click to painted rows           %.3f s  %.2fx (target <= 1.30x)\n", click,
+                click / floor);
+    std::printf("sort by FileSize                        %.3f s  %.2fx (target <= 1.00x)\n",
+                sortSize, sortSize / floor);
+    std::printf("sort by FileTime                        %.3f s  %.2fx (target <= 1.00x)\n",
+                sortTime, sortTime / floor);
+    std::printf("sort by FileName                        %.3f s  %.2fx (target <= 1.00x)\n",
+                sortName, sortName / floor);
+    std::printf("scroll to the end                       %.3f s\n", scroll);
+    std::printf("heap: engine tree %.1f MB, catalog shown %.1f MB  %.2fx (target <= 1.30x)\n",
+                static_cast<double>(engineHeap) / 1e6, static_cast<double>(guiHeap) / 1e6,
+                static_cast<double>(guiHeap) / static_cast<double>(engineHeap));
+    return 0;
+}
