@@ -5,11 +5,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/FileItem.h"
 #include "core/export/SheetCells.h"
 
 namespace melodrix {
@@ -84,6 +86,63 @@ private:
     QString path_;
 };
 
+// The attribute values of an item for each column. Attributes are normally stored in
+// field order, so the next field name is tried first and most lookups take one compare.
+class TColumnValues {
+public:
+    explicit TColumnValues(const std::vector<std::string>& names) : names_(names) {
+        values_.resize(names.size());
+        for (size_t c = 0; c < names.size(); ++c) {
+            const int field = FindFieldIndex(names[c]);
+            if (field >= 0) {
+                columnsOfField_[static_cast<size_t>(field)].push_back(c);
+            } else {
+                otherColumns_.push_back(c);
+            }
+        }
+    }
+
+    // Null for a column the element has no attribute for.
+    const std::vector<const char*>& Of(const pugi::xml_node& element) {
+        std::fill(values_.begin(), values_.end(), nullptr);
+        for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+             attribute = attribute.next_attribute()) {
+            const int field = FieldOf(attribute.name());
+            if (field < 0) {
+                continue;
+            }
+            for (const size_t c : columnsOfField_[static_cast<size_t>(field)]) {
+                if (!values_[c]) {  // the first of repeated attributes counts
+                    values_[c] = attribute.value();
+                }
+            }
+        }
+        for (const size_t c : otherColumns_) {
+            const pugi::xml_attribute attribute = element.attribute(names_[c].c_str());
+            values_[c] = attribute ? attribute.value() : nullptr;
+        }
+        return values_;
+    }
+
+private:
+    int FieldOf(std::string_view name) {
+        for (int k = 0; k < FieldCount; ++k) {
+            const int field = (next_ + k) % FieldCount;
+            if (FieldNames[static_cast<size_t>(field)] == name) {
+                next_ = (field + 1) % FieldCount;
+                return field;
+            }
+        }
+        return -1;
+    }
+
+    const std::vector<std::string>& names_;
+    std::array<std::vector<size_t>, FieldCount> columnsOfField_;
+    std::vector<size_t> otherColumns_;
+    std::vector<const char*> values_;
+    int next_ = 0;
+};
+
 std::vector<double> ColumnWidths(const pugi::xml_node& root, const std::vector<std::string>& names,
                                  uint64_t items) {
     std::vector<uint32_t> widest(names.size() + 1, 0);
@@ -92,11 +151,12 @@ std::vector<double> ColumnWidths(const pugi::xml_node& root, const std::vector<s
     for (size_t c = 0; c < names.size(); ++c) {
         widest[c + 1] = TextDisplayWidth(names[c]);
     }
+    TColumnValues columnValues(names);
     ForEachDocumentItem(root, [&](const pugi::xml_node& element) {
-        for (size_t c = 0; c < names.size(); ++c) {
-            const pugi::xml_attribute attribute = element.attribute(names[c].c_str());
-            if (attribute) {
-                widest[c + 1] = std::max(widest[c + 1], TextDisplayWidth(attribute.value()));
+        const std::vector<const char*>& values = columnValues.Of(element);
+        for (size_t c = 0; c < values.size(); ++c) {
+            if (values[c]) {
+                widest[c + 1] = std::max(widest[c + 1], TextDisplayWidth(values[c]));
             }
         }
     });
@@ -178,13 +238,14 @@ void WriteCatalogWorkbook(const QString& path, const pugi::xml_node& root,
 
     uint32_t row = 2;
     uint64_t serial = 0;
+    TColumnValues columnValues(names);
     ForEachDocumentItem(root, [&](const pugi::xml_node& element) {
         const std::string number = std::to_string(++serial);
         sheet.Text(row, 0, number.c_str(), cellFormat);
+        const std::vector<const char*>& values = columnValues.Of(element);
         for (uint32_t c = 0; c < lastColumn; ++c) {
-            const pugi::xml_attribute attribute = element.attribute(names[c].c_str());
-            if (attribute && *attribute.value()) {
-                sheet.Text(row, c + 1, cellText.Of(attribute.value()), cellFormat);
+            if (values[c] && *values[c]) {
+                sheet.Text(row, c + 1, cellText.Of(values[c]), cellFormat);
             } else {
                 sheet.Blank(row, c + 1, cellFormat);
             }

@@ -136,6 +136,30 @@ TEST(WorkbookExport, EmptyColumnListGivesOnlyTheSerialColumn) {
     EXPECT_EQ(sheet.CellCount(), 6u);
 }
 
+TEST(WorkbookExport, ColumnsReadAttributesByNameInAnyOrder) {
+    TExportFixture f;
+    ASSERT_TRUE(
+        f.document.load_string("<fileinfo><file FileSize=\"1\" Extra=\"e\" FileName=\"n\"/>"
+                               "<file FileName=\"m\" FileSize=\"2\"/></fileinfo>"));
+    f.Columns({QStringLiteral("FileName"), QStringLiteral("Extra"), QStringLiteral("FileSize"),
+               QStringLiteral("FileName"), QStringLiteral("Nope")});
+    const QString path = f.Answer(QStringLiteral("order.xlsx"));
+    ASSERT_TRUE(f.info.ExportExcel({}));
+
+    const TWorkbookReader sheet(path);
+    ASSERT_TRUE(sheet.loaded);
+    const std::vector<std::vector<std::string>> rows = {{"1", "n", "e", "1", "n", ""},
+                                                        {"2", "m", "", "2", "m", ""}};
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t c = 0; c < rows[r].size(); ++c) {
+            const std::string cell =
+                CellName(static_cast<uint32_t>(r + 2), static_cast<uint32_t>(c));
+            EXPECT_EQ(sheet.Text(cell), rows[r][c]) << cell;
+        }
+    }
+    EXPECT_EQ(sheet.Text("F2"), "Nope");
+}
+
 TEST(WorkbookExport, HostileValuesBecomeCellsTheFormatCanHold) {
     TExportFixture f;
     const std::string longValue(40000, 'x');
