@@ -113,8 +113,7 @@ private slots:
         QVERIFY(dialog.isVisible());
         TCatalogNode* hitsNode = FindNode(frame, QStringLiteral("Hits"));
         frame.FocusNode(hitsNode);
-        const QRect rect = frame.VTLib()->visualRect(frame.Model()->IndexOf(hitsNode));
-        QTest::mouseDClick(frame.VTLib()->viewport(), Qt::LeftButton, {}, rect.center());
+        emit frame.VTLib()->doubleClicked(frame.Model()->IndexOf(hitsNode));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.SelectedCatalog, base.Library() + QStringLiteral("/Pop/Hits.xml"));
     }

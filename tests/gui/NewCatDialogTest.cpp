@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(dialog.EdName()->text(), QStringLiteral("Live"));
         // Cancelling later keeps the folder, which the browser is asked to preselect.
         QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
-        QCOMPARE(browser.currents, (QStringList{QString(), folder}));
+        QCOMPARE(browser.currents, (QStringList{QString(), QString(), folder}));
         QCOMPARE(dialog.FolderPath, folder);
 
         prompt.messages.clear();

@@ -38,21 +38,22 @@ void MakeLibrary(const QString& library) {
                   {{QStringLiteral("a.mp3"), QStringLiteral("mp3"), QStringLiteral("Live at home")},
                    {QStringLiteral("b.mp3"), QStringLiteral("mp3"), {}},
                    {QStringLiteral("c.mp3"), QStringLiteral("mp3"), QStringLiteral("live")},
-                   {QStringLiteral("two  blanks"), {}, {}}}));
+                   {QStringLiteral("two  blanks"), QStringLiteral("txt"), {}}}));
 }
 
 struct TQuery {
     QString scope;  // library node name; empty: the library root
     QString name;
-    QString ext;
-    QString description;
+    QString ext = {};
+    QString description = {};
     bool caseSensitive = false;
     bool wholeWords = false;
 };
 
 // Runs the search command with the dialog filled in as a user would.
 QStringList Search(TFMMain& main, const TQuery& query) {
-    WhenDialogOpens<TFMSearch>([query](TFMSearch* dialog) {
+    bool refused = false;
+    WhenDialogOpens<TFMSearch>([query, &refused](TFMSearch* dialog) {
         if (!query.scope.isEmpty()) {
             dialog->FrmCatTree()->FocusNode(FindNode(*dialog->FrmCatTree(), query.scope));
         }
@@ -62,8 +63,15 @@ QStringList Search(TFMMain& main, const TQuery& query) {
         dialog->CheckBox1()->setChecked(query.caseSensitive);
         dialog->CheckBox2()->setChecked(query.wholeWords);
         QTest::mouseClick(dialog->BitBtn1(), Qt::LeftButton);
+        if (dialog->isVisible()) {
+            refused = true;
+            dialog->reject();
+        }
     });
     main.SearchCommand();
+    if (refused) {
+        return {QStringLiteral("<refused>")};
+    }
     QStringList hits = TopLevelNames(main.ContentTree());
     hits.sort();
     return hits;
@@ -132,10 +140,12 @@ private slots:
                  QStringList());
         QCOMPARE(Search(*main, {{}, QStringLiteral("a"), {}, QStringLiteral("live")}),
                  QStringList{"a.mp3"});
-        // Blanks are used as typed when another box has text.
-        QCOMPARE(Search(*main, {{}, QStringLiteral("  "), QStringLiteral(" ")}), QStringList());
-        QCOMPARE(Search(*main, {QStringLiteral("Hits"), QStringLiteral("  ")}),
-                 QStringList{"two  blanks"});
+        // Blanks alone are no condition; with text in another box they are used as typed.
+        QCOMPARE(Search(*main, {{}, QStringLiteral("  "), QStringLiteral(" ")}),
+                 QStringList{"<refused>"});
+        QCOMPARE(
+            Search(*main, {QStringLiteral("Hits"), QStringLiteral("  "), QStringLiteral("txt")}),
+            QStringList{"two  blanks"});
 
         // A group includes its sub-groups; a catalog is searched alone.
         QCOMPARE(Search(*main, {QStringLiteral("Rock"), QStringLiteral("song")}),
@@ -190,7 +200,7 @@ private slots:
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&main, &pressed, &poll] {
             TWaitForm* wait = main->WaitForm();
-            if (!wait->isVisible() || !wait->CancelVisible()) {
+            if (!wait->isVisible() || !wait->CancelVisible() || wait->MessageText().isEmpty()) {
                 return;
             }
             poll.stop();
@@ -202,6 +212,7 @@ private slots:
             }
         });
         poll.start(0);
+        main->WaitForm()->SetProgressText(QString());
         QCOMPARE(Search(*main, {{}, QStringLiteral("mp3")}), QStringList());
         QVERIFY(pressed);
         QVERIFY(!main->WaitForm()->isVisible());

@@ -131,6 +131,12 @@ TFMExport::TFMExport(const TExportSources& sources, QWidget* parent)
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+TFMExport::~TFMExport() {
+    // The tree outlives this part of the dialog; its last selection changes must not
+    // reach a dialog that is half gone.
+    frmCatTree_->disconnect(this);
+}
+
 void TFMExport::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     IgnoreException([this] { PrepareExportDialog(); });

@@ -33,6 +33,7 @@ class TFMExport final : public QDialog {
     Q_OBJECT
 public:
     TFMExport(const TExportSources& sources, QWidget* parent = nullptr);
+    ~TFMExport() override;
 
     // The library catalog to export; empty for the current screen. Set before showing
     // to preselect a catalog.

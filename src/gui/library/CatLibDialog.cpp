@@ -134,6 +134,20 @@ TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
     connect(btnClose_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+TFMCatLib::~TFMCatLib() {
+    // The tree outlives this part of the dialog; what it reports while it goes must not
+    // reach a dialog that is half gone.
+    frmCatTree_->disconnect(this);
+    frmCatTree_->Editing = nullptr;
+    frmCatTree_->NewText = nullptr;
+    frmCatTree_->Edited = nullptr;
+    frmCatTree_->EditCancelled = nullptr;
+    frmCatTree_->FocusChanging = nullptr;
+    frmCatTree_->DragAllowed = nullptr;
+    frmCatTree_->DragOver = nullptr;
+    frmCatTree_->EndDrag = nullptr;
+}
+
 QString TFMCatLib::LibraryPath() const {
     return GetConfig().LibraryPath();
 }

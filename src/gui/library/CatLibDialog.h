@@ -19,6 +19,7 @@ class TFMCatLib final : public QDialog {
     Q_OBJECT
 public:
     explicit TFMCatLib(IPromptSink& prompt, QWidget* parent = nullptr);
+    ~TFMCatLib() override;
 
     // A group node was added whose directory does not exist yet.
     bool NewGroupPending = false;

@@ -5,6 +5,8 @@
 #include "core/catalog/Errors.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/NewCatDialog.h"
+#include "gui/shell/CatalogModel.h"
+#include "gui/shell/ContentView.h"
 #include "gui/shell/MainWindow.h"
 
 namespace melodrix {
@@ -30,7 +32,9 @@ void TFMMain::NewCatalogCommand() {
             FileInfo->ScanFolder(ContentTree(), LastScanFolder, kNewCatalogMask, dialog.OnlyFolders,
                                  dialog.CatalogFile);
             if (TCatalogNode* first = ContentTree().GetFirst()) {
+                // The scanned folder opens on its contents.
                 ContentTree().SetExpanded(first, true);
+                VT()->expand(ContentModel()->IndexOf(first));
             }
             try {
                 SaveCurrentCatalog();
