@@ -7,7 +7,6 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/SearchMatcher.h"
@@ -18,20 +17,34 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Lets OpenCatalogFile run without touching the search's own progress window.
-class TSilencedProgress {
-public:
-    explicit TSilencedProgress(TFileInfo& engine) : engine_(engine), saved_(engine.Progress()) {
-        engine_.SetProgress(SilentProgress());
+// Mends what XML 1.0 cannot hold in a parsed document (invalid UTF-8, control characters
+// given as references), so whoever writes the engine's document later writes good XML.
+void SanitizeParsedDocument(pugi::xml_document& document) {
+    std::string scratch;
+    const pugi::xml_node top = document.document_element();
+    for (pugi::xml_node node = top; node;) {
+        if (SanitizeForXml(node.value(), scratch)) {
+            node.set_value(scratch.c_str());
+        }
+        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
+             attribute = attribute.next_attribute()) {
+            if (SanitizeForXml(attribute.name(), scratch)) {
+                attribute.set_name(scratch.c_str());
+            }
+            if (SanitizeForXml(attribute.value(), scratch)) {
+                attribute.set_value(scratch.data(), scratch.size());
+            }
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && node != top && !node.next_sibling()) {
+            node = node.parent();
+        }
+        node = node == top ? pugi::xml_node() : node.next_sibling();
     }
-    ~TSilencedProgress() { engine_.SetProgress(saved_); }
-    TSilencedProgress(const TSilencedProgress&) = delete;
-    TSilencedProgress& operator=(const TSilencedProgress&) = delete;
-
-private:
-    TFileInfo& engine_;
-    IProgressSink& saved_;
-};
+}
 
 class TUpdateBracket {
 public:
@@ -47,6 +60,25 @@ private:
 QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// Finds field numbers by attribute name, trying the field after the last match first:
+// stored attributes come in field order.
+class TFieldGuess {
+public:
+    int IndexOf(std::string_view name) {
+        for (int k = 0; k < FieldCount; ++k) {
+            const int index = (next_ + k) % FieldCount;
+            if (FieldNames[index] == name) {
+                next_ = (index + 1) % FieldCount;
+                return index;
+            }
+        }
+        return -1;
+    }
+
+private:
+    int next_ = 0;
+};
 
 // One run of the search: the walk over the scope and the test of every item.
 class TSearchRun {
@@ -72,7 +104,9 @@ public:
                 return;
             }
             const QString path = directory + QFile::decodeName(it->path().filename().c_str());
-            ShowProgress(path, true);
+            if (throttle_.Due()) {
+                ShowProgressNow(path);
+            }
             if (Cancelled()) {
                 return;
             }
@@ -92,19 +126,23 @@ public:
         if (!QFileInfo(path).isFile()) {
             return;
         }
-        try {
-            TSilencedProgress silence(engine_);
-            engine_.OpenCatalogFile(path);
-        } catch (const TMelodrixError&) {
+        // Each catalog is parsed into the search's own document, which the next one
+        // reuses; the engine's Document gets the last one at the end.
+        holdsLast_ = false;
+        lastSearched_ = path;
+        const pugi::xml_parse_result parsed = document_.load_file(
+            QFile::encodeName(path).constData(), pugi::parse_default | pugi::parse_declaration);
+        if (!parsed || !document_.document_element()) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
             return;
         }
+        holdsLast_ = true;
         const QByteArray diskName = DiskNameOf(path).toUtf8();
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
 
         TUpdateBracket bracket(result_);
-        const pugi::xml_node root = engine_.DocumentRoot();
+        const pugi::xml_node root = document_.document_element();
         // Pre-order over the elements without recursion, so any nesting depth is safe.
         pugi::xml_node element = root.first_child();
         while (element) {
@@ -113,7 +151,9 @@ public:
                     AddHit(element);
                 }
                 ++tested_;
-                ShowProgress(TextOf(element.attribute("FileName").value()), false);
+                if ((++sinceCheck_ & 63) == 0 && throttle_.Due()) {
+                    ShowProgressNow(TextOf(element.attribute("FileName").value()));
+                }
                 if (Cancelled()) {
                     return;
                 }
@@ -129,6 +169,18 @@ public:
         }
     }
 
+    // Leaves the engine's Document holding the last catalog searched, as opening it would.
+    void HandOverLastCatalog() {
+        if (lastSearched_.isEmpty()) {
+            return;
+        }
+        engine_.CatalogFileName = lastSearched_;
+        if (holdsLast_ && engine_.Document) {
+            SanitizeParsedDocument(document_);
+            *engine_.Document = std::move(document_);
+        }
+    }
+
 private:
     bool Cancelled() {
         if (!stopped_ && progress_.CancelRequested()) {
@@ -137,14 +189,8 @@ private:
         return stopped_;
     }
 
-    // The progress window is told at most every ~30 ms, so it never slows the search.
-    void ShowProgress(const QString& text, bool always) {
-        if (!always && (++sinceCheck_ & 63) != 0) {
-            return;
-        }
-        if (!throttle_.Due()) {
-            return;
-        }
+    // Callers tell the progress window at most every ~30 ms, so it never slows the search.
+    void ShowProgressNow(const QString& text) {
         progress_.SetProgressText(text);
         progress_.SetProgressCount(tested_);
         progress_.ProcessPendingInput();
@@ -154,7 +200,7 @@ private:
         std::array<std::string_view, FieldCount> texts{};
         for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
              attribute = attribute.next_attribute()) {
-            const int index = FindFieldIndex(attribute.name());
+            const int index = fields_.IndexOf(attribute.name());
             if (index >= 0) {
                 texts[index] = attribute.value();
             }
@@ -169,6 +215,10 @@ private:
     TFileItem& conditions_;
     const TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
+    TFieldGuess fields_;
+    pugi::xml_document document_;
+    QString lastSearched_;
+    bool holdsLast_ = false;
     std::string disk_;
     uint64_t tested_ = 0;
     uint32_t sinceCheck_ = 0;
@@ -190,6 +240,7 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
     } else {
         run.SearchCatalogFile();
     }
+    run.HandOverLastCatalog();
     return run.skipped;
 }
 

@@ -125,7 +125,9 @@ TEST_F(CatalogSearch, HitsCarryStoredFieldsAndTheCatalogsDiskName) {
     EXPECT_EQ(deep.Field(DiskName), "Best");
     EXPECT_EQ(deep.Field(FileType), "");  // no defaults are applied
     EXPECT_EQ(result.TopLevel(1)->Item().Field(MP3_Title), "T & U");
+    // The engine's document holds the catalog searched last, as after opening it.
     EXPECT_EQ(engine.CatalogFileName, file);
+    EXPECT_STREQ(document.document_element().first_child().attribute("FileName").value(), "root");
 }
 
 TEST_F(CatalogSearch, GroupScopeWalksSubGroupsAndSkipsFilesThatAreNotCatalogs) {
