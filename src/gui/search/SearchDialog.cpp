@@ -1,6 +1,8 @@
 #include "gui/search/SearchDialog.h"
 
 #include <QCheckBox>
+#include <QFont>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,7 +70,13 @@ TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
     memo_->setStyleSheet(
         QStringLiteral("QPlainTextEdit { background-color: palette(tooltip-base);"
                        " color: palette(tooltip-text); }"));
-    memo_->setFixedHeight(48);
+    // The note is short: it fits without scrolling in a slightly smaller font.
+    QFont noteFont = memo_->font();
+    noteFont.setPointSizeF(noteFont.pointSizeF() * 0.85);
+    memo_->setFont(noteFont);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo_->setFixedHeight(QFontMetrics(noteFont).lineSpacing() * 3 + 12);
     memo_->setFocusPolicy(Qt::NoFocus);
 
     btnOk_->setObjectName(QStringLiteral("BitBtn1"));
