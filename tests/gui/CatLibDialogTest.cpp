@@ -311,6 +311,25 @@ private slots:
         QCOMPARE(ChildNames(frame.RootNode()), QStringList{"Hits"});
     }
 
+    void pathsFollowRenamesMovesAndDeletions() {
+        const QList<TLibraryChange> changes{{"/lib/Pop", "/lib/Charts"},
+                                            {"/lib/Charts/Hits.xml", "/lib/Charts/Best.xml"},
+                                            {"/lib/Charts", "/lib/Old/Charts"},
+                                            {"/lib/Rock", QString()}};
+        QCOMPARE(FollowLibraryChanges("/lib/Pop/Hits.xml", changes),
+                 QStringLiteral("/lib/Old/Charts/Best.xml"));
+        QCOMPARE(FollowLibraryChanges("/lib/Pop/Sub/a.xml", changes),
+                 QStringLiteral("/lib/Old/Charts/Sub/a.xml"));
+        QCOMPARE(FollowLibraryChanges("/lib/Rock/a.xml", changes), QString());
+        QCOMPARE(FollowLibraryChanges("/lib/Rock", changes), QString());
+        // A name that only begins like a changed one is another entry.
+        QCOMPARE(FollowLibraryChanges("/lib/Rock2/a.xml", changes),
+                 QStringLiteral("/lib/Rock2/a.xml"));
+        QCOMPARE(FollowLibraryChanges("/lib/Popular.xml", changes),
+                 QStringLiteral("/lib/Popular.xml"));
+        QCOMPARE(FollowLibraryChanges(QString(), changes), QString());
+    }
+
     void mainWindowOpensTheChosenCatalogAndReloads() {
         TFreshBase base;
         MakeLibrary(base.Library());
@@ -342,6 +361,27 @@ private slots:
         main->CatalogLibraryCommand();
         QCOMPARE(main->CurrentCatalog, base.Library() + QStringLiteral("/Pop/Hits.xml"));
         QCOMPARE(TopLevelNames(main->ContentTree()), QStringList{"Music"});
+
+        // The catalog on screen follows a rename of its group, and goes with its deletion.
+        WhenDialogOpens<TFMCatLib>([](TFMCatLib* dialog) {
+            Rename(*dialog, FindNode(*dialog->FrmCatTree(), QStringLiteral("Pop")),
+                   QStringLiteral("Charts"));
+            QTest::mouseClick(dialog->BtnClose(), Qt::LeftButton);
+        });
+        main->CatalogLibraryCommand();
+        QCOMPARE(main->CurrentCatalog, base.Library() + QStringLiteral("/Charts/Hits.xml"));
+        QCOMPARE(TopLevelNames(main->ContentTree()), QStringList{"Music"});
+        WhenDialogOpens<TFMCatLib>([&prompt](TFMCatLib* dialog) {
+            dialog->FrmCatTree()->FocusNode(
+                FindNode(*dialog->FrmCatTree(), QStringLiteral("Charts")));
+            prompt.yesNoAnswers = {true};
+            QTest::mouseClick(dialog->BtnDel(), Qt::LeftButton);
+            QTest::mouseClick(dialog->BtnClose(), Qt::LeftButton);
+        });
+        main->CatalogLibraryCommand();
+        QVERIFY(main->CurrentCatalog.isEmpty());
+        QVERIFY(main->ContentTree().IsEmpty());
+        QVERIFY(!QFileInfo::exists(base.Library() + QStringLiteral("/Charts")));
     }
 };
 

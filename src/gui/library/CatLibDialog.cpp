@@ -1,6 +1,7 @@
 #include "gui/library/CatLibDialog.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -242,8 +243,12 @@ void TFMCatLib::FrmCatTreeVTLibNewText(TCatalogNode* node, const QString& text) 
         }
         return;
     }
+    const QString oldPath = TextOf(node, FullPath);
     const TLibraryResult result =
         RenameLibraryEntry(frmCatTree_->Tree(), node, LibraryPath(), text);
+    if (result && TextOf(node, FullPath) != oldPath) {
+        Changes.append({oldPath, TextOf(node, FullPath)});
+    }
     if (!result) {
         Warn(result.error);
         // A name the user can correct keeps the editor open for another try.
@@ -309,11 +314,16 @@ void TFMCatLib::FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* targ
     if (!FrmCatTreeVTLibDragAllowed(dragged) || !FrmCatTreeVTLibDragOver(dragged, target)) {
         return;
     }
-    const TLibraryResult result =
-        MoveLibraryEntry(LibraryPath(), TextOf(dragged, FullPath), TextOf(target, FullPath));
+    const QString source = TextOf(dragged, FullPath);
+    const QString destination = WithTrailingBackslash(TextOf(target, FullPath)) +
+                                LastPathComponent(WithoutTrailingBackslash(source));
+    const TLibraryResult result = MoveLibraryEntry(LibraryPath(), source, TextOf(target, FullPath));
     if (!result) {
         Warn(result.error);
         return;
+    }
+    if (QFileInfo(destination).exists() && !QFileInfo(source).exists()) {
+        Changes.append({source, destination});
     }
     frmCatTree_->LoadLibraryTree(LibraryPath(), false);
     FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
@@ -332,12 +342,14 @@ void TFMCatLib::BtnDelClick() {
         NewGroupPending = false;
         pendingNode_ = nullptr;
     } else {
+        const QString path = TextOf(node, FullPath);
         const TLibraryResult result =
-            DeleteLibraryEntry(LibraryPath(), TextOf(node, FullPath), !node->Item().IsFile());
+            DeleteLibraryEntry(LibraryPath(), path, !node->Item().IsFile());
         if (!result) {
             Warn(result.error);
             return;
         }
+        Changes.append({path, QString()});
     }
     frmCatTree_->Tree().DeleteNode(node);
     FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
@@ -348,6 +360,24 @@ void TFMCatLib::BtnExportClick() {
     if (node && node->Item().IsFile() && ExportCatalog) {
         ExportCatalog(TextOf(node, FullPath));
     }
+}
+
+QString FollowLibraryChanges(const QString& path, const QList<TLibraryChange>& changes) {
+    QString current = path;
+    for (const TLibraryChange& change : changes) {
+        if (current.isEmpty()) {
+            break;
+        }
+        const QString inside = WithTrailingBackslash(change.from);
+        if (current == change.from) {
+            current = change.to;
+        } else if (current.startsWith(inside)) {
+            current = change.to.isEmpty()
+                          ? QString()
+                          : WithTrailingBackslash(change.to) + current.mid(inside.size());
+        }
+    }
+    return current;
 }
 
 }  // namespace melodrix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <functional>
 
 #include "core/catalog/CatalogTree.h"
@@ -10,6 +11,13 @@ class QPushButton;
 namespace melodrix {
 
 class IPromptSink;
+
+// An entry of the library that went elsewhere: renamed or moved to `to`, or deleted
+// (`to` empty).
+struct TLibraryChange {
+    QString from;
+    QString to;
+};
 class TFrmCatTree;
 
 // The catalog library dialog: opens catalogs, creates groups, renames groups and
@@ -25,6 +33,8 @@ public:
     bool NewGroupPending = false;
     // The catalog chosen with Open or a double click; read by the caller after OK.
     QString SelectedCatalog;
+    // What was renamed, moved or deleted on disk, in order.
+    QList<TLibraryChange> Changes;
     // Shows the export dialog for a library catalog; set by the host.
     std::function<void(const QString& catalogPath)> ExportCatalog;
 
@@ -73,6 +83,10 @@ private:
     // The typed name of the current edit was dealt with; its end does nothing more.
     bool typedNameHandled_ = false;
 };
+
+// Where the file at `path` is after `changes`: its new path, or empty when it was
+// deleted (alone or with a group above it).
+QString FollowLibraryChanges(const QString& path, const QList<TLibraryChange>& changes);
 
 inline const QString kDeleteItemQuestion =
     QStringLiteral("Are you sure to delete the item and all its children?");

@@ -22,6 +22,17 @@ void TFMMain::CatalogLibraryCommand() {
         if (dialog.exec() == QDialog::Accepted) {
             selected = dialog.SelectedCatalog;
         }
+        // The catalog on screen follows its file, so later edits never write to a name
+        // the library no longer has (and never bring a deleted catalog back).
+        const QString followed = FollowLibraryChanges(CurrentCatalog, dialog.Changes);
+        if (followed != CurrentCatalog) {
+            if (followed.isEmpty()) {
+                ContentTree().Clear();
+                ShowDetail(nullptr);
+                DetailEditable = false;
+            }
+            CurrentCatalog = followed;
+        }
     }
     repaint();
     try {
