@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // The fixture's times are written as a scan in the United States writes them.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const uint64_t items = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1'000'000;
     const std::string fixture = bench::EnsureCatalogFixture(items);
     std::printf("catalog %s: %.1f MB, %llu items\n", fixture.c_str(),

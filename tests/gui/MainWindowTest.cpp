@@ -20,6 +20,7 @@
 #include "gui/shell/ContentView.h"
 #include "gui/shell/DetailPanel.h"
 #include "gui/shell/Guard.h"
+#include "gui/shell/GuiPrompt.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/ViewStyle.h"
 #include "support/ScriptedSinks.h"
@@ -645,6 +646,20 @@ private slots:
         main->VT()->setCurrentIndex(notes);
         TDetailModel& detail = main->VLE()->Model();
         QVERIFY(detail.flags(detail.index(12, 1)) & Qt::ItemIsEditable);
+    }
+
+    void fileDialogFilters() {
+        QCOMPARE(QtFileFilter(QStringLiteral("XML File|*.XML")),
+                 QStringLiteral("XML File (*.XML *.xml)"));
+        QCOMPARE(QtFileFilter(QStringLiteral("CSV File|*.csv|All|*.*")),
+                 QStringLiteral("CSV File (*.csv);;All (*.*)"));
+        QCOMPARE(WithDefaultExtension(QStringLiteral("/a/b"), QStringLiteral("xml")),
+                 QStringLiteral("/a/b.xml"));
+        QCOMPARE(WithDefaultExtension(QStringLiteral("/a.d/b.html"), QStringLiteral("xml")),
+                 QStringLiteral("/a.d/b.html"));
+        QCOMPARE(WithDefaultExtension(QString(), QStringLiteral("xml")), QString());
+        QCOMPARE(CannotOpenCatalogText(QStringLiteral("Cannot open catalog /x.xml: bad at byte 3")),
+                 QStringLiteral("Cannot open catalog: /x.xml: bad at byte 3"));
     }
 
     void modelsPassTheModelTester() {

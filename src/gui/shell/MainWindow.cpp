@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/config/Config.h"
 #include "core/library/Library.h"
@@ -195,6 +196,7 @@ QToolButton* TFMMain::MakeToolButton(const QString& name, const QString& caption
     button->setFixedSize(90, 65);
     QFont bold = button->font();
     bold.setBold(true);
+    bold.setPointSizeF(std::min(bold.pointSizeF(), 8.5));  // the captions fit under 90 pixels
     button->setFont(bold);
     button->setEnabled(ready);
     SetHint(button, hint);

@@ -18,6 +18,11 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     painter->restore();
 }
 
+QSize TGridDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QSize size = QStyledItemDelegate::sizeHint(option, index);
+    return {size.width(), size.height() + 3};
+}
+
 QColor EditableCellColour() {
     return QToolTip::palette().color(QPalette::ToolTipBase);
 }
