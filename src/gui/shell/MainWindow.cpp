@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -193,11 +194,13 @@ QToolButton* TFMMain::MakeToolButton(const QString& name, const QString& caption
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
-    button->setFixedSize(90, 65);
     QFont bold = button->font();
     bold.setBold(true);
-    bold.setPointSizeF(std::min(bold.pointSizeF(), 8.5));  // the captions fit under 90 pixels
     button->setFont(bold);
+    // 90 x 65, wider only where the desktop's font needs more room for the caption.
+    QString plain = caption;
+    plain.remove(QLatin1Char('&'));
+    button->setFixedSize(std::max(90, QFontMetrics(bold).horizontalAdvance(plain) + 14), 65);
     button->setEnabled(ready);
     SetHint(button, hint);
     connect(button, &QToolButton::clicked, this,
