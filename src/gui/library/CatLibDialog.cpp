@@ -246,15 +246,16 @@ void TFMCatLib::FrmCatTreeVTLibNewText(TCatalogNode* node, const QString& text) 
     const QString oldPath = TextOf(node, FullPath);
     const TLibraryResult result =
         RenameLibraryEntry(frmCatTree_->Tree(), node, LibraryPath(), text);
-    if (result && TextOf(node, FullPath) != oldPath) {
-        Changes.append({oldPath, TextOf(node, FullPath)});
-    }
     if (!result) {
         Warn(result.error);
         // A name the user can correct keeps the editor open for another try.
         if (result.error == kNameExistsMessage || !ValidateEntryName(text).isEmpty()) {
             RestartEditing(node);
         }
+        return;
+    }
+    if (TextOf(node, FullPath) != oldPath) {
+        Changes.append({oldPath, TextOf(node, FullPath)});
     }
 }
 
