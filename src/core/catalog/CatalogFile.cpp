@@ -64,27 +64,8 @@ private:
     QIODevice& device_;
 };
 
-// Remembers where the last field name matched: attributes are normally written in field
-// order, so the next one is found at once.
-class TFieldMatcher {
-public:
-    int IndexOf(std::string_view name) {
-        for (int k = 0; k < FieldCount; ++k) {
-            const int index = (next_ + k) % FieldCount;
-            if (FieldNames[index] == name) {
-                next_ = (index + 1) % FieldCount;
-                return index;
-            }
-        }
-        return -1;
-    }
-
-private:
-    int next_ = 0;
-};
-
 // Reads the field attributes of an element; returns a bit per field that was present.
-uint32_t ReadAttributes(const pugi::xml_node& element, TFieldMatcher& matcher,
+uint32_t ReadAttributes(const pugi::xml_node& element, TFieldNameMatcher& matcher,
                         std::array<std::string_view, FieldCount>& texts) {
     texts.fill({});
     uint32_t present = 0;
@@ -97,38 +78,6 @@ uint32_t ReadAttributes(const pugi::xml_node& element, TFieldMatcher& matcher,
         }
     }
     return present;
-}
-
-// A parsed file may hold what XML 1.0 cannot (invalid UTF-8, control characters given
-// as character references). Mending it here keeps every later reader and writer of the
-// document (search, exports, the next save) on well-formed text.
-void SanitizeDocument(pugi::xml_node top) {
-    std::string scratch;
-    for (pugi::xml_node node = top; node;) {
-        if (SanitizeForXml(node.name(), scratch)) {
-            node.set_name(scratch.c_str());
-        }
-        if (SanitizeForXml(node.value(), scratch)) {
-            node.set_value(scratch.c_str());
-        }
-        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
-             attribute = attribute.next_attribute()) {
-            if (SanitizeForXml(attribute.name(), scratch)) {
-                attribute.set_name(scratch.c_str());
-            }
-            if (SanitizeForXml(attribute.value(), scratch)) {
-                attribute.set_value(scratch.data(), scratch.size());
-            }
-        }
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && node != top && !node.next_sibling()) {
-            node = node.parent();
-        }
-        node = node == top ? pugi::xml_node() : node.next_sibling();
-    }
 }
 
 // Elements and attributes copied from parsed prototypes share the prototype's name text
@@ -191,6 +140,35 @@ private:
 };
 
 }  // namespace
+
+void SanitizeDocument(pugi::xml_node top) {
+    std::string scratch;
+    for (pugi::xml_node node = top; node;) {
+        if (SanitizeForXml(node.name(), scratch)) {
+            node.set_name(scratch.c_str());
+        }
+        if (SanitizeForXml(node.value(), scratch)) {
+            node.set_value(scratch.c_str());
+        }
+        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
+             attribute = attribute.next_attribute()) {
+            if (SanitizeForXml(attribute.name(), scratch)) {
+                attribute.set_name(scratch.c_str());
+            }
+            if (SanitizeForXml(attribute.value(), scratch)) {
+                attribute.set_value(scratch.data(), scratch.size());
+            }
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && node != top && !node.next_sibling()) {
+            node = node.parent();
+        }
+        node = node == top ? pugi::xml_node() : node.next_sibling();
+    }
+}
 
 bool SanitizeForXml(std::string_view text, std::string& out) {
     size_t i = 0;
@@ -336,18 +314,14 @@ bool TFileInfo::OpenCatalogFile(const QString& path) {
 
 void TFileInfo::DocumentToTree(TCatalogTree& tree) {
     TProgressScope progress(Progress(), kLoadingInfo);
-    struct TUpdateBracket {
-        TCatalogTree& tree;
-        explicit TUpdateBracket(TCatalogTree& t) : tree(t) { tree.BeginUpdate(); }
-        ~TUpdateBracket() { tree.EndUpdate(); }
-    } bracket(tree);
+    TTreeUpdate bracket(tree);
     tree.Clear();
 
     const QByteArray diskName = DiskNameOf(CatalogFileName).toUtf8();
     const std::string_view disk(diskName.constData(), static_cast<size_t>(diskName.size()));
     const pugi::xml_node root = DocumentRoot();
 
-    TFieldMatcher matcher;
+    TFieldNameMatcher matcher;
     std::array<std::string_view, FieldCount> texts;
     // Iterative pre-order walk of the elements, so any nesting depth is safe.
     pugi::xml_node element = root.first_child();

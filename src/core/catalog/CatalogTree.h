@@ -112,6 +112,18 @@ private:
     std::vector<ITreeObserver*> observers_;
 };
 
+// Brackets bulk changes of a tree for a scope, also when the scope ends by an error.
+class TTreeUpdate {
+public:
+    explicit TTreeUpdate(TCatalogTree& tree) : tree_(tree) { tree_.BeginUpdate(); }
+    ~TTreeUpdate() { tree_.EndUpdate(); }
+    TTreeUpdate(const TTreeUpdate&) = delete;
+    TTreeUpdate& operator=(const TTreeUpdate&) = delete;
+
+private:
+    TCatalogTree& tree_;
+};
+
 // Calls `visit` for every node in depth-first pre-order, without recursion.
 template <typename Visit>
 void ForEachNode(const TCatalogTree& tree, Visit&& visit) {

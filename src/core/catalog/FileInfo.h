@@ -83,4 +83,9 @@ inline const QString kGatheringInfo = QStringLiteral("Gathering info..");
 // `out` untouched when the text is clean already.
 bool SanitizeForXml(std::string_view text, std::string& out);
 
+// Mends, in a parsed document, what XML 1.0 cannot hold (invalid UTF-8, control characters
+// given as character references), so every later reader and writer of the document (search,
+// exports, the next save) works on well-formed text.
+void SanitizeDocument(pugi::xml_node top);
+
 }  // namespace melodrix

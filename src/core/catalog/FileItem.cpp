@@ -133,6 +133,17 @@ int FindFieldIndex(std::string_view name) {
     return -1;
 }
 
+int TFieldNameMatcher::IndexOf(std::string_view name) {
+    for (int k = 0; k < FieldCount; ++k) {
+        const int index = (next_ + k) % FieldCount;
+        if (FieldNames[index] == name) {
+            next_ = (index + 1) % FieldCount;
+            return index;
+        }
+    }
+    return -1;
+}
+
 int FieldIndexOf(std::string_view name) {
     const int index = FindFieldIndex(name);
     return index < 0 ? 0 : index;

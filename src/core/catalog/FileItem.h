@@ -87,4 +87,14 @@ int FieldIndexOf(std::string_view name);
 // Index of the field named `name`, or -1 when none is.
 int FindFieldIndex(std::string_view name);
 
+// FindFieldIndex for a stream of attribute names: stored attributes come in field order,
+// so the search starts after the last match and usually finds the next name at once.
+class TFieldNameMatcher {
+public:
+    int IndexOf(std::string_view name);
+
+private:
+    int next_ = 0;
+};
+
 }  // namespace melodrix

@@ -272,22 +272,11 @@ private:
     uint64_t count_ = 0;
 };
 
-class TUpdateBracket {
-public:
-    explicit TUpdateBracket(TCatalogTree& tree) : tree_(tree) { tree_.BeginUpdate(); }
-    ~TUpdateBracket() { tree_.EndUpdate(); }
-    TUpdateBracket(const TUpdateBracket&) = delete;
-    TUpdateBracket& operator=(const TUpdateBracket&) = delete;
-
-private:
-    TCatalogTree& tree_;
-};
-
 }  // namespace
 
 void TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder, const QString& maskList,
                            bool onlyFolders, const QString& catalogFile) {
-    TUpdateBracket bracket(tree);
+    TTreeUpdate bracket(tree);
     tree.Clear();
     TProgressScope progress(Progress(), kLoadingInfo);
     try {

@@ -17,68 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Mends what XML 1.0 cannot hold in a parsed document (invalid UTF-8, control characters
-// given as references), so whoever writes the engine's document later writes good XML.
-void SanitizeParsedDocument(pugi::xml_document& document) {
-    std::string scratch;
-    const pugi::xml_node top = document.document_element();
-    for (pugi::xml_node node = top; node;) {
-        if (SanitizeForXml(node.value(), scratch)) {
-            node.set_value(scratch.c_str());
-        }
-        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
-             attribute = attribute.next_attribute()) {
-            if (SanitizeForXml(attribute.name(), scratch)) {
-                attribute.set_name(scratch.c_str());
-            }
-            if (SanitizeForXml(attribute.value(), scratch)) {
-                attribute.set_value(scratch.data(), scratch.size());
-            }
-        }
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && node != top && !node.next_sibling()) {
-            node = node.parent();
-        }
-        node = node == top ? pugi::xml_node() : node.next_sibling();
-    }
-}
-
-class TUpdateBracket {
-public:
-    explicit TUpdateBracket(TCatalogTree& tree) : tree_(tree) { tree_.BeginUpdate(); }
-    ~TUpdateBracket() { tree_.EndUpdate(); }
-    TUpdateBracket(const TUpdateBracket&) = delete;
-    TUpdateBracket& operator=(const TUpdateBracket&) = delete;
-
-private:
-    TCatalogTree& tree_;
-};
-
 QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// Finds field numbers by attribute name, trying the field after the last match first:
-// stored attributes come in field order.
-class TFieldGuess {
-public:
-    int IndexOf(std::string_view name) {
-        for (int k = 0; k < FieldCount; ++k) {
-            const int index = (next_ + k) % FieldCount;
-            if (FieldNames[index] == name) {
-                next_ = (index + 1) % FieldCount;
-                return index;
-            }
-        }
-        return -1;
-    }
-
-private:
-    int next_ = 0;
-};
 
 // One run of the search: the walk over the scope and the test of every item.
 class TSearchRun {
@@ -141,7 +82,7 @@ public:
         const QByteArray diskName = DiskNameOf(path).toUtf8();
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
 
-        TUpdateBracket bracket(result_);
+        TTreeUpdate bracket(result_);
         const pugi::xml_node root = document_.document_element();
         // Pre-order over the elements without recursion, so any nesting depth is safe.
         pugi::xml_node element = root.first_child();
@@ -176,7 +117,7 @@ public:
         }
         engine_.CatalogFileName = lastSearched_;
         if (holdsLast_ && engine_.Document) {
-            SanitizeParsedDocument(document_);
+            SanitizeDocument(document_.document_element());
             *engine_.Document = std::move(document_);
         }
     }
@@ -215,7 +156,7 @@ private:
     TFileItem& conditions_;
     const TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
-    TFieldGuess fields_;
+    TFieldNameMatcher fields_;
     pugi::xml_document document_;
     QString lastSearched_;
     bool holdsLast_ = false;

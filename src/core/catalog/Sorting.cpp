@@ -7,20 +7,11 @@
 
 #include "core/catalog/DateTimeParser.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 
 namespace {
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 struct TSortKey {
     TCatalogNode* node;
@@ -60,7 +51,7 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
             const TFileItem& item = child->Item();
             TSortKey key{child.get(),
                          std::move(child),
-                         Trimmed(item.Field(FileType)) == DirectoryType,
+                         TrimBlanks(item.Field(FileType)) == DirectoryType,
                          0,
                          0.0,
                          {}};

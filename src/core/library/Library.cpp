@@ -8,6 +8,7 @@
 #include "core/catalog/ValueFunctions.h"
 #include "core/config/Config.h"
 #include "core/library/LibraryEntries.h"
+#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 
@@ -72,11 +73,7 @@ void CreateDefaultLibrary(const QString& libraryPath) {
 
 void FillLibraryTree(TCatalogTree& tree, const QString& path, bool groupsOnly) {
     const QString libraryPath = path.isEmpty() ? GetConfig().LibraryPath() : path;
-    struct TUpdateBracket {
-        TCatalogTree& tree;
-        explicit TUpdateBracket(TCatalogTree& t) : tree(t) { tree.BeginUpdate(); }
-        ~TUpdateBracket() { tree.EndUpdate(); }
-    } bracket(tree);
+    TTreeUpdate bracket(tree);
     tree.Clear();
     TCatalogNode* root = tree.AppendChild(nullptr);
     SetText(root->Item(), FullPath, libraryPath);
@@ -119,16 +116,6 @@ void SetSizePercentages(TCatalogTree& tree) {
 
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 int FieldOfColumn(int column) {
     switch (column) {
         case 1:
@@ -143,8 +130,8 @@ int FieldOfColumn(int column) {
 }  // namespace
 
 int CompareLibraryNodes(const TCatalogNode* a, const TCatalogNode* b, int column) {
-    const std::string_view typeA = Trimmed(a->Item().Field(FileType));
-    const std::string_view typeB = Trimmed(b->Item().Field(FileType));
+    const std::string_view typeA = TrimBlanks(a->Item().Field(FileType));
+    const std::string_view typeB = TrimBlanks(b->Item().Field(FileType));
     if (typeA != typeB) {
         return typeA == DirectoryType ? -1
                                       : (typeB == DirectoryType ? 1 : (typeA < typeB ? -1 : 1));
