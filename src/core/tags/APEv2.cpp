@@ -56,36 +56,6 @@ std::string JoinedValues(std::string_view value, bool singleByte) {
 
 }  // namespace
 
-TAPEv2::TAPEv2() {
-    Clear();
-}
-
-void TAPEv2::Clear() {
-    TagFound = false;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Year.clear();
-    Comment.clear();
-    Track.assign(1, '0');  // plain assignment of a literal trips a false GCC 12 warning
-    Genre.clear();
-}
-
-bool TAPEv2::Read(const QString& fileName) {
-    Clear();
-    TFileByteSource source(fileName);
-    return source.IsOpen() && Read(source);
-}
-
-bool TAPEv2::Read(IByteSource& source) {
-    Clear();
-    if (!ReadTag(source)) {
-        Clear();
-        return false;
-    }
-    return true;
-}
-
 bool TAPEv2::ReadTag(IByteSource& source) {
     const std::optional<uint64_t> fileSize = source.Size();
     if (!fileSize) {

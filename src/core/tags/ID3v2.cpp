@@ -247,36 +247,6 @@ void TFrameWalk::Store(TFrameKind kind, std::span<const uint8_t> body) {
 
 }  // namespace
 
-TID3v2::TID3v2() {
-    Clear();
-}
-
-void TID3v2::Clear() {
-    TagFound = false;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Year.clear();
-    Comment.clear();
-    Track.assign(1, '0');  // plain assignment of a literal trips a false GCC 12 warning
-    Genre.clear();
-}
-
-bool TID3v2::Read(const QString& fileName) {
-    Clear();
-    TFileByteSource source(fileName);
-    return source.IsOpen() && Read(source);
-}
-
-bool TID3v2::Read(IByteSource& source) {
-    Clear();
-    if (!ReadTag(source)) {
-        Clear();
-        return false;
-    }
-    return true;
-}
-
 bool TID3v2::ReadTag(IByteSource& source) {
     const std::optional<uint64_t> fileSize = source.Size();
     uint8_t header[kHeaderSize];
