@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <string>
 
+#include <span>
+
 #include "core/tags/TextDecoding.h"
+#include "core/tags/TextTag.h"
 
 namespace melodrix::fuzzing {
 
@@ -49,6 +52,28 @@ inline void Require(bool condition, const char* what) {
 inline void RequireCleanText(const std::string& text) {
     Require(text.find('\0') == std::string::npos, "a zero character reached a field");
     Require(SanitizeUtf8(text) == text, "a field is not valid UTF-8");
+}
+
+// Runs a text-tag reader (ID3v2, APEv2) on the input and checks its promises: a read that
+// fails or finds no tag leaves every field as after Clear, and every field is clean text.
+inline void FuzzTextTag(TTextTag& reader, const uint8_t* data, size_t size) {
+    bool ok;
+    {
+        const TAllocationBound bound(size);
+        TMemoryByteSource source(std::span<const uint8_t>(data, size));
+        ok = reader.Read(source);
+    }
+    const std::string* texts[] = {&reader.Title,   &reader.Artist, &reader.Album, &reader.Year,
+                                  &reader.Comment, &reader.Track,  &reader.Genre};
+    if (!ok || !reader.TagFound) {
+        Require(!reader.TagFound && reader.Track == "0", "no tag, yet fields are set");
+        for (const std::string* text : texts) {
+            Require(text == &reader.Track || text->empty(), "no tag, yet fields are set");
+        }
+    }
+    for (const std::string* text : texts) {
+        RequireCleanText(*text);
+    }
 }
 
 }  // namespace melodrix::fuzzing
