@@ -11,40 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
 #include "core/export/ExportTexts.h"
 
 using namespace melodrix;
+using melodrix::bench::Seconds;
+using melodrix::bench::TFixedAnswer;
 
-namespace {
-
-// Answers every save question with one path and agrees to replace it.
-class TFixedAnswer final : public IPromptSink {
-public:
-    explicit TFixedAnswer(QString path) : path_(std::move(path)) {}
-    QString ChooseOpenFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString ChooseSaveFile(const QString&, const QString&, const QString&) override {
-        return path_;
-    }
-    void ShowMessage(const QString&, const QString& text, TMessageIcon) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool AskYesNo(const QString&, const QString&, TMessageIcon) override { return true; }
-
-private:
-    QString path_;
-};
-
-double Seconds(const std::function<void()>& run) {
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
     const uint64_t items = argc > 1 ? std::stoull(argv[1]) : 1'000'000;

@@ -13,36 +13,16 @@
 #include <functional>
 #include <string>
 
+#include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
 
 using namespace melodrix;
+using melodrix::bench::Seconds;
+using melodrix::bench::TFixedAnswer;
 
 namespace {
-
-class TFixedAnswer final : public IPromptSink {
-public:
-    explicit TFixedAnswer(QString path) : path_(std::move(path)) {}
-    QString ChooseOpenFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString ChooseSaveFile(const QString&, const QString&, const QString&) override {
-        return path_;
-    }
-    void ShowMessage(const QString&, const QString& text, TMessageIcon) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool AskYesNo(const QString&, const QString&, TMessageIcon) override { return true; }
-
-private:
-    QString path_;
-};
-
-double Seconds(const std::function<void()>& run) {
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
-}
 
 double PeakMegabytes() {
     rusage usage{};
