@@ -26,15 +26,6 @@ inline std::unique_ptr<TFMMain> StartMainWith(TScriptedPrompt& prompt) {
     return main;
 }
 
-inline TCatalogNode* FindNode(const TCatalogTree& tree, const QString& name) {
-    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-        if (Text(node, FileName) == name) {
-            return node;
-        }
-    }
-    return nullptr;
-}
-
 inline TCatalogNode* FindNode(TFrmCatTree& frame, const QString& name) {
     return FindNode(frame.Tree(), name);
 }
@@ -43,14 +34,6 @@ inline QStringList TopLevelNames(const TCatalogTree& tree) {
     QStringList names;
     for (int i = 0; i < tree.TopLevelCount(); ++i) {
         names << Text(tree.TopLevel(i), FileName);
-    }
-    return names;
-}
-
-inline QStringList ChildNames(const TCatalogNode* node) {
-    QStringList names;
-    for (int i = 0; node && i < node->ChildCount(); ++i) {
-        names << Text(node->Child(i), FileName);
     }
     return names;
 }

@@ -12,23 +12,6 @@ using namespace melodrix::testing;
 
 namespace {
 
-TCatalogNode* Node(TFrmCatTree& frame, const QString& name) {
-    for (TCatalogNode* node = frame.Tree().GetFirst(); node; node = frame.Tree().GetNext(node)) {
-        if (Text(node, FileName) == name) {
-            return node;
-        }
-    }
-    return nullptr;
-}
-
-QStringList ChildNames(const TCatalogNode* node) {
-    QStringList names;
-    for (int i = 0; i < node->ChildCount(); ++i) {
-        names << Text(node->Child(i), FileName);
-    }
-    return names;
-}
-
 // root: Alpha (group, a.xml 1000 bytes, b.xml 3000 bytes), Beta (empty group), c.txt (empty)
 void MakeLibrary(const QString& library) {
     WriteFile(library, QStringLiteral("Alpha/a.xml"), QByteArray(1000, 'a'));
@@ -62,15 +45,18 @@ private slots:
         TCatalogNode* root = frame.RootNode();
         QCOMPARE(frame.FocusedNode(), root);
         QVERIFY(frame.VTLib()->isExpanded(model->IndexOf(root)));
-        QVERIFY(!frame.VTLib()->isExpanded(model->IndexOf(Node(frame, QStringLiteral("Alpha")))));
+        QVERIFY(!frame.VTLib()->isExpanded(
+            model->IndexOf(FindNode(frame.Tree(), QStringLiteral("Alpha")))));
 
-        const QModelIndex a = model->IndexOf(Node(frame, QStringLiteral("a")));
+        const QModelIndex a = model->IndexOf(FindNode(frame.Tree(), QStringLiteral("a")));
         QCOMPARE(model->data(a.siblingAtColumn(2), Qt::DisplayRole).toString(),
                  QStringLiteral("0.98 KB"));
-        QCOMPARE(model->data(model->IndexOf(Node(frame, QStringLiteral("c")), 2), Qt::DisplayRole)
+        QCOMPARE(model
+                     ->data(model->IndexOf(FindNode(frame.Tree(), QStringLiteral("c")), 2),
+                            Qt::DisplayRole)
                      .toString(),
                  QStringLiteral("0.00 KB"));
-        const QModelIndex alpha = model->IndexOf(Node(frame, QStringLiteral("Alpha")));
+        const QModelIndex alpha = model->IndexOf(FindNode(frame.Tree(), QStringLiteral("Alpha")));
         QVERIFY(model->data(alpha.siblingAtColumn(2), Qt::DisplayRole).toString().isEmpty());
         QVERIFY(!model->data(alpha.siblingAtColumn(1), Qt::DisplayRole).toString().isEmpty());
         QCOMPARE(model->data(a, Qt::ToolTipRole).toString(), QStringLiteral("a"));
@@ -87,7 +73,7 @@ private slots:
         QVERIFY(!(model->flags(a) & Qt::ItemIsDragEnabled));
 
         frame.LoadLibraryTree(base.Library(), true);
-        QVERIFY(!Node(frame, QStringLiteral("a")));
+        QVERIFY(!FindNode(frame.Tree(), QStringLiteral("a")));
         QCOMPARE(ChildNames(frame.RootNode()).size(), 2);
     }
 
@@ -102,11 +88,13 @@ private slots:
         frame.HeaderClick(2);
         QVERIFY(frame.SortAscending());
         QCOMPARE(ChildNames(frame.RootNode()), (QStringList{"Beta", "Alpha", "c"}));
-        QCOMPARE(ChildNames(Node(frame, QStringLiteral("Alpha"))), (QStringList{"a", "b"}));
+        QCOMPARE(ChildNames(FindNode(frame.Tree(), QStringLiteral("Alpha"))),
+                 (QStringList{"a", "b"}));
         frame.HeaderClick(2);
         QVERIFY(!frame.SortAscending());
         QCOMPARE(ChildNames(frame.RootNode()), (QStringList{"Alpha", "Beta", "c"}));
-        QCOMPARE(ChildNames(Node(frame, QStringLiteral("Alpha"))), (QStringList{"b", "a"}));
+        QCOMPARE(ChildNames(FindNode(frame.Tree(), QStringLiteral("Alpha"))),
+                 (QStringList{"b", "a"}));
         frame.HeaderClick(0);
         QVERIFY(frame.SortAscending());
         QCOMPARE(frame.VTLib()->header()->sortIndicatorSection(), 0);
@@ -142,7 +130,7 @@ private slots:
                  QStringLiteral("drag me"));
         QVERIFY(!(model->flags(model->IndexOf(frame.RootNode())) & Qt::ItemIsEditable));
 
-        TCatalogNode* beta = Node(frame, QStringLiteral("Beta"));
+        TCatalogNode* beta = FindNode(frame.Tree(), QStringLiteral("Beta"));
         auto edit = [&](const std::function<void(QLineEdit*)>& act) {
             frame.FocusNode(beta);
             QTest::keyClick(frame.VTLib(), Qt::Key_F2);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +30,25 @@ private:
 inline QString Text(const TCatalogNode* node, int field) {
     const std::string_view text = node->Item().Field(field);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The first node in pre-order whose FileName is `name`, or nullptr.
+inline TCatalogNode* FindNode(const TCatalogTree& tree, const QString& name) {
+    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        if (Text(node, FileName) == name) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+// The FileNames of a node's children, in order.
+inline QStringList ChildNames(const TCatalogNode* node) {
+    QStringList names;
+    for (int i = 0; node && i < node->ChildCount(); ++i) {
+        names << Text(node->Child(i), FileName);
+    }
+    return names;
 }
 
 // A small catalog: Music (folder) with Live (folder, one file), b.MP3 and c.txt.

@@ -38,13 +38,7 @@ std::unique_ptr<TFMMain> StartMain() {
 }
 
 TCatalogNode* LibraryNode(TFMMain& main, const QString& name) {
-    TCatalogTree& tree = main.FrmCatTree()->Tree();
-    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-        if (Text(node, FileName) == name) {
-            return node;
-        }
-    }
-    return nullptr;
+    return FindNode(main.FrmCatTree()->Tree(), name);
 }
 
 // Focuses a library node and clicks it with the mouse, as a user would.
@@ -59,21 +53,7 @@ void ClickLibrary(TFMMain& main, const QString& name) {
 }
 
 TCatalogNode* ContentNode(TFMMain& main, const QString& name) {
-    TCatalogTree& tree = main.ContentTree();
-    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-        if (Text(node, FileName) == name) {
-            return node;
-        }
-    }
-    return nullptr;
-}
-
-QStringList ChildNames(const TCatalogNode* node) {
-    QStringList names;
-    for (int i = 0; i < node->ChildCount(); ++i) {
-        names << Text(node->Child(i), FileName);
-    }
-    return names;
+    return FindNode(main.ContentTree(), name);
 }
 
 int ColumnOf(const TFMMain& main, const QString& name) {
