@@ -78,6 +78,8 @@ QStringList TakeCommonOptions(QStringList args, TCliContext& context) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The same names as the desktop program, so both find the same per-user data directory.
+    QCoreApplication::setOrganizationName(QStringLiteral("Melodrix"));
     QCoreApplication::setApplicationName(QStringLiteral("Melodrix"));
     QTextStream out(stdout);
     QTextStream err(stderr);
