@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/catalog/CatalogPrefetch.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/SearchMatcher.h"
@@ -35,30 +36,49 @@ public:
     QStringList skipped;
 
     void SearchGroupFolder(const QString& directory) {
+        // The folder's entries are listed first, so the catalog after the current one is
+        // known and can be parsed while the current one is matched.
+        struct TEntry {
+            QString path;
+            bool folder;
+        };
+        std::vector<TEntry> entries;
         std::error_code error;
         fs::directory_iterator it(fs::path(QFile::encodeName(directory).toStdString()), error);
         if (error) {
             return;
         }
-        for (const fs::directory_iterator end; !stopped_ && it != end; it.increment(error)) {
+        for (const fs::directory_iterator end; it != end; it.increment(error)) {
             if (error) {
-                return;
+                break;
             }
-            const QString path = directory + QFile::decodeName(it->path().filename().c_str());
+            std::error_code statusError;
+            // A linked folder is not entered: the walk stays inside the scope and ends.
+            const bool folder = it->is_directory(statusError) && !it->is_symlink(statusError);
+            entries.push_back(
+                {directory + QFile::decodeName(it->path().filename().c_str()), folder});
+        }
+        for (size_t i = 0; i < entries.size() && !stopped_; ++i) {
+            const QString& path = entries[i].path;
             if (throttle_.Due()) {
                 ShowProgressNow(path);
             }
             if (Cancelled()) {
                 return;
             }
-            std::error_code statusError;
-            // A linked folder is not entered: the walk stays inside the scope and ends.
-            if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
+            if (entries[i].folder) {
                 SearchGroupFolder(WithTrailingBackslash(path));
-            } else {
-                conditions_.SetField(FullPath, path.toUtf8().toStdString());
-                SearchCatalogFile();
+                continue;
             }
+            nextCatalog_.clear();
+            for (size_t j = i + 1; j < entries.size(); ++j) {
+                if (!entries[j].folder) {
+                    nextCatalog_ = entries[j].path;
+                    break;
+                }
+            }
+            conditions_.SetField(FullPath, path.toUtf8().toStdString());
+            SearchCatalogFile();
         }
     }
 
@@ -67,13 +87,15 @@ public:
         if (!QFileInfo(path).isFile()) {
             return;
         }
-        // Each catalog is parsed into the search's own document, which the next one
-        // reuses; the engine's Document gets the last one at the end.
+        // The engine's Document gets the last catalog searched at the end.
         holdsLast_ = false;
         lastSearched_ = path;
-        const pugi::xml_parse_result parsed = document_.load_file(
-            QFile::encodeName(path).constData(), pugi::parse_default | pugi::parse_declaration);
-        if (!parsed || !document_.document_element()) {
+        document_ = prefetch_.Take(path);
+        if (!nextCatalog_.isEmpty()) {
+            prefetch_.Prefetch(nextCatalog_);
+            nextCatalog_.clear();
+        }
+        if (!document_) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
             return;
@@ -83,7 +105,7 @@ public:
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
 
         TTreeUpdate bracket(result_);
-        const pugi::xml_node root = document_.document_element();
+        const pugi::xml_node root = document_->document_element();
         // Pre-order over the elements without recursion, so any nesting depth is safe.
         pugi::xml_node element = root.first_child();
         while (element) {
@@ -117,8 +139,8 @@ public:
         }
         engine_.CatalogFileName = lastSearched_;
         if (holdsLast_ && engine_.Document) {
-            SanitizeDocument(document_.document_element());
-            *engine_.Document = std::move(document_);
+            SanitizeDocument(document_->document_element());
+            *engine_.Document = std::move(*document_);
         }
     }
 
@@ -157,7 +179,9 @@ private:
     const TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
     TFieldNameMatcher fields_;
-    pugi::xml_document document_;
+    TCatalogPrefetch prefetch_;
+    std::unique_ptr<pugi::xml_document> document_;
+    QString nextCatalog_;
     QString lastSearched_;
     bool holdsLast_ = false;
     std::string disk_;

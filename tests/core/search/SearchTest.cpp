@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <filesystem>
 #include <pugixml.hpp>
+#include <string>
 
 #include "core/catalog/FileInfo.h"
 #include "support/ScriptedSinks.h"
@@ -177,4 +179,31 @@ TEST_F(CatalogSearch, CancelStopsTheWholeSearch) {
     // A new search starts afresh.
     progress.cancelAfterInputs = -1;
     EXPECT_EQ(Find(library, TSearchScope::Group, "song").size(), 10000u);
+}
+
+TEST_F(CatalogSearch, CatalogsOfAFolderAreSearchedInListingOrderWhileTheNextIsReadAhead) {
+    const QString library = dir.filePath(QStringLiteral("lib"));
+    for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+        const QString file = QStringLiteral("%1.xml").arg(QLatin1String(name));
+        if (std::string_view(name) == "c") {
+            WriteFile(library, file, "<fileinfo><file FileName=\"c song\">");  // broken
+        } else {
+            WriteFile(library, file, Catalog({{(std::string(name) + " song").c_str(), "", ""}}));
+        }
+    }
+    // The hits follow the order in which the folder lists its files, whatever that is.
+    Names expected;
+    std::string last;
+    for (const auto& entry : std::filesystem::directory_iterator(library.toStdString())) {
+        const std::string stem = entry.path().stem().string();
+        if (stem != "c") {
+            expected.push_back(stem + " song");
+        }
+        last = entry.path().string();
+    }
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(Find(library, TSearchScope::Group, "song"), expected);
+        EXPECT_EQ(skipped, QStringList{library + QStringLiteral("/c.xml")});
+        EXPECT_EQ(engine.CatalogFileName.toStdString(), last);
+    }
 }
