@@ -119,19 +119,13 @@ private slots:
                                 "BtnExport", "BtnOptions", "BtnQuit"};
         const QStringList captions{"&New catalog", "&Catalog library", "&Search",
                                    "&Export",      "&Options..",       "&Quit"};
-        const bool ready[] = {TFMMain::NewCatalogCommandReady(),
-                              TFMMain::CatalogLibraryCommandReady(),
-                              TFMMain::SearchCommandReady(),
-                              TFMMain::ExportCommandReady(),
-                              true,
-                              true};
         for (int i = 0; i < names.size(); ++i) {
             QToolButton* button = main->ToolButton(names[i]);
             QVERIFY2(button, qPrintable(names[i]));
             QCOMPARE(button->text(), captions[i]);
             QVERIFY(button->font().bold());
             QVERIFY(!button->icon().isNull());
-            QCOMPARE(button->isEnabled(), ready[i]);
+            QVERIFY(button->isEnabled());  // every command has its dialog
         }
         QCOMPARE(main->MenuOptions()->actions().size(), 6);
         QCOMPARE(main->MenuOptions()->actions().at(4)->text(), QStringLiteral("About Melodrix"));

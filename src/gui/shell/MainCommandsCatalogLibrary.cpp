@@ -8,10 +8,6 @@
 
 namespace melodrix {
 
-bool TFMMain::CatalogLibraryCommandReady() {
-    return true;
-}
-
 void TFMMain::CatalogLibraryCommand() {
     QString selected;
     {

@@ -4,10 +4,6 @@
 
 namespace melodrix {
 
-bool TFMMain::ExportCommandReady() {
-    return true;
-}
-
 void TFMMain::ExportCommand() {
     RunExportDialog(*this, QString(), this);
 }

@@ -16,10 +16,6 @@ namespace {
 const QString kNewCatalogMask = QStringLiteral("\\.MP3\\");
 }  // namespace
 
-bool TFMMain::NewCatalogCommandReady() {
-    return true;
-}
-
 void TFMMain::NewCatalogCommand() {
     {
         TFMNewCat dialog(Prompt(), this);

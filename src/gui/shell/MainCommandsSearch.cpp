@@ -57,10 +57,6 @@ QString SkippedFilesText(const QStringList& skipped) {
 
 }  // namespace
 
-bool TFMMain::SearchCommandReady() {
-    return true;
-}
-
 void TFMMain::SearchCommand() {
     std::optional<TSearchRequest> request;
     {

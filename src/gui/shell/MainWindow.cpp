@@ -186,7 +186,7 @@ QWidget* TFMMain::MakeCaptionStrip(const QString& text, const QString& name) {
 
 QToolButton* TFMMain::MakeToolButton(const QString& name, const QString& caption,
                                      const QString& hint, const QIcon& icon,
-                                     void (TFMMain::*command)(), bool ready) {
+                                     void (TFMMain::*command)()) {
     auto* button = new QToolButton;
     button->setObjectName(name);
     button->setText(caption);
@@ -201,7 +201,6 @@ QToolButton* TFMMain::MakeToolButton(const QString& name, const QString& caption
     QString plain = caption;
     plain.remove(QLatin1Char('&'));
     button->setFixedSize(std::max(90, QFontMetrics(bold).horizontalAdvance(plain) + 14), 65);
-    button->setEnabled(ready);
     SetHint(button, hint);
     connect(button, &QToolButton::clicked, this,
             [this, command] { IgnoreException([&] { (this->*command)(); }); });
@@ -219,32 +218,32 @@ QWidget* TFMMain::MakeToolbar() {
         QStringLiteral("BtnNewCat"), QStringLiteral("&New catalog"),
         QStringLiteral("Create a new catalog"),
         ToolbarIcon(QStringLiteral("media-optical"), QStringLiteral("disc"), QColor(170, 180, 200)),
-        &TFMMain::NewCatalogCommand, NewCatalogCommandReady()));
+        &TFMMain::NewCatalogCommand));
     row->addWidget(MakeToolButton(
         QStringLiteral("BtnCatLib"), QStringLiteral("&Catalog library"),
         QStringLiteral("The library of catalogs"),
         ToolbarIcon(QStringLiteral("folder"), QStringLiteral("folder"), QColor(232, 186, 84)),
-        &TFMMain::CatalogLibraryCommand, CatalogLibraryCommandReady()));
+        &TFMMain::CatalogLibraryCommand));
     row->addWidget(
         MakeToolButton(QStringLiteral("BtnSearch"), QStringLiteral("&Search"),
                        QStringLiteral("Search a file in the library"),
                        ToolbarIcon(QStringLiteral("edit-find"), QStringLiteral("search"), blue),
-                       &TFMMain::SearchCommand, SearchCommandReady()));
+                       &TFMMain::SearchCommand));
     row->addWidget(MakeToolButton(
         QStringLiteral("BtnExport"), QStringLiteral("&Export"), QStringLiteral("Export to a file "),
         ToolbarIcon(QStringLiteral("document-save-as"), QStringLiteral("export"), blue),
-        &TFMMain::ExportCommand, ExportCommandReady()));
+        &TFMMain::ExportCommand));
     QToolButton* options = MakeToolButton(
         QStringLiteral("BtnOptions"), QStringLiteral("&Options.."),
         QStringLiteral("Visible columns, help and information about the program"),
         ToolbarIcon(QStringLiteral("preferences-system"), QStringLiteral("options"), blue),
-        &TFMMain::ShowOptionsMenu, true);
+        &TFMMain::ShowOptionsMenu);
     row->addWidget(options);
     row->addWidget(MakeToolButton(QStringLiteral("BtnQuit"), QStringLiteral("&Quit"),
                                   QStringLiteral("Quit"),
                                   ToolbarIcon(QStringLiteral("application-exit"),
                                               QStringLiteral("quit"), QColor(200, 60, 50)),
-                                  &TFMMain::QuitCommand, true));
+                                  &TFMMain::QuitCommand));
     row->addStretch(1);
 
     auto* strip = new QScrollArea;

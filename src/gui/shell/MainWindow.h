@@ -76,15 +76,11 @@ public:
     void ConfigureVisibleColumns();
     void OpenHelp();
     void ShowAbout();
-    // The four dialog commands; each file that implements one says whether it is ready.
+    // The four dialog commands, each in a MainCommands*.cpp file of its own.
     void NewCatalogCommand();
     void CatalogLibraryCommand();
     void SearchCommand();
     void ExportCommand();
-    static bool NewCatalogCommandReady();
-    static bool CatalogLibraryCommandReady();
-    static bool SearchCommandReady();
-    static bool ExportCommandReady();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -94,7 +90,7 @@ protected:
 private:
     QWidget* MakeToolbar();
     QToolButton* MakeToolButton(const QString& name, const QString& caption, const QString& hint,
-                                const QIcon& icon, void (TFMMain::*command)(), bool ready);
+                                const QIcon& icon, void (TFMMain::*command)());
     QWidget* MakeCaptionStrip(const QString& text, const QString& name);
     void MakeOptionsMenu();
     void ShowOptionsMenu();
