@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <utility>
@@ -28,6 +29,13 @@ public:
 private:
     QString path_;
 };
+
+using TClock = std::chrono::steady_clock;
+
+// Seconds since `start`.
+inline double SecondsSince(TClock::time_point start) {
+    return std::chrono::duration<double>(TClock::now() - start).count();
+}
 
 // Wall-clock seconds that `run` takes.
 inline double Seconds(const std::function<void()>& run) {

@@ -26,6 +26,7 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/FileInfo.h"
@@ -34,11 +35,8 @@ using namespace melodrix;
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
-
-double SecondsSince(TClock::time_point start) {
-    return std::chrono::duration<double>(TClock::now() - start).count();
-}
+using melodrix::bench::SecondsSince;
+using melodrix::bench::TClock;
 
 // Resident set size in bytes, from /proc/self/statm.
 long long ResidentBytes() {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "../tests/core/tags/TagBuilders.h"
+#include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "core/catalog/FileInfo.h"
 
@@ -32,7 +33,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
+using melodrix::bench::SecondsSince;
+using melodrix::bench::TClock;
 
 constexpr int kTopFolders = 50, kSubFolders = 20, kMp3PerFolder = 20, kOthersPerFolder = 5;
 
@@ -205,10 +207,6 @@ uint64_t FloorWalk(const std::string& directory, uint64_t& entries) {
         sum += FloorWalk(folder, entries);
     }
     return sum;
-}
-
-double SecondsSince(TClock::time_point start) {
-    return std::chrono::duration<double>(TClock::now() - start).count();
 }
 
 }  // namespace

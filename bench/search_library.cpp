@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "core/catalog/FileInfo.h"
 
@@ -23,7 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
+using melodrix::bench::SecondsSince;
+using melodrix::bench::TClock;
 constexpr int kCatalogs = 50;
 constexpr uint64_t kItemsPerCatalog = 20'000;
 
@@ -43,10 +45,6 @@ fs::path EnsureLibrary(std::vector<std::string>& files) {
         files.push_back(file.string());
     }
     return library;
-}
-
-double SecondsSince(TClock::time_point start) {
-    return std::chrono::duration<double>(TClock::now() - start).count();
 }
 
 }  // namespace
