@@ -7,7 +7,6 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalog/CatalogPrefetch.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/SearchMatcher.h"
@@ -36,49 +35,30 @@ public:
     QStringList skipped;
 
     void SearchGroupFolder(const QString& directory) {
-        // The folder's entries are listed first, so the catalog after the current one is
-        // known and can be parsed while the current one is matched.
-        struct TEntry {
-            QString path;
-            bool folder;
-        };
-        std::vector<TEntry> entries;
         std::error_code error;
         fs::directory_iterator it(fs::path(QFile::encodeName(directory).toStdString()), error);
         if (error) {
             return;
         }
-        for (const fs::directory_iterator end; it != end; it.increment(error)) {
+        for (const fs::directory_iterator end; !stopped_ && it != end; it.increment(error)) {
             if (error) {
-                break;
+                return;
             }
-            std::error_code statusError;
-            // A linked folder is not entered: the walk stays inside the scope and ends.
-            const bool folder = it->is_directory(statusError) && !it->is_symlink(statusError);
-            entries.push_back(
-                {directory + QFile::decodeName(it->path().filename().c_str()), folder});
-        }
-        for (size_t i = 0; i < entries.size() && !stopped_; ++i) {
-            const QString& path = entries[i].path;
+            const QString path = directory + QFile::decodeName(it->path().filename().c_str());
             if (throttle_.Due()) {
                 ShowProgressNow(path);
             }
             if (Cancelled()) {
                 return;
             }
-            if (entries[i].folder) {
+            std::error_code statusError;
+            // A linked folder is not entered: the walk stays inside the scope and ends.
+            if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
                 SearchGroupFolder(WithTrailingBackslash(path));
-                continue;
+            } else {
+                conditions_.SetField(FullPath, path.toUtf8().toStdString());
+                SearchCatalogFile();
             }
-            nextCatalog_.clear();
-            for (size_t j = i + 1; j < entries.size(); ++j) {
-                if (!entries[j].folder) {
-                    nextCatalog_ = entries[j].path;
-                    break;
-                }
-            }
-            conditions_.SetField(FullPath, path.toUtf8().toStdString());
-            SearchCatalogFile();
         }
     }
 
@@ -87,15 +67,13 @@ public:
         if (!QFileInfo(path).isFile()) {
             return;
         }
-        // The engine's Document gets the last catalog searched at the end.
+        // Each catalog is parsed into the search's own document, which the next one
+        // reuses; the engine's Document gets the last one at the end.
         holdsLast_ = false;
         lastSearched_ = path;
-        document_ = prefetch_.Take(path);
-        if (!nextCatalog_.isEmpty()) {
-            prefetch_.Prefetch(nextCatalog_);
-            nextCatalog_.clear();
-        }
-        if (!document_) {
+        const pugi::xml_parse_result parsed = document_.load_file(
+            QFile::encodeName(path).constData(), pugi::parse_default | pugi::parse_declaration);
+        if (!parsed || !document_.document_element()) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
             return;
@@ -105,7 +83,7 @@ public:
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
 
         TTreeUpdate bracket(result_);
-        const pugi::xml_node root = document_->document_element();
+        const pugi::xml_node root = document_.document_element();
         // Pre-order over the elements without recursion, so any nesting depth is safe.
         pugi::xml_node element = root.first_child();
         while (element) {
@@ -139,8 +117,8 @@ public:
         }
         engine_.CatalogFileName = lastSearched_;
         if (holdsLast_ && engine_.Document) {
-            SanitizeDocument(document_->document_element());
-            *engine_.Document = std::move(*document_);
+            SanitizeDocument(document_.document_element());
+            *engine_.Document = std::move(document_);
         }
     }
 
@@ -179,9 +157,7 @@ private:
     const TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
     TFieldNameMatcher fields_;
-    TCatalogPrefetch prefetch_;
-    std::unique_ptr<pugi::xml_document> document_;
-    QString nextCatalog_;
+    pugi::xml_document document_;
     QString lastSearched_;
     bool holdsLast_ = false;
     std::string disk_;

@@ -181,7 +181,7 @@ TEST_F(CatalogSearch, CancelStopsTheWholeSearch) {
     EXPECT_EQ(Find(library, TSearchScope::Group, "song").size(), 10000u);
 }
 
-TEST_F(CatalogSearch, CatalogsOfAFolderAreSearchedInListingOrderWhileTheNextIsReadAhead) {
+TEST_F(CatalogSearch, CatalogsOfAFolderAreSearchedInListingOrder) {
     const QString library = dir.filePath(QStringLiteral("lib"));
     for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
         const QString file = QStringLiteral("%1.xml").arg(QLatin1String(name));
