@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/tags/APEv2.h"
+#include "core/tags/ReadResult.h"
 #include "core/tags/TagBuilders.h"
 
 using namespace melodrix;
@@ -8,16 +9,10 @@ using namespace melodrix::tagbytes;
 
 namespace {
 
-struct TResult {
-    bool Ok;
-    TAPEv2 Tag;
-};
+using TResult = TReadResult<TAPEv2>;
 
 TResult ReadBytes(const std::string& bytes) {
-    TResult result{false, {}};
-    TMemoryByteSource source(bytes);
-    result.Ok = result.Tag.Read(source);
-    return result;
+    return ReadWith<TAPEv2>(bytes);
 }
 
 void ExpectCleared(const TAPEv2& tag) {
