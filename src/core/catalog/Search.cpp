@@ -2,11 +2,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "core/catalog/CatalogStream.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/SearchMatcher.h"
@@ -17,6 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
+
 QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -24,13 +29,16 @@ QString TextOf(std::string_view text) {
 // One run of the search: the walk over the scope and the test of every item.
 class TSearchRun {
 public:
+    // Catalogs of a group are streamed; a single catalog is read into the document, which
+    // the engine gets at the end anyway.
     TSearchRun(TFileInfo& engine, TCatalogTree& result, TFileItem& conditions,
-               const TSearchMatcher& matcher)
+               const TSearchMatcher& matcher, bool streaming)
         : engine_(engine),
           progress_(engine.Progress()),
           result_(result),
           conditions_(conditions),
-          matcher_(matcher) {}
+          matcher_(matcher),
+          streaming_(streaming) {}
 
     QStringList skipped;
 
@@ -67,20 +75,23 @@ public:
         if (!QFileInfo(path).isFile()) {
             return;
         }
+        lastSearched_ = path;
+        last_ = TLast::Skipped;
+        if (streaming_ && StreamCatalogFile(path)) {
+            last_ = TLast::Streamed;
+            return;
+        }
         // Each catalog is parsed into the search's own document, which the next one
         // reuses; the engine's Document gets the last one at the end.
-        holdsLast_ = false;
-        lastSearched_ = path;
-        const pugi::xml_parse_result parsed = document_.load_file(
-            QFile::encodeName(path).constData(), pugi::parse_default | pugi::parse_declaration);
+        const pugi::xml_parse_result parsed =
+            document_.load_file(QFile::encodeName(path).constData(), kParseOptions);
         if (!parsed || !document_.document_element()) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
             return;
         }
-        holdsLast_ = true;
-        const QByteArray diskName = DiskNameOf(path).toUtf8();
-        disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
+        last_ = TLast::InDocument;
+        SetDiskName(path);
 
         TTreeUpdate bracket(result_);
         const pugi::xml_node root = document_.document_element();
@@ -91,11 +102,7 @@ public:
                 if (matcher_.Matches(element)) {
                     AddHit(element);
                 }
-                ++tested_;
-                if ((++sinceCheck_ & 63) == 0 && throttle_.Due()) {
-                    ShowProgressNow(TextOf(element.attribute("FileName").value()));
-                }
-                if (Cancelled()) {
+                if (Tested([&] { return TextOf(element.attribute("FileName").value()); })) {
                     return;
                 }
                 if (pugi::xml_node child = element.first_child()) {
@@ -110,19 +117,109 @@ public:
         }
     }
 
+    // Tests the items of a plainly written catalog while reading it. False, with no hits
+    // kept from the file, when it holds something only the XML parser reads.
+    bool StreamCatalogFile(const QString& path) {
+        if (!stream_.Load(path)) {
+            return false;
+        }
+        SetDiskName(path);
+        const int firstHit = result_.TopLevelCount();
+        const uint64_t testedBefore = tested_;
+        TTreeUpdate bracket(result_);
+        bool plain = true;
+        while (plain && stream_.NextItem()) {
+            const std::optional<bool> matches = MatchesStreamed();
+            plain = matches && (!*matches || AddStreamedHit());
+            if (plain && Tested([this] { return StreamedFileName(); })) {
+                return true;
+            }
+        }
+        if (plain && !stream_.Unusual()) {
+            return true;
+        }
+        while (result_.TopLevelCount() > firstHit) {
+            result_.DeleteNode(result_.TopLevel(result_.TopLevelCount() - 1));
+        }
+        tested_ = testedBefore;
+        return false;
+    }
+
     // Leaves the engine's Document holding the last catalog searched, as opening it would.
     void HandOverLastCatalog() {
         if (lastSearched_.isEmpty()) {
             return;
         }
         engine_.CatalogFileName = lastSearched_;
-        if (holdsLast_ && engine_.Document) {
+        if (!engine_.Document) {
+            return;
+        }
+        if (last_ == TLast::Streamed &&
+            document_.load_file(QFile::encodeName(lastSearched_).constData(), kParseOptions) &&
+            document_.document_element()) {
+            last_ = TLast::InDocument;
+        }
+        if (last_ == TLast::InDocument) {
             SanitizeDocument(document_.document_element());
             *engine_.Document = std::move(document_);
         }
     }
 
 private:
+    // How the last catalog searched was read, and so what the hand-over has to do.
+    enum class TLast { Skipped, InDocument, Streamed };
+
+    // Counts a tested item; true when the user has cancelled the search.
+    template <typename TextOfItem>
+    bool Tested(TextOfItem&& textOfItem) {
+        ++tested_;
+        if ((++sinceCheck_ & 63) == 0 && throttle_.Due()) {
+            ShowProgressNow(textOfItem());
+        }
+        return Cancelled();
+    }
+
+    void SetDiskName(const QString& path) {
+        const QByteArray diskName = DiskNameOf(path).toUtf8();
+        disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
+    }
+
+    const TCatalogStream::TAttribute* FindStreamed(std::string_view name) const {
+        for (const TCatalogStream::TAttribute& attribute : stream_.Attributes()) {
+            if (attribute.name == name) {
+                return &attribute;
+            }
+        }
+        return nullptr;
+    }
+
+    QString StreamedFileName() {
+        const TCatalogStream::TAttribute* name = FindStreamed(FieldNames[FileName]);
+        if (!name) {
+            return QString();
+        }
+        return TextOf(TCatalogStream::Decode(name->rawValue, scratch_).value_or(name->rawValue));
+    }
+
+    // Whether the streamed item meets the conditions, tested as the matcher tests elements;
+    // nothing when one of the values needs the XML parser.
+    std::optional<bool> MatchesStreamed() {
+        for (size_t i = 0; i < matcher_.ConditionCount(); ++i) {
+            const TCatalogStream::TAttribute* attribute = FindStreamed(matcher_.ConditionField(i));
+            std::optional<std::string_view> value;
+            if (attribute) {
+                value = TCatalogStream::Decode(attribute->rawValue, scratch_);
+                if (!value) {
+                    return std::nullopt;
+                }
+            }
+            if (!matcher_.ConditionHolds(i, attribute != nullptr, value.value_or(""))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     bool Cancelled() {
         if (!stopped_ && progress_.CancelRequested()) {
             stopped_ = true;
@@ -150,6 +247,25 @@ private:
         result_.AppendChild(nullptr)->Item().SetAllFields(texts);
     }
 
+    // As AddHit; false when a value needs the XML parser.
+    bool AddStreamedHit() {
+        std::array<std::string_view, FieldCount> texts{};
+        for (const TCatalogStream::TAttribute& attribute : stream_.Attributes()) {
+            const int index = fields_.IndexOf(attribute.name);
+            if (index < 0) {
+                continue;
+            }
+            const auto value = TCatalogStream::Decode(attribute.rawValue, hitScratch_[index]);
+            if (!value) {
+                return false;
+            }
+            texts[index] = *value;
+        }
+        texts[DiskName] = disk_;
+        result_.AppendChild(nullptr)->Item().SetAllFields(texts);
+        return true;
+    }
+
     TFileInfo& engine_;
     IProgressSink& progress_;
     TCatalogTree& result_;
@@ -157,9 +273,13 @@ private:
     const TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
     TFieldNameMatcher fields_;
+    const bool streaming_;
     pugi::xml_document document_;
+    TCatalogStream stream_;
+    std::string scratch_;
+    std::array<std::string, FieldCount> hitScratch_;
     QString lastSearched_;
-    bool holdsLast_ = false;
+    TLast last_ = TLast::Skipped;
     std::string disk_;
     uint64_t tested_ = 0;
     uint32_t sinceCheck_ = 0;
@@ -174,7 +294,7 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
     TProgressScope progress(Progress(), QString(), true);
     SetCancelRequested(false);
     const TSearchMatcher matcher(conditions, caseSensitive, wholeWords);
-    TSearchRun run(*this, result, conditions, matcher);
+    TSearchRun run(*this, result, conditions, matcher, scope == TSearchScope::Group);
     if (scope == TSearchScope::Group) {
         const std::string_view folder = conditions.Field(FullPath);
         run.SearchGroupFolder(WithTrailingBackslash(TextOf(folder)));

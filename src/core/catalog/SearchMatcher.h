@@ -21,6 +21,9 @@ public:
     // The same test on one value; `present` is false for an item without the attribute.
     bool ConditionHolds(size_t condition, bool present, std::string_view value) const;
     size_t ConditionCount() const { return conditions_.size(); }
+    std::string_view ConditionField(size_t condition) const {
+        return conditions_[condition].attribute;
+    }
 
 private:
     struct TCondition {

@@ -1,0 +1,344 @@
+#include "core/catalog/CatalogStream.h"
+
+#include <QFile>
+#include <array>
+#include <cstring>
+
+namespace melodrix {
+
+namespace {
+
+constexpr unsigned char kBlank = 1;
+constexpr unsigned char kNameStart = 2;
+constexpr unsigned char kName = 4;
+
+// ASCII names only: a name with other characters goes to the full parser.
+constexpr std::array<unsigned char, 256> kCharClass = [] {
+    std::array<unsigned char, 256> table{};
+    for (const char c : {' ', '\t', '\n', '\r'}) {
+        table[static_cast<unsigned char>(c)] = kBlank;
+    }
+    for (int c = 0; c < 256; ++c) {
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (letter || c == '_' || c == ':') {
+            table[c] = kNameStart | kName;
+        } else if ((c >= '0' && c <= '9') || c == '-' || c == '.') {
+            table[c] = kName;
+        }
+    }
+    return table;
+}();
+
+bool Is(char c, unsigned char kind) {
+    return (kCharClass[static_cast<unsigned char>(c)] & kind) != 0;
+}
+
+bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The character reference at the start of `text` ("&#233;", "&#xE9;") as UTF-8, and its
+// length. Nothing when malformed or not a character, which the full parser handles its way.
+std::optional<std::pair<size_t, std::string_view>> CharacterReference(std::string_view text,
+                                                                      char (&utf8)[4]) {
+    const bool hex = text.starts_with("&#x");
+    size_t at = hex ? 3 : 2;
+    uint32_t code = 0;
+    const size_t firstDigit = at;
+    for (; at < text.size() && at - firstDigit < 8; ++at) {
+        const char c = text[at];
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            break;
+        }
+        code = code * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+    }
+    if (at == firstDigit || at >= text.size() || text[at] != ';' || code == 0 || code > 0x10FFFF ||
+        (code >= 0xD800 && code <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    size_t length = 0;
+    if (code < 0x80) {
+        utf8[length++] = static_cast<char>(code);
+    } else if (code < 0x800) {
+        utf8[length++] = static_cast<char>(0xC0 | (code >> 6));
+        utf8[length++] = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        utf8[length++] = static_cast<char>(0xE0 | (code >> 12));
+        utf8[length++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        utf8[length++] = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        utf8[length++] = static_cast<char>(0xF0 | (code >> 18));
+        utf8[length++] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        utf8[length++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        utf8[length++] = static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return std::pair{at + 1, std::string_view(utf8, length)};
+}
+
+// The entity at the start of `text` and what it stands for.
+std::optional<std::pair<size_t, std::string_view>> Entity(std::string_view text, char (&utf8)[4]) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kNamed{
+        {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}}};
+    if (text.starts_with("&#")) {
+        return CharacterReference(text, utf8);
+    }
+    for (const auto& [entity, character] : kNamed) {
+        if (text.starts_with(entity)) {
+            return std::pair{entity.size(), character};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool TCatalogStream::Load(const QString& path) {
+    state_ = TState::Unusual;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return false;
+    }
+    const qint64 size = file.size();
+    char* text = Reserve(static_cast<size_t>(size));
+    if (file.read(text, size) != size || !file.atEnd()) {
+        return false;
+    }
+    Begin(static_cast<size_t>(size));
+    return true;
+}
+
+void TCatalogStream::SetText(std::string_view text) {
+    std::memcpy(Reserve(text.size()), text.data(), text.size());
+    Begin(text.size());
+}
+
+char* TCatalogStream::Reserve(size_t length) {
+    // One spare byte holds a NUL that ends every scan.
+    if (buffer_.size() < length + 1) {
+        buffer_.resize(length + 1);
+    }
+    return buffer_.data();
+}
+
+void TCatalogStream::Begin(size_t length) {
+    buffer_[length] = '\0';
+    at_ = buffer_.data();
+    end_ = at_ + length;
+    open_.clear();
+    attributes_.clear();
+    rootSeen_ = false;
+    // A NUL in the text itself would end the scans early.
+    state_ = std::memchr(at_, '\0', length) ? TState::Unusual : TState::Reading;
+    if (state_ != TState::Reading) {
+        return;
+    }
+    if (std::string_view(at_, length).starts_with("\xEF\xBB\xBF")) {
+        at_ += 3;
+    }
+    if (std::string_view(at_, static_cast<size_t>(end_ - at_)).starts_with("<?xml") &&
+        !ReadDeclaration()) {
+        Fail();
+    }
+}
+
+bool TCatalogStream::NextItem() {
+    while (state_ == TState::Reading) {
+        const auto* open = static_cast<const char*>(std::memchr(at_, '<', end_ - at_));
+        const char* textEnd = open ? open : end_;
+        if (open_.empty()) {
+            // Outside the root only blanks: the full parser decides about anything else.
+            for (; at_ < textEnd; ++at_) {
+                if (!Is(*at_, kBlank)) {
+                    return Fail();
+                }
+            }
+            if (rootSeen_) {
+                if (open) {
+                    return Fail();
+                }
+                state_ = TState::Finished;
+                return false;
+            }
+        }
+        if (!open) {
+            return Fail();  // the file ends inside an element, or before any
+        }
+        at_ = open + 1;
+        if (*at_ == '/') {
+            ++at_;
+            if (!ReadEndTag()) {
+                return Fail();
+            }
+            continue;
+        }
+        const bool isRoot = open_.empty();
+        if (!ReadStartTag()) {
+            return Fail();
+        }
+        if (!isRoot) {
+            return true;
+        }
+        rootSeen_ = true;
+    }
+    return false;
+}
+
+bool TCatalogStream::ReadStartTag() {
+    const std::string_view name = ReadName();
+    bool selfClosed = false;
+    if (name.empty() || !ReadAttributes('/', selfClosed)) {
+        return false;
+    }
+    if (!selfClosed) {
+        open_.push_back(name);
+    }
+    return true;
+}
+
+bool TCatalogStream::ReadEndTag() {
+    const std::string_view name = ReadName();
+    if (open_.empty() || name != open_.back()) {
+        return false;
+    }
+    SkipBlanks();
+    if (*at_ != '>') {
+        return false;
+    }
+    ++at_;
+    open_.pop_back();
+    return true;
+}
+
+bool TCatalogStream::ReadDeclaration() {
+    at_ += 5;
+    if (!Is(*at_, kBlank) && *at_ != '?') {
+        return false;  // another processing instruction, such as "<?xml-stylesheet"
+    }
+    bool closed = false;
+    if (!ReadAttributes('?', closed) || !closed) {
+        return false;
+    }
+    for (const TAttribute& attribute : attributes_) {
+        // Values holding '?' or '>' might be read differently by the full parser.
+        if (attribute.rawValue.find_first_of("?>") != std::string_view::npos) {
+            return false;
+        }
+        if (attribute.name == "encoding" && !EqualsIgnoringCase(attribute.rawValue, "utf-8") &&
+            !EqualsIgnoringCase(attribute.rawValue, "utf8")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TCatalogStream::ReadAttributes(char last, bool& closedByLast) {
+    attributes_.clear();
+    closedByLast = false;
+    for (;;) {
+        const bool blank = SkipBlanks();
+        if (*at_ == last && at_[1] == '>') {
+            at_ += 2;
+            closedByLast = true;
+            return true;
+        }
+        if (*at_ == '>' && last == '/') {
+            ++at_;
+            return true;
+        }
+        if (!blank || !Is(*at_, kNameStart)) {
+            return false;
+        }
+        const std::string_view name = ReadName();
+        SkipBlanks();
+        if (*at_ != '=') {
+            return false;
+        }
+        ++at_;
+        SkipBlanks();
+        const char quote = *at_;
+        if (quote != '"' && quote != '\'') {
+            return false;
+        }
+        ++at_;
+        const auto* close = static_cast<const char*>(std::memchr(at_, quote, end_ - at_));
+        if (!close) {
+            return false;
+        }
+        attributes_.push_back({name, std::string_view(at_, static_cast<size_t>(close - at_))});
+        at_ = close + 1;
+    }
+}
+
+std::string_view TCatalogStream::ReadName() {
+    const char* start = at_;
+    if (!Is(*at_, kNameStart)) {
+        return {};
+    }
+    do {
+        ++at_;
+    } while (Is(*at_, kName));
+    return {start, static_cast<size_t>(at_ - start)};
+}
+
+bool TCatalogStream::SkipBlanks() {
+    const char* start = at_;
+    while (Is(*at_, kBlank)) {
+        ++at_;
+    }
+    return at_ != start;
+}
+
+bool TCatalogStream::Fail() {
+    state_ = TState::Unusual;
+    return false;
+}
+
+std::optional<std::string_view> TCatalogStream::Decode(std::string_view raw, std::string& scratch) {
+    size_t special = 0;
+    while (special < raw.size() && raw[special] != '&' && raw[special] != '\t' &&
+           raw[special] != '\n' && raw[special] != '\r') {
+        ++special;
+    }
+    if (special == raw.size()) {
+        return raw;
+    }
+    scratch.assign(raw.substr(0, special));
+    for (size_t i = special; i < raw.size();) {
+        const char c = raw[i];
+        if (c == '\t' || c == '\n' || c == '\r') {
+            // Blanks in a value read as spaces, a CR LF pair as one.
+            scratch += ' ';
+            i += (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ? 2 : 1;
+        } else if (c == '&') {
+            char utf8[4];
+            const auto entity = Entity(raw.substr(i), utf8);
+            if (!entity) {
+                return std::nullopt;
+            }
+            scratch += entity->second;
+            i += entity->first;
+        } else {
+            scratch += c;
+            ++i;
+        }
+    }
+    return std::string_view(scratch);
+}
+
+}  // namespace melodrix
