@@ -1,5 +1,5 @@
-// Writes a seed corpus for the tag reader fuzz targets: <dir>/id3v1, <dir>/id3v2, <dir>/apev2,
-// a few well-formed tags of each layout and some near misses for the fuzzer to start from.
+// Writes a seed corpus for the fuzz targets: <dir>/id3v1, <dir>/id3v2, <dir>/apev2 with a few
+// well-formed tags of each layout and some near misses, <dir>/catalog_stream with catalog texts.
 
 #include <filesystem>
 #include <fstream>
@@ -64,6 +64,21 @@ std::vector<std::string> APEv2Seeds() {
             AudioLike(8) + ApeBlock(32, 0, 0)};
 }
 
+// Catalog texts for the one-pass reader: plain ones and the constructs it leaves to the parser.
+std::vector<std::string> CatalogSeeds() {
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?><fileinfo generated=\"x\">";
+    return {
+        head +
+            "<file FileName=\"/music\" FileSize=\"10\"><file FileName=\"a &amp; b\" "
+            "Description=\"x&lt;y&#09;&#xE9;\"/><file FileName='q\"'></file ></file></fileinfo>",
+        head + "<file FileName=\"t\tab\r\nx\"/><!-- c --><?pi x?><![CDATA[z]]>text</fileinfo>",
+        "\xEF\xBB\xBF<fileinfo>\n  <file\n FileName = \"x\" />\n</fileinfo>\n",
+        "<!DOCTYPE x><fileinfo><file FileName=\"&#0;&#xD800;&amp\"/></fileinfo>",
+        head + "<file FileName=\"unclosed\">",
+    };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,5 +90,6 @@ int main(int argc, char** argv) {
     Write(root / "id3v1", ID3v1Seeds());
     Write(root / "id3v2", ID3v2Seeds());
     Write(root / "apev2", APEv2Seeds());
+    Write(root / "catalog_stream", CatalogSeeds());
     return 0;
 }

@@ -1,0 +1,84 @@
+// The one-pass catalog reader against the XML parser: whatever the reader accepts, the parser
+// must accept with the same elements, attribute names and values.
+
+#include <pugixml.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/catalog/CatalogStream.h"
+
+using namespace melodrix;
+
+namespace {
+
+struct TAttributeRead {
+    std::string name;
+    std::optional<std::string> value;  // nothing where the reader leaves it to the parser
+};
+
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "reader and parser disagree: %s\n", what);
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    static TCatalogStream stream;  // reused, as a search reuses it
+    stream.SetText(text);
+    std::vector<std::vector<TAttributeRead>> items;
+    std::string scratch;
+    while (stream.NextItem()) {
+        std::vector<TAttributeRead>& item = items.emplace_back();
+        for (const TCatalogStream::TAttribute& attribute : stream.Attributes()) {
+            const auto value = TCatalogStream::Decode(attribute.rawValue, scratch);
+            item.push_back({std::string(attribute.name),
+                            value ? std::optional<std::string>(*value) : std::nullopt});
+        }
+    }
+    if (stream.Unusual()) {
+        return 0;
+    }
+
+    pugi::xml_document document;
+    const bool parsed =
+        document.load_buffer(data, size, pugi::parse_default | pugi::parse_declaration);
+    Require(parsed && document.document_element(), "the parser rejects the text");
+    const pugi::xml_node root = document.document_element();
+    size_t index = 0;
+    pugi::xml_node element = root.first_child();
+    while (element) {
+        if (element.type() == pugi::node_element) {
+            Require(index < items.size(), "the parser finds more elements");
+            const std::vector<TAttributeRead>& item = items[index++];
+            size_t k = 0;
+            for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+                 attribute = attribute.next_attribute(), ++k) {
+                Require(k < item.size(), "the parser finds more attributes");
+                Require(item[k].name == attribute.name(), "attribute names differ");
+                Require(!item[k].value || *item[k].value == attribute.value(), "values differ");
+            }
+            Require(k == item.size(), "the reader finds more attributes");
+            if (pugi::xml_node child = element.first_child()) {
+                element = child;
+                continue;
+            }
+        }
+        while (element && !element.next_sibling() && element.parent() != root) {
+            element = element.parent();
+        }
+        element = element.next_sibling();
+    }
+    Require(index == items.size(), "the reader finds more elements");
+    return 0;
+}
