@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%lld files skipped\n", static_cast<long long>(skipped.size()));
             return 2;
         }
+        std::fprintf(stderr, "round %d: floor %.3f s, Search %.3f s\n", round, floor, ours);
         if (round > 0) {
             bestFloor = std::min(bestFloor, floor);
             best = std::min(best, ours);
