@@ -1,6 +1,9 @@
 #include "core/catalog/CatalogStream.h"
 
+#include "core/tags/TextDecoding.h"
+
 #include <QFile>
+#include <QLatin1StringView>
 #include <array>
 #include <cstring>
 
@@ -33,27 +36,22 @@ bool Is(char c, unsigned char kind) {
     return (kCharClass[static_cast<unsigned char>(c)] & kind) != 0;
 }
 
-bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) {
-            return false;
-        }
-    }
-    return true;
+bool IsUtf8Name(std::string_view encoding) {
+    const QLatin1StringView name(encoding.data(), static_cast<qsizetype>(encoding.size()));
+    return name.compare(QLatin1StringView("utf-8"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1StringView("utf8"), Qt::CaseInsensitive) == 0;
 }
 
-// The character reference at the start of `text` ("&#233;", "&#xE9;") as UTF-8, and its
-// length. Nothing when malformed or not a character, which the full parser handles its way.
-std::optional<std::pair<size_t, std::string_view>> CharacterReference(std::string_view text,
-                                                                      char (&utf8)[4]) {
+// The character reference at the start of `text` ("&#233;", "&#xE9;"): its length and the
+// character. Nothing when malformed or not a character, which the full parser reads its way.
+std::optional<std::pair<size_t, char32_t>> CharacterReference(std::string_view text) {
+    if (!text.starts_with("&#")) {
+        return std::nullopt;
+    }
     const bool hex = text.starts_with("&#x");
-    size_t at = hex ? 3 : 2;
-    uint32_t code = 0;
-    const size_t firstDigit = at;
+    const size_t firstDigit = hex ? 3 : 2;
+    size_t at = firstDigit;
+    char32_t code = 0;
     for (; at < text.size() && at - firstDigit < 8; ++at) {
         const char c = text[at];
         int digit = -1;
@@ -66,38 +64,19 @@ std::optional<std::pair<size_t, std::string_view>> CharacterReference(std::strin
         } else {
             break;
         }
-        code = code * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+        code = code * (hex ? 16 : 10) + static_cast<char32_t>(digit);
     }
     if (at == firstDigit || at >= text.size() || text[at] != ';' || code == 0 || code > 0x10FFFF ||
         (code >= 0xD800 && code <= 0xDFFF)) {
         return std::nullopt;
     }
-    size_t length = 0;
-    if (code < 0x80) {
-        utf8[length++] = static_cast<char>(code);
-    } else if (code < 0x800) {
-        utf8[length++] = static_cast<char>(0xC0 | (code >> 6));
-        utf8[length++] = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        utf8[length++] = static_cast<char>(0xE0 | (code >> 12));
-        utf8[length++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        utf8[length++] = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        utf8[length++] = static_cast<char>(0xF0 | (code >> 18));
-        utf8[length++] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        utf8[length++] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        utf8[length++] = static_cast<char>(0x80 | (code & 0x3F));
-    }
-    return std::pair{at + 1, std::string_view(utf8, length)};
+    return std::pair{at + 1, code};
 }
 
-// The entity at the start of `text` and what it stands for.
-std::optional<std::pair<size_t, std::string_view>> Entity(std::string_view text, char (&utf8)[4]) {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kNamed{
-        {{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}}};
-    if (text.starts_with("&#")) {
-        return CharacterReference(text, utf8);
-    }
+// The named entity at the start of `text`: its length and the character it stands for.
+std::optional<std::pair<size_t, char>> NamedEntity(std::string_view text) {
+    static constexpr std::array<std::pair<std::string_view, char>, 5> kNamed{
+        {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}}};
     for (const auto& [entity, character] : kNamed) {
         if (text.starts_with(entity)) {
             return std::pair{entity.size(), character};
@@ -239,8 +218,7 @@ bool TCatalogStream::ReadDeclaration() {
         if (attribute.rawValue.find_first_of("?>") != std::string_view::npos) {
             return false;
         }
-        if (attribute.name == "encoding" && !EqualsIgnoringCase(attribute.rawValue, "utf-8") &&
-            !EqualsIgnoringCase(attribute.rawValue, "utf8")) {
+        if (attribute.name == "encoding" && !IsUtf8Name(attribute.rawValue)) {
             return false;
         }
     }
@@ -325,17 +303,17 @@ std::optional<std::string_view> TCatalogStream::Decode(std::string_view raw, std
             // Blanks in a value read as spaces, a CR LF pair as one.
             scratch += ' ';
             i += (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ? 2 : 1;
-        } else if (c == '&') {
-            char utf8[4];
-            const auto entity = Entity(raw.substr(i), utf8);
-            if (!entity) {
-                return std::nullopt;
-            }
+        } else if (c != '&') {
+            scratch += c;
+            ++i;
+        } else if (const auto reference = CharacterReference(raw.substr(i))) {
+            AppendUtf8(scratch, reference->second);
+            i += reference->first;
+        } else if (const auto entity = NamedEntity(raw.substr(i))) {
             scratch += entity->second;
             i += entity->first;
         } else {
-            scratch += c;
-            ++i;
+            return std::nullopt;
         }
     }
     return std::string_view(scratch);
