@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/catalog/CatalogStream.h"
+#include "core/catalog/DocumentItems.h"
 
 using namespace melodrix;
 
@@ -54,31 +55,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool parsed =
         document.load_buffer(data, size, pugi::parse_default | pugi::parse_declaration);
     Require(parsed && document.document_element(), "the parser rejects the text");
-    const pugi::xml_node root = document.document_element();
     size_t index = 0;
-    pugi::xml_node element = root.first_child();
-    while (element) {
-        if (element.type() == pugi::node_element) {
-            Require(index < items.size(), "the parser finds more elements");
-            const std::vector<TAttributeRead>& item = items[index++];
-            size_t k = 0;
-            for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
-                 attribute = attribute.next_attribute(), ++k) {
-                Require(k < item.size(), "the parser finds more attributes");
-                Require(item[k].name == attribute.name(), "attribute names differ");
-                Require(!item[k].value || *item[k].value == attribute.value(), "values differ");
-            }
-            Require(k == item.size(), "the reader finds more attributes");
-            if (pugi::xml_node child = element.first_child()) {
-                element = child;
-                continue;
-            }
+    ForEachDocumentItem(document.document_element(), [&](const pugi::xml_node& element) {
+        Require(index < items.size(), "the parser finds more elements");
+        const std::vector<TAttributeRead>& item = items[index++];
+        size_t k = 0;
+        for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+             attribute = attribute.next_attribute(), ++k) {
+            Require(k < item.size(), "the parser finds more attributes");
+            Require(item[k].name == attribute.name(), "attribute names differ");
+            Require(!item[k].value || *item[k].value == attribute.value(), "values differ");
         }
-        while (element && !element.next_sibling() && element.parent() != root) {
-            element = element.parent();
-        }
-        element = element.next_sibling();
-    }
+        Require(k == item.size(), "the reader finds more attributes");
+    });
     Require(index == items.size(), "the reader finds more elements");
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/catalog/CatalogStream.h"
+#include "core/catalog/DocumentItems.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/SearchMatcher.h"
@@ -94,27 +95,12 @@ public:
         SetDiskName(path);
 
         TTreeUpdate bracket(result_);
-        const pugi::xml_node root = document_.document_element();
-        // Pre-order over the elements without recursion, so any nesting depth is safe.
-        pugi::xml_node element = root.first_child();
-        while (element) {
-            if (element.type() == pugi::node_element) {
-                if (matcher_.Matches(element)) {
-                    AddHit(element);
-                }
-                if (Tested([&] { return TextOf(element.attribute("FileName").value()); })) {
-                    return;
-                }
-                if (pugi::xml_node child = element.first_child()) {
-                    element = child;
-                    continue;
-                }
+        ForEachDocumentItem(document_.document_element(), [this](const pugi::xml_node& element) {
+            if (matcher_.Matches(element)) {
+                AddHit(element);
             }
-            while (element && !element.next_sibling() && element.parent() != root) {
-                element = element.parent();
-            }
-            element = element.next_sibling();
-        }
+            return !Tested([&] { return TextOf(element.attribute("FileName").value()); });
+        });
     }
 
     // Tests the items of a plainly written catalog while reading it. False, with no hits

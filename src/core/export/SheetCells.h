@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/catalog/DocumentItems.h"
+
 namespace melodrix {
 
 // Rows of one workbook sheet; the export needs a title row and a heading row besides
@@ -15,27 +17,6 @@ inline constexpr uint64_t kSheetRowLimit = 1048576;
 // True when a sheet with `items` rows of items, the title and the heading fits.
 constexpr bool FitsSheetRows(uint64_t items) {
     return items + 2 <= kSheetRowLimit;
-}
-
-// Calls visit(element) for every element below `root`, at any depth, in pre-order,
-// without recursion (catalog files may nest without limit).
-template <typename Visit>
-void ForEachDocumentItem(const pugi::xml_node& root, Visit&& visit) {
-    pugi::xml_node node = root.first_child();
-    while (node) {
-        const bool element = node.type() == pugi::node_element;
-        if (element) {
-            visit(node);
-        }
-        if (element && node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && !node.next_sibling() && node.parent() != root) {
-            node = node.parent();
-        }
-        node = node.next_sibling();
-    }
 }
 
 // The number of elements below the root element, at any depth.
