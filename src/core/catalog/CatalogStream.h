@@ -13,10 +13,11 @@ namespace melodrix {
 // search over many catalogs tests each item while its text is still in the cache.
 //
 // It reads only plainly written catalogs: UTF-8, a declaration, nested elements with
-// attributes, the five named entities. Anything else (comments, other encodings, character
-// references, text around the root, a malformed tag) makes the file Unusual, and the caller
-// reads it with the full XML parser instead, which then decides whether it is a catalog at
-// all. Whatever this reader accepts, that parser accepts with the same elements and values.
+// attributes. Anything else (comments, other encodings, a NUL, text around the root, a
+// malformed tag) makes the file Unusual, and the caller reads it with the full XML parser
+// instead, which then decides whether it is a catalog at all; so does a value that Decode
+// leaves to that parser. Whatever this reader accepts, that parser accepts with the same
+// elements and values.
 class TCatalogStream {
 public:
     struct TAttribute {
@@ -50,7 +51,7 @@ private:
     bool ReadStartTag();
     bool ReadEndTag();
     // Reads blank-separated name="value" pairs up to `/>`, `>` or, in the declaration, `?>`.
-    bool ReadAttributes(char last, bool& selfClosed);
+    bool ReadAttributes(char last, bool& closedByLast);
     std::string_view ReadName();
     bool SkipBlanks();
     bool Fail();
