@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/catalog/CatalogStream.h"
-#include "core/catalog/DocumentItems.h"
+#include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/DocumentItems.h"
 
 using namespace melodrix;
 

@@ -2,7 +2,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/ScannerTags.h"
+#include "core/scan/ScannerTags.h"
 
 namespace melodrix::cli {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "core/catalog/AtomicFile.h"
+#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileItem.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/catalog/AtomicFile.h"
+#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 
 namespace melodrix {

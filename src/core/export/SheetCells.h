@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/catalog/DocumentItems.h"
+#include "core/catalogfile/DocumentItems.h"
 
 namespace melodrix {
 

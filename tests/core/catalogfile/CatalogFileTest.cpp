@@ -8,7 +8,7 @@
 #include <pugixml.hpp>
 #include <sstream>
 
-#include "core/catalog/AtomicFile.h"
+#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"

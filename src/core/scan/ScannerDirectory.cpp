@@ -1,4 +1,4 @@
-#include "core/catalog/ScannerDirectory.h"
+#include "core/scan/ScannerDirectory.h"
 
 #include <QtGlobal>
 

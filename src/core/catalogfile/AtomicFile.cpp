@@ -1,4 +1,4 @@
-#include "core/catalog/AtomicFile.h"
+#include "core/catalogfile/AtomicFile.h"
 
 #include <QSaveFile>
 

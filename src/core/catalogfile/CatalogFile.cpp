@@ -2,7 +2,7 @@
 #include <QFile>
 #include <vector>
 
-#include "core/catalog/AtomicFile.h"
+#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"

@@ -1,4 +1,4 @@
-#include "core/catalog/ScannerTags.h"
+#include "core/scan/ScannerTags.h"
 
 #include "core/tags/ByteSource.h"
 #include "core/tags/Genres.h"

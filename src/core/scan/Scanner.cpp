@@ -9,8 +9,8 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
-#include "core/catalog/ScannerDirectory.h"
-#include "core/catalog/ScannerTags.h"
+#include "core/scan/ScannerDirectory.h"
+#include "core/scan/ScannerTags.h"
 #include "core/catalog/ValueFunctions.h"
 
 namespace melodrix {

@@ -1,4 +1,4 @@
-#include "core/catalog/CatalogStream.h"
+#include "core/catalogfile/CatalogStream.h"
 
 #include "core/tags/TextDecoding.h"
 

@@ -1,4 +1,4 @@
-#include "core/catalog/SearchMatcher.h"
+#include "core/search/SearchMatcher.h"
 
 #include <cstring>
 
