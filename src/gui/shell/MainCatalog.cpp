@@ -124,7 +124,9 @@ void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) 
             if (!parentPath.isEmpty()) {
                 parentPath += PathDelimiter();
             }
-            const QString oldPath = parentPath + TextOf(item, FileName);
+            // The descendants' paths begin with the item's own path, which for a top-level
+            // item need not be its name.
+            const QString oldPath = TextOf(item, FullPath);
             const QString newPath = parentPath + text;
             SetText(item, FullPath, newPath);
             SetText(item, PathNameLength, LengthText(newPath));
@@ -158,8 +160,16 @@ void TFMMain::ShowDetail(const TFileItem* item) {
     vle_->Model().ShowDetail(item, names);
 }
 
-TCatalogNode* TFMMain::FocusedContentNode() const {
-    return TCatalogModel::NodeOf(vt_->currentIndex());
+void TFMMain::ShowContentDetail(TCatalogNode* node) {
+    detailNode_ = node;
+    ShowDetail(node ? &node->Item() : nullptr);
+    DetailEditable = node != nullptr;
+}
+
+void TFMMain::ForgetContentDetail() {
+    detailNode_ = nullptr;
+    ShowDetail(nullptr);
+    DetailEditable = false;
 }
 
 void TFMMain::SortContent() {
@@ -192,6 +202,7 @@ void TFMMain::LibraryClick() {
         contentTree_.Clear();
         CurrentCatalog.clear();
     }
+    detailNode_ = nullptr;
     ShowDetail(&node->Item());
     SortContent();
 }
