@@ -1,5 +1,6 @@
 #include "core/scan/ScannerTags.h"
 
+#include "core/catalog/NativePaths.h"
 #include "core/tags/ByteSource.h"
 #include "core/tags/Genres.h"
 
@@ -33,9 +34,13 @@ QString TagKindName(TTagKind kind) {
 }
 
 TTagKind TTagReaders::Read(const QString& path, TTagFields& fields) {
+    return Read(NativePathOf(path), fields);
+}
+
+TTagKind TTagReaders::Read(const QByteArray& nativePath, TTagFields& fields) {
     fields = TTagFields();
     // One open file serves all three readers.
-    TFileByteSource source(path);
+    TFileByteSource source(nativePath);
     if (!source.IsOpen()) {
         return TTagKind::None;
     }

@@ -28,6 +28,8 @@ class TTagReaders {
 public:
     // Fills `fields` (emptied first) and tells which kind supplied them.
     TTagKind Read(const QString& path, TTagFields& fields);
+    // The same for the file whose name on disk is exactly these bytes.
+    TTagKind Read(const QByteArray& nativePath, TTagFields& fields);
 
 private:
     TID3v1 id3v1_;
