@@ -79,10 +79,9 @@ void TFMMain::OpenCatalog(const QString& path) {
         throw TMelodrixError(QStringLiteral("The main window has not been shown yet."));
     }
     try {
-        if (FileInfo->OpenCatalogFile(path)) {
-            FileInfo->DocumentToTree(contentTree_);
-            // The tree holds the catalog now; every later use of the document (save,
-            // export, search) fills it afresh, so its memory is handed back at once.
+        // Streamed into the tree; the document stays an empty catalog, as every later use
+        // of it (export, search) fills it afresh.
+        if (FileInfo->OpenCatalogTree(path, contentTree_)) {
             FileInfo->NewDocument();
         }
     } catch (const TMelodrixError& error) {
@@ -104,9 +103,7 @@ void TFMMain::SaveCurrentCatalog() {
     THideProgressAtEnd hide(progress);
     progress.ShowProgress(true, false);
     progress.SetProgressText(QStringLiteral("Saving info..."));
-    FileInfo->NewDocument();
-    FileInfo->TreeToDocument(contentTree_);
-    FileInfo->SaveCatalogFile(CurrentCatalog);
+    FileInfo->SaveCatalogTree(contentTree_, CurrentCatalog);
 }
 
 void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) {
