@@ -1,5 +1,6 @@
 // The current catalog of the main window: opening, saving, editing and the library click.
 #include "core/catalog/Errors.h"
+#include "core/catalog/ItemEdit.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/config/Config.h"
@@ -132,8 +133,9 @@ void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) 
                 SetText(inner, PathNameLength, LengthText(path));
             });
         }
-        SetText(item, field, text);
-        SetText(item, FileNameLength, LengthText(TextOf(item, FileName)));
+        const QByteArray utf8 = text.toUtf8();
+        SetEditedField(item, field,
+                       std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
     }
     contentTree_.NotifyNodeChanged(node);
     vt_->viewport()->update();
