@@ -21,6 +21,7 @@ const std::map<QString, TCommand>& CommandTable() {
         {QStringLiteral("scan"), RunScanCommand}, {QStringLiteral("list"), RunListCommand},
         {QStringLiteral("show"), RunShowCommand}, {QStringLiteral("search"), RunSearchCommand},
         {QStringLiteral("tags"), RunTagsCommand}, {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("info"), RunInfoCommand}, {QStringLiteral("describe"), RunDescribeCommand},
     };
     return table;
 }
@@ -35,6 +36,9 @@ const char* const kUsage =
     "  search         find items by name, extension and description\n"
     "  tags FILE...   print the tag fields of MP3 files\n"
     "  export         write a catalog as HTML, text, CSV, XML or a workbook\n"
+    "  info CATALOG   what a catalog holds: items, files, size, artists, genres\n"
+    "  describe CATALOG ITEM TEXT\n"
+    "                 set the description of an item and save the catalog\n"
     "\n"
     "Options for every command:\n"
     "  --library DIR  the catalog library directory (default: the desktop program's)\n"

@@ -87,6 +87,20 @@ void TCatalogTree::Clear() {
     }
 }
 
+void TCatalogTree::TakeContents(TCatalogTree& source) {
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.TreeAboutToReset(); });
+    }
+    // Top-level nodes point at the hidden root that holds them, so the roots change hands.
+    std::swap(root_, source.root_);
+    std::swap(nodeCount_, source.nodeCount_);
+    source.DestroyChildren(source.root_.get());
+    source.nodeCount_ = 0;
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.TreeReset(); });
+    }
+}
+
 TCatalogNode* TCatalogTree::AppendChild(TCatalogNode* parent) {
     TCatalogNode* owner = parent ? parent : root_.get();
     const int row = owner->ChildCount();

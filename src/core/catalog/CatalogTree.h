@@ -65,6 +65,9 @@ public:
     TCatalogTree& operator=(const TCatalogTree&) = delete;
 
     void Clear();
+    // Replaces the contents by those of `source`, which is left empty. Observers of this
+    // tree see one reset; `source` must have none.
+    void TakeContents(TCatalogTree& source);
     // Appends a fresh, empty item as the last child of `parent` (top level for nullptr).
     TCatalogNode* AppendChild(TCatalogNode* parent = nullptr);
     // Deletes the node with its whole subtree.

@@ -45,6 +45,15 @@ public:
     bool OpenCatalogFile(const QString& path);
     // Replaces the tree's contents by the items of Document.
     void DocumentToTree(TCatalogTree& tree);
+    // Reads the catalog file straight into the tree, as OpenCatalogFile and DocumentToTree
+    // together would, without a document; Document is left alone. Asks for a path when
+    // empty; false when the user declined. Throws TCatalogFileError as OpenCatalogFile does,
+    // and then leaves the tree as it was.
+    bool OpenCatalogTree(const QString& path, TCatalogTree& tree);
+    // Writes the tree as a catalog file, byte for byte what TreeToDocument and
+    // SaveCatalogFile write after NewDocument, without a document. Asks for a path when
+    // empty; false when the user declined; throws on failure, the old file then untouched.
+    bool SaveCatalogTree(const TCatalogTree& tree, const QString& path);
     // The root element of Document, making an empty catalog first when it has none.
     pugi::xml_node DocumentRoot();
 

@@ -9,10 +9,13 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalogfile/CatalogStream.h"
-#include "core/catalogfile/DocumentItems.h"
+#include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/CatalogTreeReader.h"
+#include "core/catalogfile/DocumentItems.h"
 #include "core/search/SearchMatcher.h"
 
 namespace melodrix {
@@ -20,8 +23,6 @@ namespace melodrix {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
 
 QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -84,9 +85,7 @@ public:
         }
         // Each catalog is parsed into the search's own document, which the next one
         // reuses; the engine's Document gets the last one at the end.
-        const pugi::xml_parse_result parsed =
-            document_.load_file(QFile::encodeName(path).constData(), kParseOptions);
-        if (!parsed || !document_.document_element()) {
+        if (!ParseCatalogFile(path) || !document_.document_element()) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
             return;
@@ -140,8 +139,7 @@ public:
         if (!engine_.Document) {
             return;
         }
-        if (last_ == TLast::Streamed &&
-            document_.load_file(QFile::encodeName(lastSearched_).constData(), kParseOptions) &&
+        if (last_ == TLast::Streamed && ParseCatalogFile(lastSearched_) &&
             document_.document_element()) {
             last_ = TLast::InDocument;
         }
@@ -154,6 +152,16 @@ public:
 private:
     // How the last catalog searched was read, and so what the hand-over has to do.
     enum class TLast { Skipped, InDocument, Streamed };
+
+    // Parses a catalog as opening it does, in the encoding its declaration names.
+    bool ParseCatalogFile(const QString& path) {
+        try {
+            LoadCatalogDocument(path, document_);
+            return true;
+        } catch (const TCatalogFileError&) {
+            return false;
+        }
+    }
 
     // Counts a tested item; true when the user has cancelled the search.
     template <typename TextOfItem>
@@ -198,6 +206,10 @@ private:
                 if (!value) {
                     return std::nullopt;
                 }
+                // Tested as the parsed catalog holds it: mended.
+                if (SanitizeForXml(*value, mendedScratch_)) {
+                    value = mendedScratch_;
+                }
             }
             if (!matcher_.ConditionHolds(i, attribute != nullptr, value.value_or(""))) {
                 return false;
@@ -220,22 +232,27 @@ private:
         progress_.ProcessPendingInput();
     }
 
+    // A hit holds the values opening its catalog gives the item: mended, and with the
+    // defaults of a top-level item.
     void AddHit(const pugi::xml_node& element) {
         std::array<std::string_view, FieldCount> texts{};
+        uint32_t present = 0;
         for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
              attribute = attribute.next_attribute()) {
             const int index = fields_.IndexOf(attribute.name());
             if (index >= 0) {
-                texts[index] = attribute.value();
+                texts[index] = MendedHitValue(index, attribute.value());
+                present |= 1u << index;
             }
         }
-        texts[DiskName] = disk_;
-        result_.AppendChild(nullptr)->Item().SetAllFields(texts);
+        const bool topLevel = element.parent() == document_.document_element();
+        StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, topLevel, disk_);
     }
 
     // As AddHit; false when a value needs the XML parser.
     bool AddStreamedHit() {
         std::array<std::string_view, FieldCount> texts{};
+        uint32_t present = 0;
         for (const TCatalogStream::TAttribute& attribute : stream_.Attributes()) {
             const int index = fields_.IndexOf(attribute.name);
             if (index < 0) {
@@ -245,11 +262,17 @@ private:
             if (!value) {
                 return false;
             }
-            texts[index] = *value;
+            texts[index] = MendedHitValue(index, *value);
+            present |= 1u << index;
         }
-        texts[DiskName] = disk_;
-        result_.AppendChild(nullptr)->Item().SetAllFields(texts);
+        StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, stream_.Depth() == 0,
+                         disk_);
         return true;
+    }
+
+    std::string_view MendedHitValue(int index, std::string_view value) {
+        std::string& mended = hitMended_[static_cast<size_t>(index)];
+        return SanitizeForXml(value, mended) ? std::string_view(mended) : value;
     }
 
     TFileInfo& engine_;
@@ -263,7 +286,9 @@ private:
     pugi::xml_document document_;
     TCatalogStream stream_;
     std::string scratch_;
+    std::string mendedScratch_;
     std::array<std::string, FieldCount> hitScratch_;
+    std::array<std::string, FieldCount> hitMended_;
     QString lastSearched_;
     TLast last_ = TLast::Skipped;
     std::string disk_;
