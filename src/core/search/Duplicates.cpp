@@ -183,19 +183,25 @@ void GroupDuplicates(TCatalogTree& files, TDuplicateKey key, TCatalogTree& resul
             continue;
         }
         ++duplicates.groups;
-        uint64_t total = 0, largest = 0;
+        // The largest copy is the one kept; the others are the extra bytes.
+        int largest = begin;
+        std::vector<uint64_t> sizes;
         for (int k = begin; k < end; ++k) {
             TFileItem& item = files.TopLevel(order[static_cast<size_t>(k)])->Item();
-            const uint64_t size = SizeOfText(item.Field(FileSize)).value_or(0);
-            total = total + size < total ? UINT64_MAX : total + size;
-            largest = std::max(largest, size);
+            sizes.push_back(SizeOfText(item.Field(FileSize)).value_or(0));
+            if (sizes.back() > sizes[static_cast<size_t>(largest - begin)]) {
+                largest = k;
+            }
             result.AppendChild(nullptr)->Item() = std::move(item);
             duplicates.groupOfHit.push_back(duplicates.groups);
         }
-        const uint64_t extra = total - largest;
-        duplicates.extraBytes = duplicates.extraBytes + extra < duplicates.extraBytes
-                                    ? UINT64_MAX
-                                    : duplicates.extraBytes + extra;
+        for (int k = begin; k < end; ++k) {
+            if (k != largest) {
+                const uint64_t size = sizes[static_cast<size_t>(k - begin)];
+                duplicates.extraBytes =
+                    duplicates.extraBytes + size < size ? UINT64_MAX : duplicates.extraBytes + size;
+            }
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <re2/re2.h>
 
+#include "core/catalog/FileInfo.h"
 #include "core/catalog/ValueFunctions.h"
 
 namespace melodrix {
@@ -101,11 +102,18 @@ bool TTextPattern::Matches(std::string_view value) const {
             return value.size() == upper_.size() && EqualFoldedAt(value, 0, upper_);
         case TTextMode::Wildcard:
             return MatchesWildcard(value);
-        case TTextMode::Regex:
+        case TTextMode::Regex: {
+            // The expression sees the value as it reads once opened: a byte that is not
+            // UTF-8 as U+FFFD, which its character classes can match.
+            std::string mended;
+            if (SanitizeForXml(value, mended)) {
+                value = mended;
+            }
             return re2::RE2::PartialMatch(
                 re2::StringPiece(value.data(),
                                  static_cast<re2::StringPiece::size_type>(value.size())),
                 *regex_);
+        }
     }
     return false;
 }
