@@ -11,6 +11,9 @@
 namespace melodrix {
 
 enum class TSearchScope { Group, Catalog };
+struct TSearchOptions;     // core/search/SearchConditions.h
+struct TDuplicates;        // core/search/Duplicates.h
+enum class TDuplicateKey;  // core/search/Duplicates.h
 
 // The catalog engine: moves catalogs between trees, its XML Document and files, scans
 // folders, searches catalog files and exports. It works on a document it does not own.
@@ -64,6 +67,14 @@ public:
     // --- Search --- Returns the files of the scope that were skipped as unreadable catalogs.
     QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
                        bool caseSensitive, bool wholeWords);
+    // The same with conditions on any field, ranges and the kind of item. Throws
+    // TSearchConditionError, before reading anything, for a condition it cannot use.
+    QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
+                       const TSearchOptions& options);
+    // The files of the group or catalog at scopePath that share the key, in groups of two
+    // or more, as a flat list ordered by group; each hit carries its catalog's disk name.
+    TDuplicates FindDuplicates(TSearchScope scope, const QString& scopePath, TDuplicateKey key,
+                               TCatalogTree& result);
 
     // --- Exports --- Each returns true when a file was written.
     bool ExportHtml(const QString& defaultName, const TCatalogTree* tree);

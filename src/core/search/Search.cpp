@@ -1,4 +1,4 @@
-// Searching catalog files by name, extension and description.
+// Searching catalog files: the walk over a group or one catalog and the test of every item.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +16,7 @@
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/DocumentItems.h"
+#include "core/search/Duplicates.h"
 #include "core/search/SearchMatcher.h"
 
 namespace melodrix {
@@ -95,7 +96,7 @@ public:
 
         TTreeUpdate bracket(result_);
         ForEachDocumentItem(document_.document_element(), [this](const pugi::xml_node& element) {
-            if (matcher_.Matches(element)) {
+            if (diskHolds_ && matcher_.Matches(element)) {
                 AddHit(element);
             }
             return !Tested([&] { return TextOf(element.attribute("FileName").value()); });
@@ -176,6 +177,7 @@ private:
     void SetDiskName(const QString& path) {
         const QByteArray diskName = DiskNameOf(path).toUtf8();
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
+        diskHolds_ = matcher_.DiskHolds(disk_);
     }
 
     const TCatalogStream::TAttribute* FindStreamed(std::string_view name) const {
@@ -198,6 +200,9 @@ private:
     // Whether the streamed item meets the conditions, tested as the matcher tests elements;
     // nothing when one of the values needs the XML parser.
     std::optional<bool> MatchesStreamed() {
+        if (!diskHolds_) {
+            return false;
+        }
         for (size_t i = 0; i < matcher_.ConditionCount(); ++i) {
             const TCatalogStream::TAttribute* attribute = FindStreamed(matcher_.ConditionField(i));
             std::optional<std::string_view> value;
@@ -292,6 +297,7 @@ private:
     QString lastSearched_;
     TLast last_ = TLast::Skipped;
     std::string disk_;
+    bool diskHolds_ = true;
     uint64_t tested_ = 0;
     uint32_t sinceCheck_ = 0;
     bool stopped_ = false;
@@ -301,10 +307,19 @@ private:
 
 QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
                               bool caseSensitive, bool wholeWords) {
+    TSearchOptions options;
+    options.caseSensitive = caseSensitive;
+    options.mode = wholeWords ? TTextMode::Whole : TTextMode::Contains;
+    return Search(scope, result, conditions, options);
+}
+
+QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
+                              const TSearchOptions& options) {
+    // Made first: a condition that cannot be used is refused before anything is read.
+    const TSearchMatcher matcher(conditions, options);
     result.Clear();
     TProgressScope progress(Progress(), QString(), true);
     SetCancelRequested(false);
-    const TSearchMatcher matcher(conditions, caseSensitive, wholeWords);
     TSearchRun run(*this, result, conditions, matcher, scope == TSearchScope::Group);
     if (scope == TSearchScope::Group) {
         const std::string_view folder = conditions.Field(FullPath);
@@ -314,6 +329,20 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
     }
     run.HandOverLastCatalog();
     return run.skipped;
+}
+
+TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
+                                      TDuplicateKey key, TCatalogTree& result) {
+    // Every file of the scope is gathered as a search hit would be, then grouped.
+    TFileItem record;
+    record.SetField(FullPath, scopePath.toUtf8().toStdString());
+    TSearchOptions options;
+    options.kind = TItemKind::Files;
+    TCatalogTree files;
+    TDuplicates duplicates;
+    duplicates.skipped = Search(scope, files, record, options);
+    GroupDuplicates(files, key, result, duplicates);
+    return duplicates;
 }
 
 }  // namespace melodrix
