@@ -82,6 +82,7 @@ void TCatalogTree::Clear() {
     }
     DestroyChildren(root_.get());
     nodeCount_ = 0;
+    attributes_.Clear();
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.TreeReset(); });
     }

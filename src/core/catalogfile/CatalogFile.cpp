@@ -2,10 +2,11 @@
 #include <QFile>
 #include <vector>
 
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/AtomicFile.h"
+#include "core/catalogfile/CatalogRootAttributes.h"
 
 namespace melodrix {
 
@@ -235,6 +236,17 @@ void TFileInfo::TreeToDocument(const TCatalogTree& tree) {
     TProgressScope progress(Progress(), kGatheringInfo);
     pugi::xml_node root = DocumentRoot();
     root.remove_children();
+    root.remove_attributes();
+    std::string scratch;
+    for (const auto& [name, value] : CatalogRootAttributes(tree)) {
+        const std::string key(name);
+        pugi::xml_attribute attribute = root.append_attribute(key.c_str());
+        if (SanitizeForXml(value, scratch)) {
+            attribute.set_value(scratch.data(), scratch.size());
+        } else {
+            attribute.set_value(value.data(), value.size());
+        }
+    }
     TElementFactory factory(root);
     // Pre-order walk without recursion; parents[d] is the element that takes the items of
     // depth d, so any nesting depth is safe.
@@ -320,6 +332,10 @@ void TFileInfo::DocumentToTree(TCatalogTree& tree) {
     const QByteArray diskName = DiskNameOf(CatalogFileName).toUtf8();
     const std::string_view disk(diskName.constData(), static_cast<size_t>(diskName.size()));
     const pugi::xml_node root = DocumentRoot();
+    for (pugi::xml_attribute attribute = root.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+        KeepCatalogRootAttribute(tree, attribute.name(), attribute.value());
+    }
 
     TFieldNameMatcher matcher;
     std::array<std::string_view, FieldCount> texts;

@@ -9,9 +9,9 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/ValueFunctions.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
-#include "core/catalog/ValueFunctions.h"
 
 namespace melodrix {
 
@@ -278,6 +278,10 @@ void TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder, const QStr
                            bool onlyFolders, const QString& catalogFile) {
     TTreeUpdate bracket(tree);
     tree.Clear();
+    // The catalog remembers how it was made, so an update can scan the same way.
+    tree.Attributes().Set(kScanMaskAttribute, Utf8(maskList));
+    tree.Attributes().Set(kOnlyFoldersAttribute, onlyFolders ? "true" : "false");
+    tree.Attributes().Set(kScanFolderAttribute, Utf8(folder));
     TProgressScope progress(Progress(), kLoadingInfo);
     try {
         TScanRun run(tree, Progress(), folder, maskList, onlyFolders, catalogFile);
