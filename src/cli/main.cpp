@@ -18,9 +18,10 @@ using TCommand = int (*)(TCliContext&, const QStringList&);
 
 const std::map<QString, TCommand>& CommandTable() {
     static const std::map<QString, TCommand> table{
-        {QStringLiteral("scan"), RunScanCommand}, {QStringLiteral("list"), RunListCommand},
-        {QStringLiteral("show"), RunShowCommand}, {QStringLiteral("search"), RunSearchCommand},
-        {QStringLiteral("tags"), RunTagsCommand}, {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("scan"), RunScanCommand},     {QStringLiteral("list"), RunListCommand},
+        {QStringLiteral("show"), RunShowCommand},     {QStringLiteral("search"), RunSearchCommand},
+        {QStringLiteral("tags"), RunTagsCommand},     {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("update"), RunUpdateCommand},
     };
     return table;
 }
@@ -35,6 +36,7 @@ const char* const kUsage =
     "  search         find items by name, extension and description\n"
     "  tags FILE...   print the tag fields of MP3 files\n"
     "  export         write a catalog as HTML, text, CSV, XML or a workbook\n"
+    "  update CATALOG rescan a catalog's folder, keeping descriptions and names\n"
     "\n"
     "Options for every command:\n"
     "  --library DIR  the catalog library directory (default: the desktop program's)\n"
