@@ -42,5 +42,6 @@ int RunTagsCommand(TCliContext& context, const QStringList& args);
 int RunExportCommand(TCliContext& context, const QStringList& args);
 int RunInfoCommand(TCliContext& context, const QStringList& args);
 int RunDescribeCommand(TCliContext& context, const QStringList& args);
+int RunUpdateCommand(TCliContext& context, const QStringList& args);
 
 }  // namespace melodrix::cli

@@ -22,6 +22,10 @@ const std::map<QString, TCommand>& CommandTable() {
         {QStringLiteral("show"), RunShowCommand}, {QStringLiteral("search"), RunSearchCommand},
         {QStringLiteral("tags"), RunTagsCommand}, {QStringLiteral("export"), RunExportCommand},
         {QStringLiteral("info"), RunInfoCommand}, {QStringLiteral("describe"), RunDescribeCommand},
+        {QStringLiteral("scan"), RunScanCommand},     {QStringLiteral("list"), RunListCommand},
+        {QStringLiteral("show"), RunShowCommand},     {QStringLiteral("search"), RunSearchCommand},
+        {QStringLiteral("tags"), RunTagsCommand},     {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("update"), RunUpdateCommand},
     };
     return table;
 }
@@ -39,6 +43,7 @@ const char* const kUsage =
     "  info CATALOG   what a catalog holds: items, files, size, artists, genres\n"
     "  describe CATALOG ITEM TEXT\n"
     "                 set the description of an item and save the catalog\n"
+    "  update CATALOG rescan a catalog's folder, keeping descriptions and names\n"
     "\n"
     "Options for every command:\n"
     "  --library DIR  the catalog library directory (default: the desktop program's)\n"

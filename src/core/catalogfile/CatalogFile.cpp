@@ -7,6 +7,7 @@
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/AtomicFile.h"
 #include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogRootAttributes.h"
 #include "core/catalogfile/CatalogTreeReader.h"
 
 namespace melodrix {
@@ -221,6 +222,17 @@ void TFileInfo::TreeToDocument(const TCatalogTree& tree) {
     TProgressScope progress(Progress(), kGatheringInfo);
     pugi::xml_node root = DocumentRoot();
     root.remove_children();
+    root.remove_attributes();
+    std::string scratch;
+    for (const auto& [name, value] : CatalogRootAttributes(tree)) {
+        const std::string key(name);
+        pugi::xml_attribute attribute = root.append_attribute(key.c_str());
+        if (SanitizeForXml(value, scratch)) {
+            attribute.set_value(scratch.data(), scratch.size());
+        } else {
+            attribute.set_value(value.data(), value.size());
+        }
+    }
     TElementFactory factory(root);
     // Pre-order walk without recursion; parents[d] is the element that takes the items of
     // depth d, so any nesting depth is safe.
@@ -288,9 +300,13 @@ void TFileInfo::DocumentToTree(TCatalogTree& tree) {
     TTreeUpdate bracket(tree);
     tree.Clear();
     const QByteArray diskName = DiskNameOf(CatalogFileName).toUtf8();
+    const pugi::xml_node root = DocumentRoot();
+    for (pugi::xml_attribute attribute = root.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+        KeepCatalogRootAttribute(tree, attribute.name(), attribute.value());
+    }
     DocumentItemsToTree(
-        DocumentRoot(),
-        std::string_view(diskName.constData(), static_cast<size_t>(diskName.size())), tree);
+        root, std::string_view(diskName.constData(), static_cast<size_t>(diskName.size())), tree);
 }
 
 }  // namespace melodrix

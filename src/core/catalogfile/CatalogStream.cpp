@@ -191,6 +191,7 @@ bool TCatalogStream::NextItem() {
             return true;
         }
         rootSeen_ = true;
+        rootAttributes_ = attributes_;
     }
     return false;
 }

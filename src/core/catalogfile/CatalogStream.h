@@ -36,6 +36,8 @@ public:
     // the file or at the first thing this reader does not handle; Unusual() tells which.
     bool NextItem();
     std::span<const TAttribute> Attributes() const { return attributes_; }
+    // The attributes of the root element, once the first NextItem has passed it.
+    std::span<const TAttribute> RootAttributes() const { return rootAttributes_; }
     // How deep the current element lies below the root: 0 for the root's children.
     size_t Depth() const { return depth_; }
     bool Unusual() const { return state_ == TState::Unusual; }
@@ -66,6 +68,7 @@ private:
     const char* end_ = nullptr;
     std::vector<std::string_view> open_;  // names of the elements not yet closed
     std::vector<TAttribute> attributes_;
+    std::vector<TAttribute> rootAttributes_;
     size_t depth_ = 0;
     bool rootSeen_ = false;
     bool transcoded_ = false;

@@ -10,6 +10,7 @@
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogRootAttributes.h"
 #include "core/catalogfile/CatalogStream.h"
 
 namespace melodrix {
@@ -67,7 +68,21 @@ bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatal
         StoreCatalogItem(node->Item(), texts, present, depth == 0, diskName);
         parents.push_back(node);
     }
-    return !stream.Unusual();
+    if (stream.Unusual()) {
+        return false;
+    }
+    for (const TCatalogStream::TAttribute& attribute : stream.RootAttributes()) {
+        std::string scratch;
+        const std::optional<std::string_view> value =
+            TCatalogStream::Decode(attribute.rawValue, scratch);
+        if (!value) {
+            return false;
+        }
+        std::string clean;
+        KeepCatalogRootAttribute(tree, attribute.name,
+                                 SanitizeForXml(*value, clean) ? std::string_view(clean) : *value);
+    }
+    return true;
 }
 
 void DocumentItemsToTree(const pugi::xml_node& root, std::string_view diskName,

@@ -7,6 +7,7 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/AtomicFile.h"
+#include "core/catalogfile/CatalogRootAttributes.h"
 
 namespace melodrix {
 
@@ -96,8 +97,10 @@ private:
 
 // Every attribute of the root element is written here, so that what the root records about
 // its catalog lives in one place.
-void AppendRootAttributes(TCatalogWriter& writer, const TCatalogTree& /*tree*/) {
-    writer.AppendAttribute("generated", "Vellumdex");
+void AppendRootAttributes(TCatalogWriter& writer, const TCatalogTree& tree) {
+    for (const auto& [name, value] : CatalogRootAttributes(tree)) {
+        writer.AppendAttribute(name, value);
+    }
 }
 
 void WriteCatalog(TCatalogWriter& writer, const TCatalogTree& tree) {

@@ -274,6 +274,10 @@ void TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder, const QStr
                            bool onlyFolders, const QString& catalogFile) {
     TTreeUpdate bracket(tree);
     tree.Clear();
+    // The catalog remembers how it was made, so an update can scan the same way.
+    tree.Attributes().Set(kScanMaskAttribute, Utf8(maskList));
+    tree.Attributes().Set(kOnlyFoldersAttribute, onlyFolders ? "true" : "false");
+    tree.Attributes().Set(kScanFolderAttribute, Utf8(folder));
     TProgressScope progress(Progress(), kLoadingInfo);
     try {
         TScanRun run(tree, Progress(), folder, maskList, onlyFolders, catalogFile);
