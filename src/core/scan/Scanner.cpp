@@ -9,9 +9,9 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/ValueFunctions.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
-#include "core/catalog/ValueFunctions.h"
 
 namespace melodrix {
 
@@ -28,11 +28,6 @@ size_t CharacterCount(std::string_view text) {
         count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }
     return count;
-}
-
-bool IsMp3Extension(std::string_view ext) {
-    return ext.size() == 3 && (ext[0] == 'm' || ext[0] == 'M') &&
-           (ext[1] == 'p' || ext[1] == 'P') && ext[2] == '3';
 }
 
 // Modification times as the catalog writes them, made without rebuilding the locale's
@@ -198,8 +193,10 @@ private:
         texts[FileNameLength] = nameLength;
         texts[PathNameLength] = pathLength;
         texts[DiskName] = diskName_;
-        if (!entry.isDirectory && IsMp3Extension(ext)) {
-            readers_.Read(realPath, tags_);
+        const TMusicFormat format =
+            entry.isDirectory ? TMusicFormat::Other : MusicFormatOfExtension(ext);
+        if (format != TMusicFormat::Other) {
+            readers_.Read(realPath, format, tags_);
             texts[MP3_Title] = tags_.Title;
             texts[MP3_Artist] = tags_.Artist;
             texts[MP3_Album] = tags_.Album;
