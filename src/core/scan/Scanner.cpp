@@ -29,11 +29,6 @@ size_t CharacterCount(std::string_view text) {
     return count;
 }
 
-bool IsMp3Extension(std::string_view ext) {
-    return ext.size() == 3 && (ext[0] == 'm' || ext[0] == 'M') &&
-           (ext[1] == 'p' || ext[1] == 'P') && ext[2] == '3';
-}
-
 // Modification times as the catalog writes them, made without rebuilding the locale's
 // formats for every entry; the date text is reused while the date stays the same.
 class TTimeTexts {
@@ -194,8 +189,10 @@ private:
         texts[FileNameLength] = nameLength;
         texts[PathNameLength] = pathLength;
         texts[DiskName] = diskName_;
-        if (!entry.isDirectory && IsMp3Extension(ext)) {
-            readers_.Read(QByteArray::fromStdString(path), tags_);
+        const TMusicFormat format =
+            entry.isDirectory ? TMusicFormat::Other : MusicFormatOfExtension(ext);
+        if (format != TMusicFormat::Other) {
+            readers_.Read(QByteArray::fromStdString(path), format, tags_);
             texts[MP3_Title] = tags_.Title;
             texts[MP3_Artist] = tags_.Artist;
             texts[MP3_Album] = tags_.Album;
