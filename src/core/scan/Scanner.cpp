@@ -9,9 +9,9 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/ValueFunctions.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
-#include "core/catalog/ValueFunctions.h"
 
 namespace melodrix {
 
@@ -150,6 +150,8 @@ private:
             ++count_;
             if (throttle_.Due()) {
                 progress_.SetProgressCount(count_);
+                progress_.SetProgressLocation(
+                    QFile::decodeName(QByteArray::fromStdString(directory)));
             }
             // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
             if (filled && entry.isDirectory && !entry.isLink) {
