@@ -142,6 +142,8 @@ private:
             ++count_;
             if (throttle_.Due()) {
                 progress_.SetProgressCount(count_);
+                progress_.SetProgressLocation(
+                    QFile::decodeName(QByteArray::fromStdString(directory)));
             }
             // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
             if (filled && entry.isDirectory && !entry.isLink) {

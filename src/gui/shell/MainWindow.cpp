@@ -29,6 +29,7 @@
 #include "gui/shell/FileIcons.h"
 #include "gui/shell/Guard.h"
 #include "gui/shell/GuiPrompt.h"
+#include "gui/shell/HelpFile.h"
 #include "gui/shell/ViewStyle.h"
 #include "gui/shell/WaitForm.h"
 
@@ -424,8 +425,8 @@ void TFMMain::QuitCommand() {
 }
 
 void TFMMain::OpenHelp() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Help.htm"))));
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(HelpFilePath(QCoreApplication::applicationDirPath())));
 }
 
 void TFMMain::ShowAbout() {
