@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/catalogfile/AtomicFile.h"
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
@@ -296,7 +297,7 @@ bool TFileInfo::OpenCatalogFile(const QString& path) {
     pugi::xml_document& document = ActiveDocument();
     pugi::xml_document parsed;
     const pugi::xml_parse_result result = parsed.load_file(
-        QFile::encodeName(source).constData(), pugi::parse_default | pugi::parse_declaration);
+        NativePathOf(source).constData(), pugi::parse_default | pugi::parse_declaration);
     if (!result) {
         if (result.status == pugi::status_file_not_found ||
             result.status == pugi::status_io_error) {

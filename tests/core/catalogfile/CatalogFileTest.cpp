@@ -13,6 +13,7 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "support/ScriptedSinks.h"
+#include "support/RawNames.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -525,4 +526,19 @@ TEST(CatalogFile, DeepNestingSurvivesBothDirections) {
         deepest = deepest->FirstChild();
     }
     EXPECT_EQ(deepest->Depth(), kDepth - 1);
+}
+
+TEST(CatalogFile, ACatalogWhoseNameIsNotUtf8OpensByTheTextOfItsPath) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(MakeRawDirectory(RawPath(dir.path(), "Gr\xFCn")));
+    ASSERT_TRUE(WriteRawFile(RawPath(dir.path(), "Gr\xFCn/Caf\xE9.xml"),
+                             "<fileinfo><file FileName=\"x\"/></fileinfo>"));
+    const QString path = dir.path() + QString::fromUtf8("/Gr\xC3\xBCn/Caf\xC3\xA9.xml");
+    TEngine engine;
+    TCatalogTree tree;
+    engine.Open(path, tree);
+    ASSERT_EQ(tree.TopLevelCount(), 1);
+    EXPECT_EQ(tree.GetFirst()->Item().Field(FileName), "x");
+    EXPECT_EQ(tree.GetFirst()->Item().Field(DiskName), "Caf\xC3\xA9");
+    EXPECT_EQ(engine.info.CatalogFileName, path);
 }
