@@ -2,11 +2,11 @@
 #include <QFile>
 #include <vector>
 
-#include "core/catalogfile/AtomicFile.h"
-#include "core/catalog/NativePaths.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/AtomicFile.h"
 
 namespace melodrix {
 

@@ -9,11 +9,11 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalogfile/CatalogStream.h"
-#include "core/catalogfile/DocumentItems.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/DocumentItems.h"
 #include "core/search/SearchMatcher.h"
 
 namespace melodrix {

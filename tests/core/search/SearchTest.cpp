@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/catalog/FileInfo.h"
-#include "support/ScriptedSinks.h"
 #include "support/RawNames.h"
+#include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -317,13 +317,15 @@ TEST_F(CatalogSearch, CatalogsAndGroupsThatAreNotUtf8AreSearched) {
     EXPECT_EQ(skipped, QStringList{library + QString::fromUtf8("/Gr\xC3\xBCn/bad\xC3\xA9.xml")});
     for (TCatalogNode* node = result.GetFirst(); node; node = result.GetNext(node)) {
         const std::string name(node->Item().Field(FileName));
-        EXPECT_EQ(node->Item().Field(DiskName), name == "latin song" ? "Caf\xC3\xA9" : "\xC3\xA9t\xC3\xA9");
+        EXPECT_EQ(node->Item().Field(DiskName),
+                  name == "latin song" ? "Caf\xC3\xA9" : "\xC3\xA9t\xC3\xA9");
     }
 
     // One catalog by the text of its path; the engine then holds it as after opening it.
     const QString cafe = library + QString::fromUtf8("/Gr\xC3\xBCn/Caf\xC3\xA9.xml");
     EXPECT_EQ(Find(cafe, TSearchScope::Catalog, "latin"), Names{"latin song"});
     EXPECT_EQ(engine.CatalogFileName, cafe);
-    EXPECT_STREQ(document.document_element().first_child().first_child().attribute("FileName").value(),
-                 "latin song");
+    EXPECT_STREQ(
+        document.document_element().first_child().first_child().attribute("FileName").value(),
+        "latin song");
 }
