@@ -7,7 +7,9 @@
 #include <QToolButton>
 
 #include "DialogTestSupport.h"
+#include "core/catalog/FileInfo.h"
 #include "gui/library/CatLibDialog.h"
+#include "support/RawNames.h"
 
 using namespace melodrix;
 using namespace melodrix::testing;
@@ -309,6 +311,75 @@ private slots:
         QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
         QCOMPARE(Entries(library), QStringList{});
         QCOMPARE(ChildNames(frame.RootNode()), QStringList{"Hits"});
+    }
+
+    void namesThatAreNotUtf8() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        const QString library = base.Library();
+        QVERIFY(MakeRawDirectory(RawPath(library, "Gr\xFCn")));
+        QVERIFY(
+            WriteRawFile(RawPath(library, "Gr\xFCn/Caf\xE9.xml"), SampleCatalog().toStdString()));
+        QVERIFY(WriteRawFile(RawPath(library, "\xE9t\xE9.xml"), "summer"));
+        TScriptedPrompt prompt;
+        TFMCatLib dialog(prompt);
+        ShowActive(dialog);
+        TFrmCatTree& frame = *dialog.FrmCatTree();
+        const QString group = library + QString::fromUtf8("/Gr\xC3\xBCn");
+
+        // Listed under their Windows-1252 text.
+        TCatalogNode* cafe = FindNode(frame, QString::fromUtf8("Caf\xC3\xA9"));
+        QVERIFY(cafe);
+        QCOMPARE(Text(cafe->Parent(), FileName), QString::fromUtf8("Gr\xC3\xBCn"));
+
+        // Renamed in place, moved by a drop, deleted: always the real entries.
+        Rename(dialog, FindNode(frame, QString::fromUtf8("\xC3\xA9t\xC3\xA9")),
+               QStringLiteral("Summer"));
+        QVERIFY(prompt.messages.isEmpty());
+        QVERIFY(!RawExists(RawPath(library, "\xE9t\xE9.xml")));
+        QCOMPARE(ReadFile(library + QStringLiteral("/Summer.xml")), QByteArray("summer"));
+        dialog.FrmCatTreeVTLibEndDrag(FindNode(frame, QString::fromUtf8("Caf\xC3\xA9")),
+                                      FindNode(frame, QStringLiteral("Rock")));
+        QVERIFY(prompt.messages.isEmpty());
+        QVERIFY(RawExists(RawPath(library, "Rock/Caf\xE9.xml")));
+        QCOMPARE(dialog.Changes.last().from, group + QString::fromUtf8("/Caf\xC3\xA9.xml"));
+        QCOMPARE(dialog.Changes.last().to, library + QString::fromUtf8("/Rock/Caf\xC3\xA9.xml"));
+        frame.FocusNode(FindNode(frame, QString::fromUtf8("Gr\xC3\xBCn")));
+        prompt.yesNoAnswers = {true};
+        QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QVERIFY(prompt.messages.isEmpty());
+        QVERIFY(!RawExists(RawPath(library, "Gr\xFCn")));
+        QVERIFY(!FindNode(frame, QString::fromUtf8("Gr\xC3\xBCn")));
+
+        // Opened by that text, which the catalog reader finds on disk.
+        frame.FocusNode(FindNode(frame, QString::fromUtf8("Caf\xC3\xA9")));
+        QTest::mouseClick(dialog.BtnOpen(), Qt::LeftButton);
+        QCOMPARE(dialog.SelectedCatalog, library + QString::fromUtf8("/Rock/Caf\xC3\xA9.xml"));
+        TFileInfo info;
+        pugi::xml_document document;
+        info.Document = &document;
+        QVERIFY(info.OpenCatalogFile(dialog.SelectedCatalog));
+        QVERIFY(document.document_element().first_child());
+    }
+
+    void linkedGroupIsDeletedAsTheLinkOnly() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        const QString elsewhere = base.Path() + QStringLiteral("/elsewhere");
+        WriteFile(elsewhere, QStringLiteral("keep.xml"), "keep");
+        QVERIFY(QFile::link(elsewhere, base.Library() + QStringLiteral("/Linked")));
+        TScriptedPrompt prompt;
+        TFMCatLib dialog(prompt);
+        ShowActive(dialog);
+        TFrmCatTree& frame = *dialog.FrmCatTree();
+        frame.FocusNode(FindNode(frame, QStringLiteral("Linked")));
+        QVERIFY(dialog.BtnDel()->isEnabled());
+        prompt.yesNoAnswers = {true};
+        QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QVERIFY(prompt.messages.isEmpty());
+        QVERIFY(!QFileInfo(base.Library() + QStringLiteral("/Linked")).isSymLink());
+        QVERIFY(!FindNode(frame, QStringLiteral("Linked")));
+        QCOMPARE(ReadFile(elsewhere + QStringLiteral("/keep.xml")), QByteArray("keep"));
     }
 
     void pathsFollowRenamesMovesAndDeletions() {

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "DialogTestSupport.h"
+#include "core/catalog/Paths.h"
 #include "core/catalog/Sinks.h"
 #include "core/library/Library.h"
 #include "gui/library/NewCatDialog.h"
@@ -115,6 +116,43 @@ private slots:
         QCOMPARE(dialog.CatalogFile, base.Library() + QStringLiteral("/Live.xml"));
         QVERIFY(!dialog.OnlyFolders);
         QCOMPARE(ReadFile(base.Library() + QStringLiteral("/Live.xml")), QByteArray("old"));
+    }
+
+    void driveRootWithoutLabelProposesTheEmptyName() {
+        if (!IsVolumeRoot(QStringLiteral("/")) || !VolumeLabelOf(QStringLiteral("/")).isEmpty()) {
+            QSKIP("the root of this machine is no volume root without a label");
+        }
+        TFreshBase base;
+        CreateDefaultLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TBrowserScript browser;
+        browser.answers << QStringLiteral("/");
+        TFMNewCat dialog(prompt);
+        dialog.BrowseForFolder = browser.Browser();
+        dialog.show();
+        QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
+        QCOMPARE(dialog.EdFileName()->text(), QStringLiteral("/"));
+        QCOMPARE(dialog.EdName()->text(), QString());
+        QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+        QCOMPARE(prompt.messages, QStringList{"Please input the catalog name."});
+    }
+
+    void namesStartingWithADotAreRefused() {
+        TFreshBase base;
+        CreateDefaultLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TBrowserScript browser;
+        browser.answers << base.Path();
+        TFMNewCat dialog(prompt);
+        dialog.BrowseForFolder = browser.Browser();
+        dialog.show();
+        QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
+        dialog.EdName()->setText(QStringLiteral(".hidden"));
+        QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+        QCOMPARE(prompt.titles, QStringList{"Warning"});
+        QCOMPARE(prompt.messages, QStringList{"A name cannot start with \".\"."});
+        QVERIFY(dialog.result() != QDialog::Accepted);
+        QVERIFY(!QFileInfo::exists(base.Library() + QStringLiteral("/.hidden.xml")));
     }
 
     void newCatalogCommandScansSavesListsAndShows() {

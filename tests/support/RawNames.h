@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,21 @@ inline bool WriteRawFile(const QByteArray& path, std::string_view bytes) {
 inline bool RawExists(const QByteArray& path) {
     struct stat status {};
     return ::lstat(path.constData(), &status) == 0;
+}
+
+// The names in a folder, "." and ".." left out.
+inline int RawEntryCount(const QByteArray& directory) {
+    DIR* dir = ::opendir(directory.constData());
+    if (!dir) {
+        return -1;
+    }
+    int count = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        count += name != "." && name != "..";
+    }
+    ::closedir(dir);
+    return count;
 }
 
 }  // namespace melodrix::testing

@@ -222,10 +222,12 @@ bool IsAmbiguousPath(const QString& path) {
 }
 
 bool OpenForReading(QFile& file, const QString& path) {
-    const QByteArray native = NativePathOf(path);
-    if (native == path.toUtf8()) {
-        file.setFileName(path);
-        return file.open(QIODevice::ReadOnly);
+    return OpenNativeForReading(file, NativePathOf(path));
+}
+
+bool OpenNativeForReading(QFile& file, const QByteArray& native, QIODevice::OpenMode extra) {
+    if (native.isEmpty()) {
+        return false;
     }
     int handle;
     do {
@@ -234,7 +236,7 @@ bool OpenForReading(QFile& file, const QString& path) {
     if (handle < 0) {
         return false;
     }
-    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(handle, QIODevice::ReadOnly | extra, QFileDevice::AutoCloseHandle)) {
         ::close(handle);
         return false;
     }
@@ -255,6 +257,11 @@ bool IsAmbiguousPath(const QString&) {
 bool OpenForReading(QFile& file, const QString& path) {
     file.setFileName(path);
     return file.open(QIODevice::ReadOnly);
+}
+
+bool OpenNativeForReading(QFile& file, const QByteArray& nativePath, QIODevice::OpenMode extra) {
+    file.setFileName(QFile::decodeName(nativePath));
+    return file.open(QIODevice::ReadOnly | extra);
 }
 
 #endif

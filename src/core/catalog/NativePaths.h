@@ -36,5 +36,9 @@ bool IsAmbiguousPath(const QString& path);
 
 // Opens the file whose text is `path` for reading, by its bytes on disk.
 bool OpenForReading(QFile& file, const QString& path);
+// Opens the file whose name on disk is exactly `nativePath` for reading (with `extra`
+// open flags such as Unbuffered).
+bool OpenNativeForReading(QFile& file, const QByteArray& nativePath,
+                          QIODevice::OpenMode extra = {});
 
 }  // namespace melodrix

@@ -1,8 +1,19 @@
 #include "core/catalogfile/AtomicFile.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 #include "core/catalog/Errors.h"
+#include "core/catalog/NativePaths.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#endif
 
 namespace melodrix {
 
@@ -17,7 +28,78 @@ void WriteAll(QIODevice& device, const char* data, qint64 size) {
     }
 }
 
+#ifdef Q_OS_UNIX
+
+namespace {
+
+// QSaveFile can only name UTF-8 paths; this is the same replacement for a file (or a
+// folder on the way) whose name on disk is in another encoding.
+void WriteNativeFileAtomically(const QString& path, const QByteArray& native,
+                               const std::function<void(QIODevice&)>& write) {
+    const auto fail = [&](const QString& reason) {
+        throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    };
+    const auto systemError = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
+    const qsizetype slash = native.lastIndexOf('/');
+    QByteArray temporary = (slash < 0 ? QByteArray() : native.left(slash + 1)) + ".melodrix-XXXXXX";
+    const int handle = ::mkstemp(temporary.data());
+    if (handle < 0) {
+        fail(systemError());
+    }
+    struct stat status {};
+    if (::stat(native.constData(), &status) == 0) {
+        ::fchmod(handle, status.st_mode & 07777);  // a replaced file keeps its permissions
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(handle, 0666 & ~mask);
+    }
+    QFile file;
+    if (!file.open(handle, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        ::unlink(temporary.constData());
+        fail(file.errorString());
+    }
+    const auto discard = [&] {
+        file.close();
+        ::unlink(temporary.constData());
+    };
+    try {
+        write(file);
+    } catch (const TMelodrixError& error) {
+        discard();
+        fail(error.Message());
+    } catch (...) {
+        discard();
+        throw;
+    }
+    // A full disk shows only when the buffered bytes go out.
+    if (!file.flush() || ::fsync(handle) != 0) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : systemError();
+        discard();
+        fail(reason);
+    }
+    file.close();
+    if (::rename(temporary.constData(), native.constData()) != 0) {
+        const QString reason = systemError();
+        ::unlink(temporary.constData());
+        fail(reason);
+    }
+}
+
+}  // namespace
+
+#endif
+
 void WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write) {
+#ifdef Q_OS_UNIX
+    const QByteArray native = NativePathOf(path);
+    if (native != path.toUtf8()) {
+        WriteNativeFileAtomically(path, native, write);
+        return;
+    }
+#endif
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));

@@ -6,6 +6,7 @@
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/NativePaths.h"
 
 namespace melodrix {
 
@@ -122,9 +123,9 @@ std::optional<pugi::xml_parse_result> ParseCatalogText(std::string_view bytes,
 }
 
 void LoadCatalogDocument(const QString& path, pugi::xml_document& document) {
-    QFile file(path);
+    QFile file;
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) {
+    if (OpenForReading(file, path)) {
         bytes = file.readAll();
     }
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {

@@ -4,6 +4,7 @@
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/AtomicFile.h"
 #include "core/catalogfile/CatalogDocument.h"

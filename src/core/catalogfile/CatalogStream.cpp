@@ -1,6 +1,7 @@
 #include "core/catalogfile/CatalogStream.h"
 
 #include "core/catalogfile/CatalogDocument.h"
+#include "core/catalog/NativePaths.h"
 #include "core/tags/TextDecoding.h"
 
 #include <QFile>
@@ -89,9 +90,13 @@ std::optional<std::pair<size_t, char>> NamedEntity(std::string_view text) {
 }  // namespace
 
 bool TCatalogStream::Load(const QString& path) {
+    return Load(NativePathOf(path));
+}
+
+bool TCatalogStream::Load(const QByteArray& nativePath) {
     state_ = TState::Unusual;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file;
+    if (!OpenNativeForReading(file, nativePath, QIODevice::Unbuffered)) {
         return false;
     }
     const qint64 size = file.size();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 #include <span>
@@ -29,6 +30,8 @@ public:
     // Reads the whole file into the reused buffer; false when it cannot be read or its
     // declared encoding cannot be decoded.
     bool Load(const QString& path);
+    // The same for the file whose name on disk is exactly `nativePath`.
+    bool Load(const QByteArray& nativePath);
     // Reads `text` as if it were the content of a catalog file.
     void SetText(std::string_view text);
 

@@ -84,11 +84,6 @@ bool IsStrictlyInside(const QString& libraryPath, const QString& path) {
     return IsSameOrBelow(CanonicalDirectory(library), parent);
 }
 
-bool AnythingAt(const QString& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(NativePath(path), error));
-}
-
 const QString kOutsideLibrary = QStringLiteral("%1 is not inside the catalog library.");
 
 TLibraryResult Outside(const QString& path) {
@@ -165,6 +160,11 @@ QString ParentDirectoryOf(const QString& path) {
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
+bool AnythingExistsAt(const QString& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(NativePath(path), error));
+}
+
 bool EntryExists(const QString& path, bool asDirectory) {
     std::error_code error;
     const fs::file_status status = fs::status(NativePath(path), error);
@@ -213,7 +213,7 @@ TLibraryResult CreateGroupDirectory(const QString& libraryPath, const QString& p
     if (!IsStrictlyInside(libraryPath, path)) {
         return Outside(path);
     }
-    if (AnythingAt(path)) {
+    if (AnythingExistsAt(path)) {
         return TLibraryResult::Failure(kNameExistsMessage);
     }
     std::error_code error;
@@ -255,7 +255,7 @@ TLibraryResult RenameLibraryEntry(TCatalogTree& tree, TCatalogNode* node,
     if (IsAmbiguousPath(oldPath)) {
         return Ambiguous(oldPath);
     }
-    if (AnythingAt(newPath)) {
+    if (AnythingExistsAt(newPath)) {
         return TLibraryResult::Failure(kNameExistsMessage);
     }
     std::error_code error;
@@ -303,7 +303,7 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
     if (!IsWithinLibrary(libraryPath, destination) || !IsSameOrBelow(library, target)) {
         return Outside(destination);
     }
-    if (!AnythingAt(source)) {
+    if (!AnythingExistsAt(source)) {
         return TLibraryResult::Failure(
             QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source)));
     }
@@ -322,7 +322,7 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
         return TLibraryResult::Success();
     }
     const QString moved = target + QLatin1Char('/') + name;
-    if (AnythingAt(moved)) {
+    if (AnythingExistsAt(moved)) {
         return TLibraryResult::Failure(kNameExistsMessage);
     }
     // The entry keeps its own name bytes in its new place.

@@ -31,6 +31,8 @@ QString ParentDirectoryOf(const QString& path);
 
 // Whether a directory (asDirectory) or a file (otherwise) exists at the path.
 bool EntryExists(const QString& path, bool asDirectory);
+// Whether anything (a dangling link too) is at the path.
+bool AnythingExistsAt(const QString& path);
 
 // False when `target` is `dragged` or lies below it: a drop there would move an entry
 // into itself. True otherwise (also when either is null).

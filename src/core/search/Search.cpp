@@ -11,6 +11,7 @@
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
@@ -45,9 +46,11 @@ public:
 
     QStringList skipped;
 
-    void SearchGroupFolder(const QString& directory) {
+    // `directory` is the text of the folder, `nativeDirectory` its name on disk, which the
+    // walk follows: names need not be UTF-8.
+    void SearchGroupFolder(const QString& directory, const fs::path& nativeDirectory) {
         std::error_code error;
-        fs::directory_iterator it(fs::path(QFile::encodeName(directory).toStdString()), error);
+        fs::directory_iterator it(nativeDirectory, error);
         if (error) {
             return;
         }
@@ -55,7 +58,7 @@ public:
             if (error) {
                 return;
             }
-            const QString path = directory + QFile::decodeName(it->path().filename().c_str());
+            const QString path = directory + FileNameText(it->path().filename().native());
             if (throttle_.Due()) {
                 ShowProgressNow(path);
             }
@@ -65,22 +68,24 @@ public:
             std::error_code statusError;
             // A linked folder is not entered: the walk stays inside the scope and ends.
             if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
-                SearchGroupFolder(WithTrailingBackslash(path));
+                SearchGroupFolder(WithTrailingBackslash(path), it->path());
             } else {
                 conditions_.SetField(FullPath, path.toUtf8().toStdString());
-                SearchCatalogFile();
+                SearchCatalogFile(QByteArray::fromStdString(it->path().native()));
             }
         }
     }
 
-    void SearchCatalogFile() {
+    // The catalog named by the conditions' FullPath, whose name on disk is `native`.
+    void SearchCatalogFile(const QByteArray& native) {
         const QString path = TextOf(conditions_.Field(FullPath));
-        if (!QFileInfo(path).isFile()) {
+        std::error_code error;
+        if (!fs::is_regular_file(fs::path(native.toStdString()), error)) {
             return;
         }
         lastSearched_ = path;
         last_ = TLast::Skipped;
-        if (streaming_ && StreamCatalogFile(path)) {
+        if (streaming_ && StreamCatalogFile(path, native)) {
             last_ = TLast::Streamed;
             return;
         }
@@ -105,8 +110,8 @@ public:
 
     // Tests the items of a plainly written catalog while reading it. False, with no hits
     // kept from the file, when it holds something only the XML parser reads.
-    bool StreamCatalogFile(const QString& path) {
-        if (!stream_.Load(path)) {
+    bool StreamCatalogFile(const QString& path, const QByteArray& native) {
+        if (!stream_.Load(native)) {
             return false;
         }
         SetDiskName(path);
@@ -322,10 +327,10 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
     SetCancelRequested(false);
     TSearchRun run(*this, result, conditions, matcher, scope == TSearchScope::Group);
     if (scope == TSearchScope::Group) {
-        const std::string_view folder = conditions.Field(FullPath);
-        run.SearchGroupFolder(WithTrailingBackslash(TextOf(folder)));
+        const QString folder = WithTrailingBackslash(TextOf(conditions.Field(FullPath)));
+        run.SearchGroupFolder(folder, fs::path(NativePathOf(folder).toStdString()));
     } else {
-        run.SearchCatalogFile();
+        run.SearchCatalogFile(NativePathOf(TextOf(conditions.Field(FullPath))));
     }
     run.HandOverLastCatalog();
     return run.skipped;

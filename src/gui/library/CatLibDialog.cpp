@@ -1,7 +1,6 @@
 #include "gui/library/CatLibDialog.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -320,7 +319,7 @@ void TFMCatLib::FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* targ
         Warn(result.error);
         return;
     }
-    if (QFileInfo(destination).exists() && !QFileInfo(source).exists()) {
+    if (AnythingExistsAt(destination) && !AnythingExistsAt(source)) {
         Changes.append({source, destination});
     }
     frmCatTree_->LoadLibraryTree(LibraryPath(), false);

@@ -8,10 +8,11 @@
 #include <pugixml.hpp>
 #include <sstream>
 
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalogfile/AtomicFile.h"
+#include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 
@@ -525,4 +526,49 @@ TEST(CatalogFile, DeepNestingSurvivesBothDirections) {
         deepest = deepest->FirstChild();
     }
     EXPECT_EQ(deepest->Depth(), kDepth - 1);
+}
+
+TEST(CatalogFile, ACatalogWhoseNameIsNotUtf8OpensByTheTextOfItsPath) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(MakeRawDirectory(RawPath(dir.path(), "Gr\xFCn")));
+    ASSERT_TRUE(WriteRawFile(RawPath(dir.path(), "Gr\xFCn/Caf\xE9.xml"),
+                             "<fileinfo><file FileName=\"x\"/></fileinfo>"));
+    const QString path = dir.path() + QString::fromUtf8("/Gr\xC3\xBCn/Caf\xC3\xA9.xml");
+    TEngine engine;
+    TCatalogTree tree;
+    engine.Open(path, tree);
+    ASSERT_EQ(tree.TopLevelCount(), 1);
+    EXPECT_EQ(tree.GetFirst()->Item().Field(FileName), "x");
+    EXPECT_EQ(tree.GetFirst()->Item().Field(DiskName), "Caf\xC3\xA9");
+    EXPECT_EQ(engine.info.CatalogFileName, path);
+}
+
+TEST(CatalogFile, SavingACatalogWhoseNameIsNotUtf8ReplacesThatFile) {
+    QTemporaryDir dir;
+    const QByteArray native = RawPath(dir.path(), "Gr\xFCn/Caf\xE9.xml");
+    ASSERT_TRUE(MakeRawDirectory(RawPath(dir.path(), "Gr\xFCn")));
+    ASSERT_TRUE(WriteRawFile(native, "<fileinfo><file FileName=\"old\"/></fileinfo>"));
+    ::chmod(native.constData(), 0640);
+    const QString path = dir.path() + QString::fromUtf8("/Gr\xC3\xBCn/Caf\xC3\xA9.xml");
+    TCatalogTree tree;
+    AddItem(tree, nullptr, {{FileName, "new"}});
+    TEngine engine;
+    engine.Save(tree, path);
+
+    TCatalogTree read;
+    engine.Open(path, read);
+    EXPECT_EQ(read.GetFirst()->Item().Field(FileName), "new");
+    struct stat status {};
+    ASSERT_EQ(::stat(native.constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    // No second file beside it, no temporary file left.
+    EXPECT_EQ(RawEntryCount(RawPath(dir.path(), "Gr\xFCn")), 1);
+
+    // A failed write leaves the file as it was.
+    EXPECT_THROW(
+        WriteFileAtomically(path, [](QIODevice&) { throw TMelodrixError(QStringLiteral("full")); }),
+        TMelodrixError);
+    engine.Open(path, read);
+    EXPECT_EQ(read.GetFirst()->Item().Field(FileName), "new");
+    EXPECT_EQ(RawEntryCount(RawPath(dir.path(), "Gr\xFCn")), 1);
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <pugixml.hpp>
 #include <string>
 
 #include "core/catalog/FileInfo.h"
+#include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 
@@ -295,4 +297,35 @@ TEST_F(CatalogSearch, GroupSearchReadsEveryCatalogAsTheDocumentDoes) {
             }
         }
     }
+}
+
+TEST_F(CatalogSearch, CatalogsAndGroupsThatAreNotUtf8AreSearched) {
+    using namespace melodrix::testing;
+    const QString library = dir.filePath(QStringLiteral("lib"));
+    ASSERT_TRUE(QDir().mkpath(library));
+    ASSERT_TRUE(MakeRawDirectory(RawPath(library, "Gr\xFCn")));
+    ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/Caf\xE9.xml"),
+                             Catalog({{"latin song", "", ""}}).toStdString()));
+    // One the streamed reader leaves to the XML parser.
+    ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/\xE9t\xE9.xml"),
+                             "<fileinfo><!-- c --><file FileName=\"summer song\"/></fileinfo>"));
+    ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/bad\xE9.xml"), "not a catalog"));
+
+    Names hits = Find(library, TSearchScope::Group, "song");
+    std::sort(hits.begin(), hits.end());
+    EXPECT_EQ(hits, (Names{"latin song", "summer song"}));
+    EXPECT_EQ(skipped, QStringList{library + QString::fromUtf8("/Gr\xC3\xBCn/bad\xC3\xA9.xml")});
+    for (TCatalogNode* node = result.GetFirst(); node; node = result.GetNext(node)) {
+        const std::string name(node->Item().Field(FileName));
+        EXPECT_EQ(node->Item().Field(DiskName),
+                  name == "latin song" ? "Caf\xC3\xA9" : "\xC3\xA9t\xC3\xA9");
+    }
+
+    // One catalog by the text of its path; the engine then holds it as after opening it.
+    const QString cafe = library + QString::fromUtf8("/Gr\xC3\xBCn/Caf\xC3\xA9.xml");
+    EXPECT_EQ(Find(cafe, TSearchScope::Catalog, "latin"), Names{"latin song"});
+    EXPECT_EQ(engine.CatalogFileName, cafe);
+    EXPECT_STREQ(
+        document.document_element().first_child().first_child().attribute("FileName").value(),
+        "latin song");
 }
