@@ -435,7 +435,14 @@ void TConfig::WriteDefaultConfig() {
 QString DefaultBaseDirectory() {
     const QString applicationDirectory = QCoreApplication::applicationDirPath();
     const QFileInfo info(applicationDirectory);
-    if (!applicationDirectory.isEmpty() && info.isDir() && info.isWritable()) {
+    // An installed program (its help page under ../share, none beside it) keeps its files
+    // per user even when its directory is writable, as it is for root: nothing lands in
+    // the system's program directory, where removing the package would leave it behind.
+    const QDir directory(applicationDirectory);
+    const bool installed =
+        !QFileInfo::exists(directory.filePath(QStringLiteral("Help.htm"))) &&
+        QFileInfo::exists(directory.filePath(QStringLiteral("../share/melodrix/Help.htm")));
+    if (!applicationDirectory.isEmpty() && info.isDir() && info.isWritable() && !installed) {
         return applicationDirectory;
     }
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
