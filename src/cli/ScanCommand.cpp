@@ -9,6 +9,7 @@
 #include "core/catalog/Paths.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryOperations.h"
+#include "core/scan/MusicMasks.h"
 
 namespace melodrix::cli {
 
@@ -16,10 +17,11 @@ namespace {
 
 const char* const kScanUsage =
     "Usage: melodrix-cli [--library DIR] scan FOLDER [--name NAME] [--group GROUP]\n"
-    "                    [--only-folders] [--force]\n"
-    "Catalogs the MP3 files below FOLDER into LIBRARY[/GROUP]/NAME.xml and prints the\n"
-    "catalog's path. NAME defaults to the folder's disk name. An existing catalog is only\n"
-    "replaced with --force.\n";
+    "                    [--music mp3|all] [--only-folders] [--force]\n"
+    "Catalogs the MP3 files (--music all: also FLAC, Ogg Vorbis, Opus and MP4 audio:\n"
+    ".flac .ogg .oga .opus .m4a .mp4 .m4b) below FOLDER into LIBRARY[/GROUP]/NAME.xml and\n"
+    "prints the catalog's path. NAME defaults to the folder's disk name. An existing catalog\n"
+    "is only replaced with --force.\n";
 
 void CheckName(const QString& what, const QString& name) {
     const QString refusal = ValidateEntryName(name);
@@ -33,6 +35,7 @@ void CheckName(const QString& what, const QString& name) {
 int RunScanCommand(TCliContext& context, const QStringList& args) {
     const TParsedArguments parsed = ParseArguments(args, {{QStringLiteral("name"), true},
                                                           {QStringLiteral("group"), true},
+                                                          {QStringLiteral("music"), true},
                                                           {QStringLiteral("only-folders")},
                                                           {QStringLiteral("force")}});
     if (parsed.help) {
@@ -45,6 +48,12 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     const QString folder = QFileInfo(parsed.positional.first()).absoluteFilePath();
     if (!QFileInfo(folder).isDir()) {
         throw TMelodrixError(QStringLiteral("no folder %1").arg(parsed.positional.first()));
+    }
+    const QString music = parsed.Has(QStringLiteral("music"))
+                              ? parsed.Value(QStringLiteral("music"))
+                              : QStringLiteral("mp3");
+    if (music != QStringLiteral("mp3") && music != QStringLiteral("all")) {
+        throw TUsageError(QStringLiteral("--music takes mp3 or all, not \"%1\"").arg(music));
     }
     const QString name = parsed.Has(QStringLiteral("name")) ? parsed.Value(QStringLiteral("name"))
                                                             : DiskNameOf(folder);
@@ -77,7 +86,7 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
     TCatalogTree tree;
-    engine.ScanFolder(tree, folder, QStringLiteral("\\.MP3\\"),
+    engine.ScanFolder(tree, folder, MusicMaskList(music == QStringLiteral("all")),
                       parsed.Has(QStringLiteral("only-folders")), catalog);
     engine.SaveCatalogTree(tree, catalog);
     context.out << catalog << '\n';

@@ -11,7 +11,8 @@ namespace {
 const char* const kTagsUsage =
     "Usage: melodrix-cli tags FILE... [--json]\n"
     "Prints the six tag fields of each file as a scan would store them, and the kind of\n"
-    "tag (ID3v1, ID3v2, APEv2 or none) that supplied them.\n";
+    "tag that supplied them: ID3v1, ID3v2 or APEv2 (MP3 and any other file), FLAC (.flac),\n"
+    "Ogg Vorbis, Opus or Ogg FLAC (.ogg .oga .opus), MP4 (.m4a .mp4 .m4b), or none.\n";
 
 }  // namespace
 

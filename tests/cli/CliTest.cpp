@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -240,4 +243,57 @@ TEST_F(Cli, VersionAndErrorsThatNameTheirFileOnStderr) {
     EXPECT_EQ(write.status, 1);
     EXPECT_TRUE(write.err.contains(unwritable)) << write.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(unwritable));
+}
+
+TEST_F(Cli, MusicAllCataloguesEveryKnownFormatAndTagsReadsThem) {
+    const QString data = QStringLiteral(MELODRIX_TEST_DATA_DIR "/music/");
+    const QStringList files = {QStringLiteral("picture-first.flac"), QStringLiteral("tagged.ogg"),
+                               QStringLiteral("long-comments.opus"),
+                               QStringLiteral("moov-after-audio.m4a")};
+    for (const QString& file : files) {
+        ASSERT_TRUE(QFile::copy(data + file, music + QStringLiteral("/Band/") + file));
+    }
+    EXPECT_EQ(
+        Run({QStringLiteral("scan"), music, QStringLiteral("--music"), QStringLiteral("loud")})
+            .status,
+        2);
+    ASSERT_EQ(Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("mp3"),
+                   QStringLiteral("--music"), QStringLiteral("mp3")})
+                  .status,
+              0);
+    ASSERT_EQ(Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("all"),
+                   QStringLiteral("--music"), QStringLiteral("all")})
+                  .status,
+              0);
+    const auto mp3 = Run({QStringLiteral("show"), QStringLiteral("mp3"), QStringLiteral("--json")});
+    EXPECT_EQ(mp3.Objects().size(), 4u);  // the root, Band and its two MP3 files
+    const auto all =
+        Run({QStringLiteral("show"), QStringLiteral("all"), QStringLiteral("--json")}).Objects();
+    ASSERT_EQ(all.size(), 8u);
+    std::map<QString, QJsonObject> byName;
+    for (const QJsonObject& item : all) {
+        byName[item[QStringLiteral("FileName")].toString()] = item;
+    }
+    EXPECT_EQ(byName[files[0]][QStringLiteral("MP3_Title")].toString(),
+              QStringLiteral("Flac Title"));
+    EXPECT_EQ(byName[files[0]][QStringLiteral("FileExt")].toString(), QStringLiteral("flac"));
+    EXPECT_EQ(byName[files[1]][QStringLiteral("MP3_Genre")].toString(), QStringLiteral("Rock"));
+    EXPECT_EQ(byName[files[2]][QStringLiteral("MP3_Year")].toString(), QStringLiteral("2021"));
+    EXPECT_EQ(byName[files[3]][QStringLiteral("MP3_Artist")].toString(),
+              QStringLiteral("Album Artist Only"));
+    EXPECT_EQ(byName[QStringLiteral("one.mp3")][QStringLiteral("MP3_Title")].toString(),
+              QStringLiteral("Title One"));
+
+    QStringList args = {QStringLiteral("tags"), QStringLiteral("--json")};
+    for (const QString& file : files) {
+        args << data + file;
+    }
+    const auto kinds = Run(args, false).Objects();
+    ASSERT_EQ(kinds.size(), 4u);
+    const QStringList expected = {QStringLiteral("FLAC"), QStringLiteral("Ogg Vorbis"),
+                                  QStringLiteral("Opus"), QStringLiteral("MP4")};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(kinds[i][QStringLiteral("kind")].toString(), expected[i]);
+    }
+    EXPECT_EQ(kinds[3][QStringLiteral("MP3_Title")].toString(), QStringLiteral("MP4 Title"));
 }

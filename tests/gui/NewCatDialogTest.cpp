@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QToolButton>
 
 #include "DialogTestSupport.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sinks.h"
+#include "core/config/Config.h"
 #include "core/library/Library.h"
+#include "core/tags/MusicTagBuilders.h"
 #include "gui/library/NewCatDialog.h"
 #include "gui/shell/ContentView.h"
 
@@ -59,7 +62,9 @@ private slots:
         dialog.BrowseForFolder = browser.Browser();
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Create a new Catalog"));
-        QCOMPARE(dialog.size(), QSize(466, 120));
+        QCOMPARE(dialog.size(), QSize(466, 150));
+        QVERIFY(dialog.RbMp3Files()->isChecked());
+        QVERIFY(!dialog.RbAllMusicFiles()->isChecked());
         QCOMPARE(dialog.EdName()->text(), QStringLiteral("Input catalog name here."));
         QCOMPARE(dialog.SpeedButton1()->text(), QStringLiteral("Open &Dialog"));
         QVERIFY(!dialog.BtnOk()->isEnabled());
@@ -210,6 +215,37 @@ private slots:
                  QStringList{"Catalog with the same name already exists,overwrite?"});
         QCOMPARE(ReadFile(catalog), before);
         QCOMPARE(main->CurrentCatalog, catalog);
+    }
+
+    void allMusicChoiceScansEveryFormatAndIsRemembered() {
+        TFreshBase base;
+        const QString folder = MakeMusicFolder(base.Path());
+        using namespace melodrix::tagbytes;
+        WriteFile(folder, QStringLiteral("d.flac"),
+                  QByteArray::fromStdString(FlacFile(
+                      {FlacBlock(kFlacComment, VorbisCommentList({"TITLE=Flac"}), true)})));
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        bool startedWithMp3 = false;
+        WhenDialogOpens<TFMNewCat>([folder, &startedWithMp3](TFMNewCat* dialog) {
+            startedWithMp3 = dialog->RbMp3Files()->isChecked();
+            dialog->BrowseForFolder = [folder](QWidget*, const QString&) { return folder; };
+            QTest::mouseClick(dialog->SpeedButton1(), Qt::LeftButton);
+            dialog->RbAllMusicFiles()->click();
+            QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+        });
+        QTest::mouseClick(main->ToolButton(QStringLiteral("BtnNewCat")), Qt::LeftButton);
+        QVERIFY(startedWithMp3);
+        const TCatalogNode* flac = FindNode(main->ContentTree(), QStringLiteral("d.flac"));
+        QVERIFY(flac);
+        QCOMPARE(Text(flac, MP3_Title), QStringLiteral("Flac"));
+        QVERIFY(FindNode(main->ContentTree(), QStringLiteral("a.mp3")));
+        QVERIFY(!FindNode(main->ContentTree(), QStringLiteral("notes.txt")));
+        // Remembered in the file, so the next dialog (and the next run) starts with it.
+        QVERIFY(ReadFile(GetConfig().ConfigFilePath()).contains("allMusicFiles=\"True\""));
+        TFMNewCat next(prompt);
+        QVERIFY(next.RbAllMusicFiles()->isChecked());
+        QVERIFY(!next.RbMp3Files()->isChecked());
     }
 
     void vanishedFolderScansNothing() {

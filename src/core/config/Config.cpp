@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalogfile/AtomicFile.h"
 
 namespace melodrix {
 
@@ -321,6 +321,12 @@ TXMLNodesType TXMLConfigType::Nodes() const {
 }
 void TXMLConfigType::SetVersionNo(const QString& value) {
     SetText(node_, "versionNo", value);
+}
+bool TXMLConfigType::AllMusicFiles() const {
+    return ReadBool(node_, "allMusicFiles", false);
+}
+void TXMLConfigType::SetAllMusicFiles(bool value) {
+    SetBool(node_, "allMusicFiles", value);
 }
 
 // --- column model ---

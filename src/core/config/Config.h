@@ -101,7 +101,10 @@ public:
     QString VersionNo() const;
     TXMLFrameType Frame() const;
     TXMLNodesType Nodes() const;
+    // The new-catalog dialog's last choice: all music files (true) or MP3 files only.
+    bool AllMusicFiles() const;
     void SetVersionNo(const QString& value);
+    void SetAllMusicFiles(bool value);
 
 private:
     pugi::xml_node node_;

@@ -81,7 +81,11 @@ struct TGathered {
             const uint32_t track = BigEndianValue(value.data() + 2, 2);
             const uint32_t total = BigEndianValue(value.data() + 4, 2);
             if (track > 0) {
-                Track = std::to_string(track) + (total > 0 ? "/" + std::to_string(total) : "");
+                Track = std::to_string(track);
+                if (total > 0) {
+                    Track += '/';
+                    Track += std::to_string(total);
+                }
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "core/catalog/Paths.h"
@@ -37,13 +38,15 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
       edName_(new QLineEdit(kNamePrompt)),
       btnOpenDialog_(new QPushButton(QStringLiteral("Open &Dialog"))),
       btnOk_(new QPushButton(QStringLiteral("&OK"))),
-      btnCancel_(new QPushButton(QStringLiteral("&Cancel"))) {
+      btnCancel_(new QPushButton(QStringLiteral("&Cancel"))),
+      rbMp3Files_(new QRadioButton(QStringLiteral("MP3 files only"))),
+      rbAllMusicFiles_(new QRadioButton(QStringLiteral("All music files"))) {
     setObjectName(QStringLiteral("FMNewCat"));
     setWindowTitle(QStringLiteral("Create a new Catalog"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    // The folder line, the name line and the buttons.
-    setFixedSize(466, 120);
+    // The folder line, the name line, the music choice and the buttons.
+    setFixedSize(466, 150);
 
     edFileName_->setObjectName(QStringLiteral("EdFileName"));
     edFileName_->setToolTip(QStringLiteral("Catalog Dialog"));
@@ -66,6 +69,14 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(edName_, 1);
     nameRow->addWidget(label4);
+    rbMp3Files_->setObjectName(QStringLiteral("RbMp3Files"));
+    rbAllMusicFiles_->setObjectName(QStringLiteral("RbAllMusicFiles"));
+    rbAllMusicFiles_->setToolTip(QStringLiteral("MP3, FLAC, OGG, OGA, OPUS, M4A, MP4, M4B"));
+    (GetConfig().ConfigRoot().AllMusicFiles() ? rbAllMusicFiles_ : rbMp3Files_)->setChecked(true);
+    auto* musicRow = new QHBoxLayout;
+    musicRow->addWidget(rbMp3Files_);
+    musicRow->addWidget(rbAllMusicFiles_);
+    musicRow->addStretch(1);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     buttonRow->addWidget(btnOk_);
@@ -75,6 +86,7 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     layout->setContentsMargins(12, 12, 12, 10);
     layout->addLayout(folderRow);
     layout->addLayout(nameRow);
+    layout->addLayout(musicRow);
     layout->addStretch(1);
     layout->addLayout(buttonRow);
 
@@ -103,6 +115,19 @@ void TFMNewCat::SpeedButton1Click() {
     edFileName_->setText(FolderPath);
     edName_->setText(FolderPath.isEmpty() ? QString() : DiskNameOf(FolderPath));
     btnOk_->setEnabled(true);
+}
+
+void TFMNewCat::RememberMusicChoice() {
+    TConfig& config = GetConfig();
+    if (config.ConfigRoot().AllMusicFiles() == AllMusicFiles) {
+        return;
+    }
+    config.ConfigRoot().SetAllMusicFiles(AllMusicFiles);
+    try {
+        config.SaveConfig();
+    } catch (const std::exception&) {
+        // The catalog is still made; the choice is kept for this run only.
+    }
 }
 
 void TFMNewCat::Warn(const QString& text) {
@@ -136,6 +161,8 @@ void TFMNewCat::BtnOkClick() {
     }
     CatalogFile = file;
     OnlyFolders = false;
+    AllMusicFiles = rbAllMusicFiles_->isChecked();
+    RememberMusicChoice();
     accept();
 }
 

@@ -6,13 +6,15 @@
 
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 
 namespace melodrix {
 
 class IPromptSink;
 
 // The new-catalog dialog: asks for the folder or drive to catalog and for the catalog's
-// name, and decides the catalog file inside the library. It scans nothing itself.
+// name and which files to take (MP3 files only, or all music files; the choice is remembered
+// in the configuration), and decides the catalog file inside the library. It scans nothing itself.
 // Catalogs are always written into the library directory; the user files them into
 // groups later in the library dialog.
 class TFMNewCat final : public TCommandDialog {
@@ -31,12 +33,15 @@ public:
     QString FolderPath;
     QString CatalogFile;
     bool OnlyFolders = false;
+    bool AllMusicFiles = false;  // the scan's mask list is MusicMaskList(AllMusicFiles)
 
     QLineEdit* EdFileName() const { return edFileName_; }
     QLineEdit* EdName() const { return edName_; }
     QPushButton* SpeedButton1() const { return btnOpenDialog_; }
     QPushButton* BtnOk() const { return btnOk_; }
     QPushButton* SpeedButton3() const { return btnCancel_; }
+    QRadioButton* RbMp3Files() const { return rbMp3Files_; }
+    QRadioButton* RbAllMusicFiles() const { return rbAllMusicFiles_; }
 
     void SpeedButton1Click();
     void BtnOkClick();
@@ -46,6 +51,7 @@ protected:
 
 private:
     void Warn(const QString& text);
+    void RememberMusicChoice();
 
     IPromptSink& prompt_;
     QLineEdit* edFileName_;
@@ -53,6 +59,8 @@ private:
     QPushButton* btnOpenDialog_;
     QPushButton* btnOk_;
     QPushButton* btnCancel_;
+    QRadioButton* rbMp3Files_;
+    QRadioButton* rbAllMusicFiles_;
 };
 
 // The platform's folder browser, limited to real folders.

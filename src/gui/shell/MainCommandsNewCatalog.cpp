@@ -1,8 +1,10 @@
 // The new-catalog command of the main window: ask for a folder and a name, scan the folder
-// for MP3 files into the content view, write the catalog and list it in the library.
+// for MP3 files (or all music files) into the content view, write the catalog and list it in the
+// library.
 #include <QFileInfo>
 
 #include "core/catalog/Errors.h"
+#include "core/scan/MusicMasks.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/NewCatDialog.h"
 #include "gui/shell/CatalogModel.h"
@@ -10,11 +12,6 @@
 #include "gui/shell/MainWindow.h"
 
 namespace melodrix {
-
-namespace {
-// The extension mask of every new catalog (a mask-list text, not a path).
-const QString kNewCatalogMask = QStringLiteral("\\.MP3\\");
-}  // namespace
 
 void TFMMain::NewCatalogCommand() {
     {
@@ -25,8 +22,8 @@ void TFMMain::NewCatalogCommand() {
             LastScanFolder = dialog.FolderPath;
             CurrentCatalog = dialog.CatalogFile;
             repaint();  // the closed dialog leaves no trace while the scan runs
-            FileInfo->ScanFolder(ContentTree(), LastScanFolder, kNewCatalogMask, dialog.OnlyFolders,
-                                 dialog.CatalogFile);
+            FileInfo->ScanFolder(ContentTree(), LastScanFolder, MusicMaskList(dialog.AllMusicFiles),
+                                 dialog.OnlyFolders, dialog.CatalogFile);
             if (TCatalogNode* first = ContentTree().GetFirst()) {
                 // The scanned folder opens on its contents.
                 ContentTree().SetExpanded(first, true);

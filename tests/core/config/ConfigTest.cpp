@@ -283,3 +283,19 @@ TEST(Config, AFailedSaveKeepsTheOldFile) {
     EXPECT_ANY_THROW(config.SaveConfig());
     EXPECT_TRUE(QFileInfo(ConfigPath(dir) + QStringLiteral("/x")).isDir());
 }
+
+TEST(Config, TheMusicChoiceDefaultsToMp3OnlyAndIsKeptBySave) {
+    QTemporaryDir dir;
+    {
+        TConfig config(dir.path());
+        EXPECT_FALSE(config.ConfigRoot().AllMusicFiles());
+        config.ConfigRoot().SetAllMusicFiles(true);
+        EXPECT_TRUE(config.ConfigRoot().AllMusicFiles());
+        config.SaveConfig();
+    }
+    EXPECT_TRUE(ReadFile(ConfigPath(dir)).contains("allMusicFiles=\"True\""));
+    TConfig reread(dir.path());
+    EXPECT_TRUE(reread.ConfigRoot().AllMusicFiles());
+    reread.ConfigRoot().SetAllMusicFiles(false);
+    EXPECT_FALSE(reread.ConfigRoot().AllMusicFiles());
+}

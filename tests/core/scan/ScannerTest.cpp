@@ -14,6 +14,8 @@
 #include "core/catalog/ValueFunctions.h"
 #include "core/tags/TagBuilders.h"
 #include "support/RawNames.h"
+#include "core/scan/MusicMasks.h"
+#include "core/tags/MusicTagBuilders.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 
@@ -326,4 +328,37 @@ TEST_F(Scanner, NamesThatAreNotUtf8AreReadByTheirBytesAndShownAsWindows1252) {
     EXPECT_EQ(Text(tree.GetFirst()->FirstChild(), FullPath),
               latinFolder.toStdString() + "/\xC3\xA9t\xC3\xA9.mp3");
     EXPECT_EQ(Text(tree.GetFirst()->FirstChild(), MP3_Title), "Latin Song");
+}
+
+TEST_F(Scanner, EachMusicFormatIsReadByItsOwnReaderAndTheMaskChoosesTheFormats) {
+    const std::string comments =
+        FlacBlock(4, VorbisCommentList({"TITLE=Flac", "DATE=2001-02-03"}), true);
+    Add(QStringLiteral("a.FLAC"), QByteArray::fromStdString(FlacFile({comments})));
+    Add(QStringLiteral("b.opus"), QByteArray::fromStdString(OggStream(
+                                      1, {OpusHead(), OpusTags({"TITLE=Opus"}), AudioLike(50)})));
+    Add(QStringLiteral("c.m4b"),
+        QByteArray::fromStdString(Mp4File({TextItem("\xA9nam", "Book")}, false)));
+    // An MP3 reader would find this ID3v1 tag; the FLAC reader does not look for one.
+    Add(QStringLiteral("d.flac"),
+        QByteArray::fromStdString(AudioLike(40) + ID3v1Record("V1", "", "", "", "", 1)));
+    Add(QStringLiteral("e.mp3"),
+        QByteArray::fromStdString(AudioLike(40) + ID3v1Record("Mp3", "", "", "", "", 1)));
+    Add(QStringLiteral("f.wav"), "RIFF");
+
+    Scan(kMp3MaskList);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"", "/e.mp3"}));
+    Scan(kAllMusicMaskList);
+    EXPECT_EQ(Paths(),
+              (std::vector<std::string>{"", "/a.FLAC", "/b.opus", "/c.m4b", "/d.flac", "/e.mp3"}));
+    EXPECT_EQ(Text(Node("/a.FLAC"), MP3_Title), "Flac");
+    EXPECT_EQ(Text(Node("/a.FLAC"), MP3_Year), "2001");
+    EXPECT_EQ(Text(Node("/a.FLAC"), FileExt), "FLAC");  // the file's own extension
+    EXPECT_EQ(Text(Node("/b.opus"), MP3_Title), "Opus");
+    EXPECT_EQ(Text(Node("/c.m4b"), MP3_Title), "Book");
+    EXPECT_EQ(Text(Node("/d.flac"), MP3_Title), "");
+    EXPECT_EQ(Text(Node("/e.mp3"), MP3_Title), "Mp3");
+    // Without a mask every file is listed, and the music among them still gets its tags.
+    Scan();
+    EXPECT_EQ(Text(Node("/b.opus"), MP3_Title), "Opus");
+    EXPECT_EQ(Text(Node("/f.wav"), MP3_Title), "");
 }
