@@ -1,5 +1,6 @@
 // The one-pass catalog reader against the XML parser: whatever the reader accepts, the parser
-// must accept with the same elements, attribute names and values.
+// must accept with the same elements, attribute names and values; and opening the text into a
+// tree gives the same tree both ways.
 
 #include <pugixml.hpp>
 
@@ -12,7 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/FileInfo.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/DocumentItems.h"
 
 using namespace melodrix;
@@ -29,6 +34,20 @@ void Require(bool condition, const char* what) {
         std::fprintf(stderr, "reader and parser disagree: %s\n", what);
         std::abort();
     }
+}
+
+// Every item of the tree, its depth and its fields, in pre-order.
+std::vector<std::string> ItemsOf(const TCatalogTree& tree) {
+    std::vector<std::string> items;
+    ForEachNode(tree, [&](const TCatalogNode* node) {
+        std::string text = std::to_string(node->Depth());
+        for (int field = 0; field < FieldCount; ++field) {
+            text += '|';
+            text += node->Item().Field(field);
+        }
+        items.push_back(std::move(text));
+    });
+    return items;
 }
 
 }  // namespace
@@ -51,10 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
+    // The parser reads the bytes as opening a catalog does: decoded from the encoding the
+    // declaration names, as the reader decodes them.
     pugi::xml_document document;
-    const bool parsed =
-        document.load_buffer(data, size, pugi::parse_default | pugi::parse_declaration);
-    Require(parsed && document.document_element(), "the parser rejects the text");
+    const std::optional<pugi::xml_parse_result> parsed = ParseCatalogText(text, document);
+    Require(parsed && *parsed && document.document_element(), "the parser rejects the text");
     size_t index = 0;
     ForEachDocumentItem(document.document_element(), [&](const pugi::xml_node& element) {
         Require(index < items.size(), "the parser finds more elements");
@@ -69,5 +89,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(k == item.size(), "the reader finds more attributes");
     });
     Require(index == items.size(), "the reader finds more elements");
+
+    // Into a tree: streamed, and through the mended document. A value the reader leaves to
+    // the parser stops the streamed tree, and opening then takes the document path.
+    TCatalogTree streamed;
+    stream.SetText(text);
+    if (!StreamItemsToTree(stream, "Disk", streamed)) {
+        return 0;
+    }
+    TCatalogTree opened;
+    SanitizeDocument(document);
+    DocumentItemsToTree(document.document_element(), "Disk", opened);
+    Require(ItemsOf(streamed) == ItemsOf(opened), "the trees differ");
     return 0;
 }

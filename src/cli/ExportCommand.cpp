@@ -139,7 +139,16 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, prompt);
     engine.Document = &document;
     engine.ExportColumns = std::make_unique<QStringList>(columns);
-    engine.OpenCatalogFile(catalog);
+    // The table exports read the catalog streamed into a tree; the XML and workbook exports
+    // write the catalog's document.
+    const bool table = format == TFormat::Html || format == TFormat::Text || format == TFormat::Csv;
+    TCatalogTree tree;
+    if (table) {
+        engine.OpenCatalogTree(catalog, tree);
+    } else {
+        engine.OpenCatalogFile(catalog);
+    }
+    const TCatalogTree* source = table ? &tree : nullptr;
     const QString defaultName = DiskNameOf(QFileInfo(catalog).fileName());
     const QString separator = parsed.Has(QStringLiteral("separator"))
                                   ? parsed.Value(QStringLiteral("separator"))
@@ -148,13 +157,13 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     bool written = false;
     switch (format) {
         case TFormat::Html:
-            written = engine.ExportHtml(defaultName, nullptr);
+            written = engine.ExportHtml(defaultName, source);
             break;
         case TFormat::Text:
-            written = engine.ExportText(defaultName, separator, nullptr);
+            written = engine.ExportText(defaultName, separator, source);
             break;
         case TFormat::Csv:
-            written = engine.ExportCsv(defaultName, separator, nullptr);
+            written = engine.ExportCsv(defaultName, separator, source);
             break;
         case TFormat::Xml:
             written = engine.ExportXml(defaultName);

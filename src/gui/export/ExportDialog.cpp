@@ -220,11 +220,14 @@ void TFMExport::RunExport() {
     info.ExportColumns = std::make_unique<QStringList>(CollectCheckedColumns());
     const bool fromCatalog = !ExportCatalogPath.isEmpty();
     const QString defaultName = fromCatalog ? DiskNameOf(ExportCatalogPath) : QString();
-    // A library catalog is read into the document; the table exports of the screen read
-    // the view's tree directly, the others need it in the document.
-    const TCatalogTree* screen = fromCatalog ? nullptr : &sources_.Screen;
+    // The table exports read a tree: the view's, or a library catalog streamed into one. The
+    // XML and workbook exports write a document: the library catalog's, or the view's.
+    const bool table = !rbXml_->isChecked() && !rbExcel_->isChecked();
+    TCatalogTree catalogTree;
+    const TCatalogTree* screen = fromCatalog ? &catalogTree : &sources_.Screen;
     if (fromCatalog) {
-        if (!info.OpenCatalogFile(ExportCatalogPath)) {
+        if (table ? !info.OpenCatalogTree(ExportCatalogPath, catalogTree)
+                  : !info.OpenCatalogFile(ExportCatalogPath)) {
             return;
         }
     } else if (rbXml_->isChecked() || rbExcel_->isChecked()) {
