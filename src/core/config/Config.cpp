@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalogfile/AtomicFile.h"
 
 namespace melodrix {
 
@@ -321,6 +321,13 @@ TXMLNodesType TXMLConfigType::Nodes() const {
 }
 void TXMLConfigType::SetVersionNo(const QString& value) {
     SetText(node_, "versionNo", value);
+}
+bool TXMLConfigType::MoreSearchConditions() const {
+    return ReadText(node_, "moreSearchConditions", QString()) == QLatin1String("true");
+}
+void TXMLConfigType::SetMoreSearchConditions(bool value) {
+    SetText(node_, "moreSearchConditions",
+            value ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 // --- column model ---

@@ -102,6 +102,9 @@ public:
     TXMLFrameType Frame() const;
     TXMLNodesType Nodes() const;
     void SetVersionNo(const QString& value);
+    // Whether the search dialog shows its "More conditions" panel ("moreSearchConditions").
+    bool MoreSearchConditions() const;
+    void SetMoreSearchConditions(bool value);
 
 private:
     pugi::xml_node node_;
