@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "CatalogFixture.h"
+#include "SearchLibraryFixture.h"
 #include "core/catalog/FileInfo.h"
 
 using namespace melodrix;
@@ -26,26 +26,8 @@ namespace {
 
 using melodrix::bench::SecondsSince;
 using melodrix::bench::TClock;
-constexpr int kCatalogs = 50;
-constexpr uint64_t kItemsPerCatalog = 20'000;
-
-// The library: the 20,000-item fixture copied under 50 names into five groups.
-fs::path EnsureLibrary(std::vector<std::string>& files) {
-    const fs::path library = bench::BenchDataDirectory() / "search_library";
-    const fs::path source = bench::EnsureCatalogFixture(kItemsPerCatalog);
-    for (int i = 0; i < kCatalogs; ++i) {
-        const fs::path group = library / ("Group " + std::to_string(i % 5));
-        const fs::path file = group / ("Disk " + std::to_string(i) + ".xml");
-        if (!fs::exists(file)) {
-            fs::create_directories(group);
-            const fs::path temporary = file.string() + ".tmp";
-            fs::copy_file(source, temporary, fs::copy_options::overwrite_existing);
-            fs::rename(temporary, file);
-        }
-        files.push_back(file.string());
-    }
-    return library;
-}
+constexpr int kCatalogs = bench::kSearchCatalogs;
+constexpr uint64_t kItemsPerCatalog = bench::kSearchItemsPerCatalog;
 
 }  // namespace
 
@@ -53,7 +35,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::vector<std::string> files;
-    const fs::path library = EnsureLibrary(files);
+    const fs::path library = bench::EnsureSearchLibrary(files);
 
     pugi::xml_document document;
     TFileInfo engine;

@@ -1,10 +1,13 @@
+#include <QDateTime>
 #include <QFileInfo>
+#include <optional>
 #include <pugixml.hpp>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/search/SearchConditions.h"
 
 namespace melodrix::cli {
 
@@ -13,20 +16,137 @@ namespace {
 const char* const kSearchUsage =
     "Usage: melodrix-cli [--library DIR] search [--scope PATH] [--name TEXT] [--ext TEXT]\n"
     "                    [--description TEXT] [--case-sensitive] [--whole-words] [--json]\n"
-    "Finds the items whose name, extension (without the dot) and description contain the\n"
-    "given texts, in every catalog of the library or of the group or catalog PATH.\n"
-    "--whole-words asks for the whole stored value. Files in the scope that are not\n"
-    "catalogs are skipped and listed on stderr.\n";
+    "                    [--title T] [--artist T] [--album T] [--year T] [--genre T]\n"
+    "                    [--comment T] [--path T] [--disk T]\n"
+    "                    [--mode contains|whole|glob|regex]\n"
+    "                    [--min-size N] [--max-size N] [--year-range A-B]\n"
+    "                    [--after DATE] [--before DATE] [--files-only | --folders-only]\n"
+    "Finds the items whose name, extension (without the dot), description and other fields\n"
+    "match the given texts, in every catalog of the library or of the group or catalog PATH.\n"
+    "All conditions must hold. --mode says how texts match: contains (default), whole (the\n"
+    "whole stored value; --whole-words is the same), glob (* and ? over the whole value) or\n"
+    "regex (RE2 syntax, matching anywhere). Sizes are bytes with an optional K, M or G\n"
+    "(1024s); --year-range reads MP3_Year as a number (1990-1999, 2000-, -1980); --after\n"
+    "and --before take ISO 8601 dates (2024-01-31 or 2024-01-31T12:00): modified on or\n"
+    "after, and before. Items without the field never match a range. Files in the scope that\n"
+    "are not catalogs are skipped and listed on stderr.\n";
+
+// The text options, each on one catalog field.
+const std::vector<std::pair<const char*, int>>& TextOptions() {
+    static const std::vector<std::pair<const char*, int>> options{
+        {"title", MP3_Title}, {"artist", MP3_Artist},   {"album", MP3_Album}, {"year", MP3_Year},
+        {"genre", MP3_Genre}, {"comment", MP3_Comment}, {"path", FullPath},   {"disk", DiskName},
+    };
+    return options;
+}
+
+std::optional<TTextMode> ModeOfName(const QString& name) {
+    if (name == QLatin1String("contains"))
+        return TTextMode::Contains;
+    if (name == QLatin1String("whole"))
+        return TTextMode::Whole;
+    if (name == QLatin1String("glob"))
+        return TTextMode::Wildcard;
+    if (name == QLatin1String("regex"))
+        return TTextMode::Regex;
+    return std::nullopt;
+}
+
+uint64_t SizeOption(const TParsedArguments& parsed, const QString& name) {
+    const std::optional<uint64_t> size = ParseSizeText(parsed.Value(name));
+    if (!size) {
+        throw TUsageError(QStringLiteral("--%1 needs a size such as 700K or 10M, not \"%2\"")
+                              .arg(name, parsed.Value(name)));
+    }
+    return *size;
+}
+
+// Wall-clock milliseconds of an ISO 8601 date or date and time.
+int64_t TimeOption(const TParsedArguments& parsed, const QString& name) {
+    const QString text = parsed.Value(name).trimmed();
+    QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid()) {
+        time = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+    }
+    if (!time.isValid()) {
+        throw TUsageError(
+            QStringLiteral("--%1 needs an ISO 8601 date such as 2024-01-31, not \"%2\"")
+                .arg(name, text));
+    }
+    return MsecsOfDayStart(time.date()) + time.time().msecsSinceStartOfDay();
+}
+
+TSearchOptions OptionsOf(const TParsedArguments& parsed) {
+    TSearchOptions options;
+    options.caseSensitive = parsed.Has(QStringLiteral("case-sensitive"));
+    if (parsed.Has(QStringLiteral("whole-words"))) {
+        options.mode = TTextMode::Whole;
+    }
+    if (parsed.Has(QStringLiteral("mode"))) {
+        const std::optional<TTextMode> mode = ModeOfName(parsed.Value(QStringLiteral("mode")));
+        if (!mode) {
+            throw TUsageError(QStringLiteral("--mode is contains, whole, glob or regex"));
+        }
+        options.mode = *mode;
+    }
+    for (const auto& [name, field] : TextOptions()) {
+        const QString value = parsed.Value(QString::fromLatin1(name));
+        if (!value.isEmpty()) {
+            options.texts.push_back({field, value.toUtf8().toStdString()});
+        }
+    }
+    if (parsed.Has(QStringLiteral("min-size"))) {
+        options.size.low = SizeOption(parsed, QStringLiteral("min-size"));
+    }
+    if (parsed.Has(QStringLiteral("max-size"))) {
+        options.size.high = SizeOption(parsed, QStringLiteral("max-size"));
+    }
+    if (parsed.Has(QStringLiteral("year-range"))) {
+        const auto years = ParseYearRange(parsed.Value(QStringLiteral("year-range")));
+        if (!years) {
+            throw TUsageError(QStringLiteral("--year-range needs years such as 1990-1999"));
+        }
+        options.year = *years;
+    }
+    if (parsed.Has(QStringLiteral("after"))) {
+        options.time.low = TimeOption(parsed, QStringLiteral("after"));
+    }
+    if (parsed.Has(QStringLiteral("before"))) {
+        options.time.high = TimeOption(parsed, QStringLiteral("before")) - 1;
+    }
+    const bool files = parsed.Has(QStringLiteral("files-only"));
+    const bool folders = parsed.Has(QStringLiteral("folders-only"));
+    if (files && folders) {
+        throw TUsageError(QStringLiteral("--files-only and --folders-only exclude each other"));
+    }
+    options.kind = files ? TItemKind::Files : folders ? TItemKind::Folders : TItemKind::Both;
+    return options;
+}
+
+bool HasCondition(const TSearchOptions& options) {
+    bool text = false;
+    for (const TTextCondition& condition : options.texts) {
+        text = text || !QString::fromUtf8(condition.text).trimmed().isEmpty();
+    }
+    return text || options.size.IsSet() || options.year.IsSet() || options.time.IsSet() ||
+           options.kind != TItemKind::Both;
+}
 
 }  // namespace
 
 int RunSearchCommand(TCliContext& context, const QStringList& args) {
-    const TParsedArguments parsed = ParseArguments(args, {{QStringLiteral("scope"), true},
-                                                          {QStringLiteral("name"), true},
-                                                          {QStringLiteral("ext"), true},
-                                                          {QStringLiteral("description"), true},
-                                                          {QStringLiteral("case-sensitive")},
-                                                          {QStringLiteral("whole-words")}});
+    std::vector<TOptionSpec> specs{
+        {QStringLiteral("scope"), true},    {QStringLiteral("name"), true},
+        {QStringLiteral("ext"), true},      {QStringLiteral("description"), true},
+        {QStringLiteral("case-sensitive")}, {QStringLiteral("whole-words")},
+        {QStringLiteral("mode"), true},     {QStringLiteral("min-size"), true},
+        {QStringLiteral("max-size"), true}, {QStringLiteral("year-range"), true},
+        {QStringLiteral("after"), true},    {QStringLiteral("before"), true},
+        {QStringLiteral("files-only")},     {QStringLiteral("folders-only")}};
+    for (const auto& [name, field] : TextOptions()) {
+        specs.push_back({QString::fromLatin1(name), true});
+    }
+    const TParsedArguments parsed = ParseArguments(args, specs);
     if (parsed.help) {
         context.out << kSearchUsage;
         return kExitOk;
@@ -37,7 +157,9 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
     const QString name = parsed.Value(QStringLiteral("name"));
     const QString ext = parsed.Value(QStringLiteral("ext"));
     const QString description = parsed.Value(QStringLiteral("description"));
-    if (name.trimmed().isEmpty() && ext.trimmed().isEmpty() && description.trimmed().isEmpty()) {
+    const TSearchOptions options = OptionsOf(parsed);
+    if (name.trimmed().isEmpty() && ext.trimmed().isEmpty() && description.trimmed().isEmpty() &&
+        !HasCondition(options)) {
         throw TUsageError(QStringLiteral("Please input search condition."));
     }
     const QString scope = parsed.Has(QStringLiteral("scope"))
@@ -59,8 +181,7 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
     engine.Document = &document;
     TCatalogTree hits;
     const QStringList skipped = engine.Search(
-        scopeInfo.isDir() ? TSearchScope::Group : TSearchScope::Catalog, hits, conditions,
-        parsed.Has(QStringLiteral("case-sensitive")), parsed.Has(QStringLiteral("whole-words")));
+        scopeInfo.isDir() ? TSearchScope::Group : TSearchScope::Catalog, hits, conditions, options);
 
     if (context.json) {
         ForEachNode(

@@ -18,14 +18,16 @@ using TCommand = int (*)(TCliContext&, const QStringList&);
 
 const std::map<QString, TCommand>& CommandTable() {
     static const std::map<QString, TCommand> table{
-        {QStringLiteral("scan"), RunScanCommand}, {QStringLiteral("list"), RunListCommand},
-        {QStringLiteral("show"), RunShowCommand}, {QStringLiteral("search"), RunSearchCommand},
-        {QStringLiteral("tags"), RunTagsCommand}, {QStringLiteral("export"), RunExportCommand},
-        {QStringLiteral("info"), RunInfoCommand}, {QStringLiteral("describe"), RunDescribeCommand},
-        {QStringLiteral("scan"), RunScanCommand},     {QStringLiteral("list"), RunListCommand},
-        {QStringLiteral("show"), RunShowCommand},     {QStringLiteral("search"), RunSearchCommand},
-        {QStringLiteral("tags"), RunTagsCommand},     {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("scan"), RunScanCommand},
+        {QStringLiteral("list"), RunListCommand},
+        {QStringLiteral("show"), RunShowCommand},
+        {QStringLiteral("search"), RunSearchCommand},
+        {QStringLiteral("tags"), RunTagsCommand},
+        {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("info"), RunInfoCommand},
+        {QStringLiteral("describe"), RunDescribeCommand},
         {QStringLiteral("update"), RunUpdateCommand},
+        {QStringLiteral("duplicates"), RunDuplicatesCommand},
     };
     return table;
 }
@@ -38,7 +40,8 @@ const char* const kUsage =
     "  scan FOLDER    catalog the MP3 files below FOLDER into the library\n"
     "  list           show the groups and catalogs of the library\n"
     "  show CATALOG   print every item of a catalog\n"
-    "  search         find items by name, extension and description\n"
+    "  search         find items by name, tags, path, size, year, time or kind\n"
+    "  duplicates     list the files that are in the library more than once\n"
     "  tags FILE...   print the tag fields of MP3 files\n"
     "  export         write a catalog as HTML, text, CSV, XML or a workbook\n"
     "  info CATALOG   what a catalog holds: items, files, size, artists, genres\n"

@@ -127,8 +127,9 @@ private slots:
             QVERIFY(!button->icon().isNull());
             QVERIFY(button->isEnabled());  // every command has its dialog
         }
-        QCOMPARE(main->MenuOptions()->actions().size(), 6);
-        QCOMPARE(main->MenuOptions()->actions().at(4)->text(), QStringLiteral("About Melodrix"));
+        QCOMPARE(main->MenuOptions()->actions().size(), 7);
+        QCOMPARE(main->MenuOptions()->actions().at(1)->text(), QStringLiteral("Find Duplicates"));
+        QCOMPARE(main->MenuOptions()->actions().at(5)->text(), QStringLiteral("About Melodrix"));
 
         // Entering a control shows its hint; leaving does not clear it.
         QEvent enter(QEvent::Enter);

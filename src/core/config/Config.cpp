@@ -329,6 +329,14 @@ void TXMLConfigType::SetAllMusicFiles(bool value) {
     SetBool(node_, "allMusicFiles", value);
 }
 
+bool TXMLConfigType::MoreSearchConditions() const {
+    return ReadText(node_, "moreSearchConditions", QString()) == QLatin1String("true");
+}
+void TXMLConfigType::SetMoreSearchConditions(bool value) {
+    SetText(node_, "moreSearchConditions",
+            value ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
 // --- column model ---
 
 std::vector<int> NormalizedDisplayPositions(const std::vector<int>& indexes) {

@@ -105,6 +105,9 @@ public:
     bool AllMusicFiles() const;
     void SetVersionNo(const QString& value);
     void SetAllMusicFiles(bool value);
+    // Whether the search dialog shows its "More conditions" panel ("moreSearchConditions").
+    bool MoreSearchConditions() const;
+    void SetMoreSearchConditions(bool value);
 
 private:
     pugi::xml_node node_;

@@ -6,7 +6,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "core/search/SearchConditions.h"
 
@@ -115,6 +114,10 @@ std::optional<TKey> KeyOf(const TFileItem& item, TDuplicateKey key, TFolder& fol
     return result;
 }
 
+uint64_t Saturated(uint64_t a, uint64_t b) {
+    return a + b < a ? UINT64_MAX : a + b;
+}
+
 }  // namespace
 
 QString DuplicateKeyName(TDuplicateKey key) {
@@ -135,73 +138,105 @@ std::optional<TDuplicateKey> DuplicateKeyOfName(const QString& name) {
     return std::nullopt;
 }
 
-void GroupDuplicates(TCatalogTree& files, TDuplicateKey key, TCatalogTree& result,
-                     TDuplicates& duplicates) {
-    result.Clear();
-    const int count = files.TopLevelCount();
+void GroupDuplicates(TCatalogTree& tree, TDuplicateKey key, TDuplicates& duplicates) {
+    const int count = tree.TopLevelCount();
+    const auto at = [](int i) { return static_cast<size_t>(i); };
     TFolder folder;
-    // For each file, the first file with its key; groups are numbered by that first file.
-    std::unordered_map<TKey, int, TKeyHash> firstOfKey;
-    firstOfKey.reserve(static_cast<size_t>(count));
-    std::vector<int> firstOf(static_cast<size_t>(count), -1);
-    std::vector<int> members(static_cast<size_t>(count), 0);
+    // Files sorted by the hash of their key bring equal keys together without a node per
+    // file, as a hash map would allocate.
+    std::vector<TKey> keys(at(count));
+    std::vector<std::pair<size_t, int>> hashed;
+    hashed.reserve(at(count));
     for (int i = 0; i < count; ++i) {
-        const std::optional<TKey> fileKey = KeyOf(files.TopLevel(i)->Item(), key, folder);
-        if (!fileKey) {
-            continue;
+        if (std::optional<TKey> fileKey = KeyOf(tree.TopLevel(i)->Item(), key, folder)) {
+            keys[at(i)] = *fileKey;
+            hashed.emplace_back(fileKey->hash, i);
         }
-        const int first = firstOfKey.try_emplace(*fileKey, i).first->second;
-        firstOf[static_cast<size_t>(i)] = first;
-        ++members[static_cast<size_t>(first)];
+    }
+    std::sort(hashed.begin(), hashed.end());
+
+    // Each file points to the first file met with its key; groups are numbered in the order
+    // of those first files.
+    std::vector<int> firstOf(at(count), -1);
+    std::vector<int> members(at(count), 0);
+    for (size_t a = 0; a < hashed.size();) {
+        size_t b = a + 1;
+        while (b < hashed.size() && hashed[b].first == hashed[a].first) {
+            ++b;
+        }
+        // Within one hash, by real key equality: different keys with one hash are rare.
+        for (size_t i = a; i < b; ++i) {
+            const int file = hashed[i].second;
+            if (firstOf[at(file)] >= 0) {
+                continue;
+            }
+            firstOf[at(file)] = file;
+            members[at(file)] = 1;
+            for (size_t j = i + 1; j < b; ++j) {
+                const int other = hashed[j].second;
+                if (firstOf[at(other)] < 0 && keys[at(other)] == keys[at(file)]) {
+                    firstOf[at(other)] = file;
+                    ++members[at(file)];
+                }
+            }
+        }
+        a = b;
     }
 
-    // Each group's files, gathered under its first file in the order they were met.
-    std::vector<int> start(static_cast<size_t>(count) + 1, 0);
+    // The new row of every file: the groups first, each gathered under its first file in
+    // the order met, then the files without a copy, which are deleted.
+    std::vector<int> start(at(count) + 1, 0);
     for (int i = 0; i < count; ++i) {
-        start[static_cast<size_t>(i) + 1] =
-            start[static_cast<size_t>(i)] +
-            (members[static_cast<size_t>(i)] >= 2 ? members[static_cast<size_t>(i)] : 0);
+        start[at(i) + 1] = start[at(i)] + (members[at(i)] >= 2 ? members[at(i)] : 0);
     }
-    std::vector<int> order(static_cast<size_t>(start.back()));
+    const int grouped = start.back();
+    std::vector<int> rowOf(at(count));
     std::vector<int> filled(start.begin(), start.end() - 1);
+    int single = grouped;
     for (int i = 0; i < count; ++i) {
-        const int first = firstOf[static_cast<size_t>(i)];
-        if (first >= 0 && members[static_cast<size_t>(first)] >= 2) {
-            order[static_cast<size_t>(filled[static_cast<size_t>(first)]++)] = i;
-        }
+        const int first = firstOf[at(i)];
+        rowOf[at(i)] = first >= 0 && members[at(first)] >= 2 ? filled[at(first)]++ : single++;
     }
 
+    // The largest copy of a group is the one kept; the others are the extra bytes.
+    std::vector<uint64_t> total(at(count), 0), largest(at(count), 0);
+    for (int i = 0; i < count; ++i) {
+        const int first = firstOf[at(i)];
+        if (first >= 0 && members[at(first)] >= 2) {
+            const uint64_t size = SizeOfText(tree.TopLevel(i)->Item().Field(FileSize)).value_or(0);
+            total[at(first)] = Saturated(total[at(first)], size);
+            largest[at(first)] = std::max(largest[at(first)], size);
+        }
+    }
     duplicates.groups = 0;
     duplicates.extraBytes = 0;
-    duplicates.groupOfHit.clear();
-    duplicates.groupOfHit.reserve(order.size());
-    TTreeUpdate bracket(result);
+    duplicates.groupOfHit.assign(at(grouped), 0);
     for (int first = 0; first < count; ++first) {
-        const int begin = start[static_cast<size_t>(first)];
-        const int end = start[static_cast<size_t>(first) + 1];
-        if (begin == end) {
+        if (start[at(first)] == start[at(first) + 1]) {
             continue;
         }
         ++duplicates.groups;
-        // The largest copy is the one kept; the others are the extra bytes.
-        int largest = begin;
-        std::vector<uint64_t> sizes;
-        for (int k = begin; k < end; ++k) {
-            TFileItem& item = files.TopLevel(order[static_cast<size_t>(k)])->Item();
-            sizes.push_back(SizeOfText(item.Field(FileSize)).value_or(0));
-            if (sizes.back() > sizes[static_cast<size_t>(largest - begin)]) {
-                largest = k;
-            }
-            result.AppendChild(nullptr)->Item() = std::move(item);
-            duplicates.groupOfHit.push_back(duplicates.groups);
+        for (int row = start[at(first)]; row < start[at(first) + 1]; ++row) {
+            duplicates.groupOfHit[at(row)] = duplicates.groups;
         }
-        for (int k = begin; k < end; ++k) {
-            if (k != largest) {
-                const uint64_t size = sizes[static_cast<size_t>(k - begin)];
-                duplicates.extraBytes =
-                    duplicates.extraBytes + size < size ? UINT64_MAX : duplicates.extraBytes + size;
-            }
+        const uint64_t sum = total[at(first)];
+        duplicates.extraBytes = Saturated(
+            duplicates.extraBytes, sum == UINT64_MAX ? UINT64_MAX : sum - largest[at(first)]);
+    }
+
+    TTreeUpdate bracket(tree);
+    tree.ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
+        if (children.size() != at(count) || children.front()->Parent() != nullptr) {
+            return;  // hits are flat; a deeper list is left alone
         }
+        std::vector<std::unique_ptr<TCatalogNode>> reordered(children.size());
+        for (size_t i = 0; i < children.size(); ++i) {
+            reordered[at(rowOf[i])] = std::move(children[i]);
+        }
+        children = std::move(reordered);
+    });
+    while (tree.TopLevelCount() > grouped) {
+        tree.DeleteNode(tree.TopLevel(tree.TopLevelCount() - 1));
     }
 }
 

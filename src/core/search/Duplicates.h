@@ -31,11 +31,9 @@ struct TDuplicates {
     QStringList skipped;          // files of the scope that are not catalogs
 };
 
-// Groups the top-level items of `files` (each a file with its catalog's DiskName) by `key`
-// and fills `result` with the groups of two or more: groups in the order their first file
-// was met, files within a group in the order they were met. The items are moved out of
-// `files`.
-void GroupDuplicates(TCatalogTree& files, TDuplicateKey key, TCatalogTree& result,
-                     TDuplicates& duplicates);
+// Groups the top-level items of `tree` (each a file with its catalog's DiskName) by `key`
+// and keeps the groups of two or more: groups in the order their first file was met, files
+// within a group in the order they were met. The other files are deleted.
+void GroupDuplicates(TCatalogTree& tree, TDuplicateKey key, TDuplicates& duplicates);
 
 }  // namespace melodrix

@@ -338,15 +338,14 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
 
 TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
                                       TDuplicateKey key, TCatalogTree& result) {
-    // Every file of the scope is gathered as a search hit would be, then grouped.
+    // Every file of the scope is gathered as a search hit would be, then grouped in place.
     TFileItem record;
     record.SetField(FullPath, scopePath.toUtf8().toStdString());
     TSearchOptions options;
     options.kind = TItemKind::Files;
-    TCatalogTree files;
     TDuplicates duplicates;
-    duplicates.skipped = Search(scope, files, record, options);
-    GroupDuplicates(files, key, result, duplicates);
+    duplicates.skipped = Search(scope, result, record, options);
+    GroupDuplicates(result, key, duplicates);
     return duplicates;
 }
 

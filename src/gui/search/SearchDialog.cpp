@@ -11,10 +11,14 @@
 #include <QPushButton>
 #include <QTextOption>
 #include <QVBoxLayout>
+#include <string>
+#include <vector>
 
 #include "core/catalog/Sinks.h"
 #include "core/config/Config.h"
+#include "core/search/SearchConditions.h"
 #include "gui/library/FrmCatTree.h"
+#include "gui/search/SearchConditionsPanel.h"
 #include "gui/shell/Guard.h"
 
 namespace melodrix {
@@ -46,7 +50,9 @@ TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
       wholeWords_(new QCheckBox(QStringLiteral("Whole words"))),
       memo_(new QPlainTextEdit),
       btnOk_(new QPushButton(QStringLiteral("&OK"))),
-      btnCancel_(new QPushButton(QStringLiteral("&Cancel"))) {
+      btnCancel_(new QPushButton(QStringLiteral("&Cancel"))),
+      chkMore_(new QCheckBox(QStringLiteral("More conditions"))),
+      panel_(new TSearchConditionsPanel) {
     setObjectName(QStringLiteral("FMSearch"));
     setWindowTitle(QStringLiteral("File Search"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -99,15 +105,29 @@ TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
     right->addSpacing(6);
     right->addWidget(caseSensitive_);
     right->addWidget(wholeWords_);
+    right->addWidget(chkMore_);
     right->addStretch(1);
     right->addWidget(memo_);
     right->addSpacing(6);
     right->addLayout(buttons);
 
-    auto* layout = new QHBoxLayout(this);
+    auto* upper = new QHBoxLayout;
+    upper->addWidget(frmCatTree_);
+    upper->addLayout(right, 1);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 8, 8);
-    layout->addWidget(frmCatTree_);
-    layout->addLayout(right, 1);
+    layout->addLayout(upper, 1);
+    layout->addWidget(panel_);
+
+    chkMore_->setObjectName(QStringLiteral("ChkMore"));
+    chkMore_->setChecked(GetConfig().ConfigRoot().MoreSearchConditions());
+    ShowMore(chkMore_->isChecked());
+    connect(chkMore_, &QCheckBox::toggled, this, [this](bool checked) {
+        IgnoreException([this, checked] {
+            ShowMore(checked);
+            GetConfig().ConfigRoot().SetMoreSearchConditions(checked);
+        });
+    });
 
     connect(btnOk_, &QPushButton::clicked, this,
             [this] { IgnoreException([this] { BitBtn1Click(); }); });
@@ -120,12 +140,52 @@ void TFMSearch::PrepareDialog() {
     edFileName_->setFocus();
 }
 
+// The panel adds its height below the fixed layout of the plain dialog.
+void TFMSearch::ShowMore(bool show) {
+    panel_->setVisible(show);
+    setFixedSize(529, show ? 313 + panel_->sizeHint().height() + 6 : 313);
+}
+
+TSearchOptions TFMSearch::Options() const {
+    if (!chkMore_->isChecked()) {
+        TSearchOptions options;
+        options.caseSensitive = caseSensitive_->isChecked();
+        options.mode = wholeWords_->isChecked() ? TTextMode::Whole : TTextMode::Contains;
+        return options;
+    }
+    return panel_->Options(caseSensitive_->isChecked(), wholeWords_->isChecked());
+}
+
 void TFMSearch::BitBtn1Click() {
-    const bool noCondition = edFileName_->text().trimmed().isEmpty() &&
-                             edExt_->text().trimmed().isEmpty() &&
-                             edDes_->text().trimmed().isEmpty();
+    const bool noCondition =
+        edFileName_->text().trimmed().isEmpty() && edExt_->text().trimmed().isEmpty() &&
+        edDes_->text().trimmed().isEmpty() && !(chkMore_->isChecked() && panel_->HasCondition());
     if (!frmCatTree_->FocusedNode() || noCondition) {
         prompt_.ShowMessage(kWarningTitle, kInputSearchCondition, TMessageIcon::Exclamation);
+        return;
+    }
+    try {
+        const TSearchOptions options = Options();
+        if (options.mode == TTextMode::Regex) {
+            std::vector<std::string> texts;
+            for (const QLineEdit* edit : {edFileName_, edExt_, edDes_}) {
+                texts.push_back(edit->text().toUtf8().toStdString());
+            }
+            for (const TTextCondition& condition : options.texts) {
+                texts.push_back(condition.text);
+            }
+            for (const std::string& text : texts) {
+                const QString error =
+                    text.empty() ? QString() : RegexError(text, options.caseSensitive);
+                if (!error.isEmpty()) {
+                    throw TSearchConditionError(
+                        QStringLiteral("Invalid regular expression \"%1\": %2")
+                            .arg(QString::fromStdString(text), error));
+                }
+            }
+        }
+    } catch (const TSearchConditionError& error) {
+        prompt_.ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Exclamation);
         return;
     }
     accept();

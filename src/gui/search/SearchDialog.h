@@ -11,6 +11,8 @@ namespace melodrix {
 
 class IPromptSink;
 class TFrmCatTree;
+class TSearchConditionsPanel;
+struct TSearchOptions;
 
 // The search dialog: the scope (a group, the whole library or one catalog, picked in the
 // library tree) and the conditions on file name, extension and description.
@@ -28,8 +30,14 @@ public:
     QPlainTextEdit* Memo1() const { return memo_; }
     QPushButton* BitBtn1() const { return btnOk_; }
     QPushButton* BitBtn2() const { return btnCancel_; }
+    // "More conditions": shows the panel; its state is kept in the configuration.
+    QCheckBox* ChkMore() const { return chkMore_; }
+    TSearchConditionsPanel* PnlMoreConditions() const { return panel_; }
 
     void BitBtn1Click();
+    // What the dialog asks for besides the three plain boxes and the scope: with the panel
+    // hidden, the plain search (the two check boxes only).
+    TSearchOptions Options() const;
 
 protected:
     void PrepareDialog() override;
@@ -45,6 +53,10 @@ private:
     QPlainTextEdit* memo_;
     QPushButton* btnOk_;
     QPushButton* btnCancel_;
+    QCheckBox* chkMore_;
+    TSearchConditionsPanel* panel_;
+
+    void ShowMore(bool show);
 };
 
 inline const QString kInputSearchCondition = QStringLiteral("Please input search condition.");

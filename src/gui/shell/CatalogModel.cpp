@@ -60,6 +60,28 @@ QVariant TCatalogModel::Decoration(const TCatalogNode& node) const {
     return icons_.ForFileName(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
 }
 
+void TCatalogModel::SetDescriptionOverlay(std::unordered_map<const TCatalogNode*, int> numbers) {
+    descriptionOverlay_ = std::move(numbers);
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+}
+
+void TCatalogModel::TreeAboutToReset() {
+    descriptionOverlay_.clear();
+    TTreeModelBase::TreeAboutToReset();
+}
+
+void TCatalogModel::NodesAboutToBeRemoved(TCatalogNode* parent, int first, int last) {
+    if (!descriptionOverlay_.empty()) {
+        for (int row = first; row <= last; ++row) {
+            const TCatalogNode* node = parent ? parent->Child(row) : Tree().TopLevel(row);
+            descriptionOverlay_.erase(node);
+        }
+    }
+    TTreeModelBase::NodesAboutToBeRemoved(parent, first, last);
+}
+
 QVariant TCatalogModel::data(const QModelIndex& index, int role) const {
     const TCatalogNode* node = NodeOf(index);
     if (!node || index.column() >= columnCount()) {
@@ -70,6 +92,12 @@ QVariant TCatalogModel::data(const QModelIndex& index, int role) const {
     try {
         switch (role) {
             case Qt::DisplayRole:
+                if (field == Description && !descriptionOverlay_.empty()) {
+                    const auto number = descriptionOverlay_.find(node);
+                    if (number != descriptionOverlay_.end()) {
+                        return QString::number(number->second);
+                    }
+                }
                 return FieldDisplayText(field, &node->Item());
             case Qt::EditRole: {
                 const std::string_view text = node->Item().Field(field);

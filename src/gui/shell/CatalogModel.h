@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "core/config/Config.h"
@@ -32,11 +33,20 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Numbers shown in the Description column instead of the items' own texts (the groups of
+    // duplicate hits). They live in the view only and go when the tree is reset.
+    void SetDescriptionOverlay(std::unordered_map<const TCatalogNode*, int> numbers);
+
     // Hint of a cell: its text, plus how to edit it for FileName and Description.
     static QString HintText(int field, const TFileItem& item);
 
+protected:
+    void TreeAboutToReset() override;
+    void NodesAboutToBeRemoved(TCatalogNode* parent, int first, int last) override;
+
 private:
     QVariant Decoration(const TCatalogNode& node) const;
+    std::unordered_map<const TCatalogNode*, int> descriptionOverlay_;
 
     std::vector<TColumnSpec> columns_;
     std::vector<QBrush> backgrounds_;

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <optional>
 
+#include "core/search/SearchConditions.h"
 #include "gui/library/FrmCatTree.h"
+#include "gui/search/HitCount.h"
 #include "gui/search/SearchDialog.h"
 #include "gui/shell/MainWindow.h"
 
@@ -16,8 +18,7 @@ namespace {
 struct TSearchRequest {
     TFileItem conditions;
     TSearchScope scope = TSearchScope::Group;
-    bool caseSensitive = false;
-    bool wholeWords = false;
+    TSearchOptions options;
 };
 
 void SetText(TFileItem& item, int field, const QString& text) {
@@ -38,8 +39,7 @@ std::optional<TSearchRequest> RequestOf(const TFMSearch& dialog) {
     SetText(request.conditions, Description, dialog.EdDes()->text());
     request.conditions.SetField(FullPath, node->Item().Field(FullPath));
     request.scope = node->Item().IsDirectory() ? TSearchScope::Group : TSearchScope::Catalog;
-    request.caseSensitive = dialog.CheckBox1()->isChecked();
-    request.wholeWords = dialog.CheckBox2()->isChecked();
+    request.options = dialog.Options();
     return request;
 }
 
@@ -70,8 +70,9 @@ void TFMMain::SearchCommand() {
     if (!request) {
         return;
     }
-    const QStringList skipped = FileInfo->Search(request->scope, ContentTree(), request->conditions,
-                                                 request->caseSensitive, request->wholeWords);
+    const QStringList skipped =
+        FileInfo->Search(request->scope, ContentTree(), request->conditions, request->options);
+    ShowHitCount(*this, HitsText(ContentTree().TopLevelCount()));
     if (!skipped.isEmpty()) {
         ShowStatusText(SkippedFilesText(skipped));
     }

@@ -21,6 +21,7 @@
 #include "core/config/Config.h"
 #include "core/library/Library.h"
 #include "gui/library/FrmCatTree.h"
+#include "gui/search/DuplicatesDialog.h"
 #include "gui/shell/AboutDialog.h"
 #include "gui/shell/CatalogModel.h"
 #include "gui/shell/ConfigDialog.h"
@@ -297,6 +298,9 @@ void TFMMain::MakeOptionsMenu() {
     };
     addAction(QStringLiteral("Config Visible Columns"), QString(),
               [this] { ConfigureVisibleColumns(); });
+    addAction(QStringLiteral("Find Duplicates"),
+              QStringLiteral("Find the files that are in the library more than once"),
+              [this] { FindDuplicatesCommand(*this); });
     menuOptions_->addSeparator();
     addAction(QStringLiteral("Help"), QStringLiteral("Help of Vellumdex"), [this] { OpenHelp(); });
     menuOptions_->addSeparator();

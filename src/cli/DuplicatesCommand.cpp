@@ -1,0 +1,92 @@
+#include <QFileInfo>
+#include <pugixml.hpp>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/catalog/Errors.h"
+#include "core/catalog/FileInfo.h"
+#include "core/search/Duplicates.h"
+
+namespace melodrix::cli {
+
+namespace {
+
+const char* const kDuplicatesUsage =
+    "Usage: melodrix-cli [--library DIR] duplicates [--scope PATH]\n"
+    "                    [--by name-size|size|artist-title|artist-album-title] [--json]\n"
+    "Lists the files that share a key across the catalogs of the library or of the group\n"
+    "or catalog PATH, in groups of two or more, ordered by group. Keys: name and size\n"
+    "(default); size alone; artist and title (case-folded, blanks trimmed, both non-empty);\n"
+    "artist, album and title. Ends with the number of groups and the bytes that the extra\n"
+    "copies take (all but the largest copy of each group).\n";
+
+}  // namespace
+
+int RunDuplicatesCommand(TCliContext& context, const QStringList& args) {
+    const TParsedArguments parsed =
+        ParseArguments(args, {{QStringLiteral("scope"), true}, {QStringLiteral("by"), true}});
+    if (parsed.help) {
+        context.out << kDuplicatesUsage;
+        return kExitOk;
+    }
+    if (!parsed.positional.isEmpty()) {
+        throw TUsageError(QStringLiteral("duplicates takes no arguments, only options"));
+    }
+    TDuplicateKey key = TDuplicateKey::NameSize;
+    if (parsed.Has(QStringLiteral("by"))) {
+        const std::optional<TDuplicateKey> named =
+            DuplicateKeyOfName(parsed.Value(QStringLiteral("by")));
+        if (!named) {
+            throw TUsageError(
+                QStringLiteral("--by is name-size, size, artist-title or artist-album-title"));
+        }
+        key = *named;
+    }
+    const QString scope = parsed.Has(QStringLiteral("scope"))
+                              ? ResolveInLibrary(context, parsed.Value(QStringLiteral("scope")))
+                              : context.LibraryPath();
+    const QFileInfo scopeInfo(scope);
+    if (!scopeInfo.exists()) {
+        throw TMelodrixError(QStringLiteral("no group or catalog %1").arg(scope));
+    }
+
+    pugi::xml_document document;
+    TFileInfo engine(context.progress, context.prompt);
+    engine.Document = &document;
+    TCatalogTree hits;
+    const TDuplicates duplicates = engine.FindDuplicates(
+        scopeInfo.isDir() ? TSearchScope::Group : TSearchScope::Catalog, scope, key, hits);
+
+    const QString summary = QStringLiteral("%1 groups, %2 files, %3 bytes in extra copies")
+                                .arg(duplicates.groups)
+                                .arg(hits.TopLevelCount())
+                                .arg(duplicates.extraBytes);
+    if (context.json) {
+        for (int i = 0; i < hits.TopLevelCount(); ++i) {
+            // The item's object with its group number first.
+            const QString item = ItemJson(hits.TopLevel(i)->Item());
+            context.out << "{\"Group\":" << duplicates.groupOfHit[static_cast<size_t>(i)] << ','
+                        << QStringView(item).mid(1) << '\n';
+        }
+        context.out.flush();
+        context.err << summary << '\n';
+    } else {
+        std::vector<QStringList> rows{{QStringLiteral("Group"), QStringLiteral("DiskName"),
+                                       QStringLiteral("FileSize"), QStringLiteral("FullPath")}};
+        for (int i = 0; i < hits.TopLevelCount(); ++i) {
+            const TFileItem& item = hits.TopLevel(i)->Item();
+            rows.push_back({QString::number(duplicates.groupOfHit[static_cast<size_t>(i)]),
+                            TextOf(item.Field(DiskName)), TextOf(item.Field(FileSize)),
+                            TextOf(item.Field(FullPath))});
+        }
+        PrintTable(context.out, rows);
+        context.out << summary << '\n';
+        context.out.flush();
+    }
+    for (const QString& file : duplicates.skipped) {
+        context.err << "skipped, not a catalog: " << file << '\n';
+    }
+    return kExitOk;
+}
+
+}  // namespace melodrix::cli

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+using melodrix::testing::WriteFile;
+
+namespace {
+
+struct TRun {
+    int status = -1;
+    QString out;
+    QString err;
+
+    // The FileName of each JSON line, in order (with "Group:" before it when there is one).
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            EXPECT_EQ(object.size() >= 17, true) << line.toStdString();
+            const QString name = object[QStringLiteral("FileName")].toString();
+            names.push_back((object.contains(QStringLiteral("Group"))
+                                 ? QString::number(object[QStringLiteral("Group")].toInt()) +
+                                       QLatin1Char(':') + name
+                                 : name)
+                                .toStdString());
+        }
+        return names;
+    }
+};
+
+class CliSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        library = dir.filePath(QStringLiteral("lib"));
+        const QByteArray head =
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?><fileinfo><file FileName=\"/m\" "
+            "FileType=\"directory\" FileSize=\"99\">";
+        WriteFile(library, QStringLiteral("Rock/Disk.xml"),
+                  head +
+                      "<file FileName=\"a.mp3\" FileType=\"file\" FileSize=\"5242880\" "
+                      "MP3_Artist=\"The Band\" MP3_Title=\"Night\" MP3_Year=\"1994\" "
+                      "FileTime=\"3/4/2021 10:00:00 AM\"/>"
+                      "<file FileName=\"b.mp3\" FileType=\"file\" FileSize=\"100\" "
+                      "MP3_Artist=\"Solo\" MP3_Title=\"Nights\" MP3_Year=\"2005\" "
+                      "FileTime=\"1/2/2019\"/>"
+                      "</file></fileinfo>");
+        WriteFile(library, QStringLiteral("Jazz/Other.xml"),
+                  head +
+                      "<file FileName=\"a.mp3\" FileType=\"file\" FileSize=\"5242880\" "
+                      "MP3_Artist=\"the band \" MP3_Title=\"NIGHT\"/></file></fileinfo>");
+    }
+
+    TRun Run(QStringList args) {
+        args.prepend(library);
+        args.prepend(QStringLiteral("--library"));
+        args << QStringLiteral("--json");
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(MELODRIX_CLI_PATH), args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    std::vector<std::string> Names(const QStringList& args) {
+        const TRun run = Run(QStringList{QStringLiteral("search"), QStringLiteral("--scope"),
+                                         QStringLiteral("Rock")} +
+                             args);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        return run.Names();
+    }
+
+    QTemporaryDir dir;
+    QString library;
+};
+
+}  // namespace
+
+TEST_F(CliSearch, TagModesRangesAndKinds) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(Names({QStringLiteral("--artist"), QStringLiteral("band")}), L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--title"), QStringLiteral("night"), QStringLiteral("--mode"),
+                     QStringLiteral("whole")}),
+              L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--title"), QStringLiteral("N*s"), QStringLiteral("--mode"),
+                     QStringLiteral("glob")}),
+              L{"b.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--title"), QStringLiteral("^night$"), QStringLiteral("--mode"),
+                     QStringLiteral("regex")}),
+              L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--min-size"), QStringLiteral("1K")}), (L{"a.mp3"}));
+    EXPECT_EQ(Names({QStringLiteral("--min-size"), QStringLiteral("99")}),
+              (L{"/m", "a.mp3", "b.mp3"}));
+    EXPECT_EQ(
+        Names({QStringLiteral("--max-size"), QStringLiteral("5M"), QStringLiteral("--min-size"),
+               QStringLiteral("5M"), QStringLiteral("--files-only")}),
+        L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--year-range"), QStringLiteral("1990-1999")}), L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--folders-only")}), L{"/m"});
+    EXPECT_EQ(Names({QStringLiteral("--after"), QStringLiteral("2020-01-01")}), L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--before"), QStringLiteral("2019-01-02")}), L{});
+    EXPECT_EQ(Names({QStringLiteral("--before"), QStringLiteral("2019-01-02T00:00:01")}),
+              L{"b.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--disk"), QStringLiteral("disk"), QStringLiteral("--name"),
+                     QStringLiteral("b")}),
+              L{"b.mp3"});
+}
+
+TEST_F(CliSearch, BadConditionsAreRefusedWithTheirError) {
+    const TRun regex =
+        Run({QStringLiteral("search"), QStringLiteral("--title"), QStringLiteral("(a"),
+             QStringLiteral("--mode"), QStringLiteral("regex")});
+    EXPECT_EQ(regex.status, 1);
+    EXPECT_TRUE(regex.err.contains(QStringLiteral("missing )"))) << regex.err.toStdString();
+    EXPECT_TRUE(regex.out.isEmpty());
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--min-size"), QStringLiteral("lots")},
+          QStringList{QStringLiteral("--year-range"), QStringLiteral("1999-1990")},
+          QStringList{QStringLiteral("--after"), QStringLiteral("31/01/2024")},
+          QStringList{QStringLiteral("--mode"), QStringLiteral("fuzzy"), QStringLiteral("--name"),
+                      QStringLiteral("a")},
+          QStringList{QStringLiteral("--files-only"), QStringLiteral("--folders-only")},
+          QStringList{QStringLiteral("--title"), QStringLiteral("  ")}}) {
+        EXPECT_EQ(Run(QStringList{QStringLiteral("search")} + args).status, 2)
+            << args.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+TEST_F(CliSearch, DuplicatesByEachKey) {
+    const TRun byName = Run({QStringLiteral("duplicates")});
+    EXPECT_EQ(byName.status, 0);
+    EXPECT_EQ(byName.Names(), (std::vector<std::string>{"1:a.mp3", "1:a.mp3"}));
+    EXPECT_TRUE(byName.err.contains(QStringLiteral("1 groups, 2 files, 5242880 bytes")))
+        << byName.err.toStdString();
+    EXPECT_EQ(
+        Run({QStringLiteral("duplicates"), QStringLiteral("--by"), QStringLiteral("artist-title")})
+            .Names()
+            .size(),
+        2);
+    EXPECT_TRUE(Run({QStringLiteral("duplicates"), QStringLiteral("--by"),
+                     QStringLiteral("artist-album-title"), QStringLiteral("--scope"),
+                     QStringLiteral("Rock")})
+                    .Names()
+                    .empty());
+    EXPECT_EQ(Run({QStringLiteral("duplicates"), QStringLiteral("--by"), QStringLiteral("colour")})
+                  .status,
+              2);
+}
