@@ -26,6 +26,19 @@ QTreeWidget* MakeList(const QString& name, const QStringList& headers) {
     return list;
 }
 
+// A list shows at most this many rows; the counts above it stay exact.
+constexpr size_t kMostRows = 50000;
+
+// Ends a list that was cut at kMostRows with a row telling how many were left out.
+void AddCutRow(QList<QTreeWidgetItem*>& rows, size_t total, size_t shown) {
+    if (total > shown) {
+        auto* more =
+            new QTreeWidgetItem(QStringList{QStringLiteral("... and %1 more").arg(total - shown)});
+        more->setFlags(Qt::ItemIsEnabled);
+        rows << more;
+    }
+}
+
 QString FieldsText(const TCatalogChange& change) {
     QStringList parts;
     for (const TFieldChange& field : change.Fields) {
@@ -68,9 +81,10 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
 
     // Thousands of rows are filled at once, not item by item.
     QList<QTreeWidgetItem*> rows;
-    for (const TCatalogChange& change : update.Added) {
-        rows << new QTreeWidgetItem(QStringList{QText(change.FullPath)});
+    for (size_t i = 0; i < update.Added.size() && i < kMostRows; ++i) {
+        rows << new QTreeWidgetItem(QStringList{QText(update.Added[i].FullPath)});
     }
+    AddCutRow(rows, update.Added.size(), kMostRows);
     lstAdded_->addTopLevelItems(rows);
     rows.clear();
     // The descriptions that would be dropped come first, under their own heading row.
@@ -82,6 +96,7 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
         bold.setBold(true);
         heading->setFont(0, bold);
         rows << heading;
+        // Every dropped description is listed: each is text the user typed.
         for (const TCatalogChange* change : dropped) {
             rows << new QTreeWidgetItem(
                 QStringList{QText(change->FullPath), QText(change->Description)});
@@ -91,16 +106,20 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
         rest->setFont(0, bold);
         rows << rest;
     }
+    size_t plain = 0;
     for (const TCatalogChange& change : update.Removed) {
-        if (change.Description.empty()) {
+        if (change.Description.empty() && plain++ < kMostRows) {
             rows << new QTreeWidgetItem(QStringList{QText(change.FullPath)});
         }
     }
+    AddCutRow(rows, plain, kMostRows);
     lstRemoved_->addTopLevelItems(rows);
     rows.clear();
-    for (const TCatalogChange& change : update.Changed) {
+    for (size_t i = 0; i < update.Changed.size() && i < kMostRows; ++i) {
+        const TCatalogChange& change = update.Changed[i];
         rows << new QTreeWidgetItem(QStringList{QText(change.FullPath), FieldsText(change)});
     }
+    AddCutRow(rows, update.Changed.size(), kMostRows);
     lstChanged_->addTopLevelItems(rows);
 
     tabs_->addTab(lstAdded_, QStringLiteral("Added (%1)").arg(update.Added.size()));
