@@ -56,6 +56,8 @@ TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
                          QStringLiteral("delete a group or catalog"))),
       btnExport_(MakeButton(QStringLiteral("BtnExport"), QStringLiteral("&Export Catalog"),
                             QStringLiteral("Export a catalog"))),
+      btnUpdate_(MakeButton(QStringLiteral("BtnUpdate"), QStringLiteral("&Update"),
+                            QStringLiteral("Rescan the catalog's folder, keeping descriptions"))),
       btnClose_(MakeButton(QStringLiteral("BtnClose"), QStringLiteral("&Close"),
                            QStringLiteral("Close the window"))) {
     setObjectName(QStringLiteral("FMCatLib"));
@@ -81,7 +83,7 @@ TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(8);
-    for (QPushButton* button : {btnNewCat_, btnOpen_, btnDel_, btnExport_, btnClose_}) {
+    for (QPushButton* button : {btnNewCat_, btnOpen_, btnDel_, btnExport_, btnUpdate_, btnClose_}) {
         buttons->addWidget(button);
     }
     buttons->addStretch(1);
@@ -95,7 +97,8 @@ TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
     setTabOrder(btnOpen_, btnNewCat_);
     setTabOrder(btnNewCat_, btnDel_);
     setTabOrder(btnDel_, btnExport_);
-    setTabOrder(btnExport_, btnClose_);
+    setTabOrder(btnExport_, btnUpdate_);
+    setTabOrder(btnUpdate_, btnClose_);
 
     frmCatTree_->Editing = [this](TCatalogNode* node, int column) {
         return FrmCatTreeVTLibEditing(node, column);
@@ -131,6 +134,7 @@ TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
     command(btnOpen_, &TFMCatLib::BtnOpenClick);
     command(btnDel_, &TFMCatLib::BtnDelClick);
     command(btnExport_, &TFMCatLib::BtnExportClick);
+    command(btnUpdate_, &TFMCatLib::BtnUpdateClick);
     connect(btnClose_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -159,6 +163,7 @@ void TFMCatLib::Warn(const QString& text) {
 void TFMCatLib::PrepareDialog() {
     btnOpen_->setEnabled(false);
     btnExport_->setEnabled(false);
+    btnUpdate_->setEnabled(false);
     btnDel_->setEnabled(false);
     frmCatTree_->LoadLibraryTree(LibraryPath(), false);
 }
@@ -167,6 +172,7 @@ void TFMCatLib::FrmCatTreeVTLibChange(const TCatalogNode* node) {
     const bool catalog = node && node->Item().IsFile();
     btnOpen_->setEnabled(catalog);
     btnExport_->setEnabled(catalog);
+    btnUpdate_->setEnabled(catalog);
     btnDel_->setEnabled(node && node != frmCatTree_->RootNode());
 }
 
@@ -350,6 +356,13 @@ void TFMCatLib::BtnDelClick() {
     }
     frmCatTree_->Tree().DeleteNode(node);
     FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
+}
+
+void TFMCatLib::BtnUpdateClick() {
+    const TCatalogNode* node = frmCatTree_->FocusedNode();
+    if (node && node->Item().IsFile() && UpdateCatalog) {
+        UpdateCatalog(TextOf(node, FullPath));
+    }
 }
 
 void TFMCatLib::BtnExportClick() {

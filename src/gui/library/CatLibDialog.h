@@ -37,18 +37,22 @@ public:
     QList<TLibraryChange> Changes;
     // Shows the export dialog for a library catalog; set by the host.
     std::function<void(const QString& catalogPath)> ExportCatalog;
+    // Updates a library catalog from its folder; set by the host.
+    std::function<void(const QString& catalogPath)> UpdateCatalog;
 
     TFrmCatTree* FrmCatTree() const { return frmCatTree_; }
     QPushButton* BtnNewCat() const { return btnNewCat_; }
     QPushButton* BtnOpen() const { return btnOpen_; }
     QPushButton* BtnDel() const { return btnDel_; }
     QPushButton* BtnExport() const { return btnExport_; }
+    QPushButton* BtnUpdate() const { return btnUpdate_; }
     QPushButton* BtnClose() const { return btnClose_; }
 
     void BtnNewCatClick();
     void BtnOpenClick();
     void BtnDelClick();
     void BtnExportClick();
+    void BtnUpdateClick();
     // What the tree asks while the focused node is dragged.
     bool FrmCatTreeVTLibDragAllowed(const TCatalogNode* node) const;
     bool FrmCatTreeVTLibDragOver(const TCatalogNode* dragged, const TCatalogNode* target) const;
@@ -78,6 +82,7 @@ private:
     QPushButton* btnOpen_;
     QPushButton* btnDel_;
     QPushButton* btnExport_;
+    QPushButton* btnUpdate_;
     QPushButton* btnClose_;
     TCatalogNode* pendingNode_ = nullptr;
     // The typed name of the current edit was dealt with; its end does nothing more.

@@ -4,6 +4,7 @@
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/config/Config.h"
+#include "core/scan/UpdateRenames.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/shell/CatalogModel.h"
 #include "gui/shell/ContentView.h"
@@ -115,6 +116,10 @@ void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) 
         TRepaintPause pause(*vt_);
         TFileItem& item = node->Item();
         if (field == FileName) {
+            if (!CurrentCatalog.isEmpty()) {
+                // So that an update still finds the item under its name on disk.
+                RecordRename(contentTree_, *node, text.toUtf8().toStdString());
+            }
             QString parentPath;
             if (const TCatalogNode* parent = node->Parent()) {
                 parentPath = TextOf(parent->Item(), FullPath);

@@ -15,6 +15,7 @@ void TFMMain::CatalogLibraryCommand() {
         dialog.ExportCatalog = [this, &dialog](const QString& path) {
             RunExportDialog(*this, path, &dialog);
         };
+        dialog.UpdateCatalog = [this](const QString& path) { UpdateCatalogCommand(path); };
         if (dialog.exec() == QDialog::Accepted) {
             selected = dialog.SelectedCatalog;
         }

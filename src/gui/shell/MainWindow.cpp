@@ -339,6 +339,7 @@ void TFMMain::ShowStatusText(const QString& text) {
 }
 
 void TFMMain::ConnectViews() {
+    MakeContentMenu();
     connect(vt_->Header(), &TGridHeader::LeftClicked, this,
             [this](int column) { IgnoreException([&] { ContentHeaderClick(column); }); });
     connect(vt_->Header(), &TGridHeader::RightPressed, this,

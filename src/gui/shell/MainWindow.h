@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <pugixml.hpp>
 
@@ -19,6 +20,7 @@ class TCatalogModel;
 class TContentView;
 class TDetailPanel;
 class TFrmCatTree;
+class TFMUpdatePreview;
 class TGuiPrompt;
 class TWaitForm;
 
@@ -83,6 +85,12 @@ public:
     void CatalogLibraryCommand();
     void SearchCommand();
     void ExportCommand();
+    // Rescans the folder of a library catalog and saves it once its preview is applied.
+    void UpdateCatalogCommand(const QString& catalogPath);
+    // The folder question of an update, pre-filled; empty when cancelled. Tests replace it.
+    std::function<QString(const QString& storedFolder)> AskUpdateFolder;
+    // Shows an update's preview; true for "Apply". Tests replace it.
+    std::function<bool(TFMUpdatePreview& preview)> ShowUpdatePreview;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -99,6 +107,7 @@ private:
     void QuitCommand();
     void SetHint(QWidget* widget, const QString& hint);
     void ConnectViews();
+    void MakeContentMenu();
     // The content view was emptied or refilled, or the shown item is going.
     void ForgetContentDetail();
     class TContentWatcher;

@@ -1,0 +1,79 @@
+// The update command of the main window: rescan a catalog's folder, show what would
+// change, and save the catalog when the user applies it.
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+
+#include "core/catalog/Errors.h"
+#include "core/catalog/Paths.h"
+#include "core/scan/UpdateCatalog.h"
+#include "gui/library/FrmCatTree.h"
+#include "gui/library/UpdatePreviewDialog.h"
+#include "gui/shell/ContentView.h"
+#include "gui/shell/Guard.h"
+#include "gui/shell/MainWindow.h"
+
+namespace melodrix {
+
+void TFMMain::MakeContentMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("MenuContent"));
+    QAction* update = menu->addAction(QStringLiteral("Update"));
+    update->setObjectName(QStringLiteral("ActionUpdate"));
+    connect(update, &QAction::triggered, this,
+            [this] { IgnoreException([&] { UpdateCatalogCommand(CurrentCatalog); }); });
+    vt_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(vt_, &QWidget::customContextMenuRequested, this, [this, menu, update](QPoint at) {
+        // Only a catalog of the library can be updated, not a search result.
+        update->setEnabled(!CurrentCatalog.isEmpty());
+        menu->popup(vt_->viewport()->mapToGlobal(at));
+    });
+}
+
+void TFMMain::UpdateCatalogCommand(const QString& catalogPath) {
+    if (catalogPath.isEmpty() || !FileInfo) {
+        return;
+    }
+    try {
+        // The catalog on screen is used as it is; any other is read from its file.
+        TCatalogTree opened;
+        const bool shown = catalogPath == CurrentCatalog;
+        if (!shown) {
+            FileInfo->OpenCatalogFile(catalogPath);
+            FileInfo->DocumentToTree(opened);
+            FileInfo->NewDocument();
+        }
+        const TCatalogTree& catalog = shown ? ContentTree() : opened;
+        const QString stored = StoredScanFolder(catalog);
+        const QString folder = AskUpdateFolder
+                                   ? AskUpdateFolder(stored)
+                                   : QInputDialog::getText(this, QStringLiteral("Update"),
+                                                           QStringLiteral("Folder to scan:"),
+                                                           QLineEdit::Normal, stored);
+        if (folder.trimmed().isEmpty()) {
+            return;
+        }
+        repaint();  // the closed question leaves no trace while the scan runs
+        const TCatalogUpdate update = UpdateCatalog(*FileInfo, catalog, catalogPath, folder);
+        TFMUpdatePreview preview(update, DiskNameOf(catalogPath), this);
+        const bool apply =
+            ShowUpdatePreview ? ShowUpdatePreview(preview) : preview.exec() == QDialog::Accepted;
+        if (!apply) {
+            return;
+        }
+        {
+            TProgressScope progress(Progress(), QStringLiteral("Saving info..."));
+            ApplyCatalogUpdate(*FileInfo, update, catalogPath);
+        }
+        FrmCatTree()->LoadLibraryTree(QString(), false);
+        // The updated catalog is shown, read back from the file just written.
+        CurrentCatalog.clear();
+        OpenCatalog(catalogPath);
+        SortContent();
+    } catch (const TMelodrixError& error) {
+        // Nothing was written: the old catalog stays, on disk and on screen.
+        Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+    }
+}
+
+}  // namespace melodrix
