@@ -233,6 +233,20 @@ private:
             }
         }
         log_.step.fetch_add(1);
+        if (dumpFrom_ > 0 && log_.step.load() >= dumpFrom_) {
+            QStringList open;
+            for (QWidget* w : TMonkeyInput::VisibleWindows()) {
+                open << TMonkeyInput::Describe(w);
+            }
+            QWidget* focus = QApplication::focusWidget();
+            log_.Note(QStringLiteral("state: depth %1 modal %2 popup %3 focus %4 focuswin %5 open %6")
+                          .arg(depth)
+                          .arg(TMonkeyInput::Describe(QApplication::activeModalWidget()),
+                               TMonkeyInput::Describe(QApplication::activePopupWidget()),
+                               TMonkeyInput::Describe(focus),
+                               QGuiApplication::focusWindow() ? QGuiApplication::focusWindow()->objectName() : QStringLiteral("-"),
+                               open.join(QLatin1Char(','))));
+        }
         if (pendingDrop_.view) {
             // A drop is user input too: not while an operation runs.
             if (!ProgressWindow() || !ProgressWindow()->isVisible()) {
@@ -261,7 +275,8 @@ private:
     void Act() {
         QWidget* window = input_.PickWindow(ProgressWindow());
         const int roll = input_.Roll(100);
-        if (!window) {
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (!window || (modal && modal->isMinimized() && input_.Chance(30))) {
             RestoreOne();
             return;
         }
@@ -426,6 +441,7 @@ private:
     QSet<QString> reported_;
     TMonkeyInput::TPendingDrop pendingDrop_;
     int steps_ = 0;
+    int dumpFrom_ = EnvInt("MELODRIX_MONKEY_DUMP_FROM", 0);
     int seconds_ = 0;
     bool ending_ = false;
     bool finished_ = false;
