@@ -1,5 +1,6 @@
-// Writes a seed corpus for the fuzz targets: <dir>/id3v1, <dir>/id3v2, <dir>/apev2 with a few
-// well-formed tags of each layout and some near misses, <dir>/catalog_stream with catalog texts.
+// Writes a seed corpus for the fuzz targets: <dir>/id3v1, <dir>/id3v2, <dir>/apev2, <dir>/flac,
+// <dir>/ogg, <dir>/mp4 with a few well-formed tags of each layout and some near misses,
+// <dir>/catalog_stream with catalog texts.
 
 #include <filesystem>
 #include <fstream>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/tags/TagBuilders.h"
+#include "core/tags/MusicTagBuilders.h"
 
 namespace fs = std::filesystem;
 using namespace melodrix::tagbytes;
@@ -64,6 +65,57 @@ std::vector<std::string> APEv2Seeds() {
             AudioLike(8) + ApeBlock(32, 0, 0)};
 }
 
+const std::vector<std::string> kComments = {"TITLE=T",        "artist=A1",       "ARTIST=A2",
+                                            "ALBUM=\xC3\x9C", "DATE=2004-05-17", "GENRE=Jazz",
+                                            "TRACKNUMBER=2",  "COMMENT=c",       "novalue"};
+
+std::vector<std::string> FlacSeeds() {
+    const std::string info = FlacBlock(kFlacStreamInfo, std::string(34, '\x01'));
+    return {FlacFile({info, FlacBlock(kFlacComment, VorbisCommentList(kComments), true)}),
+            FlacFile({info, FlacBlock(kFlacPicture, std::string(200, '\x02')),
+                      FlacBlock(kFlacComment, VorbisCommentList(kComments)),
+                      FlacBlock(kFlacPadding, std::string(16, '\0'), true)}),
+            ID3v2Tag(3, Frame23("TIT2", Latin1Body("x"))) +
+                FlacFile({FlacBlock(kFlacComment, VorbisCommentList({"TITLE=id3"}), true)}),
+            FlacFile({info, FlacBlock(kFlacComment, LittleEndian32(99), true)})};
+}
+
+std::vector<std::string> OggSeeds() {
+    const std::vector<std::string> opus = {OpusHead(), OpusTags(kComments), AudioLike(300)};
+    const std::vector<std::string> vorbis = {VorbisIdentification(), VorbisCommentPacket(kComments),
+                                             std::string(40, '\x05'), AudioLike(100)};
+    const std::string flacPacket =
+        "\x7F"
+        "FLAC" +
+        std::string(9, '\0') + "fLaC" + FlacBlock(0, std::string(34, '\0'));
+    return {OggStream(7, opus), OggStream(7, opus, 2), OggStream(9, vorbis, 1),
+            OggStream(3, {flacPacket, FlacBlock(kFlacComment, VorbisCommentList(kComments), true)}),
+            OggStream(5, {OpusHead()}) + OggStream(6, {OpusHead(), OpusTags({"TITLE=x"})})};
+}
+
+std::vector<std::string> Mp4Seeds() {
+    const std::vector<std::string> items = {
+        TextItem("\xA9nam", "Title"),
+        TextItem("aART", "Album artist"),
+        TextItem("\xA9"
+                 "day",
+                 "2010-11-12T00:00:00Z"),
+        Atom("gnre", DataAtom(0, BigEndian(8, 2))),
+        Atom("trkn", DataAtom(0, BigEndian(0, 2) + BigEndian(5, 2) + BigEndian(9, 2))),
+        Atom("covr", DataAtom(13, std::string(64, '\x09'))),
+        Atom("\xA9"
+             "ART",
+             DataAtom(2, Utf16(u"Wide", true)))};
+    return {Mp4File(items, true), Mp4File(items, false),
+            Atom("ftyp", "isom") + LargeAtom("mdat", AudioLike(40)) +
+                Atom("moov", Atom("udta", Atom("meta", BigEndian(0, 4) + Atom("ilst", items[0])))),
+            Mp4File({TextItem("\xA9"
+                              "cmt",
+                              "x")},
+                    false)
+                .substr(0, 700)};
+}
+
 // Catalog texts for the one-pass reader: plain ones and the constructs it leaves to the parser.
 std::vector<std::string> CatalogSeeds() {
     const std::string head =
@@ -90,6 +142,9 @@ int main(int argc, char** argv) {
     Write(root / "id3v1", ID3v1Seeds());
     Write(root / "id3v2", ID3v2Seeds());
     Write(root / "apev2", APEv2Seeds());
+    Write(root / "flac", FlacSeeds());
+    Write(root / "ogg", OggSeeds());
+    Write(root / "mp4", Mp4Seeds());
     Write(root / "catalog_stream", CatalogSeeds());
     return 0;
 }

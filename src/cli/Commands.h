@@ -40,5 +40,8 @@ int RunShowCommand(TCliContext& context, const QStringList& args);
 int RunSearchCommand(TCliContext& context, const QStringList& args);
 int RunTagsCommand(TCliContext& context, const QStringList& args);
 int RunExportCommand(TCliContext& context, const QStringList& args);
+int RunInfoCommand(TCliContext& context, const QStringList& args);
+int RunDescribeCommand(TCliContext& context, const QStringList& args);
+int RunUpdateCommand(TCliContext& context, const QStringList& args);
 
 }  // namespace melodrix::cli

@@ -79,9 +79,7 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     TCatalogTree tree;
     engine.ScanFolder(tree, folder, QStringLiteral("\\.MP3\\"),
                       parsed.Has(QStringLiteral("only-folders")), catalog);
-    engine.NewDocument();
-    engine.TreeToDocument(tree);
-    engine.SaveCatalogFile(catalog);
+    engine.SaveCatalogTree(tree, catalog);
     context.out << catalog << '\n';
     return kExitOk;
 }

@@ -30,12 +30,9 @@ int RunShowCommand(TCliContext& context, const QStringList& args) {
     if (!QFileInfo(path).isFile()) {
         throw TMelodrixError(QStringLiteral("no catalog file %1").arg(path));
     }
-    pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);
-    engine.Document = &document;
-    engine.OpenCatalogFile(path);
     TCatalogTree tree;
-    engine.DocumentToTree(tree);
+    engine.OpenCatalogTree(path, tree);
 
     ForEachNode(tree, [&](const TCatalogNode* node) {
         const TFileItem& item = node->Item();

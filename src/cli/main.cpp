@@ -21,12 +21,18 @@ const std::map<QString, TCommand>& CommandTable() {
         {QStringLiteral("scan"), RunScanCommand}, {QStringLiteral("list"), RunListCommand},
         {QStringLiteral("show"), RunShowCommand}, {QStringLiteral("search"), RunSearchCommand},
         {QStringLiteral("tags"), RunTagsCommand}, {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("info"), RunInfoCommand}, {QStringLiteral("describe"), RunDescribeCommand},
+        {QStringLiteral("scan"), RunScanCommand},     {QStringLiteral("list"), RunListCommand},
+        {QStringLiteral("show"), RunShowCommand},     {QStringLiteral("search"), RunSearchCommand},
+        {QStringLiteral("tags"), RunTagsCommand},     {QStringLiteral("export"), RunExportCommand},
+        {QStringLiteral("update"), RunUpdateCommand},
     };
     return table;
 }
 
 const char* const kUsage =
-    "Usage: melodrix-cli [--library DIR] COMMAND [OPTIONS] [--json]\n"
+    "Usage: melodrix-cli [--library DIR] [--json] [--quiet] COMMAND [OPTIONS]\n"
+    "       melodrix-cli --help | --version\n"
     "\n"
     "Commands:\n"
     "  scan FOLDER    catalog the MP3 files below FOLDER into the library\n"
@@ -35,16 +41,28 @@ const char* const kUsage =
     "  search         find items by name, extension and description\n"
     "  tags FILE...   print the tag fields of MP3 files\n"
     "  export         write a catalog as HTML, text, CSV, XML or a workbook\n"
+    "  info CATALOG   what a catalog holds: items, files, size, artists, genres\n"
+    "  describe CATALOG ITEM TEXT\n"
+    "                 set the description of an item and save the catalog\n"
+    "  update CATALOG rescan a catalog's folder, keeping descriptions and names\n"
     "\n"
     "Options for every command:\n"
     "  --library DIR  the catalog library directory (default: the desktop program's)\n"
     "  --json         one JSON object per line instead of a table\n"
+    "  --quiet        no progress line on stderr (shown only when stderr is a terminal)\n"
     "  --help         help for the command\n"
     "\n"
     "Exit status: 0 success, 1 error, 2 usage error.\n";
 
+// The options every command shares.
+struct TCommonOptions {
+    QString library;
+    bool json = false;
+    bool quiet = false;
+};
+
 // Takes the options every command shares out of the argument list.
-QStringList TakeCommonOptions(QStringList args, TCliContext& context) {
+QStringList TakeCommonOptions(const QStringList& args, TCommonOptions& common) {
     QStringList rest;
     bool libraryGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -54,21 +72,23 @@ QStringList TakeCommonOptions(QStringList args, TCliContext& context) {
             break;
         }
         if (arg == QLatin1String("--json")) {
-            context.json = true;
+            common.json = true;
+        } else if (arg == QLatin1String("--quiet")) {
+            common.quiet = true;
         } else if (arg == QLatin1String("--library")) {
             if (i + 1 >= args.size()) {
                 throw TUsageError(QStringLiteral("option --library needs a value"));
             }
-            context.libraryOption = args[++i];
+            common.library = args[++i];
             libraryGiven = true;
         } else if (arg.startsWith(QLatin1String("--library="))) {
-            context.libraryOption = arg.mid(10);
+            common.library = arg.mid(10);
             libraryGiven = true;
         } else {
             rest << arg;
         }
     }
-    if (libraryGiven && context.libraryOption.isEmpty()) {
+    if (libraryGiven && common.library.isEmpty()) {
         throw TUsageError(QStringLiteral("option --library needs a directory"));
     }
     return rest;
@@ -83,12 +103,15 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Melodrix"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    TTerminalProgress progress(stderr);
-    TCliContext context(out, err, progress, DecliningPrompt());
 
     QString command;
     try {
-        QStringList args = TakeCommonOptions(app.arguments().mid(1), context);
+        TCommonOptions common;
+        QStringList args = TakeCommonOptions(app.arguments().mid(1), common);
+        TTerminalProgress progress = TTerminalProgress::ForTerminal(stderr, common.quiet);
+        TCliContext context(out, err, progress, DecliningPrompt());
+        context.libraryOption = common.library;
+        context.json = common.json;
         if (args.isEmpty()) {
             err << kUsage;
             return kExitUsage;
@@ -97,6 +120,10 @@ int main(int argc, char** argv) {
         if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
             command == QLatin1String("help")) {
             out << kUsage;
+            return kExitOk;
+        }
+        if (command == QLatin1String("--version")) {
+            out << "melodrix-cli " MELODRIX_VERSION "\n";
             return kExitOk;
         }
         const auto found = CommandTable().find(command);

@@ -203,3 +203,41 @@ TEST_F(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(quiet.status, 0);
     EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
 }
+
+TEST_F(Cli, VersionAndErrorsThatNameTheirFileOnStderr) {
+    const TRun version = Run({QStringLiteral("--version")}, false);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("melodrix-cli " MELODRIX_VERSION "\n"));
+    EXPECT_TRUE(version.err.isEmpty());
+
+    const QString broken = WriteFile(dir.path(), QStringLiteral("broken.xml"), "not a catalog");
+    const QString unwritable = dir.filePath(QStringLiteral("missing/dir/out.csv"));
+    const QString absent = dir.filePath(QStringLiteral("absent.mp3"));
+    const std::vector<std::pair<QStringList, QString>> failures{
+        {{QStringLiteral("show"), broken}, broken},
+        {{QStringLiteral("show"), QStringLiteral("Mp3/none")}, QStringLiteral("Mp3/none")},
+        {{QStringLiteral("scan"), dir.filePath(QStringLiteral("nowhere"))},
+         dir.filePath(QStringLiteral("nowhere"))},
+        {{QStringLiteral("tags"), absent}, absent},
+        {{QStringLiteral("export"), broken, QStringLiteral("--format"), QStringLiteral("csv"),
+          QStringLiteral("-o"), dir.filePath(QStringLiteral("o.csv"))},
+         broken},
+    };
+    for (const auto& [args, file] : failures) {
+        const TRun run = Run(args);
+        EXPECT_EQ(run.status, 1) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("melodrix-cli: ")));
+        EXPECT_TRUE(run.err.contains(file)) << run.err.toStdString();
+    }
+
+    ASSERT_EQ(
+        Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("m")}).status,
+        0);
+    const TRun write =
+        Run({QStringLiteral("--quiet"), QStringLiteral("export"), QStringLiteral("m"),
+             QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("-o"), unwritable});
+    EXPECT_EQ(write.status, 1);
+    EXPECT_TRUE(write.err.contains(unwritable)) << write.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(unwritable));
+}

@@ -82,6 +82,23 @@ void TCatalogTree::Clear() {
     }
     DestroyChildren(root_.get());
     nodeCount_ = 0;
+    attributes_.Clear();
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.TreeReset(); });
+    }
+}
+
+void TCatalogTree::TakeContents(TCatalogTree& source) {
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.TreeAboutToReset(); });
+    }
+    // Top-level nodes point at the hidden root that holds them, so the roots change hands.
+    std::swap(root_, source.root_);
+    std::swap(nodeCount_, source.nodeCount_);
+    std::swap(attributes_, source.attributes_);
+    source.DestroyChildren(source.root_.get());
+    source.nodeCount_ = 0;
+    source.attributes_.Clear();
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.TreeReset(); });
     }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/catalog/CatalogAttributes.h"
 #include "core/catalog/FileItem.h"
 
 namespace melodrix {
@@ -64,7 +65,14 @@ public:
     TCatalogTree(const TCatalogTree&) = delete;
     TCatalogTree& operator=(const TCatalogTree&) = delete;
 
+    // Removes every node and the catalog attributes.
     void Clear();
+    // Replaces the contents by those of `source`, which is left empty. Observers of this
+    // tree see one reset; `source` must have none.
+    void TakeContents(TCatalogTree& source);
+    // What the catalog says about itself as a whole; saved with it.
+    TCatalogAttributes& Attributes() { return attributes_; }
+    const TCatalogAttributes& Attributes() const { return attributes_; }
     // Appends a fresh, empty item as the last child of `parent` (top level for nullptr).
     TCatalogNode* AppendChild(TCatalogNode* parent = nullptr);
     // Deletes the node with its whole subtree.
@@ -108,6 +116,7 @@ private:
 
     std::unique_ptr<TCatalogNode> root_;
     size_t nodeCount_ = 0;
+    TCatalogAttributes attributes_;
     int updateDepth_ = 0;
     std::vector<ITreeObserver*> observers_;
 };

@@ -11,6 +11,9 @@
 namespace melodrix {
 
 enum class TSearchScope { Group, Catalog };
+struct TSearchOptions;     // core/search/SearchConditions.h
+struct TDuplicates;        // core/search/Duplicates.h
+enum class TDuplicateKey;  // core/search/Duplicates.h
 
 // The catalog engine: moves catalogs between trees, its XML Document and files, scans
 // folders, searches catalog files and exports. It works on a document it does not own.
@@ -45,6 +48,15 @@ public:
     bool OpenCatalogFile(const QString& path);
     // Replaces the tree's contents by the items of Document.
     void DocumentToTree(TCatalogTree& tree);
+    // Reads the catalog file straight into the tree, as OpenCatalogFile and DocumentToTree
+    // together would, without a document; Document is left alone. Asks for a path when
+    // empty; false when the user declined. Throws TCatalogFileError as OpenCatalogFile does,
+    // and then leaves the tree as it was.
+    bool OpenCatalogTree(const QString& path, TCatalogTree& tree);
+    // Writes the tree as a catalog file, byte for byte what TreeToDocument and
+    // SaveCatalogFile write after NewDocument, without a document. Asks for a path when
+    // empty; false when the user declined; throws on failure, the old file then untouched.
+    bool SaveCatalogTree(const TCatalogTree& tree, const QString& path);
     // The root element of Document, making an empty catalog first when it has none.
     pugi::xml_node DocumentRoot();
 
@@ -55,6 +67,14 @@ public:
     // --- Search --- Returns the files of the scope that were skipped as unreadable catalogs.
     QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
                        bool caseSensitive, bool wholeWords);
+    // The same with conditions on any field, ranges and the kind of item. Throws
+    // TSearchConditionError, before reading anything, for a condition it cannot use.
+    QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
+                       const TSearchOptions& options);
+    // The files of the group or catalog at scopePath that share the key, in groups of two
+    // or more, as a flat list ordered by group; each hit carries its catalog's disk name.
+    TDuplicates FindDuplicates(TSearchScope scope, const QString& scopePath, TDuplicateKey key,
+                               TCatalogTree& result);
 
     // --- Exports --- Each returns true when a file was written.
     bool ExportHtml(const QString& defaultName, const TCatalogTree* tree);

@@ -90,12 +90,9 @@ QString DiskNameOf(const QString& path) {
     if (!label.isEmpty()) {
         return label;
     }
-    // Without a label a mount point is known by its last component ("/" has none).
-    const QString mountName = LastPathComponent(QDir::cleanPath(storage->rootPath()));
-    if (!mountName.isEmpty()) {
-        return mountName;
-    }
-    return path;
+    // Without a label a mount point is known by its last component; "/" has none and
+    // proposes the empty name.
+    return LastPathComponent(QDir::cleanPath(storage->rootPath()));
 }
 
 }  // namespace melodrix

@@ -18,7 +18,8 @@ bool IsVolumeRoot(const QString& path);
 // The label of the volume whose root the path is; empty when none or not a root.
 QString VolumeLabelOf(const QString& path);
 // A short name for a catalog or disk: the label (or mount name) of a volume root,
-// otherwise the last path component cut before its first ".".
+// otherwise the last path component cut before its first ".". "/" without a label has
+// the empty name.
 QString DiskNameOf(const QString& path);
 // The last component of a path (after the last delimiter).
 QString LastPathComponent(const QString& path);

@@ -20,6 +20,8 @@ public:
     virtual void SetProgressText(const QString& text) = 0;
     // How many items the running operation has processed so far (a second, small line).
     virtual void SetProgressCount(uint64_t /*count*/) {}
+    // The folder or catalog the running operation is at, for sinks that show it.
+    virtual void SetProgressLocation(const QString& /*location*/) {}
     // Lets the user interface handle pending input, so a Cancel click is seen.
     virtual void ProcessPendingInput() {}
     virtual bool CancelRequested() { return melodrix::CancelRequested(); }

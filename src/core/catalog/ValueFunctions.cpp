@@ -3,8 +3,11 @@
 #include "core/catalog/DateTimeParser.h"
 
 #include <QLocale>
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace melodrix {
@@ -253,10 +256,58 @@ std::optional<QDateTime> ParseDateTimeTextByLocale(const QString& text) {
     return std::nullopt;
 }
 
+std::string TwoDecimalsText(double value) {
+    if (!std::isfinite(value)) {
+        return std::to_string(value);
+    }
+    // 15 significant digits: "d.dddddddddddddde+XX".
+    std::array<char, 40> buffer{};
+    const int length = std::snprintf(buffer.data(), buffer.size(), "%.14e", std::fabs(value));
+    const std::string_view scientific(buffer.data(), static_cast<size_t>(std::max(length, 0)));
+    const size_t e = scientific.find('e');
+    std::string digits;
+    for (const char c : scientific.substr(0, e)) {
+        if (IsDigit(c)) {
+            digits += c;
+        }
+    }
+    int exponent = 0;
+    std::from_chars(scientific.data() + e + (scientific[e + 1] == '+' ? 2 : 1),
+                    scientific.data() + scientific.size(), exponent);
+    // Digits before the point are exponent + 1; keep two after it.
+    const int keep = exponent + 3;
+    std::string kept;
+    if (keep >= 0 && keep <= static_cast<int>(digits.size())) {
+        kept = digits.substr(0, static_cast<size_t>(keep));
+        if (keep < static_cast<int>(digits.size()) && digits[static_cast<size_t>(keep)] >= '5') {
+            int i = keep - 1;
+            for (; i >= 0 && kept[static_cast<size_t>(i)] == '9'; --i) {
+                kept[static_cast<size_t>(i)] = '0';
+            }
+            if (i >= 0) {
+                ++kept[static_cast<size_t>(i)];
+            } else {
+                kept.insert(kept.begin(), '1');
+            }
+        }
+    } else if (keep > static_cast<int>(digits.size())) {
+        kept = digits + std::string(static_cast<size_t>(keep) - digits.size(), '0');
+    }
+    if (kept.size() < 3) {
+        kept.insert(0, 3 - kept.size(), '0');
+    }
+    const bool negative = value < 0 && kept.find_first_not_of('0') != std::string::npos;
+    return (negative ? "-" : "") + kept.substr(0, kept.size() - 2) + '.' +
+           kept.substr(kept.size() - 2);
+}
+
 QString PercentageText(double percentage) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(percentage, 'f', 2);
+    QString text = QString::fromLatin1(TwoDecimalsText(percentage));
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        text.replace(dot, 1, QLocale().decimalPoint());
+    }
+    return text;
 }
 
 QString KilobyteText(double bytes) {

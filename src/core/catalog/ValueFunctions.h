@@ -42,6 +42,11 @@ std::optional<QDateTime> ParseDateTimeTextByLocale(const QString& text);
 QString DateFormatWithFullYear();
 QString TimeFormatWithoutZone();
 
+// The number with two decimals and "." as separator, halves rounded away from zero (0.125
+// gives "0.13"), judged on the value as its 15 significant digits show it, so that the
+// binary noise of a computed share does not turn a half into less than one.
+std::string TwoDecimalsText(double value);
+
 // Decimal texts in the locale's conventions.
 QString PercentageText(double percentage);  // "0.00" pattern, no grouping
 QString KilobyteText(double bytes);         // "%n KB": grouping, two decimals

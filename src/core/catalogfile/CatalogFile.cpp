@@ -2,10 +2,13 @@
 #include <QFile>
 #include <vector>
 
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/AtomicFile.h"
+#include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogRootAttributes.h"
+#include "core/catalogfile/CatalogTreeReader.h"
 
 namespace melodrix {
 
@@ -63,22 +66,6 @@ public:
 private:
     QIODevice& device_;
 };
-
-// Reads the field attributes of an element; returns a bit per field that was present.
-uint32_t ReadAttributes(const pugi::xml_node& element, TFieldNameMatcher& matcher,
-                        std::array<std::string_view, FieldCount>& texts) {
-    texts.fill({});
-    uint32_t present = 0;
-    for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
-         attribute = attribute.next_attribute()) {
-        const int index = matcher.IndexOf(attribute.name());
-        if (index >= 0) {
-            texts[static_cast<size_t>(index)] = attribute.value();
-            present |= 1u << index;
-        }
-    }
-    return present;
-}
 
 // Elements and attributes copied from parsed prototypes share the prototype's name text
 // instead of each holding a copy: a million items save tens of millions of small
@@ -235,6 +222,17 @@ void TFileInfo::TreeToDocument(const TCatalogTree& tree) {
     TProgressScope progress(Progress(), kGatheringInfo);
     pugi::xml_node root = DocumentRoot();
     root.remove_children();
+    root.remove_attributes();
+    std::string scratch;
+    for (const auto& [name, value] : CatalogRootAttributes(tree)) {
+        const std::string key(name);
+        pugi::xml_attribute attribute = root.append_attribute(key.c_str());
+        if (SanitizeForXml(value, scratch)) {
+            attribute.set_value(scratch.data(), scratch.size());
+        } else {
+            attribute.set_value(value.data(), value.size());
+        }
+    }
     TElementFactory factory(root);
     // Pre-order walk without recursion; parents[d] is the element that takes the items of
     // depth d, so any nesting depth is safe.
@@ -293,22 +291,7 @@ bool TFileInfo::OpenCatalogFile(const QString& path) {
         }
     }
     CatalogFileName = source;
-    pugi::xml_document& document = ActiveDocument();
-    pugi::xml_document parsed;
-    const pugi::xml_parse_result result = parsed.load_file(
-        QFile::encodeName(source).constData(), pugi::parse_default | pugi::parse_declaration);
-    if (!result) {
-        if (result.status == pugi::status_file_not_found ||
-            result.status == pugi::status_io_error) {
-            throw TCatalogFileError(
-                QStringLiteral("Cannot open catalog %1: the file cannot be read").arg(source));
-        }
-        throw TCatalogFileError(QStringLiteral("Cannot open catalog %1: %2 at byte %3")
-                                    .arg(source, QString::fromUtf8(result.description()))
-                                    .arg(result.offset));
-    }
-    SanitizeDocument(parsed);
-    document = std::move(parsed);
+    LoadCatalogDocument(source, ActiveDocument());
     return true;
 }
 
@@ -316,44 +299,14 @@ void TFileInfo::DocumentToTree(TCatalogTree& tree) {
     TProgressScope progress(Progress(), kLoadingInfo);
     TTreeUpdate bracket(tree);
     tree.Clear();
-
     const QByteArray diskName = DiskNameOf(CatalogFileName).toUtf8();
-    const std::string_view disk(diskName.constData(), static_cast<size_t>(diskName.size()));
     const pugi::xml_node root = DocumentRoot();
-
-    TFieldNameMatcher matcher;
-    std::array<std::string_view, FieldCount> texts;
-    // Iterative pre-order walk of the elements, so any nesting depth is safe.
-    pugi::xml_node element = root.first_child();
-    TCatalogNode* parent = nullptr;
-    while (element) {
-        if (element.type() == pugi::node_element) {
-            TCatalogNode* node = tree.AppendChild(parent);
-            const uint32_t present = ReadAttributes(element, matcher, texts);
-            if (!parent) {
-                // Top-level items are folders unless the file says otherwise.
-                if ((present & (1u << FileType)) == 0) {
-                    texts[FileType] = DirectoryType;
-                }
-                if (texts[FullPath].empty()) {
-                    texts[FullPath] = texts[FileName];
-                }
-            }
-            texts[DiskName] = disk;
-            node->Item().SetAllFields(texts);
-            if (pugi::xml_node child = element.first_child()) {
-                parent = node;
-                element = child;
-                continue;
-            }
-        }
-        // Climb until a next sibling is found.
-        while (element && !element.next_sibling() && element.parent() != root) {
-            element = element.parent();
-            parent = parent ? parent->Parent() : nullptr;
-        }
-        element = element.next_sibling();
+    for (pugi::xml_attribute attribute = root.first_attribute(); attribute;
+         attribute = attribute.next_attribute()) {
+        KeepCatalogRootAttribute(tree, attribute.name(), attribute.value());
     }
+    DocumentItemsToTree(
+        root, std::string_view(diskName.constData(), static_cast<size_t>(diskName.size())), tree);
 }
 
 }  // namespace melodrix

@@ -1,5 +1,6 @@
 #include "core/catalogfile/CatalogStream.h"
 
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/tags/TextDecoding.h"
 
 #include <QFile>
@@ -98,13 +99,29 @@ bool TCatalogStream::Load(const QString& path) {
     if (file.read(text, size) != size || !file.atEnd()) {
         return false;
     }
-    Begin(static_cast<size_t>(size));
-    return true;
+    return TakeEncoding(static_cast<size_t>(size));
 }
 
 void TCatalogStream::SetText(std::string_view text) {
     std::memcpy(Reserve(text.size()), text.data(), text.size());
-    Begin(text.size());
+    TakeEncoding(text.size());
+}
+
+bool TCatalogStream::TakeEncoding(size_t length) {
+    const std::string_view bytes(buffer_.data(), length);
+    const TCatalogEncoding encoding = CatalogEncodingOf(bytes);
+    transcoded_ = encoding.kind == TCatalogEncoding::TKind::Decode;
+    if (encoding.kind == TCatalogEncoding::TKind::Unsupported) {
+        state_ = TState::Unusual;
+        return false;
+    }
+    if (transcoded_) {
+        const std::string text = DecodeCatalogText(bytes, encoding.name);
+        std::memcpy(Reserve(text.size()), text.data(), text.size());
+        length = text.size();
+    }
+    Begin(length);
+    return true;
 }
 
 char* TCatalogStream::Reserve(size_t length) {
@@ -174,6 +191,7 @@ bool TCatalogStream::NextItem() {
             return true;
         }
         rootSeen_ = true;
+        rootAttributes_ = attributes_;
     }
     return false;
 }
@@ -184,6 +202,7 @@ bool TCatalogStream::ReadStartTag() {
     if (name.empty() || !ReadAttributes('/', selfClosed)) {
         return false;
     }
+    depth_ = open_.size() > 0 ? open_.size() - 1 : 0;
     if (!selfClosed) {
         open_.push_back(name);
     }
@@ -218,7 +237,8 @@ bool TCatalogStream::ReadDeclaration() {
         if (attribute.rawValue.find_first_of("?>") != std::string_view::npos) {
             return false;
         }
-        if (attribute.name == "encoding" && !IsUtf8Name(attribute.rawValue)) {
+        // A text decoded from the declared encoding is UTF-8 now, whatever the declaration says.
+        if (attribute.name == "encoding" && !transcoded_ && !IsUtf8Name(attribute.rawValue)) {
             return false;
         }
     }

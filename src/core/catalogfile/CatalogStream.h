@@ -12,7 +12,8 @@ namespace melodrix {
 // Reads the items of a catalog file in one pass, without building a document, so that a
 // search over many catalogs tests each item while its text is still in the cache.
 //
-// It reads only plainly written catalogs: UTF-8, a declaration, nested elements with
+// It reads only plainly written catalogs: UTF-8 (or an 8-bit encoding the declaration names,
+// decoded first, as the full parser's caller decodes it), a declaration, nested elements with
 // attributes. Anything else (comments, other encodings, a NUL, text around the root, a
 // malformed tag) makes the file Unusual, and the caller reads it with the full XML parser
 // instead, which then decides whether it is a catalog at all; so does a value that Decode
@@ -25,7 +26,8 @@ public:
         std::string_view rawValue;  // as written, entities unresolved
     };
 
-    // Reads the whole file into the reused buffer; false when it cannot be read.
+    // Reads the whole file into the reused buffer; false when it cannot be read or its
+    // declared encoding cannot be decoded.
     bool Load(const QString& path);
     // Reads `text` as if it were the content of a catalog file.
     void SetText(std::string_view text);
@@ -34,6 +36,10 @@ public:
     // the file or at the first thing this reader does not handle; Unusual() tells which.
     bool NextItem();
     std::span<const TAttribute> Attributes() const { return attributes_; }
+    // The attributes of the root element, once the first NextItem has passed it.
+    std::span<const TAttribute> RootAttributes() const { return rootAttributes_; }
+    // How deep the current element lies below the root: 0 for the root's children.
+    size_t Depth() const { return depth_; }
     bool Unusual() const { return state_ == TState::Unusual; }
 
     // The value of an attribute as the full parser reads it: entities and character
@@ -46,6 +52,7 @@ private:
     enum class TState { Reading, Finished, Unusual };
 
     char* Reserve(size_t length);
+    bool TakeEncoding(size_t length);
     void Begin(size_t length);
     bool ReadDeclaration();
     bool ReadStartTag();
@@ -61,7 +68,10 @@ private:
     const char* end_ = nullptr;
     std::vector<std::string_view> open_;  // names of the elements not yet closed
     std::vector<TAttribute> attributes_;
+    std::vector<TAttribute> rootAttributes_;
+    size_t depth_ = 0;
     bool rootSeen_ = false;
+    bool transcoded_ = false;
     TState state_ = TState::Finished;
 };
 

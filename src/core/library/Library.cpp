@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/catalog/ValueFunctions.h"
@@ -24,10 +25,14 @@ QString CatalogDisplayName(const QString& fileName) {
     return dot < 0 ? fileName : fileName.left(dot);
 }
 
-void AddLibraryEntries(TCatalogTree& tree, const QString& directory, TCatalogNode* parent,
-                       bool groupsOnly) {
+// `directory` is the text of the folder (the nodes' FullPath), `nativeDirectory` its name
+// on disk, which the walk follows: names need not be UTF-8.
+void AddLibraryEntries(TCatalogTree& tree, const QString& directory,
+                       const std::string& nativeDirectory, TCatalogNode* parent, bool groupsOnly) {
     const QString prefix = WithTrailingBackslash(directory);
-    ListLibraryDirectory(directory, [&](const TLibraryEntry& entry) {
+    const std::string nativePrefix =
+        nativeDirectory.ends_with('/') ? nativeDirectory : nativeDirectory + '/';
+    ListLibraryDirectory(nativeDirectory, [&](const TLibraryEntry& entry) {
         if (groupsOnly && !entry.isDirectory) {
             return;
         }
@@ -45,7 +50,8 @@ void AddLibraryEntries(TCatalogTree& tree, const QString& directory, TCatalogNod
             item.SetField(FileType, DirectoryType);
             // A linked directory is shown but never entered: no cycles, no leaving the library.
             if (!entry.isLink) {
-                AddLibraryEntries(tree, fullPath, node, groupsOnly);
+                AddLibraryEntries(tree, fullPath, nativePrefix + entry.nativeName, node,
+                                  groupsOnly);
             }
         } else {
             const QString name = CatalogDisplayName(entry.name);
@@ -79,7 +85,7 @@ void FillLibraryTree(TCatalogTree& tree, const QString& path, bool groupsOnly) {
     SetText(root->Item(), FullPath, libraryPath);
     SetText(root->Item(), FileName, kLibraryRootName);
     root->Item().SetField(FileType, DirectoryType);
-    AddLibraryEntries(tree, libraryPath, root, groupsOnly);
+    AddLibraryEntries(tree, libraryPath, NativePathOf(libraryPath).toStdString(), root, groupsOnly);
     SetText(root->Item(), FileSize, ShortestNumberText(SumGroupSizes(root)));
     SetSizePercentages(tree);
 }

@@ -1,6 +1,7 @@
 #include "core/library/LibraryEntries.h"
 
-#include <QFile>
+#include "core/catalog/NativePaths.h"
+
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -24,10 +25,10 @@ std::optional<int64_t> ModifiedSecs(const fs::path& path) {
 
 }  // namespace
 
-bool ListLibraryDirectory(const QString& directory,
+bool ListLibraryDirectory(const std::string& nativeDirectory,
                           const std::function<void(const TLibraryEntry&)>& visit) {
     std::error_code error;
-    fs::directory_iterator it(fs::path(QFile::encodeName(directory).toStdString()), error);
+    fs::directory_iterator it(fs::path(nativeDirectory), error);
     if (error) {
         return false;
     }
@@ -37,7 +38,8 @@ bool ListLibraryDirectory(const QString& directory,
         }
         const fs::directory_entry& entry = *it;
         TLibraryEntry item;
-        item.name = QFile::decodeName(entry.path().filename().native().c_str());
+        item.nativeName = entry.path().filename().string();
+        item.name = FileNameText(item.nativeName);
         std::error_code statusError;
         const fs::file_status own = entry.symlink_status(statusError);
         item.isLink = fs::is_symlink(own);

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
 
 namespace melodrix {
@@ -15,8 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Names on disk need not be UTF-8: every operation works on the real bytes of a path.
 fs::path NativePath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
+    return fs::path(NativePathOf(path).toStdString());
+}
+
+QString TextOfNative(const fs::path& path) {
+    return NativePathText(path.native());
 }
 
 QString SystemErrorText(const QString& action, const QString& path, const std::error_code& error) {
@@ -41,8 +47,29 @@ bool IsSameOrBelow(const QString& base, const QString& path) {
 
 // The real location of a directory, links resolved; empty when it does not exist.
 QString CanonicalDirectory(const QString& path) {
-    const QFileInfo info(path);
-    return info.isDir() ? info.canonicalFilePath() : QString();
+    std::error_code error;
+    const fs::path native = NativePath(path);
+    if (!fs::is_directory(native, error)) {
+        return {};
+    }
+    const fs::path canonical = fs::canonical(native, error);
+    return error ? QString() : TextOfNative(canonical);
+}
+
+bool IsDirectoryEntry(const QString& path, bool followLink) {
+    std::error_code error;
+    const fs::path native = NativePath(path);
+    return fs::is_directory(followLink ? fs::status(native, error)
+                                       : fs::symlink_status(native, error));
+}
+
+const QString kAmbiguous = QStringLiteral(
+    "%1 reads the same as another entry beside it whose name is in another encoding; "
+    "rename one of them outside the program first.");
+
+// Paths the program cannot tell from another one are left alone.
+TLibraryResult Ambiguous(const QString& path) {
+    return TLibraryResult::Failure(kAmbiguous.arg(QDir::toNativeSeparators(path)));
 }
 
 // Whether the entry at `path` is below the library, not the library itself, and its
@@ -69,13 +96,13 @@ TLibraryResult Outside(const QString& path) {
 }
 
 bool IsFileSystemRoot(const fs::path& path) {
-    const QString text = QFile::decodeName(path.native().c_str());
+    const QString text = TextOfNative(path);
     return QDir::cleanPath(text) == QDir::rootPath() || IsVolumeRoot(text);
 }
 
 TLibraryResult DeleteTree(const fs::path& directory) {
     std::error_code error;
-    const QString name = QFile::decodeName(directory.native().c_str());
+    const QString name = TextOfNative(directory);
     // Entries of a read-only directory cannot be removed until it is writable again.
     // Best effort: when it fails, the removal below reports the real reason.
     fs::permissions(directory, fs::perms::owner_all, fs::perm_options::add, error);
@@ -91,8 +118,8 @@ TLibraryResult DeleteTree(const fs::path& directory) {
     for (const fs::path& entry : entries) {
         const fs::file_status status = fs::symlink_status(entry, error);
         if (error) {
-            return TLibraryResult::Failure(SystemErrorText(
-                QStringLiteral("delete"), QFile::decodeName(entry.native().c_str()), error));
+            return TLibraryResult::Failure(
+                SystemErrorText(QStringLiteral("delete"), TextOfNative(entry), error));
         }
         if (fs::is_directory(status)) {
             TLibraryResult result = DeleteTree(entry);
@@ -103,8 +130,8 @@ TLibraryResult DeleteTree(const fs::path& directory) {
         }
         fs::remove(entry, error);  // an entry that vanished meanwhile is fine
         if (error) {
-            return TLibraryResult::Failure(SystemErrorText(
-                QStringLiteral("delete"), QFile::decodeName(entry.native().c_str()), error));
+            return TLibraryResult::Failure(
+                SystemErrorText(QStringLiteral("delete"), TextOfNative(entry), error));
         }
     }
     if (IsFileSystemRoot(directory)) {
@@ -139,8 +166,9 @@ QString ParentDirectoryOf(const QString& path) {
 }
 
 bool EntryExists(const QString& path, bool asDirectory) {
-    const QFileInfo info(path);
-    return asDirectory ? info.isDir() : (info.exists() && !info.isDir());
+    std::error_code error;
+    const fs::file_status status = fs::status(NativePath(path), error);
+    return asDirectory ? fs::is_directory(status) : fs::exists(status) && !fs::is_directory(status);
 }
 
 bool IsOutsideDragged(const TCatalogNode* dragged, const TCatalogNode* target) {
@@ -165,6 +193,10 @@ QString ValidateEntryName(const QString& name) {
     }
     if (name.contains(QChar(u'\0'))) {
         return QStringLiteral("A name cannot contain a NUL character.");
+    }
+    // It would be a hidden file, and a catalog "x" shown without a name.
+    if (name.startsWith(QLatin1Char('.'))) {
+        return QStringLiteral("A name cannot start with \".\".");
     }
     return {};
 }
@@ -220,6 +252,9 @@ TLibraryResult RenameLibraryEntry(TCatalogTree& tree, TCatalogNode* node,
     if (!IsStrictlyInside(libraryPath, newPath)) {
         return Outside(newPath);
     }
+    if (IsAmbiguousPath(oldPath)) {
+        return Ambiguous(oldPath);
+    }
     if (AnythingAt(newPath)) {
         return TLibraryResult::Failure(kNameExistsMessage);
     }
@@ -272,11 +307,14 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
         return TLibraryResult::Failure(
             QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(source)));
     }
+    if (IsAmbiguousPath(source)) {
+        return Ambiguous(source);
+    }
     // The source's own location, its parent resolved but not the entry (a link moves as a link).
     const QString name = QFileInfo(CleanAbsolute(source)).fileName();
     const QString parent = CanonicalDirectory(QFileInfo(CleanAbsolute(source)).path());
     const QString real = parent + QLatin1Char('/') + name;
-    const bool sourceIsDirectory = QFileInfo(real).isDir() && !QFileInfo(real).isSymLink();
+    const bool sourceIsDirectory = IsDirectoryEntry(real, false);
     if (sourceIsDirectory && IsSameOrBelow(real, target)) {
         return TLibraryResult::Failure(QStringLiteral("A group cannot be moved into itself."));
     }
@@ -287,8 +325,10 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
     if (AnythingAt(moved)) {
         return TLibraryResult::Failure(kNameExistsMessage);
     }
+    // The entry keeps its own name bytes in its new place.
+    const fs::path from = NativePath(real);
     std::error_code error;
-    fs::rename(NativePath(real), NativePath(moved), error);
+    fs::rename(from, NativePath(target) / from.filename(), error);
     if (error) {
         return TLibraryResult::Failure(SystemErrorText(QStringLiteral("move"), source, error));
     }
@@ -314,11 +354,16 @@ TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& pat
     if (!IsStrictlyInside(libraryPath, path)) {
         return Outside(path);
     }
-    if (isDirectory) {
-        return DeleteDirectoryTree(path);
+    if (IsAmbiguousPath(path)) {
+        return Ambiguous(path);
     }
     std::error_code error;
     const fs::path native = NativePath(path);
+    // A linked group or catalog: the link goes, never what it points to.
+    const bool link = fs::is_symlink(fs::symlink_status(native, error));
+    if (isDirectory && !link) {
+        return DeleteDirectoryTree(path);
+    }
     if (fs::is_directory(fs::symlink_status(native, error))) {
         return TLibraryResult::Failure(
             QStringLiteral("%1 is a directory.").arg(QDir::toNativeSeparators(path)));

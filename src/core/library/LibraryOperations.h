@@ -37,7 +37,8 @@ bool EntryExists(const QString& path, bool asDirectory);
 bool IsOutsideDragged(const TCatalogNode* dragged, const TCatalogNode* target);
 
 // Why a typed group or catalog name cannot be used, or the empty text when it can: the
-// empty name, ".", "..", and names holding a path separator or a NUL are refused.
+// empty name, names starting with "." and names holding a path separator or a NUL are
+// refused.
 QString ValidateEntryName(const QString& name);
 
 // Whether `path` is the library directory itself or lies below it (by its lexical form,
@@ -80,7 +81,7 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
 TLibraryResult DeleteDirectoryTree(const QString& directory);
 
 // Deletes a group (with DeleteDirectoryTree) or a catalog file, refusing anything that
-// is not strictly inside the library.
+// is not strictly inside the library. A linked group or catalog loses its link only.
 TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path,
                                   bool isDirectory);
 

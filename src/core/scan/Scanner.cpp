@@ -1,17 +1,16 @@
 // The directory scanner: a folder or a whole volume becomes a catalog tree.
 #include <QDateTime>
-#include <QFile>
 #include <QLocale>
 #include <array>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/ValueFunctions.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
-#include "core/catalog/ValueFunctions.h"
 
 namespace melodrix {
 
@@ -28,11 +27,6 @@ size_t CharacterCount(std::string_view text) {
         count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }
     return count;
-}
-
-bool IsMp3Extension(std::string_view ext) {
-    return ext.size() == 3 && (ext[0] == 'm' || ext[0] == 'M') &&
-           (ext[1] == 'p' || ext[1] == 'P') && ext[2] == '3';
 }
 
 // Modification times as the catalog writes them, made without rebuilding the locale's
@@ -72,9 +66,7 @@ public:
     TPercentTexts() : decimal_(Utf8(QLocale().decimalPoint())) {}
 
     std::string Text(double percentage) const {
-        std::array<char, 64> buffer{};
-        const int length = std::snprintf(buffer.data(), buffer.size(), "%.2f", percentage);
-        std::string text(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
+        std::string text = TwoDecimalsText(percentage);
         const size_t dot = text.find('.');
         if (dot != std::string::npos) {
             text.replace(dot, 1, decimal_);
@@ -101,7 +93,7 @@ public:
         rootNameUtf8_ = Utf8(rootName_);
         // Below a volume root the relative path keeps the root's own separator ("D:\\Music").
         const QString base = volumeRoot ? WithoutTrailingBackslash(folder) : folder;
-        relativeStart_ = QFile::encodeName(base).size();
+        relativeStart_ = NativePathOf(base).size();
     }
 
     void Run(const QString& folder) {
@@ -113,7 +105,7 @@ public:
         texts[DiskName] = diskName_;
         root->Item().SetAllFields(texts);
 
-        ScanDirectory(QFile::encodeName(WithTrailingBackslash(folder)).toStdString(), root);
+        ScanDirectory(NativePathOf(WithTrailingBackslash(folder)).toStdString(), root);
 
         if (!onlyFolders_ && !mask_.isEmpty()) {
             PruneEmptyFolders(root);
@@ -150,6 +142,8 @@ private:
             ++count_;
             if (throttle_.Due()) {
                 progress_.SetProgressCount(count_);
+                progress_.SetProgressLocation(
+                    QFile::decodeName(QByteArray::fromStdString(directory)));
             }
             // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
             if (filled && entry.isDirectory && !entry.isLink) {
@@ -174,13 +168,12 @@ private:
         return mask_.contains(QLatin1String(test.data(), static_cast<qsizetype>(test.size())));
     }
 
+    // `path` is the entry's name on disk: the file is opened by it, never by its text.
     void Fill(TFileItem& item, const TScanEntry& entry, const std::string& path) {
-        const QString realPath = QFile::decodeName(QByteArray::fromStdString(path));
-        const QString name = QFile::decodeName(QByteArray::fromStdString(entry.name));
-        const std::string fileName = Utf8(name);
+        const std::string fileName = FileNameTextUtf8(entry.name);
         const std::string fullPath =
-            rootNameUtf8_ + Utf8(QFile::decodeName(QByteArray::fromStdString(path.substr(
-                                std::min(static_cast<size_t>(relativeStart_), path.size())))));
+            rootNameUtf8_ + Utf8(NativePathText(std::string_view(path).substr(
+                                std::min(static_cast<size_t>(relativeStart_), path.size()))));
         const std::string size = std::to_string(entry.size);
         const std::string time = entry.hasTime ? times_.Text(entry.modifiedSecs) : std::string();
         const std::string ext =
@@ -198,8 +191,10 @@ private:
         texts[FileNameLength] = nameLength;
         texts[PathNameLength] = pathLength;
         texts[DiskName] = diskName_;
-        if (!entry.isDirectory && IsMp3Extension(ext)) {
-            readers_.Read(realPath, tags_);
+        const TMusicFormat format =
+            entry.isDirectory ? TMusicFormat::Other : MusicFormatOfExtension(ext);
+        if (format != TMusicFormat::Other) {
+            readers_.Read(QByteArray::fromStdString(path), format, tags_);
             texts[MP3_Title] = tags_.Title;
             texts[MP3_Artist] = tags_.Artist;
             texts[MP3_Album] = tags_.Album;
@@ -278,6 +273,10 @@ void TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder, const QStr
                            bool onlyFolders, const QString& catalogFile) {
     TTreeUpdate bracket(tree);
     tree.Clear();
+    // The catalog remembers how it was made, so an update can scan the same way.
+    tree.Attributes().Set(kScanMaskAttribute, Utf8(maskList));
+    tree.Attributes().Set(kOnlyFoldersAttribute, onlyFolders ? "true" : "false");
+    tree.Attributes().Set(kScanFolderAttribute, Utf8(folder));
     TProgressScope progress(Progress(), kLoadingInfo);
     try {
         TScanRun run(tree, Progress(), folder, maskList, onlyFolders, catalogFile);

@@ -1,5 +1,9 @@
 #include "core/scan/ScannerTags.h"
 
+#include <QFileInfo>
+#include <algorithm>
+
+#include "core/catalog/NativePaths.h"
 #include "core/tags/ByteSource.h"
 #include "core/tags/Genres.h"
 
@@ -16,6 +20,18 @@ void CopyCommonFields(const Reader& reader, TTagFields& fields) {
     fields.Comment = reader.Comment;
 }
 
+void CopyTextTag(const TTextTag& reader, TTagFields& fields) {
+    CopyCommonFields(reader, fields);
+    fields.Genre = reader.Genre;
+}
+
+bool SameLetters(std::string_view text, std::string_view lowerName) {
+    return text.size() == lowerName.size() &&
+           std::equal(text.begin(), text.end(), lowerName.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? char(a + 32) : a) == b;
+           });
+}
+
 }  // namespace
 
 QString TagKindName(TTagKind kind) {
@@ -26,19 +42,84 @@ QString TagKindName(TTagKind kind) {
             return QStringLiteral("ID3v2");
         case TTagKind::APEv2:
             return QStringLiteral("APEv2");
+        case TTagKind::FLAC:
+            return QStringLiteral("FLAC");
+        case TTagKind::OggVorbis:
+            return QStringLiteral("Ogg Vorbis");
+        case TTagKind::Opus:
+            return QStringLiteral("Opus");
+        case TTagKind::OggFLAC:
+            return QStringLiteral("Ogg FLAC");
+        case TTagKind::MP4:
+            return QStringLiteral("MP4");
         case TTagKind::None:
             break;
     }
     return QStringLiteral("none");
 }
 
+TMusicFormat MusicFormatOfExtension(std::string_view extension) {
+    struct TName {
+        std::string_view Extension;
+        TMusicFormat Format;
+    };
+    static constexpr TName kNames[] = {{"mp3", TMusicFormat::MP3},  {"flac", TMusicFormat::FLAC},
+                                       {"ogg", TMusicFormat::Ogg},  {"oga", TMusicFormat::Ogg},
+                                       {"opus", TMusicFormat::Ogg}, {"m4a", TMusicFormat::MP4},
+                                       {"mp4", TMusicFormat::MP4},  {"m4b", TMusicFormat::MP4}};
+    for (const TName& name : kNames) {
+        if (SameLetters(extension, name.Extension)) {
+            return name.Format;
+        }
+    }
+    return TMusicFormat::Other;
+}
+
 TTagKind TTagReaders::Read(const QString& path, TTagFields& fields) {
+    const QByteArray suffix = QFileInfo(path).suffix().toLatin1();
+    return Read(NativePathOf(path),
+                MusicFormatOfExtension(
+                    std::string_view(suffix.constData(), static_cast<size_t>(suffix.size()))),
+                fields);
+}
+
+TTagKind TTagReaders::Read(const QByteArray& nativePath, TMusicFormat format,
+                           TTagFields& fields) {
     fields = TTagFields();
-    // One open file serves all three readers.
-    TFileByteSource source(path);
+    // One open file serves every reader that is asked.
+    TFileByteSource source(nativePath);
     if (!source.IsOpen()) {
         return TTagKind::None;
     }
+    switch (format) {
+        case TMusicFormat::FLAC:
+            if (flac_.Read(source) && flac_.TagFound) {
+                CopyTextTag(flac_, fields);
+                return TTagKind::FLAC;
+            }
+            return TTagKind::None;
+        case TMusicFormat::Ogg:
+            if (ogg_.Read(source) && ogg_.TagFound) {
+                CopyTextTag(ogg_, fields);
+                return ogg_.Codec == TOggCodec::Opus   ? TTagKind::Opus
+                       : ogg_.Codec == TOggCodec::FLAC ? TTagKind::OggFLAC
+                                                       : TTagKind::OggVorbis;
+            }
+            return TTagKind::None;
+        case TMusicFormat::MP4:
+            if (mp4_.Read(source) && mp4_.TagFound) {
+                CopyTextTag(mp4_, fields);
+                return TTagKind::MP4;
+            }
+            return TTagKind::None;
+        case TMusicFormat::MP3:
+        case TMusicFormat::Other:
+            break;
+    }
+    return ReadMp3(source, fields);
+}
+
+TTagKind TTagReaders::ReadMp3(IByteSource& source, TTagFields& fields) {
     if (id3v1_.Read(source) && id3v1_.TagFound) {
         CopyCommonFields(id3v1_, fields);
         if (id3v1_.GenreIndex < GenreCount) {
@@ -47,13 +128,11 @@ TTagKind TTagReaders::Read(const QString& path, TTagFields& fields) {
         return TTagKind::ID3v1;
     }
     if (id3v2_.Read(source) && id3v2_.TagFound) {
-        CopyCommonFields(id3v2_, fields);
-        fields.Genre = id3v2_.Genre;
+        CopyTextTag(id3v2_, fields);
         return TTagKind::ID3v2;
     }
     if (apev2_.Read(source) && apev2_.TagFound) {
-        CopyCommonFields(apev2_, fields);
-        fields.Genre = apev2_.Genre;
+        CopyTextTag(apev2_, fields);
         return TTagKind::APEv2;
     }
     return TTagKind::None;

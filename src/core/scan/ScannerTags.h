@@ -2,37 +2,55 @@
 
 #include <QString>
 #include <string>
+#include <string_view>
 
 #include "core/tags/APEv2.h"
+#include "core/tags/FLACTag.h"
 #include "core/tags/ID3v1.h"
 #include "core/tags/ID3v2.h"
+#include "core/tags/MP4Tag.h"
+#include "core/tags/OggTag.h"
 
 namespace melodrix {
 
-// Which kind of tag supplied an MP3 file's tag fields.
-enum class TTagKind { None, ID3v1, ID3v2, APEv2 };
+// Which kind of tag supplied a music file's tag fields.
+enum class TTagKind { None, ID3v1, ID3v2, APEv2, FLAC, OggVorbis, Opus, OggFLAC, MP4 };
 
-// "ID3v1", "ID3v2", "APEv2" or "none".
+// "ID3v1", "ID3v2", "APEv2", "FLAC", "Ogg Vorbis", "Opus", "Ogg FLAC", "MP4" or "none".
 QString TagKindName(TTagKind kind);
+
+// The container formats whose tags the scanner reads, told by the file's extension.
+enum class TMusicFormat { Other, MP3, FLAC, Ogg, MP4 };
+
+// The format of an extension without its dot, in any case ("mp3", "Flac", "M4A"...).
+TMusicFormat MusicFormatOfExtension(std::string_view extension);
 
 // The six tag fields a catalog item stores, UTF-8.
 struct TTagFields {
     std::string Title, Artist, Album, Year, Comment, Genre;
 };
 
-// One reader of each kind, made once and reused for every file of a scan. The first kind
-// that reads the file and finds a tag (ID3v1, then ID3v2, then APEv2) supplies all six
-// fields, so an ID3v1 tag wins even when it is emptier; an ID3v1 genre byte beyond the
-// genre table leaves the genre empty.
+// One reader of each kind, made once and reused for every file of a scan. A file is read by
+// the reader of its format. For MP3 the first kind that reads the file and finds a tag (ID3v1,
+// then ID3v2, then APEv2) supplies all six fields, so an ID3v1 tag wins even when it is
+// emptier; an ID3v1 genre byte beyond the genre table leaves the genre empty.
 class TTagReaders {
 public:
-    // Fills `fields` (emptied first) and tells which kind supplied them.
+    // Fills `fields` (emptied first) and tells which kind supplied them. A file of another
+    // format is read as MP3, so any file can be asked about.
     TTagKind Read(const QString& path, TTagFields& fields);
+    // The same for the file whose name on disk is exactly these bytes, read as `format`.
+    TTagKind Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields);
 
 private:
+    TTagKind ReadMp3(IByteSource& source, TTagFields& fields);
+
     TID3v1 id3v1_;
     TID3v2 id3v2_;
     TAPEv2 apev2_;
+    TFLACTag flac_;
+    TOggTag ogg_;
+    TMP4Tag mp4_;
 };
 
 }  // namespace melodrix

@@ -1,4 +1,4 @@
-// Searching catalog files by name, extension and description.
+// Searching catalog files: the walk over a group or one catalog and the test of every item.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,10 +9,14 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalogfile/CatalogStream.h"
-#include "core/catalogfile/DocumentItems.h"
+#include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/CatalogTreeReader.h"
+#include "core/catalogfile/DocumentItems.h"
+#include "core/search/Duplicates.h"
 #include "core/search/SearchMatcher.h"
 
 namespace melodrix {
@@ -20,8 +24,6 @@ namespace melodrix {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
 
 QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -84,9 +86,7 @@ public:
         }
         // Each catalog is parsed into the search's own document, which the next one
         // reuses; the engine's Document gets the last one at the end.
-        const pugi::xml_parse_result parsed =
-            document_.load_file(QFile::encodeName(path).constData(), kParseOptions);
-        if (!parsed || !document_.document_element()) {
+        if (!ParseCatalogFile(path) || !document_.document_element()) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
             return;
@@ -96,7 +96,7 @@ public:
 
         TTreeUpdate bracket(result_);
         ForEachDocumentItem(document_.document_element(), [this](const pugi::xml_node& element) {
-            if (matcher_.Matches(element)) {
+            if (diskHolds_ && matcher_.Matches(element)) {
                 AddHit(element);
             }
             return !Tested([&] { return TextOf(element.attribute("FileName").value()); });
@@ -140,8 +140,7 @@ public:
         if (!engine_.Document) {
             return;
         }
-        if (last_ == TLast::Streamed &&
-            document_.load_file(QFile::encodeName(lastSearched_).constData(), kParseOptions) &&
+        if (last_ == TLast::Streamed && ParseCatalogFile(lastSearched_) &&
             document_.document_element()) {
             last_ = TLast::InDocument;
         }
@@ -154,6 +153,16 @@ public:
 private:
     // How the last catalog searched was read, and so what the hand-over has to do.
     enum class TLast { Skipped, InDocument, Streamed };
+
+    // Parses a catalog as opening it does, in the encoding its declaration names.
+    bool ParseCatalogFile(const QString& path) {
+        try {
+            LoadCatalogDocument(path, document_);
+            return true;
+        } catch (const TCatalogFileError&) {
+            return false;
+        }
+    }
 
     // Counts a tested item; true when the user has cancelled the search.
     template <typename TextOfItem>
@@ -168,6 +177,7 @@ private:
     void SetDiskName(const QString& path) {
         const QByteArray diskName = DiskNameOf(path).toUtf8();
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
+        diskHolds_ = matcher_.DiskHolds(disk_);
     }
 
     const TCatalogStream::TAttribute* FindStreamed(std::string_view name) const {
@@ -190,6 +200,9 @@ private:
     // Whether the streamed item meets the conditions, tested as the matcher tests elements;
     // nothing when one of the values needs the XML parser.
     std::optional<bool> MatchesStreamed() {
+        if (!diskHolds_) {
+            return false;
+        }
         for (size_t i = 0; i < matcher_.ConditionCount(); ++i) {
             const TCatalogStream::TAttribute* attribute = FindStreamed(matcher_.ConditionField(i));
             std::optional<std::string_view> value;
@@ -197,6 +210,10 @@ private:
                 value = TCatalogStream::Decode(attribute->rawValue, scratch_);
                 if (!value) {
                     return std::nullopt;
+                }
+                // Tested as the parsed catalog holds it: mended.
+                if (SanitizeForXml(*value, mendedScratch_)) {
+                    value = mendedScratch_;
                 }
             }
             if (!matcher_.ConditionHolds(i, attribute != nullptr, value.value_or(""))) {
@@ -220,22 +237,27 @@ private:
         progress_.ProcessPendingInput();
     }
 
+    // A hit holds the values opening its catalog gives the item: mended, and with the
+    // defaults of a top-level item.
     void AddHit(const pugi::xml_node& element) {
         std::array<std::string_view, FieldCount> texts{};
+        uint32_t present = 0;
         for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
              attribute = attribute.next_attribute()) {
             const int index = fields_.IndexOf(attribute.name());
             if (index >= 0) {
-                texts[index] = attribute.value();
+                texts[index] = MendedHitValue(index, attribute.value());
+                present |= 1u << index;
             }
         }
-        texts[DiskName] = disk_;
-        result_.AppendChild(nullptr)->Item().SetAllFields(texts);
+        const bool topLevel = element.parent() == document_.document_element();
+        StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, topLevel, disk_);
     }
 
     // As AddHit; false when a value needs the XML parser.
     bool AddStreamedHit() {
         std::array<std::string_view, FieldCount> texts{};
+        uint32_t present = 0;
         for (const TCatalogStream::TAttribute& attribute : stream_.Attributes()) {
             const int index = fields_.IndexOf(attribute.name);
             if (index < 0) {
@@ -245,11 +267,17 @@ private:
             if (!value) {
                 return false;
             }
-            texts[index] = *value;
+            texts[index] = MendedHitValue(index, *value);
+            present |= 1u << index;
         }
-        texts[DiskName] = disk_;
-        result_.AppendChild(nullptr)->Item().SetAllFields(texts);
+        StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, stream_.Depth() == 0,
+                         disk_);
         return true;
+    }
+
+    std::string_view MendedHitValue(int index, std::string_view value) {
+        std::string& mended = hitMended_[static_cast<size_t>(index)];
+        return SanitizeForXml(value, mended) ? std::string_view(mended) : value;
     }
 
     TFileInfo& engine_;
@@ -263,10 +291,13 @@ private:
     pugi::xml_document document_;
     TCatalogStream stream_;
     std::string scratch_;
+    std::string mendedScratch_;
     std::array<std::string, FieldCount> hitScratch_;
+    std::array<std::string, FieldCount> hitMended_;
     QString lastSearched_;
     TLast last_ = TLast::Skipped;
     std::string disk_;
+    bool diskHolds_ = true;
     uint64_t tested_ = 0;
     uint32_t sinceCheck_ = 0;
     bool stopped_ = false;
@@ -276,10 +307,19 @@ private:
 
 QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
                               bool caseSensitive, bool wholeWords) {
+    TSearchOptions options;
+    options.caseSensitive = caseSensitive;
+    options.mode = wholeWords ? TTextMode::Whole : TTextMode::Contains;
+    return Search(scope, result, conditions, options);
+}
+
+QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
+                              const TSearchOptions& options) {
+    // Made first: a condition that cannot be used is refused before anything is read.
+    const TSearchMatcher matcher(conditions, options);
     result.Clear();
     TProgressScope progress(Progress(), QString(), true);
     SetCancelRequested(false);
-    const TSearchMatcher matcher(conditions, caseSensitive, wholeWords);
     TSearchRun run(*this, result, conditions, matcher, scope == TSearchScope::Group);
     if (scope == TSearchScope::Group) {
         const std::string_view folder = conditions.Field(FullPath);
@@ -289,6 +329,20 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
     }
     run.HandOverLastCatalog();
     return run.skipped;
+}
+
+TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
+                                      TDuplicateKey key, TCatalogTree& result) {
+    // Every file of the scope is gathered as a search hit would be, then grouped.
+    TFileItem record;
+    record.SetField(FullPath, scopePath.toUtf8().toStdString());
+    TSearchOptions options;
+    options.kind = TItemKind::Files;
+    TCatalogTree files;
+    TDuplicates duplicates;
+    duplicates.skipped = Search(scope, files, record, options);
+    GroupDuplicates(files, key, result, duplicates);
+    return duplicates;
 }
 
 }  // namespace melodrix

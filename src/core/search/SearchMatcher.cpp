@@ -1,54 +1,55 @@
 #include "core/search/SearchMatcher.h"
 
-#include <cstring>
-
-#include "core/catalog/ValueFunctions.h"
-
 namespace melodrix {
 
-namespace {
-
-char Fold(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+TSearchMatcher::TSearchMatcher(const TFileItem& record, const TSearchOptions& options) {
+    ranges_.size = options.size;
+    ranges_.year = options.year;
+    ranges_.time = options.time;
+    ranges_.kind = options.kind;
+    // The cheap tests come first; all must hold, so their order changes no result.
+    if (options.kind != TItemKind::Both) {
+        conditions_.push_back({TTest::Kind, FileType});
+    }
+    if (options.size.IsSet()) {
+        conditions_.push_back({TTest::Size, FileSize});
+    }
+    for (const int field : {FileName, FileExt, Description}) {
+        AddText(field, std::string(record.Field(field)), options);
+    }
+    for (const TTextCondition& condition : options.texts) {
+        if (condition.field >= 0 && condition.field < FieldCount) {
+            AddText(condition.field, condition.text, options);
+        }
+    }
+    if (options.year.IsSet()) {
+        conditions_.push_back({TTest::Year, MP3_Year});
+    }
+    if (options.time.IsSet()) {
+        conditions_.push_back({TTest::Time, FileTime});
+    }
 }
 
-bool EqualFoldedAt(std::string_view value, size_t at, std::string_view upper) {
-    for (size_t k = 0; k < upper.size(); ++k) {
-        if (Fold(value[at + k]) != upper[k]) {
+void TSearchMatcher::AddText(int field, std::string text, const TSearchOptions& options) {
+    if (text.empty()) {
+        return;
+    }
+    TTextPattern pattern(std::move(text), options.mode, options.caseSensitive);
+    if (field == DiskName) {
+        diskPatterns_.push_back(std::move(pattern));
+        return;
+    }
+    conditions_.push_back({TTest::Text, field, patterns_.size()});
+    patterns_.push_back(std::move(pattern));
+}
+
+bool TSearchMatcher::DiskHolds(std::string_view diskName) const {
+    for (const TTextPattern& pattern : diskPatterns_) {
+        if (!pattern.Matches(diskName)) {
             return false;
         }
     }
     return true;
-}
-
-// Whether `upper` (already folded) occurs in `value` with A-Z folded.
-bool ContainsFolded(std::string_view value, std::string_view upper) {
-    if (upper.size() > value.size()) {
-        return false;
-    }
-    const char first = upper.front();
-    const char lower =
-        (first >= 'A' && first <= 'Z') ? static_cast<char>(first - 'A' + 'a') : first;
-    const size_t last = value.size() - upper.size();
-    for (size_t i = 0; i <= last; ++i) {
-        const char c = value[i];
-        if ((c == first || c == lower) && EqualFoldedAt(value, i, upper)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
-TSearchMatcher::TSearchMatcher(const TFileItem& conditions, bool caseSensitive, bool wholeWords)
-    : caseSensitive_(caseSensitive), wholeWords_(wholeWords) {
-    for (const int field : {FileName, FileExt, Description}) {
-        const std::string_view text = conditions.Field(field);
-        if (!text.empty()) {
-            conditions_.push_back({FieldNames[field].data(), std::string(text), AsciiUpper(text)});
-        }
-    }
 }
 
 bool TSearchMatcher::ConditionHolds(size_t condition, bool present, std::string_view value) const {
@@ -56,19 +57,31 @@ bool TSearchMatcher::ConditionHolds(size_t condition, bool present, std::string_
         return false;
     }
     const TCondition& c = conditions_[condition];
-    if (caseSensitive_) {
-        if (value.find(c.text) == std::string_view::npos) {
-            return false;
+    switch (c.test) {
+        case TTest::Text:
+            return patterns_[c.pattern].Matches(value);
+        case TTest::Kind:
+            return value == (ranges_.kind == TItemKind::Files ? FileTypeFile : DirectoryType);
+        case TTest::Size: {
+            const std::optional<uint64_t> size = SizeOfText(value);
+            return size && ranges_.size.Holds(*size);
         }
-    } else if (!ContainsFolded(value, c.upper)) {
-        return false;
+        case TTest::Year: {
+            const std::optional<int64_t> year = YearOfText(value);
+            return year && ranges_.year.Holds(*year);
+        }
+        case TTest::Time: {
+            const std::optional<int64_t> time = times_.ParseToMsecs(value);
+            return time && ranges_.time.Holds(*time);
+        }
     }
-    return !wholeWords_ || (value.size() == c.upper.size() && EqualFoldedAt(value, 0, c.upper));
+    return false;
 }
 
 bool TSearchMatcher::Matches(const pugi::xml_node& element) const {
     for (size_t i = 0; i < conditions_.size(); ++i) {
-        const pugi::xml_attribute attribute = element.attribute(conditions_[i].attribute);
+        const pugi::xml_attribute attribute =
+            element.attribute(FieldNames[conditions_[i].field].data());
         if (!ConditionHolds(i, static_cast<bool>(attribute), attribute.value())) {
             return false;
         }

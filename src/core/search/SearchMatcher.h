@@ -1,39 +1,51 @@
 #pragma once
 
 #include <pugixml.hpp>
-#include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/catalog/DateTimeParser.h"
 #include "core/catalog/FileItem.h"
+#include "core/search/SearchConditions.h"
+#include "core/search/TextPattern.h"
 
 namespace melodrix {
 
-// The test a search applies to each stored item: the conditions FileName, FileExt and
-// Description of a record, in that order, each skipped when empty. A condition holds when
-// the item has the attribute and the text occurs in it (A-Z folded unless case-sensitive);
-// with whole words the whole value must also equal the text, case ignored.
+// The test a search applies to each stored item. The text conditions are the record's
+// FileName, FileExt and Description and the options' texts, each skipped when empty;
+// ranges and the kind of item follow the options. All must hold. A condition on a field
+// the item lacks fails, and so does a range over a value that cannot be read.
+//
+// DiskName is not tested per item: hits carry the disk name of their catalog, so that is
+// what its condition is held against, once per catalog (DiskHolds).
 class TSearchMatcher {
 public:
-    TSearchMatcher(const TFileItem& conditions, bool caseSensitive, bool wholeWords);
+    // Throws TSearchConditionError for a condition that cannot be used.
+    TSearchMatcher(const TFileItem& record, const TSearchOptions& options);
 
     bool Matches(const pugi::xml_node& element) const;
     // The same test on one value; `present` is false for an item without the attribute.
     bool ConditionHolds(size_t condition, bool present, std::string_view value) const;
     size_t ConditionCount() const { return conditions_.size(); }
     std::string_view ConditionField(size_t condition) const {
-        return conditions_[condition].attribute;
+        return FieldNames[conditions_[condition].field];
     }
+    bool DiskHolds(std::string_view diskName) const;
 
 private:
+    enum class TTest { Text, Kind, Size, Year, Time };
     struct TCondition {
-        const char* attribute;
-        std::string text;
-        std::string upper;
+        TTest test;
+        int field;
+        size_t pattern = 0;  // into patterns_, for Text
     };
+    void AddText(int field, std::string text, const TSearchOptions& options);
+
     std::vector<TCondition> conditions_;
-    bool caseSensitive_;
-    bool wholeWords_;
+    std::vector<TTextPattern> patterns_;
+    std::vector<TTextPattern> diskPatterns_;
+    TSearchOptions ranges_;  // the ranges and the kind; its texts are left empty
+    TDateTimeParser times_;
 };
 
 }  // namespace melodrix

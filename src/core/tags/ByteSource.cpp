@@ -16,8 +16,10 @@ namespace melodrix {
 
 #if defined(Q_OS_UNIX)
 
-TFileByteSource::TFileByteSource(const QString& fileName) {
-    const QByteArray path = QFile::encodeName(fileName);
+TFileByteSource::TFileByteSource(const QString& fileName)
+    : TFileByteSource(QFile::encodeName(fileName)) {}
+
+TFileByteSource::TFileByteSource(const QByteArray& path) {
     if (path.isEmpty()) {
         return;
     }
@@ -75,6 +77,9 @@ TFileByteSource::TFileByteSource(const QString& fileName)
         size_ = static_cast<uint64_t>(file_->size());
     }
 }
+
+TFileByteSource::TFileByteSource(const QByteArray& nativePath)
+    : TFileByteSource(QFile::decodeName(nativePath)) {}
 
 TFileByteSource::~TFileByteSource() = default;
 

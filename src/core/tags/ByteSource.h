@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,8 @@ public:
 class TFileByteSource final : public IByteSource {
 public:
     explicit TFileByteSource(const QString& fileName);
+    // The file whose name on disk is exactly these bytes (names need not be UTF-8).
+    explicit TFileByteSource(const QByteArray& nativePath);
     ~TFileByteSource() override;
     TFileByteSource(const TFileByteSource&) = delete;
     TFileByteSource& operator=(const TFileByteSource&) = delete;

@@ -40,7 +40,7 @@ QRadioButton* MakeRadio(const QString& name, const QString& caption, QButtonGrou
 }  // namespace
 
 TFMExport::TFMExport(const TExportSources& sources, QWidget* parent)
-    : QDialog(parent), sources_(sources) {
+    : TCommandDialog(parent), sources_(sources) {
     setObjectName(QStringLiteral("FMExport"));
     setWindowTitle(QStringLiteral("Catalog Export"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -137,9 +137,8 @@ TFMExport::~TFMExport() {
     frmCatTree_->disconnect(this);
 }
 
-void TFMExport::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    IgnoreException([this] { PrepareExportDialog(); });
+void TFMExport::PrepareDialog() {
+    PrepareExportDialog();
 }
 
 void TFMExport::FillColumnList() {

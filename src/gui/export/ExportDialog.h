@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <QStringList>
 #include <pugixml.hpp>
 
 #include "core/catalog/CatalogTree.h"
+#include "gui/shell/CommandDialog.h"
 
 class QLineEdit;
 class QListWidget;
@@ -29,7 +29,7 @@ struct TExportSources {
 
 // The export dialog: the source (the content view or a library catalog), the columns
 // and the format. OK remembers the column ticks in the configuration, then exports.
-class TFMExport final : public QDialog {
+class TFMExport final : public TCommandDialog {
     Q_OBJECT
 public:
     TFMExport(const TExportSources& sources, QWidget* parent = nullptr);
@@ -59,7 +59,7 @@ public:
     QStringList CollectCheckedColumns() const;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void PrepareDialog() override;
 
 private:
     void FillColumnList();

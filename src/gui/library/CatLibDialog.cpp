@@ -46,7 +46,7 @@ QPushButton* MakeButton(const QString& name, const QString& caption, const QStri
 }  // namespace
 
 TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
-    : QDialog(parent),
+    : TCommandDialog(parent),
       prompt_(prompt),
       frmCatTree_(new TFrmCatTree),
       btnNewCat_(MakeButton(QStringLiteral("BtnNewCat"), QStringLiteral("&New Group"),
@@ -157,14 +157,11 @@ void TFMCatLib::Warn(const QString& text) {
     prompt_.ShowMessage(kWarningTitle, text, TMessageIcon::Warning);
 }
 
-void TFMCatLib::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    IgnoreException([this] {
-        btnOpen_->setEnabled(false);
-        btnExport_->setEnabled(false);
-        btnDel_->setEnabled(false);
-        frmCatTree_->LoadLibraryTree(LibraryPath(), false);
-    });
+void TFMCatLib::PrepareDialog() {
+    btnOpen_->setEnabled(false);
+    btnExport_->setEnabled(false);
+    btnDel_->setEnabled(false);
+    frmCatTree_->LoadLibraryTree(LibraryPath(), false);
 }
 
 void TFMCatLib::FrmCatTreeVTLibChange(const TCatalogNode* node) {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <QList>
 #include <functional>
 
 #include "core/catalog/CatalogTree.h"
+#include "gui/shell/CommandDialog.h"
 
 class QPushButton;
 
@@ -23,7 +23,7 @@ class TFrmCatTree;
 // The catalog library dialog: opens catalogs, creates groups, renames groups and
 // catalogs in place, deletes them and moves them by drag and drop. Every change is made
 // on disk at once; a change that fails is reported and leaves the tree as it was.
-class TFMCatLib final : public QDialog {
+class TFMCatLib final : public TCommandDialog {
     Q_OBJECT
 public:
     explicit TFMCatLib(IPromptSink& prompt, QWidget* parent = nullptr);
@@ -56,7 +56,7 @@ public:
     void FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* target);
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void PrepareDialog() override;
 
 private:
     void FrmCatTreeVTLibChange(const TCatalogNode* node);

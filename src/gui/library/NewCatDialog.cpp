@@ -30,7 +30,7 @@ QString BrowseForFolderWithPlatformDialog(QWidget* owner, const QString& current
 }
 
 TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
-    : QDialog(parent),
+    : TCommandDialog(parent),
       BrowseForFolder(&BrowseForFolderWithPlatformDialog),
       prompt_(prompt),
       edFileName_(new QLineEdit),
@@ -85,8 +85,7 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFMNewCat::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+void TFMNewCat::PrepareDialog() {
     // Nothing can be catalogued before a folder was asked for.
     btnOk_->setEnabled(false);
 }

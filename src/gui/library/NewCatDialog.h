@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QDialog>
 #include <functional>
+
+#include "gui/shell/CommandDialog.h"
 
 class QLineEdit;
 class QPushButton;
@@ -14,7 +15,7 @@ class IPromptSink;
 // name, and decides the catalog file inside the library. It scans nothing itself.
 // Catalogs are always written into the library directory; the user files them into
 // groups later in the library dialog.
-class TFMNewCat final : public QDialog {
+class TFMNewCat final : public TCommandDialog {
     Q_OBJECT
 public:
     // The folder browser: the chosen folder, or the empty text when cancelled. `current`
@@ -41,7 +42,7 @@ public:
     void BtnOkClick();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void PrepareDialog() override;
 
 private:
     void Warn(const QString& text);

@@ -36,7 +36,7 @@ QLabel* MakeLabel(const QString& name, const QString& text) {
 }  // namespace
 
 TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
-    : QDialog(parent),
+    : TCommandDialog(parent),
       prompt_(prompt),
       frmCatTree_(new TFrmCatTree),
       edFileName_(MakeEdit(QStringLiteral("EdFileName"))),
@@ -114,13 +114,10 @@ TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFMSearch::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    IgnoreException([this] {
-        // The whole library is the scope until the user picks another node.
-        frmCatTree_->LoadLibraryTree(GetConfig().LibraryPath(), false);
-        edFileName_->setFocus();
-    });
+void TFMSearch::PrepareDialog() {
+    // The whole library is the scope until the user picks another node.
+    frmCatTree_->LoadLibraryTree(GetConfig().LibraryPath(), false);
+    edFileName_->setFocus();
 }
 
 void TFMSearch::BitBtn1Click() {

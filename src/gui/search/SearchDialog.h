@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "gui/shell/CommandDialog.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -14,7 +14,7 @@ class TFrmCatTree;
 
 // The search dialog: the scope (a group, the whole library or one catalog, picked in the
 // library tree) and the conditions on file name, extension and description.
-class TFMSearch final : public QDialog {
+class TFMSearch final : public TCommandDialog {
     Q_OBJECT
 public:
     explicit TFMSearch(IPromptSink& prompt, QWidget* parent = nullptr);
@@ -32,7 +32,7 @@ public:
     void BitBtn1Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void PrepareDialog() override;
 
 private:
     IPromptSink& prompt_;

@@ -13,7 +13,7 @@
 namespace melodrix {
 
 TFMConfig::TFMConfig(QWidget* parent)
-    : QDialog(parent),
+    : TCommandDialog(parent),
       checkList_(new QListWidget),
       btnOk_(new QPushButton(QStringLiteral("&OK"))),
       btnCancel_(new QPushButton(QStringLiteral("&Cancel"))) {
@@ -52,9 +52,8 @@ TFMConfig::TFMConfig(QWidget* parent)
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFMConfig::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    IgnoreException([this] { FillList(); });
+void TFMConfig::PrepareDialog() {
+    FillList();
 }
 
 void TFMConfig::FillList() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "gui/shell/CommandDialog.h"
 
 class QListWidget;
 class QPushButton;
@@ -9,7 +9,7 @@ namespace melodrix {
 
 // The visible-columns dialog: one ticked line per entry of the column model. OK writes
 // the ticks into the model's Visible attributes and saves the configuration file.
-class TFMConfig final : public QDialog {
+class TFMConfig final : public TCommandDialog {
     Q_OBJECT
 public:
     explicit TFMConfig(QWidget* parent = nullptr);
@@ -19,7 +19,7 @@ public:
     QPushButton* BtnCancel() const { return btnCancel_; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void PrepareDialog() override;
 
 private:
     void FillList();

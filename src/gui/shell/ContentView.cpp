@@ -7,7 +7,12 @@
 
 namespace melodrix {
 
-TGridHeader::TGridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+TGridHeader::TGridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    // Every grid sorts on its own terms: the header reports a left click on a section and
+    // shows the arrow; the views' own sorting stays off.
+    setSectionsClickable(true);
+    connect(this, &QHeaderView::sectionClicked, this, &TGridHeader::LeftClicked);
+}
 
 void TGridHeader::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
@@ -47,8 +52,6 @@ TContentView::TContentView(QWidget* parent) : QTreeView(parent), header_(new TGr
     setSortingEnabled(false);
     header_->setSortIndicatorShown(false);
     header_->setSectionsClickable(true);
-    connect(header_, &QHeaderView::sectionClicked, this,
-            [this](int column) { emit header_->LeftClicked(column); });
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
         if (model_) {
             model_->Tree().SetExpanded(TCatalogModel::NodeOf(index), true);

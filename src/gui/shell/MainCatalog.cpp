@@ -1,5 +1,6 @@
 // The current catalog of the main window: opening, saving, editing and the library click.
 #include "core/catalog/Errors.h"
+#include "core/catalog/ItemEdit.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/config/Config.h"
@@ -79,10 +80,9 @@ void TFMMain::OpenCatalog(const QString& path) {
         throw TMelodrixError(QStringLiteral("The main window has not been shown yet."));
     }
     try {
-        if (FileInfo->OpenCatalogFile(path)) {
-            FileInfo->DocumentToTree(contentTree_);
-            // The tree holds the catalog now; every later use of the document (save,
-            // export, search) fills it afresh, so its memory is handed back at once.
+        // Streamed into the tree; the document stays an empty catalog, as every later use
+        // of it (export, search) fills it afresh.
+        if (FileInfo->OpenCatalogTree(path, contentTree_)) {
             FileInfo->NewDocument();
         }
     } catch (const TMelodrixError& error) {
@@ -104,9 +104,7 @@ void TFMMain::SaveCurrentCatalog() {
     THideProgressAtEnd hide(progress);
     progress.ShowProgress(true, false);
     progress.SetProgressText(QStringLiteral("Saving info..."));
-    FileInfo->NewDocument();
-    FileInfo->TreeToDocument(contentTree_);
-    FileInfo->SaveCatalogFile(CurrentCatalog);
+    FileInfo->SaveCatalogTree(contentTree_, CurrentCatalog);
 }
 
 void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) {
@@ -124,7 +122,9 @@ void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) 
             if (!parentPath.isEmpty()) {
                 parentPath += PathDelimiter();
             }
-            const QString oldPath = parentPath + TextOf(item, FileName);
+            // The descendants' paths begin with the item's own path, which for a top-level
+            // item need not be its name.
+            const QString oldPath = TextOf(item, FullPath);
             const QString newPath = parentPath + text;
             SetText(item, FullPath, newPath);
             SetText(item, PathNameLength, LengthText(newPath));
@@ -135,8 +135,9 @@ void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) 
                 SetText(inner, PathNameLength, LengthText(path));
             });
         }
-        SetText(item, field, text);
-        SetText(item, FileNameLength, LengthText(TextOf(item, FileName)));
+        const QByteArray utf8 = text.toUtf8();
+        SetEditedField(item, field,
+                       std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
     }
     contentTree_.NotifyNodeChanged(node);
     vt_->viewport()->update();
@@ -158,8 +159,16 @@ void TFMMain::ShowDetail(const TFileItem* item) {
     vle_->Model().ShowDetail(item, names);
 }
 
-TCatalogNode* TFMMain::FocusedContentNode() const {
-    return TCatalogModel::NodeOf(vt_->currentIndex());
+void TFMMain::ShowContentDetail(TCatalogNode* node) {
+    detailNode_ = node;
+    ShowDetail(node ? &node->Item() : nullptr);
+    DetailEditable = node != nullptr;
+}
+
+void TFMMain::ForgetContentDetail() {
+    detailNode_ = nullptr;
+    ShowDetail(nullptr);
+    DetailEditable = false;
 }
 
 void TFMMain::SortContent() {
@@ -192,6 +201,7 @@ void TFMMain::LibraryClick() {
         contentTree_.Clear();
         CurrentCatalog.clear();
     }
+    detailNode_ = nullptr;
     ShowDetail(&node->Item());
     SortContent();
 }

@@ -29,6 +29,7 @@
 #include "gui/shell/FileIcons.h"
 #include "gui/shell/Guard.h"
 #include "gui/shell/GuiPrompt.h"
+#include "gui/shell/HelpFile.h"
 #include "gui/shell/ViewStyle.h"
 #include "gui/shell/WaitForm.h"
 
@@ -49,6 +50,30 @@ QIcon ToolbarIcon(const QString& themeName, const QString& painted, const QColor
 }
 
 }  // namespace
+
+// Keeps the detail panel from showing, and editing, an item the content view no longer has.
+class TFMMain::TContentWatcher final : public ITreeObserver {
+public:
+    explicit TContentWatcher(TFMMain& window) : window_(window) {
+        window_.contentTree_.AddObserver(this);
+    }
+    ~TContentWatcher() override { window_.contentTree_.RemoveObserver(this); }
+    TContentWatcher(const TContentWatcher&) = delete;
+    TContentWatcher& operator=(const TContentWatcher&) = delete;
+
+    void TreeAboutToReset() override { window_.ForgetContentDetail(); }
+    void NodesAboutToBeRemoved(TCatalogNode* parent, int first, int last) override {
+        for (const TCatalogNode* node = window_.detailNode_; node; node = node->Parent()) {
+            if (node->Parent() == parent && node->Row() >= first && node->Row() <= last) {
+                window_.ForgetContentDetail();
+                return;
+            }
+        }
+    }
+
+private:
+    TFMMain& window_;
+};
 
 TFMMain::TFMMain(QWidget* parent)
     : QMainWindow(parent),
@@ -147,11 +172,13 @@ TFMMain::TFMMain(QWidget* parent)
 
     waitForm_ = new TWaitForm(this);
     progress_ = waitForm_;
+    contentWatcher_ = std::make_unique<TContentWatcher>(*this);
     resize(800, 600);
 }
 
 TFMMain::~TFMMain() {
     // The views and models go before the catalog tree they show.
+    contentWatcher_.reset();
     delete centralWidget();
     delete contentModel_;
 }
@@ -315,26 +342,31 @@ void TFMMain::ConnectViews() {
     contentModel_->NewText = [this](TCatalogNode* node, int field, const QString& text) {
         IgnoreException([&] {
             EditItemField(node, field, text);
-            ShowDetail(&node->Item());
+            const bool editable = DetailEditable;
+            ShowContentDetail(node);
+            DetailEditable = editable;
         });
     };
     connect(vt_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         IgnoreException([&] {
             const QModelIndexList rows = vt_->selectionModel()->selectedRows();
             if (rows.isEmpty()) {
+                detailNode_ = nullptr;
                 ShowDetail(nullptr);
                 return;
             }
-            ShowDetail(&TCatalogModel::NodeOf(rows.first())->Item());
-            DetailEditable = true;
+            ShowContentDetail(TCatalogModel::NodeOf(rows.first()));
         });
     });
     vle_->Model().DetailEditable = [this] { return DetailEditable; };
     vle_->Model().NewText = [this](const QString& key, const QString& text) {
         IgnoreException([&] {
+            if (!DetailEditable) {
+                return;
+            }
             const QByteArray name = key.toUtf8();
             EditItemField(
-                FocusedContentNode(),
+                detailNode_,
                 FieldIndexOf(std::string_view(name.constData(), static_cast<size_t>(name.size()))),
                 text);
         });
@@ -369,8 +401,10 @@ void TFMMain::InitializeMainWindow() {
 }
 
 void TFMMain::closeEvent(QCloseEvent* event) {
+    // While an operation runs the progress window's guard holds the close back; it comes
+    // again once the operation has ended. The engine lives as long as the window object,
+    // so a handler that is still unwinding never meets a freed engine.
     IgnoreException([this] { StoreWindowLayout(); });
-    FileInfo.reset();
     waitForm_->hide();
     event->accept();
 }
@@ -391,8 +425,8 @@ void TFMMain::QuitCommand() {
 }
 
 void TFMMain::OpenHelp() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Help.htm"))));
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(HelpFilePath(QCoreApplication::applicationDirPath())));
 }
 
 void TFMMain::ShowAbout() {

@@ -65,12 +65,14 @@ public:
     void SaveCurrentCatalog();
     void EditItemField(TCatalogNode* node, int field, const QString& text);
     void ShowDetail(const TFileItem* item);
+    // The detail panel shows an item of the content view; its edits go to that item.
+    void ShowContentDetail(TCatalogNode* node);
+    // The content item whose rows the detail panel shows, or nullptr.
+    TCatalogNode* DetailNode() const { return detailNode_; }
     // Sorts the content view by the current sort field and direction.
     void SortContent();
     void ContentHeaderClick(int column);
     void LibraryClick();
-    // The content item the detail panel edits: the focused node of the content view.
-    TCatalogNode* FocusedContentNode() const;
 
     // --- Commands ---
     void ConfigureVisibleColumns();
@@ -97,6 +99,9 @@ private:
     void QuitCommand();
     void SetHint(QWidget* widget, const QString& hint);
     void ConnectViews();
+    // The content view was emptied or refilled, or the shown item is going.
+    void ForgetContentDetail();
+    class TContentWatcher;
 
     pugi::xml_document document_;
     TCatalogTree contentTree_;
@@ -116,6 +121,8 @@ private:
     QAction* actionAbout_ = nullptr;
     QAction* actionWeb_ = nullptr;
     QHash<QObject*, QString> hints_;
+    TCatalogNode* detailNode_ = nullptr;
+    std::unique_ptr<TContentWatcher> contentWatcher_;
     bool initialized_ = false;
 };
 

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <cmath>
 
+#include "gui/shell/InputGuard.h"
+
 namespace melodrix {
 
 namespace {
@@ -65,7 +67,8 @@ TWaitForm::TWaitForm(QWidget* owner)
           new QLabel(QStringLiteral("This will take a few minutes.Please be patient..."), this)),
       messageLine_(new QLabel(QStringLiteral("..."), this)),
       countLine_(new QLabel(this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
+      guard_(new TInputGuard(*this, owner ? owner->window() : nullptr)) {
     setObjectName(QStringLiteral("WaitForm"));
     setFixedSize(376, 84);
     setAutoFillBackground(true);
@@ -103,8 +106,11 @@ void TWaitForm::ShowProgress(bool show, bool withCancel) {
             indicator_->Stop();
             hide();
         }
+        guard_->SetActive(pumping_);
         return;
     }
+    guard_->SetActive(true);
+    guard_->SetCancelOffered(withCancel);
     if (!isVisible()) {
         SetCancelRequested(false);
         countLine_->clear();
@@ -138,7 +144,14 @@ void TWaitForm::SetProgressCount(uint64_t count) {
 }
 
 void TWaitForm::ProcessPendingInput() {
+    // Only this window takes input meanwhile, also when an operation pumps the event
+    // loop with the window hidden.
+    const bool wasPumping = pumping_;
+    pumping_ = true;
+    guard_->SetActive(true);
     QCoreApplication::processEvents();
+    pumping_ = wasPumping;
+    guard_->SetActive(pumping_ || isVisible());
 }
 
 bool TWaitForm::CancelRequested() {

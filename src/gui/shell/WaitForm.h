@@ -10,6 +10,8 @@ class QTimer;
 
 namespace melodrix {
 
+class TInputGuard;
+
 // A looping picture of a folder being searched, about 80 x 50 pixels. It moves on with
 // each repaint request, so it advances even while a long operation holds the thread.
 class TActivityIndicator final : public QWidget {
@@ -46,6 +48,8 @@ public:
     QString CountText() const;
     bool CancelVisible() const;
     TActivityIndicator* Indicator() const { return indicator_; }
+    // Holds user input away from the other windows while an operation runs.
+    const TInputGuard& InputGuard() const { return *guard_; }
 
 private:
     void RepaintNow();
@@ -57,6 +61,8 @@ private:
     QLabel* countLine_;
     QPushButton* cancel_;
     TProgressThrottle countThrottle_;
+    TInputGuard* guard_;  // owned as a child
+    bool pumping_ = false;
 };
 
 }  // namespace melodrix

@@ -50,7 +50,7 @@ TEST(Paths, DiskNameOfAnOrdinaryPathIsItsNameBeforeTheFirstDot) {
 
 TEST(Paths, DiskNameOfAVolumeRootIsItsLabelOrMountName) {
     // Whatever this machine mounts: each root is recognised, and named by its label or,
-    // without one, by the last component of its mount point ("/" keeps its path).
+    // without one, by the last component of its mount point ("/" by the empty name).
     int roots = 0;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         // Files bind-mounted into containers are mount points but no folders.
@@ -63,9 +63,7 @@ TEST(Paths, DiskNameOfAVolumeRootIsItsLabelOrMountName) {
         const QString label = volume.name();
         EXPECT_EQ(VolumeLabelOf(root), label.left(255));
         const QString mountName = QDir::cleanPath(root).section(QLatin1Char('/'), -1);
-        const QString expected = !label.isEmpty()       ? label.left(255)
-                                 : !mountName.isEmpty() ? mountName
-                                                        : root;
+        const QString expected = !label.isEmpty() ? label.left(255) : mountName;
         EXPECT_EQ(DiskNameOf(root), expected) << root.toStdString();
         if (root != QStringLiteral("/")) {
             EXPECT_FALSE(IsVolumeRoot(root + QStringLiteral("/no-such-sub-folder")));

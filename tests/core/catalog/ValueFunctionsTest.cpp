@@ -196,3 +196,28 @@ TEST(ValueFunctionsText, CaseFoldingCoversAsciiLettersOnly) {
     EXPECT_LT(CompareTextIgnoringCase("z", "_"), 0);
     EXPECT_EQ(AsciiUpper("mp3 \xC3\xA9"), "MP3 \xC3\xA9");
 }
+
+TEST(ValueFunctionsText, TwoDecimalsRoundHalvesAwayFromZero) {
+    // Halves go up, whatever the binary value of the computed share is.
+    EXPECT_EQ(TwoDecimalsText(1.0 / 800.0 * 100.0), "0.13");
+    EXPECT_EQ(TwoDecimalsText(0.125), "0.13");
+    EXPECT_EQ(TwoDecimalsText(0.145), "0.15");
+    EXPECT_EQ(TwoDecimalsText(2.675), "2.68");
+    EXPECT_EQ(TwoDecimalsText(-0.125), "-0.13");
+    EXPECT_EQ(TwoDecimalsText(0.1249), "0.12");
+    EXPECT_EQ(TwoDecimalsText(0.005), "0.01");
+    EXPECT_EQ(TwoDecimalsText(0.004999), "0.00");
+    EXPECT_EQ(TwoDecimalsText(0.0004), "0.00");
+    EXPECT_EQ(TwoDecimalsText(-0.001), "0.00");
+    EXPECT_EQ(TwoDecimalsText(0), "0.00");
+    EXPECT_EQ(TwoDecimalsText(99.995), "100.00");
+    EXPECT_EQ(TwoDecimalsText(25), "25.00");
+    EXPECT_EQ(TwoDecimalsText(100), "100.00");
+    EXPECT_EQ(TwoDecimalsText(123456.789), "123456.79");
+    EXPECT_EQ(TwoDecimalsText(1e20), "100000000000000000000.00");
+
+    EXPECT_EQ(PercentageText(0.125), QStringLiteral("0.13"));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(PercentageText(1234.125), QStringLiteral("1234,13"));
+    UseEnglishLocale();
+}

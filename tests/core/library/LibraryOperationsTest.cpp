@@ -7,6 +7,7 @@
 
 #include "core/library/Library.h"
 #include "core/library/LibraryOperations.h"
+#include "support/RawNames.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -52,12 +53,12 @@ TEST(LibraryNames, PathHelpersAndNameRules) {
     EXPECT_EQ(ParentDirectoryOf(QStringLiteral("/lib/Rock/a.xml")), QStringLiteral("/lib/Rock/"));
     EXPECT_EQ(ParentDirectoryOf(QStringLiteral("a.xml")), QString());
 
-    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "/"}) {
+    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "/", ".hidden", "...", ".xml"}) {
         EXPECT_FALSE(ValidateEntryName(QString::fromUtf8(bad)).isEmpty()) << bad;
     }
     EXPECT_FALSE(
         ValidateEntryName(QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")).isEmpty());
-    for (const char* good : {"Rock", "...", ".hidden", " spaced ", "Ärger"}) {
+    for (const char* good : {"Rock", "a.b", "x.", " spaced ", " .x", "Ärger"}) {
         EXPECT_TRUE(ValidateEntryName(QString::fromUtf8(good)).isEmpty()) << good;
     }
 }
@@ -220,4 +221,108 @@ TEST_F(LibraryOperations, DeletingReportsTheFirstFailure) {
     const TLibraryResult gone = DeleteDirectoryTree(Path(QStringLiteral("Nowhere")));
     EXPECT_FALSE(gone.ok);
     EXPECT_FALSE(gone.error.isEmpty());
+}
+
+TEST_F(LibraryOperations, ALinkedGroupIsDeletedAsTheLinkOnly) {
+    const QString target = dir.filePath(QStringLiteral("elsewhere"));
+    WriteFile(target, QStringLiteral("keep.xml"), "keep");
+    ASSERT_TRUE(QFile::link(target, Path(QStringLiteral("Linked"))));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("Jazz/b.xml")), Path(QStringLiteral("b2.xml"))));
+    FillLibraryTree(tree, library, false);
+    ASSERT_NE(Find(tree, "Linked"), nullptr);
+    ASSERT_TRUE(Find(tree, "Linked")->Item().IsDirectory());
+
+    const TLibraryResult result = DeleteLibraryEntry(library, Path(QStringLiteral("Linked")), true);
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_FALSE(QFileInfo(Path(QStringLiteral("Linked"))).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("elsewhere/keep.xml"))).isFile());
+    // A linked catalog too.
+    EXPECT_TRUE(DeleteLibraryEntry(library, Path(QStringLiteral("b2.xml")), false).ok);
+    EXPECT_FALSE(QFileInfo(Path(QStringLiteral("b2.xml"))).isSymLink());
+    EXPECT_TRUE(QFileInfo(Path(QStringLiteral("Jazz/b.xml"))).isFile());
+}
+
+class LibraryNativeNames : public LibraryOperations {
+protected:
+    void SetUp() override {
+        LibraryOperations::SetUp();
+        using namespace melodrix::testing;
+        ASSERT_TRUE(MakeRawDirectory(RawPath(library, "Gr\xFCn")));
+        ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/Caf\xE9.xml"), "<fileinfo/>"));
+        ASSERT_TRUE(WriteRawFile(RawPath(library, "Jazz/\xE9t\xE9.xml"), "<fileinfo/>"));
+        FillLibraryTree(tree, library, false);
+    }
+    static QString Utf8(const char* text) { return QString::fromUtf8(text); }
+    bool Raw(std::string_view relative) const {
+        return melodrix::testing::RawExists(melodrix::testing::RawPath(library, relative));
+    }
+};
+
+TEST_F(LibraryNativeNames, RenamingKeepsTheBytesOfTheFoldersOnTheWay) {
+    TCatalogNode* cafe = Find(tree, "Caf\xC3\xA9");
+    ASSERT_NE(cafe, nullptr);
+    ASSERT_TRUE(RenameLibraryEntry(tree, cafe, library, QStringLiteral("Bar")).ok);
+    EXPECT_TRUE(Raw("Gr\xFCn/Bar.xml"));
+    EXPECT_FALSE(Raw("Gr\xFCn/Caf\xE9.xml"));
+    EXPECT_EQ(Text(cafe, FullPath), Path(Utf8("Gr\xC3\xBCn/Bar.xml")).toStdString());
+
+    TCatalogNode* group = Find(tree, "Gr\xC3\xBCn");
+    ASSERT_TRUE(RenameLibraryEntry(tree, group, library, QStringLiteral("Green")).ok);
+    EXPECT_TRUE(Raw("Green/Bar.xml"));
+    EXPECT_FALSE(Raw("Gr\xFCn"));
+    // The rewritten path below the group leads to the file.
+    EXPECT_TRUE(RenameLibraryEntry(tree, cafe, library, QStringLiteral("Tea")).ok);
+    EXPECT_TRUE(Raw("Green/Tea.xml"));
+
+    // A name that reads the same as a name in another encoding is taken.
+    TCatalogNode* b = Find(tree, "b");
+    const TLibraryResult taken = RenameLibraryEntry(tree, b, library, Utf8("\xC3\xA9t\xC3\xA9"));
+    EXPECT_EQ(taken.error, kNameExistsMessage);
+    EXPECT_TRUE(Raw("Jazz/b.xml"));
+}
+
+TEST_F(LibraryNativeNames, MovingKeepsTheNameBytes) {
+    ASSERT_TRUE(MoveLibraryEntry(library, Path(Utf8("Gr\xC3\xBCn/Caf\xC3\xA9.xml")),
+                                 Path(QStringLiteral("Jazz")))
+                    .ok);
+    EXPECT_TRUE(Raw("Jazz/Caf\xE9.xml"));
+    EXPECT_FALSE(Raw("Gr\xFCn/Caf\xE9.xml"));
+    ASSERT_TRUE(
+        MoveLibraryEntry(library, Path(Utf8("Gr\xC3\xBCn")), Path(QStringLiteral("Rock"))).ok);
+    EXPECT_TRUE(Raw("Rock/Gr\xFCn"));
+    ASSERT_TRUE(MoveLibraryEntry(library, Path(QStringLiteral("Jazz/b.xml")),
+                                 Path(Utf8("Rock/Gr\xC3\xBCn")))
+                    .ok);
+    EXPECT_TRUE(Raw("Rock/Gr\xFCn/b.xml"));
+    // Into itself is refused by its text as well.
+    EXPECT_FALSE(
+        MoveLibraryEntry(library, Path(Utf8("Rock/Gr\xC3\xBCn")), Path(Utf8("Rock/Gr\xC3\xBCn")))
+            .ok);
+    EXPECT_TRUE(EntryExists(Path(Utf8("Rock/Gr\xC3\xBCn")), true));
+    EXPECT_TRUE(EntryExists(Path(Utf8("Rock/Gr\xC3\xBCn/b.xml")), false));
+}
+
+TEST_F(LibraryNativeNames, DeletingGroupsAndCatalogsByTheirText) {
+    EXPECT_TRUE(DeleteLibraryEntry(library, Path(Utf8("Jazz/\xC3\xA9t\xC3\xA9.xml")), false).ok);
+    EXPECT_FALSE(Raw("Jazz/\xE9t\xE9.xml"));
+    EXPECT_TRUE(Raw("Jazz/b.xml"));
+    const TLibraryResult result = DeleteLibraryEntry(library, Path(Utf8("Gr\xC3\xBCn")), true);
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_FALSE(Raw("Gr\xFCn"));
+}
+
+TEST_F(LibraryNativeNames, NamesThatReadTheSameAreLeftAlone) {
+    using namespace melodrix::testing;
+    ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/Caf\xC3\xA9.xml"), "<fileinfo/>"));
+    const QString cafe = Path(Utf8("Gr\xC3\xBCn/Caf\xC3\xA9.xml"));
+    EXPECT_FALSE(DeleteLibraryEntry(library, cafe, false).ok);
+    EXPECT_FALSE(MoveLibraryEntry(library, cafe, library).ok);
+    FillLibraryTree(tree, library, false);
+    TCatalogNode* node = Find(tree, "Caf\xC3\xA9");
+    ASSERT_NE(node, nullptr);
+    const TLibraryResult renamed = RenameLibraryEntry(tree, node, library, QStringLiteral("x"));
+    EXPECT_FALSE(renamed.ok);
+    EXPECT_TRUE(renamed.error.contains(QStringLiteral("another encoding")));
+    EXPECT_TRUE(Raw("Gr\xFCn/Caf\xE9.xml"));
+    EXPECT_TRUE(Raw("Gr\xFCn/Caf\xC3\xA9.xml"));
 }

@@ -5,6 +5,7 @@
 
 #include "core/catalog/FileItem.h"
 #include "core/library/Library.h"
+#include "support/RawNames.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -163,4 +164,39 @@ TEST_F(LibraryStore, SortingKeepsGroupsFirstInBothDirections) {
     EXPECT_EQ(CompareLibraryNodes(big, big, 2), -1);  // equal numbers never compare equal
     EXPECT_EQ(CompareLibraryNodes(big, small, 0), -1);
     EXPECT_EQ(CompareLibraryNodes(big, big, 7), 0);
+}
+
+TEST_F(LibraryStore, SharesRoundHalvesAwayFromZero) {
+    WriteFile(library, QStringLiteral("one.xml"), QByteArray(1, 'x'));
+    WriteFile(library, QStringLiteral("rest.xml"), QByteArray(799, 'x'));
+    FillLibraryTree(tree, library, false);
+    TCatalogNode* root = tree.GetFirst();
+    ASSERT_NE(ChildNamed(root, "one"), nullptr);
+    EXPECT_EQ(Text(ChildNamed(root, "one"), SizePercentage), "0.13");
+    EXPECT_EQ(Text(ChildNamed(root, "rest"), SizePercentage), "99.88");
+}
+
+TEST_F(LibraryStore, NamesThatAreNotUtf8AreListedAndEntered) {
+    using namespace melodrix::testing;
+    QDir().mkpath(library);
+    ASSERT_TRUE(MakeRawDirectory(RawPath(library, "Gr\xFCn")));
+    ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/Caf\xE9.xml"), std::string(10, 'x')));
+    ASSERT_TRUE(MakeRawDirectory(RawPath(library, "Gr\xFCn/Sub")));
+    ASSERT_TRUE(WriteRawFile(RawPath(library, "Gr\xFCn/Sub/a.xml"), std::string(30, 'x')));
+    FillLibraryTree(tree, library, false);
+
+    TCatalogNode* group = ChildNamed(tree.GetFirst(), "Gr\xC3\xBCn");
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(Text(group, FullPath), (library + QString::fromUtf8("/Gr\xC3\xBCn")).toStdString());
+    EXPECT_EQ(Text(group, FileSize), "40");
+    EXPECT_FALSE(Text(group, FileTime).empty());
+    TCatalogNode* cafe = ChildNamed(group, "Caf\xC3\xA9");
+    ASSERT_NE(cafe, nullptr);
+    EXPECT_EQ(Text(cafe, DiskName), "Caf\xC3\xA9");
+    EXPECT_EQ(Text(cafe, FileSize), "10");
+    EXPECT_EQ(Text(cafe, FullPath),
+              (library + QString::fromUtf8("/Gr\xC3\xBCn/Caf\xC3\xA9.xml")).toStdString());
+    ASSERT_NE(ChildNamed(group, "Sub"), nullptr);
+    EXPECT_NE(ChildNamed(ChildNamed(group, "Sub"), "a"), nullptr);
+    EXPECT_EQ(Text(tree.GetFirst(), FileSize), "40");
 }

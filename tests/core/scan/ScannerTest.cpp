@@ -13,6 +13,7 @@
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/ValueFunctions.h"
 #include "core/tags/TagBuilders.h"
+#include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 
@@ -182,6 +183,14 @@ TEST_F(Scanner, FolderSumsAndSharesOfTheWholeCatalog) {
     EXPECT_EQ(Text(Node("/one.mp3"), SizePercentage), "25,00");
 }
 
+TEST_F(Scanner, SharesRoundHalvesAwayFromZero) {
+    Add(QStringLiteral("one.mp3"), QByteArray(1, 'x'));
+    Add(QStringLiteral("rest.mp3"), QByteArray(799, 'x'));
+    Scan(kMp3Mask);
+    EXPECT_EQ(Text(Node("/one.mp3"), SizePercentage), "0.13");  // 1 byte of 800
+    EXPECT_EQ(Text(Node("/rest.mp3"), SizePercentage), "99.88");
+}
+
 TEST_F(Scanner, AllEmptyFilesLeaveSharesEmpty) {
     Add(QStringLiteral("a.mp3"));
     Add(QStringLiteral("D/b.mp3"));
@@ -280,4 +289,41 @@ TEST_F(Scanner, TagPrecedenceIsID3v1ThenID3v2ThenAPEv2) {
             EXPECT_EQ(Text(Node(name), field), "") << name << " " << field;
         }
     }
+}
+
+TEST_F(Scanner, NamesThatAreNotUtf8AreReadByTheirBytesAndShownAsWindows1252) {
+    using namespace melodrix::testing;
+    const std::string tag = ID3v1Record("Latin Song", "Band", "", "1999", "", 17);
+    ASSERT_TRUE(WriteRawFile(RawPath(folder, "Caf\xE9.mp3"), std::string(50, 'x') + tag));
+    ASSERT_TRUE(MakeRawDirectory(RawPath(folder, "Gr\xFCn")));
+    ASSERT_TRUE(WriteRawFile(RawPath(folder, "Gr\xFCn/\xE9t\xE9.mp3"), tag));
+    Add(QString::fromUtf8("\xC3\xBC.mp3"), QByteArray::fromStdString(tag));
+    Scan(kMp3Mask);
+
+    const TCatalogNode* cafe = Node("/Caf\xC3\xA9.mp3");
+    ASSERT_NE(cafe, nullptr);
+    EXPECT_EQ(Text(cafe, FileName), "Caf\xC3\xA9.mp3");
+    EXPECT_EQ(Text(cafe, FileNameLength), "8");
+    EXPECT_EQ(Text(cafe, FileExt), "mp3");
+    EXPECT_EQ(Text(cafe, FileSize), "178");
+    EXPECT_EQ(Text(cafe, MP3_Title), "Latin Song");
+    EXPECT_EQ(Text(cafe, MP3_Artist), "Band");
+
+    const TCatalogNode* ete = Node("/Gr\xC3\xBCn/\xC3\xA9t\xC3\xA9.mp3");
+    ASSERT_NE(ete, nullptr);
+    EXPECT_EQ(Text(ete, FileName), "\xC3\xA9t\xC3\xA9.mp3");
+    EXPECT_EQ(Text(ete, MP3_Title), "Latin Song");
+    EXPECT_EQ(Text(ete->Parent(), FileName), "Gr\xC3\xBCn");
+    EXPECT_EQ(Text(Node("/\xC3\xBC.mp3"), MP3_Title), "Latin Song");
+    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        EXPECT_EQ(Text(node, FullPath).find("\xEF\xBF\xBD"), std::string::npos);
+    }
+
+    // A folder given by its text is found by its bytes.
+    const QString latinFolder = folder + QString::fromUtf8("/Gr\xC3\xBCn");
+    engine.ScanFolder(tree, latinFolder, kMp3Mask, false, catalog);
+    ASSERT_EQ(tree.NodeCount(), 2u);
+    EXPECT_EQ(Text(tree.GetFirst()->FirstChild(), FullPath),
+              latinFolder.toStdString() + "/\xC3\xA9t\xC3\xA9.mp3");
+    EXPECT_EQ(Text(tree.GetFirst()->FirstChild(), MP3_Title), "Latin Song");
 }

@@ -1,0 +1,165 @@
+// melodrix-cli info: what a catalog holds, read exactly as the desktop program opens it.
+#include <QFileInfo>
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "cli/CliSupport.h"
+#include "cli/Commands.h"
+#include "core/catalog/Errors.h"
+#include "core/catalog/FileInfo.h"
+
+namespace melodrix::cli {
+
+namespace {
+
+const char* const kInfoUsage =
+    "Usage: melodrix-cli [--library DIR] info CATALOG [--json]\n"
+    "Opens a catalog as the desktop program does and prints what it holds: items, folders,\n"
+    "files, MP3 files, files with tags, total size of the files, disk name, the number of\n"
+    "distinct artists and albums, and the ten most common genres with their counts.\n";
+
+constexpr int kGenresShown = 10;
+
+bool IsMp3(std::string_view ext) {
+    return ext.size() == 3 && (ext[0] | 0x20) == 'm' && (ext[1] | 0x20) == 'p' && ext[2] == '3';
+}
+
+struct TCatalogSummary {
+    uint64_t items = 0;
+    uint64_t folders = 0;
+    uint64_t files = 0;
+    uint64_t mp3Files = 0;
+    uint64_t taggedFiles = 0;
+    uint64_t totalSize = 0;
+    QString diskName;
+    size_t artists = 0;
+    size_t albums = 0;
+    std::vector<std::pair<std::string_view, uint64_t>> genres;  // most common first
+};
+
+// The texts viewed stay in the tree, which outlives the summary's use.
+TCatalogSummary Summarise(const TCatalogTree& tree) {
+    TCatalogSummary summary;
+    std::unordered_set<std::string_view> artists;
+    std::unordered_set<std::string_view> albums;
+    std::unordered_map<std::string_view, uint64_t> genres;
+    ForEachNode(tree, [&](const TCatalogNode* node) {
+        const std::array<std::string_view, FieldCount> texts = node->Item().AllFields();
+        ++summary.items;
+        if (summary.diskName.isEmpty()) {
+            summary.diskName = TextOf(texts[DiskName]);
+        }
+        if (texts[FileType] == DirectoryType) {
+            ++summary.folders;
+            return;
+        }
+        if (texts[FileType] != FileTypeFile) {
+            return;
+        }
+        ++summary.files;
+        uint64_t size = 0;
+        const std::string_view sizeText = texts[FileSize];
+        if (std::from_chars(sizeText.data(), sizeText.data() + sizeText.size(), size).ec ==
+            std::errc()) {
+            summary.totalSize += size;
+        }
+        summary.mp3Files += IsMp3(texts[FileExt]) ? 1 : 0;
+        bool tagged = false;
+        for (int field = MP3_Title; field <= MP3_Genre; ++field) {
+            tagged = tagged || !texts[field].empty();
+        }
+        summary.taggedFiles += tagged ? 1 : 0;
+        if (!texts[MP3_Artist].empty()) {
+            artists.insert(texts[MP3_Artist]);
+        }
+        if (!texts[MP3_Album].empty()) {
+            albums.insert(texts[MP3_Album]);
+        }
+        if (!texts[MP3_Genre].empty()) {
+            ++genres[texts[MP3_Genre]];
+        }
+    });
+    summary.artists = artists.size();
+    summary.albums = albums.size();
+    summary.genres.assign(genres.begin(), genres.end());
+    std::sort(summary.genres.begin(), summary.genres.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    if (summary.genres.size() > kGenresShown) {
+        summary.genres.resize(kGenresShown);
+    }
+    return summary;
+}
+
+void PrintJson(QTextStream& out, const QString& path, const TCatalogSummary& s) {
+    QString genres;
+    for (const auto& [genre, count] : s.genres) {
+        if (!genres.isEmpty()) {
+            genres += QLatin1Char(',');
+        }
+        genres += QStringLiteral("{\"genre\":%1,\"count\":%2}").arg(JsonString(genre)).arg(count);
+    }
+    out << "{\"catalog\":" << JsonString(QStringView(path)) << ",\"items\":" << s.items
+        << ",\"folders\":" << s.folders << ",\"files\":" << s.files
+        << ",\"mp3Files\":" << s.mp3Files << ",\"taggedFiles\":" << s.taggedFiles
+        << ",\"totalSize\":" << s.totalSize
+        << ",\"diskName\":" << JsonString(QStringView(s.diskName)) << ",\"artists\":" << s.artists
+        << ",\"albums\":" << s.albums << ",\"genres\":[" << genres << "]}\n";
+}
+
+void PrintText(QTextStream& out, const QString& path, const TCatalogSummary& s) {
+    std::vector<QStringList> rows{
+        {QStringLiteral("Catalog:"), path},
+        {QStringLiteral("Disk name:"), s.diskName},
+        {QStringLiteral("Items:"), QString::number(s.items)},
+        {QStringLiteral("Folders:"), QString::number(s.folders)},
+        {QStringLiteral("Files:"), QString::number(s.files)},
+        {QStringLiteral("MP3 files:"), QString::number(s.mp3Files)},
+        {QStringLiteral("Files with tags:"), QString::number(s.taggedFiles)},
+        {QStringLiteral("Total size:"), QString::number(s.totalSize)},
+        {QStringLiteral("Artists:"), QString::number(s.artists)},
+        {QStringLiteral("Albums:"), QString::number(s.albums)},
+    };
+    PrintTable(out, rows);
+    if (!s.genres.empty()) {
+        out << "Most common genres:\n";
+        std::vector<QStringList> genreRows;
+        for (const auto& [genre, count] : s.genres) {
+            genreRows.push_back({QStringLiteral("  ") + QString::number(count), TextOf(genre)});
+        }
+        PrintTable(out, genreRows);
+    }
+}
+
+}  // namespace
+
+int RunInfoCommand(TCliContext& context, const QStringList& args) {
+    const TParsedArguments parsed = ParseArguments(args, {});
+    if (parsed.help) {
+        context.out << kInfoUsage;
+        return kExitOk;
+    }
+    if (parsed.positional.size() != 1) {
+        throw TUsageError(QStringLiteral("info needs exactly one catalog"));
+    }
+    const QString path = ResolveInLibrary(context, parsed.positional.first());
+    if (!QFileInfo(path).isFile()) {
+        throw TMelodrixError(QStringLiteral("no catalog file %1").arg(path));
+    }
+    TFileInfo engine(context.progress, context.prompt);
+    TCatalogTree tree;
+    engine.OpenCatalogTree(path, tree);
+    const TCatalogSummary summary = Summarise(tree);
+    if (context.json) {
+        PrintJson(context.out, path, summary);
+    } else {
+        PrintText(context.out, path, summary);
+    }
+    return kExitOk;
+}
+
+}  // namespace melodrix::cli

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <pugixml.hpp>
+#include <string>
+#include <string_view>
+
+namespace melodrix {
+
+// How the bytes of a catalog file are turned into UTF-8 text before anything reads them.
+struct TCatalogEncoding {
+    enum class TKind {
+        AsIs,         // UTF-8, or a form the XML parser reads by itself (UTF-16, UTF-32)
+        Decode,       // an 8-bit encoding named by the declaration, decoded by name
+        Unsupported,  // named by the declaration, but not one this program can decode
+    };
+    TKind kind = TKind::AsIs;
+    QString name;  // as the declaration writes it, for Decode and Unsupported
+};
+
+// The encoding the declaration at the start of `bytes` names, judged as above.
+TCatalogEncoding CatalogEncodingOf(std::string_view bytes);
+
+// `bytes` in the named encoding, as UTF-8; bytes the encoding does not define become U+FFFD.
+std::string DecodeCatalogText(std::string_view bytes, const QString& encodingName);
+
+// The message for a catalog whose declared encoding cannot be read.
+QString UnsupportedEncodingText(const QString& path, const QString& encodingName);
+
+// Parses catalog bytes as the file reader does: decoded when the declaration names an 8-bit
+// encoding. Nothing when that encoding cannot be decoded.
+std::optional<pugi::xml_parse_result> ParseCatalogText(std::string_view bytes,
+                                                       pugi::xml_document& document);
+
+// Reads and parses the catalog file at `path` into `document`, then mends what XML cannot
+// hold. Throws TCatalogFileError with the reason, leaving `document` as it was.
+void LoadCatalogDocument(const QString& path, pugi::xml_document& document);
+
+}  // namespace melodrix

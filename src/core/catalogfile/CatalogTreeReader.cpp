@@ -1,0 +1,153 @@
+// Opening a catalog file into a tree: streamed in one pass, or through a parsed document for
+// the files the one-pass reader leaves to the XML parser.
+#include "core/catalogfile/CatalogTreeReader.h"
+
+#include <QByteArray>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/catalog/FileInfo.h"
+#include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogRootAttributes.h"
+#include "core/catalogfile/CatalogStream.h"
+
+namespace melodrix {
+
+namespace {
+
+using TTexts = std::array<std::string_view, FieldCount>;
+
+}  // namespace
+
+void StoreCatalogItem(TFileItem& item, TTexts& texts, uint32_t present, bool topLevel,
+                      std::string_view diskName) {
+    if (topLevel) {
+        // Top-level items are folders unless the file says otherwise.
+        if ((present & (1u << FileType)) == 0) {
+            texts[FileType] = DirectoryType;
+        }
+        if (texts[FullPath].empty()) {
+            texts[FullPath] = texts[FileName];
+        }
+    }
+    texts[DiskName] = diskName;
+    item.SetAllFields(texts);
+}
+
+bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatalogTree& tree) {
+    TFieldNameMatcher matcher;
+    std::array<std::string, FieldCount> decoded;
+    std::array<std::string, FieldCount> mended;
+    std::vector<TCatalogNode*> parents;  // parents[d] takes the items of depth d + 1
+    TTexts texts;
+    while (stream.NextItem()) {
+        texts.fill({});
+        uint32_t present = 0;
+        for (const TCatalogStream::TAttribute& attribute : stream.Attributes()) {
+            const int index = matcher.IndexOf(attribute.name);
+            if (index < 0) {
+                continue;
+            }
+            const auto i = static_cast<size_t>(index);
+            const std::optional<std::string_view> value =
+                TCatalogStream::Decode(attribute.rawValue, decoded[i]);
+            if (!value) {
+                return false;
+            }
+            texts[i] = SanitizeForXml(*value, mended[i]) ? std::string_view(mended[i]) : *value;
+            present |= 1u << index;
+        }
+        const size_t depth = stream.Depth();
+        if (depth > parents.size()) {
+            return false;  // cannot happen: an element's parent was read before it
+        }
+        parents.resize(depth);
+        TCatalogNode* node = tree.AppendChild(depth == 0 ? nullptr : parents.back());
+        StoreCatalogItem(node->Item(), texts, present, depth == 0, diskName);
+        parents.push_back(node);
+    }
+    if (stream.Unusual()) {
+        return false;
+    }
+    for (const TCatalogStream::TAttribute& attribute : stream.RootAttributes()) {
+        std::string scratch;
+        const std::optional<std::string_view> value =
+            TCatalogStream::Decode(attribute.rawValue, scratch);
+        if (!value) {
+            return false;
+        }
+        std::string clean;
+        KeepCatalogRootAttribute(tree, attribute.name,
+                                 SanitizeForXml(*value, clean) ? std::string_view(clean) : *value);
+    }
+    return true;
+}
+
+void DocumentItemsToTree(const pugi::xml_node& root, std::string_view diskName,
+                         TCatalogTree& tree) {
+    TFieldNameMatcher matcher;
+    TTexts texts;
+    // Iterative pre-order walk of the elements, so any nesting depth is safe.
+    pugi::xml_node element = root.first_child();
+    TCatalogNode* parent = nullptr;
+    while (element) {
+        if (element.type() == pugi::node_element) {
+            TCatalogNode* node = tree.AppendChild(parent);
+            texts.fill({});
+            uint32_t present = 0;
+            for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
+                 attribute = attribute.next_attribute()) {
+                const int index = matcher.IndexOf(attribute.name());
+                if (index >= 0) {
+                    texts[static_cast<size_t>(index)] = attribute.value();
+                    present |= 1u << index;
+                }
+            }
+            StoreCatalogItem(node->Item(), texts, present, parent == nullptr, diskName);
+            if (pugi::xml_node child = element.first_child()) {
+                parent = node;
+                element = child;
+                continue;
+            }
+        }
+        // Climb until a next sibling is found.
+        while (element && !element.next_sibling() && element.parent() != root) {
+            element = element.parent();
+            parent = parent ? parent->Parent() : nullptr;
+        }
+        element = element.next_sibling();
+    }
+}
+
+bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
+    TProgressScope progress(Progress(), kLoadingInfo);
+    QString source = path;
+    if (source.isEmpty()) {
+        source = AskOpenFileName(Prompt(), QStringLiteral("xml"), kCatalogFileFilter, QString());
+        if (source.isEmpty()) {
+            return false;
+        }
+    }
+    CatalogFileName = source;
+    const QByteArray diskName = DiskNameOf(source).toUtf8();
+    const std::string_view disk(diskName.constData(), static_cast<size_t>(diskName.size()));
+    // Read aside, so that a file that cannot be read leaves the tree as it was.
+    TCatalogTree read;
+    bool streamed = false;
+    {
+        TCatalogStream stream;
+        streamed = stream.Load(source) && StreamItemsToTree(stream, disk, read);
+    }
+    if (!streamed) {
+        read.Clear();
+        pugi::xml_document document;
+        LoadCatalogDocument(source, document);
+        DocumentItemsToTree(document.document_element(), disk, read);
+    }
+    tree.TakeContents(read);
+    return true;
+}
+
+}  // namespace melodrix

@@ -1,0 +1,325 @@
+// Updating a catalog from its folder: rescan, match old and new items by their scanned
+// path, keep what the user typed, report the differences.
+#include "core/scan/UpdateCatalog.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <array>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/catalog/Errors.h"
+#include "core/catalog/Paths.h"
+#include "core/scan/UpdateRenames.h"
+
+namespace melodrix {
+
+namespace {
+
+QString QText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+size_t CharacterCount(std::string_view text) {
+    size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }
+    return count;
+}
+
+// What a rescan may change in an item: a file's size, time and tags; a folder's time (its
+// size is the sum of what is below it, reported there).
+constexpr std::array<int, 8> kFileFields = {FileSize,  FileTime, MP3_Title,   MP3_Artist,
+                                            MP3_Album, MP3_Year, MP3_Comment, MP3_Genre};
+constexpr std::array<int, 1> kFolderFields = {FileTime};
+
+class TUpdateRun {
+public:
+    TUpdateRun(const TCatalogTree& old, TCatalogTree& fresh)
+        : old_(old), fresh_(fresh), record_(TRenameRecord::Of(old)), scanned_(record_) {}
+
+    void Run(TCatalogUpdate& update) {
+        const TCatalogNode* oldTop = old_.GetFirst();
+        TCatalogNode* newTop = fresh_.GetFirst();
+        if (oldTop && newTop) {
+            std::string path;
+            MatchPair(*oldTop, *newTop, path);
+        } else if (oldTop) {
+            RemovedSubtree(*oldTop);
+        } else if (newTop) {
+            AddedSubtree(*newTop);
+        }
+        // A scanned catalog has one top-level item; any other one has no folder to match.
+        for (int row = 1; row < old_.TopLevelCount(); ++row) {
+            RemovedSubtree(*old_.TopLevel(row));
+        }
+        if (!renamed_.empty()) {
+            for (int row = 0; row < fresh_.TopLevelCount(); ++row) {
+                FixPaths(*fresh_.TopLevel(row), std::string(), false);
+            }
+        }
+        CarryAttributes();
+        Report(update);
+    }
+
+private:
+    void MatchPair(const TCatalogNode& oldNode, TCatalogNode& newNode, std::string& path) {
+        TFileItem& item = newNode.Item();
+        const std::string_view description = oldNode.Item().Field(Description);
+        if (!description.empty()) {
+            item.SetField(Description, description);
+        }
+        if (const std::string* name = record_.Find(path)) {
+            item.SetField(FileName, *name);
+            renamed_.insert(&newNode);
+            kept_.Set(path, *name);
+        }
+        if (Differs(oldNode.Item(), item)) {
+            changed_.emplace_back(&oldNode, &newNode);
+        }
+        if (oldNode.ChildCount() == 0) {
+            for (TCatalogNode* child = newNode.FirstChild(); child; child = child->NextSibling()) {
+                AddedSubtree(*child);
+            }
+            return;
+        }
+        const std::vector<std::string_view> names = scanned_.ChildrenOf(oldNode, path);
+        std::unordered_map<std::string_view, size_t> byName;
+        byName.reserve(names.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            byName.emplace(names[i], i);
+        }
+        std::vector<bool> matched(names.size(), false);
+        for (TCatalogNode* child = newNode.FirstChild(); child; child = child->NextSibling()) {
+            const TCatalogNode* oldChild = nullptr;
+            const auto found = byName.find(child->Item().Field(FileName));
+            if (found != byName.end() && !matched[found->second]) {
+                const TCatalogNode* candidate = oldNode.Child(static_cast<int>(found->second));
+                // A file that became a folder (or the other way) is a new item.
+                if (candidate->Item().IsDirectory() == child->Item().IsDirectory()) {
+                    oldChild = candidate;
+                    matched[found->second] = true;
+                }
+            }
+            if (!oldChild) {
+                AddedSubtree(*child);
+                continue;
+            }
+            const size_t length = path.size();
+            AppendPathComponent(path, child->Item().Field(FileName));
+            MatchPair(*oldChild, *child, path);
+            path.resize(length);
+        }
+        for (size_t i = 0; i < matched.size(); ++i) {
+            if (!matched[i]) {
+                RemovedSubtree(*oldNode.Child(static_cast<int>(i)));
+            }
+        }
+    }
+
+    static bool Differs(const TFileItem& before, const TFileItem& after) {
+        const auto differs = [&](int field) { return before.Field(field) != after.Field(field); };
+        if (after.IsDirectory()) {
+            return std::any_of(kFolderFields.begin(), kFolderFields.end(), differs);
+        }
+        return std::any_of(kFileFields.begin(), kFileFields.end(), differs);
+    }
+
+    void AddedSubtree(const TCatalogNode& node) {
+        added_.push_back(&node);
+        ForEachDescendant(const_cast<TCatalogNode*>(&node),
+                          [&](const TCatalogNode* inner) { added_.push_back(inner); });
+    }
+
+    void RemovedSubtree(const TCatalogNode& node) {
+        removed_.push_back(&node);
+        ForEachDescendant(const_cast<TCatalogNode*>(&node),
+                          [&](const TCatalogNode* inner) { removed_.push_back(inner); });
+    }
+
+    // Gives renamed items and everything below them the paths a rename in the content view
+    // gives: the parent's path, the delimiter and the new name; below it the old path's
+    // tail after the new beginning.
+    void FixPaths(TCatalogNode& node, const std::string& parentScanned, bool parentMoved) {
+        TFileItem& item = node.Item();
+        const std::string scanned(item.Field(FullPath));
+        std::string path = scanned;
+        if (parentMoved) {
+            const std::string parentPath(node.Parent()->Item().Field(FullPath));
+            path = parentPath + scanned.substr(std::min(parentScanned.size(), scanned.size()));
+        }
+        if (renamed_.count(&node) > 0) {
+            const std::string name(item.Field(FileName));
+            if (const TCatalogNode* parent = node.Parent()) {
+                path = std::string(parent->Item().Field(FullPath)) + Utf8(PathDelimiter()) + name;
+            } else {
+                path = name;
+            }
+            item.SetField(FileNameLength, std::to_string(CharacterCount(name)));
+        }
+        const bool moved = path != scanned;
+        if (moved) {
+            item.SetField(FullPath, path);
+            item.SetField(PathNameLength, std::to_string(CharacterCount(path)));
+        }
+        for (TCatalogNode* child = node.FirstChild(); child; child = child->NextSibling()) {
+            if (moved || HoldsRenamed(*child)) {
+                FixPaths(*child, scanned, moved);
+            }
+        }
+    }
+
+    // True when the subtree of `node` holds a renamed item (a short walk: few are renamed).
+    bool HoldsRenamed(const TCatalogNode& node) const {
+        for (const TCatalogNode* renamed : renamed_) {
+            for (const TCatalogNode* n = renamed; n; n = n->Parent()) {
+                if (n == &node) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    // The new tree has the scan's own attributes; the others of the old catalog stay, and
+    // the rename record keeps the entries of the items found again.
+    void CarryAttributes() {
+        TCatalogAttributes& attributes = fresh_.Attributes();
+        for (const auto& [name, value] : old_.Attributes().Entries()) {
+            if (!attributes.Find(name) && name != kRenamedItemsAttribute) {
+                attributes.Set(name, value);
+            }
+        }
+        kept_.StoreIn(fresh_);
+    }
+
+    void Report(TCatalogUpdate& update) const {
+        update.Added.reserve(added_.size());
+        for (const TCatalogNode* node : added_) {
+            update.Added.push_back(ChangeOf(TChangeKind::Added, *node));
+        }
+        update.Removed.reserve(removed_.size());
+        for (const TCatalogNode* node : removed_) {
+            TCatalogChange change = ChangeOf(TChangeKind::Removed, *node);
+            change.Description = node->Item().Field(Description);
+            update.Removed.push_back(std::move(change));
+        }
+        update.Changed.reserve(changed_.size());
+        for (const auto& [before, after] : changed_) {
+            TCatalogChange change = ChangeOf(TChangeKind::Changed, *after);
+            for (int field = 0; field < FieldCount; ++field) {
+                if (field != Description && field != FileName && field != FullPath &&
+                    field != FileNameLength && field != PathNameLength && field != SizePercentage &&
+                    field != DiskName &&
+                    before->Item().Field(field) != after->Item().Field(field) &&
+                    (!after->Item().IsDirectory() || field == FileTime)) {
+                    change.Fields.push_back({field, std::string(before->Item().Field(field)),
+                                             std::string(after->Item().Field(field))});
+                }
+            }
+            update.Changed.push_back(std::move(change));
+        }
+    }
+
+    static TCatalogChange ChangeOf(TChangeKind kind, const TCatalogNode& node) {
+        TCatalogChange change;
+        change.Kind = kind;
+        change.FullPath = node.Item().Field(FullPath);
+        change.IsDirectory = node.Item().IsDirectory();
+        return change;
+    }
+
+    const TCatalogTree& old_;
+    TCatalogTree& fresh_;
+    const TRenameRecord record_;
+    const TScannedNames scanned_;
+    TRenameRecord kept_;
+    std::unordered_set<const TCatalogNode*> renamed_;
+    std::vector<const TCatalogNode*> added_, removed_;
+    std::vector<std::pair<const TCatalogNode*, const TCatalogNode*>> changed_;
+};
+
+bool IsEmptyFolder(const QString& folder) {
+    return QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                QDir::NoDotAndDotDot);
+}
+
+}  // namespace
+
+std::vector<const TCatalogChange*> TCatalogUpdate::DroppedDescriptions() const {
+    std::vector<const TCatalogChange*> dropped;
+    for (const TCatalogChange& change : Removed) {
+        if (!change.Description.empty()) {
+            dropped.push_back(&change);
+        }
+    }
+    return dropped;
+}
+
+QString StoredScanFolder(const TCatalogTree& catalog) {
+    if (const std::string* folder = catalog.Attributes().Find(kScanFolderAttribute)) {
+        if (!folder->empty()) {
+            return QText(*folder);
+        }
+    }
+    const TCatalogNode* top = catalog.GetFirst();
+    if (!top) {
+        return QString();
+    }
+    const QString path = QText(top->Item().Field(FullPath));
+    // A labelled drive root is shown as "LABEL(/mount/point)".
+    const qsizetype open = path.indexOf(QLatin1Char('('));
+    if (!QFileInfo(path).isDir() && open > 0 && path.endsWith(QLatin1Char(')'))) {
+        return path.mid(open + 1, path.size() - open - 2);
+    }
+    return path;
+}
+
+TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
+                             const QString& catalogFile, const QString& folder) {
+    TCatalogUpdate update;
+    update.Folder = folder.isEmpty() ? StoredScanFolder(catalog) : folder;
+    if (update.Folder.isEmpty()) {
+        throw TMelodrixError(
+            QStringLiteral("The catalog does not tell which folder it was made from; "
+                           "choose the folder to scan."));
+    }
+    if (!QFileInfo(update.Folder).isDir()) {
+        throw TMelodrixError(QStringLiteral("The folder %1 does not exist (is the disk "
+                                            "mounted?). The catalog was not changed.")
+                                 .arg(update.Folder));
+    }
+    if (!catalog.IsEmpty() && IsEmptyFolder(update.Folder)) {
+        throw TMelodrixError(QStringLiteral("The folder %1 is empty while the catalog is not "
+                                            "(is the disk mounted?). The catalog was not "
+                                            "changed.")
+                                 .arg(update.Folder));
+    }
+    const TCatalogAttributes& made = catalog.Attributes();
+    const QString mask = QText(made.Value(kScanMaskAttribute, kDefaultScanMask));
+    const bool onlyFolders = made.Value(kOnlyFoldersAttribute) == "true";
+
+    update.Tree = std::make_unique<TCatalogTree>();
+    engine.ScanFolder(*update.Tree, update.Folder, mask, onlyFolders, catalogFile);
+    TUpdateRun(catalog, *update.Tree).Run(update);
+    return update;
+}
+
+void ApplyCatalogUpdate(TFileInfo& engine, const TCatalogUpdate& update,
+                        const QString& catalogFile) {
+    if (!update.Tree || catalogFile.isEmpty()) {
+        throw TMelodrixError(QStringLiteral("There is no update to save."));
+    }
+    engine.NewDocument();
+    engine.TreeToDocument(*update.Tree);
+    engine.SaveCatalogFile(catalogFile);
+    // The tree is the catalog; the document's memory goes back at once.
+    engine.NewDocument();
+}
+
+}  // namespace melodrix

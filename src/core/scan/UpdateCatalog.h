@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/FileInfo.h"
+
+namespace melodrix {
+
+enum class TChangeKind { Added, Removed, Changed };
+
+// One field of an item that the disk changed.
+struct TFieldChange {
+    int Field = 0;
+    std::string Before, After;
+};
+
+// One item an update adds, removes or changes.
+struct TCatalogChange {
+    TChangeKind Kind = TChangeKind::Added;
+    std::string FullPath;  // as the updated catalog holds it; a removed item's old path
+    bool IsDirectory = false;
+    std::string Description;           // of a removed item: the description that goes
+    std::vector<TFieldChange> Fields;  // of a changed item
+};
+
+// An update worked out but not written: the catalog as it would be saved and what
+// differs from the catalog as it is.
+struct TCatalogUpdate {
+    QString Folder;  // the folder scanned
+    std::unique_ptr<TCatalogTree> Tree;
+    std::vector<TCatalogChange> Added, Removed, Changed;  // each in the catalogs' tree order
+
+    bool HasChanges() const { return !Added.empty() || !Removed.empty() || !Changed.empty(); }
+    // The removed items that carry a description: the descriptions an apply drops.
+    std::vector<const TCatalogChange*> DroppedDescriptions() const;
+};
+
+// The folder a catalog was made from: the folder its scan was given, else the FullPath of
+// its top-level item (without the volume label of a labelled drive root); empty for an
+// empty catalog.
+QString StoredScanFolder(const TCatalogTree& catalog);
+
+// Rescans `folder` (StoredScanFolder when empty) with the mask and only-folders choice the
+// catalog was made with, carries every description and every name the user gave over to
+// the items found again (matched by their path below the folder), and reports the
+// differences. Nothing is written. Throws TMelodrixError when there is no folder to scan,
+// it does not exist, or it is empty while the catalog is not.
+TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
+                             const QString& catalogFile, const QString& folder = QString());
+
+// Saves the updated catalog over `catalogFile`; the old file is replaced only once the new
+// one is complete. Throws TMelodrixError on failure.
+void ApplyCatalogUpdate(TFileInfo& engine, const TCatalogUpdate& update,
+                        const QString& catalogFile);
+
+}  // namespace melodrix

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/catalog/CatalogTree.h"
+
+namespace melodrix {
+
+// What makes two files copies of each other.
+enum class TDuplicateKey {
+    NameSize,          // the same FileName (exactly) and FileSize
+    Size,              // the same FileSize
+    ArtistTitle,       // MP3_Artist and MP3_Title, case-folded and trimmed, both non-empty
+    ArtistAlbumTitle,  // the same with MP3_Album as well (the album may be empty)
+};
+
+// The command-line and configuration names: "name-size", "size", "artist-title",
+// "artist-album-title".
+QString DuplicateKeyName(TDuplicateKey key);
+std::optional<TDuplicateKey> DuplicateKeyOfName(const QString& name);
+
+// The result of FindDuplicates besides its hits.
+struct TDuplicates {
+    int groups = 0;
+    uint64_t extraBytes = 0;      // what all copies but the largest of each group take
+    std::vector<int> groupOfHit;  // group number (from 1) of each top-level hit, in order
+    QStringList skipped;          // files of the scope that are not catalogs
+};
+
+// Groups the top-level items of `files` (each a file with its catalog's DiskName) by `key`
+// and fills `result` with the groups of two or more: groups in the order their first file
+// was met, files within a group in the order they were met. The items are moved out of
+// `files`.
+void GroupDuplicates(TCatalogTree& files, TDuplicateKey key, TCatalogTree& result,
+                     TDuplicates& duplicates);
+
+}  // namespace melodrix

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <pugixml.hpp>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/FileInfo.h"
+#include "core/tags/TagBuilders.h"
+#include "support/TempDir.h"
+
+using namespace melodrix;
+using namespace melodrix::tagbytes;
+using melodrix::testing::ReadFile;
+using melodrix::testing::WriteFile;
+
+namespace {
+
+struct TUpdateRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class CliUpdate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        library = dir.filePath(QStringLiteral("lib"));
+        music = dir.filePath(QStringLiteral("music"));
+        Song(QStringLiteral("Band/one.mp3"), "One");
+        Song(QStringLiteral("Band/two.mp3"), "Two");
+        ASSERT_EQ(
+            Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("Disk")})
+                .status,
+            0);
+        catalog = library + QStringLiteral("/Disk.xml");
+        // A description on the song that goes away, as the desktop program stores it.
+        pugi::xml_document document;
+        TFileInfo engine;
+        engine.Document = &document;
+        engine.OpenCatalogFile(catalog);
+        TCatalogTree tree;
+        engine.DocumentToTree(tree);
+        ForEachNode(tree, [](TCatalogNode* node) {
+            if (node->Item().Field(FileName) == "two.mp3") {
+                node->Item().SetField(Description, "demo take");
+            }
+        });
+        engine.NewDocument();
+        engine.TreeToDocument(tree);
+        engine.SaveCatalogFile(catalog);
+    }
+
+    void Song(const QString& relative, const std::string& title) {
+        WriteFile(music, relative,
+                  QByteArray::fromStdString(AudioLike(200) +
+                                            ID3v1Record(title, "A", "B", "2000", "", 17)));
+    }
+
+    TUpdateRun Run(const QStringList& args) {
+        QProcess process;
+        process.start(QStringLiteral(MELODRIX_CLI_PATH),
+                      QStringList{QStringLiteral("--library"), library} + args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QTemporaryDir dir;
+    QString library, music, catalog;
+};
+
+}  // namespace
+
+TEST_F(CliUpdate, ADryRunPrintsTheChangesAndAnApplySavesThem) {
+    ASSERT_TRUE(QFile::remove(music + QStringLiteral("/Band/two.mp3")));
+    Song(QStringLiteral("Band/three.mp3"), "Three");
+    Song(QStringLiteral("Band/one.mp3"), "One again");
+    const QByteArray before = ReadFile(catalog);
+
+    const TUpdateRun dry =
+        Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--dry-run")});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.contains(
+        QStringLiteral("Added: 1  Removed: 1  Changed: 1  Descriptions that will be dropped: 1")))
+        << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains(QStringLiteral("MP3_Title: One -> One again")));
+    EXPECT_TRUE(dry.out.contains(music + QStringLiteral("/Band/two.mp3: demo take")));
+    EXPECT_EQ(ReadFile(catalog), before);
+
+    const TUpdateRun json = Run({QStringLiteral("update"), catalog, QStringLiteral("--json")});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    std::map<std::string, QJsonObject> byChange;
+    for (const QString& line : json.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        byChange[object.value(QStringLiteral("change")).toString().toStdString()] = object;
+    }
+    ASSERT_EQ(byChange.size(), 3u) << json.out.toStdString();
+    EXPECT_EQ(byChange["added"].value(QStringLiteral("FullPath")).toString(),
+              music + QStringLiteral("/Band/three.mp3"));
+    EXPECT_EQ(byChange["removed"].value(QStringLiteral("Description")).toString(),
+              QStringLiteral("demo take"));
+    EXPECT_EQ(byChange["changed"].value(QStringLiteral("MP3_Title")).toString(),
+              QStringLiteral("One again"));
+    EXPECT_EQ(byChange["changed"]
+                  .value(QStringLiteral("was"))
+                  .toObject()
+                  .value(QStringLiteral("MP3_Title"))
+                  .toString(),
+              QStringLiteral("One"));
+    const QByteArray after = ReadFile(catalog);
+    EXPECT_TRUE(after.contains("three.mp3"));
+    EXPECT_FALSE(after.contains("demo take"));
+
+    const TUpdateRun again = Run({QStringLiteral("update"), QStringLiteral("Disk")});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("Added: 0  Removed: 0  Changed: 0")));
+}
+
+TEST_F(CliUpdate, ErrorsAndUsageHaveTheirOwnExitStatus) {
+    const QByteArray before = ReadFile(catalog);
+    const QString away = dir.filePath(QStringLiteral("away"));
+    const TUpdateRun missing =
+        Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--folder"), away});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("does not exist")))
+        << missing.err.toStdString();
+    QDir().mkpath(away);
+    const TUpdateRun empty =
+        Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--folder"), away});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_TRUE(empty.err.contains(QStringLiteral("is empty"))) << empty.err.toStdString();
+    EXPECT_EQ(ReadFile(catalog), before);
+
+    WriteFile(library, QStringLiteral("Broken.xml"), "<fileinfo><file");
+    EXPECT_EQ(Run({QStringLiteral("update"), QStringLiteral("Broken")}).status, 1);
+    EXPECT_EQ(Run({QStringLiteral("update")}).status, 2);
+    EXPECT_EQ(
+        Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--bogus")}).status,
+        2);
+}

@@ -1,0 +1,308 @@
+// Opening and saving a catalog without a document must give what the document path gives:
+// the same tree, the same errors, the same bytes.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/Errors.h"
+#include "core/catalog/FileInfo.h"
+#include "support/TempDir.h"
+
+using namespace melodrix;
+using namespace melodrix::testing;
+
+namespace {
+
+using TItems = std::vector<std::vector<std::string>>;
+
+// Every item of the tree with its depth and all its fields, in pre-order.
+TItems ItemsOf(const TCatalogTree& tree) {
+    TItems items;
+    ForEachNode(tree, [&](const TCatalogNode* node) {
+        std::vector<std::string>& fields = items.emplace_back();
+        fields.push_back(std::to_string(node->Depth()));
+        for (int field = 0; field < FieldCount; ++field) {
+            fields.emplace_back(node->Item().Field(field));
+        }
+    });
+    return items;
+}
+
+// What opening gives: the items, or the error message.
+struct TOpened {
+    TItems items;
+    QString error;
+    bool operator==(const TOpened&) const = default;
+};
+
+TOpened OpenThroughDocument(const QString& path) {
+    pugi::xml_document document;
+    TFileInfo engine;
+    engine.Document = &document;
+    TCatalogTree tree;
+    try {
+        engine.OpenCatalogFile(path);
+        engine.DocumentToTree(tree);
+    } catch (const TCatalogFileError& error) {
+        return {{}, error.Message()};
+    }
+    return {ItemsOf(tree), {}};
+}
+
+TOpened OpenStreamed(const QString& path) {
+    TFileInfo engine;  // no document at all
+    TCatalogTree tree;
+    try {
+        engine.OpenCatalogTree(path, tree);
+    } catch (const TCatalogFileError& error) {
+        return {{}, error.Message()};
+    }
+    return {ItemsOf(tree), {}};
+}
+
+std::string Nested(int levels) {
+    std::string text;
+    for (int i = 0; i < levels; ++i) {
+        text += "<file FileName=\"level " + std::to_string(i) + "\">";
+    }
+    for (int i = 0; i < levels; ++i) {
+        text += "</file>";
+    }
+    return text;
+}
+
+// Catalog texts that take every turn of both readers: entities, references to characters
+// XML cannot hold, raw controls and invalid UTF-8, odd blanks, duplicates, markup the
+// one-pass reader leaves to the parser, malformed files and other encodings.
+std::vector<std::string> HostileCatalogTexts() {
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+    const auto wrapped = [&](const std::string& items) {
+        return declaration + "<fileinfo><file FileName=\"root\">" + items + "</file></fileinfo>";
+    };
+    static constexpr char kNulText[] = "<fileinfo><file FileName=\"nul\0here\"/></fileinfo>";
+    return {
+        wrapped("<file FileName=\"a &amp; b &lt;c&gt; &quot;q&quot; &apos;s&apos;\" "
+                "Description=\"x&lt;live>&#09;take\"/>"),
+        wrapped("<file FileName=\"&#233;&#xE9;&#x1F600;&#09;&#0065;&#xd;&#10;\"/>"),
+        wrapped("<file FileName=\"tab\there\r\ncr lf\nlf\rcr\n\rlf cr\"/>"),
+        wrapped("<file FileName=\"raw \x01\x08\x1F controls\" MP3_Title=\"\x7F del\"/>"),
+        wrapped("<file FileName=\"bad \xFF\xC3 utf8 \xED\xA0\x80 \xEF\xBF\xBE\"/>"),
+        wrapped("<file FileName=\"&#1;&#x1F; referenced controls\" FileExt=\"&#xFFFE;\"/>"),
+        wrapped("<file FileName=\"&#0;zero\"/><file FileName=\"&#xD800;\"/>"),
+        wrapped("<file FileName=\"&#; &#12 &amp &AMP; & x &#X41; &#-5; &#65abc;\"/>"),
+        wrapped("<file FileName='say \"hi\"' FileExt='mp3'/><file FileName=\"a<b>c\"/>"),
+        wrapped("<file FileName=\"first\" FileName=\"second\" FileSize=\"1\" FileSize=\"2\"/>"),
+        wrapped(
+            "<file\n\tFileName = 'spaced' \r\n FileExt=\"x\"   /><file FileName=\"e\"></file >"),
+        wrapped("<file FileName=\"before\"/><!-- a comment --><file FileName=\"after\"/>"),
+        wrapped("<file FileName=\"p\"/><?keep this?><![CDATA[<file FileName=\"cdata\"/>]]>"),
+        wrapped("text <file FileName=\"in text\"/> more &amp; text"),
+        wrapped("<f\xC3\xA9 FileName=\"accented element\"/><a-b.c1 FileName=\"dotted\"/>"),
+        wrapped(Nested(5000)),
+        "\xEF\xBB\xBF" + wrapped("<file FileName=\"after a byte order mark\"/>"),
+        "<fileinfo><file FileName=\"no declaration\" Unknown=\"kept out\"/><file/></fileinfo>",
+        "<fileinfo><file FileName=\"typed\" FileType=\"file\"/><file FullPath=\"/p\"/></fileinfo>",
+        "<?xml?><fileinfo><file FileName=\"bare declaration\"/></fileinfo>",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><fileinfo><file FileName=\"caf\xE9\"/>"
+        "</fileinfo>",
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?><fileinfo><file FileName=\"\x80 caf\xE9"
+        " &#233;\"/></fileinfo>",
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?><fileinfo><!-- c --><file "
+        "FileName=\"\x93q\x94\"/></fileinfo>",
+        "<?xml version=\"1.0\" encoding=\"x-no-such-encoding\"?><fileinfo/>",
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?><fileinfo/>",
+        "<!DOCTYPE fileinfo><fileinfo><file FileName=\"typed\"/></fileinfo>",
+        "lead text<fileinfo><file FileName=\"led\"/></fileinfo>",
+        "<fileinfo><file FileName=\"one\"/></fileinfo><fileinfo><file "
+        "FileName=\"two\"/></fileinfo>",
+        "<fileinfo><file FileName=\"trailing\"/></fileinfo>\n trailing text",
+        "<fileinfo/>",
+        "",
+        "   \n",
+        std::string(kNulText, sizeof kNulText - 1),
+        wrapped("<file FileName=\"good\"/><file FileName=\"bad\">"),
+        wrapped("<file FileName=\"good\"/><file FileName=\"x\"></fle>"),
+        wrapped("<file FileName=\"good\"/><file FileName=\"x\"FileExt=\"y\"/>"),
+        wrapped("<file FileName=\"good\"/><file FileName=\"x\"/ >"),
+        wrapped("<file FileName=\"good\"/><file FileName/>"),
+        wrapped("<file FileName=\"good\"/>< file FileName=\"x\"/>"),
+        wrapped("<file FileName=\"good\"/><file FileName=\"unterminated/>"),
+    };
+}
+
+// Saves through the document writer, as every save did before the tree was written directly.
+QByteArray SavedThroughDocument(const TCatalogTree& tree, const QString& path) {
+    pugi::xml_document document;
+    TFileInfo engine;
+    engine.Document = &document;
+    engine.NewDocument();
+    engine.TreeToDocument(tree);
+    engine.SaveCatalogFile(path);
+    return ReadFile(path);
+}
+
+QByteArray SavedStreamed(const TCatalogTree& tree, const QString& path) {
+    TFileInfo engine;
+    EXPECT_TRUE(engine.SaveCatalogTree(tree, path));
+    return ReadFile(path);
+}
+
+}  // namespace
+
+TEST(StreamedCatalog, OpeningGivesTheTreeAndTheErrorsOfTheDocumentPath) {
+    QTemporaryDir dir;
+    const std::vector<std::string> texts = HostileCatalogTexts();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE("catalog text " + std::to_string(i) + ": " + texts[i].substr(0, 100));
+        const QString path = WriteFile(dir.path(), QStringLiteral("g%1/Disk.xml").arg(i),
+                                       QByteArray::fromStdString(texts[i]));
+        const TOpened expected = OpenThroughDocument(path);
+        EXPECT_EQ(OpenStreamed(path), expected);
+    }
+    const TOpened missing = OpenStreamed(dir.filePath(QStringLiteral("missing.xml")));
+    EXPECT_EQ(missing, OpenThroughDocument(dir.filePath(QStringLiteral("missing.xml"))));
+    EXPECT_TRUE(missing.error.contains(QStringLiteral("cannot be read")));
+}
+
+TEST(StreamedCatalog, AFileThatCannotBeOpenedLeavesTheTreeAsItWas) {
+    QTemporaryDir dir;
+    const QString good = WriteFile(dir.path(), QStringLiteral("Good.xml"),
+                                   "<fileinfo><file FileName=\"kept\"/></fileinfo>");
+    const QString bad = WriteFile(dir.path(), QStringLiteral("Bad.xml"),
+                                  "<fileinfo><file FileName=\"lost\"/><file FileName=\"x\">");
+    TFileInfo engine;
+    TCatalogTree tree;
+    ASSERT_TRUE(engine.OpenCatalogTree(good, tree));
+    EXPECT_THROW(engine.OpenCatalogTree(bad, tree), TCatalogFileError);
+    ASSERT_EQ(tree.NodeCount(), 1u);
+    EXPECT_EQ(tree.GetFirst()->Item().Field(FileName), "kept");
+    EXPECT_EQ(engine.CatalogFileName, bad) << "named even when reading fails, as before";
+}
+
+TEST(StreamedCatalog, ACatalogIsReadInTheEncodingItsDeclarationNames) {
+    QTemporaryDir dir;
+    const auto open = [&](const QString& name, const QByteArray& encoding,
+                          const QByteArray& fileName) {
+        const QString path = WriteFile(dir.path(), name,
+                                       "<?xml version=\"1.0\" encoding=\"" + encoding +
+                                           "\" standalone=\"yes\"?><fileinfo><file FileName=\"" +
+                                           fileName + "\"/></fileinfo>");
+        return std::pair{path, OpenStreamed(path)};
+    };
+    const auto [cp1252, western] = open(QStringLiteral("W.xml"), "windows-1252", "\x80 Caf\xE9");
+    ASSERT_EQ(western.items.size(), 1u) << western.error.toStdString();
+    EXPECT_EQ(western.items[0][1 + FileName], "\xE2\x82\xAC Caf\xC3\xA9");  // "€ Café"
+    const auto [latin9, euro] = open(QStringLiteral("L.xml"), "ISO-8859-15", "\xA4\xBD");
+    ASSERT_EQ(euro.items.size(), 1u) << euro.error.toStdString();
+    EXPECT_EQ(euro.items[0][1 + FileName], "\xE2\x82\xAC\xC5\x93");  // "€œ"
+    EXPECT_EQ(OpenThroughDocument(cp1252), western);
+    EXPECT_EQ(OpenThroughDocument(latin9), euro);
+
+    // An encoding that cannot be decoded is refused by name, never guessed at.
+    const auto [unknownPath, unknown] = open(QStringLiteral("U.xml"), "x-mystery-8", "a");
+    EXPECT_TRUE(unknown.items.empty());
+    EXPECT_EQ(unknown.error, QStringLiteral("Cannot open catalog %1: its encoding "
+                                            "\"x-mystery-8\" cannot be read")
+                                 .arg(unknownPath));
+    EXPECT_EQ(OpenThroughDocument(unknownPath), unknown);
+    const auto [widePath, wide] = open(QStringLiteral("S.xml"), "UTF-16", "a");
+    EXPECT_TRUE(wide.error.contains(QStringLiteral("\"UTF-16\" cannot be read")));
+
+    // Saved again, the catalog is UTF-8 with a UTF-8 declaration.
+    TFileInfo engine;
+    TCatalogTree tree;
+    ASSERT_TRUE(engine.OpenCatalogTree(cp1252, tree));
+    ASSERT_TRUE(engine.SaveCatalogTree(tree, cp1252));
+    const QByteArray saved = ReadFile(cp1252);
+    EXPECT_TRUE(saved.startsWith(
+        R"(<?xml version="1.0" encoding="utf-8" standalone="yes"?><fileinfo generated="Vellumdex">)"));
+    EXPECT_TRUE(saved.contains("FileName=\"\xE2\x82\xAC Caf\xC3\xA9\"")) << saved.toStdString();
+}
+
+TEST(StreamedCatalog, SavingWritesTheBytesOfTheDocumentWriter) {
+    QTemporaryDir dir;
+    std::vector<std::string> values;
+    std::string everyByte;
+    for (int c = 1; c < 256; ++c) {
+        everyByte += static_cast<char>(c);
+    }
+    values.push_back(everyByte);
+    values.push_back("&amp; &lt; < > \" ' &#233; &#x0;");
+    values.push_back("bad \xFF\xC3 \xED\xA0\x80 \xEF\xBF\xBE \xF4\x90\x80\x80 \xC0\x80");
+    values.push_back("tab\tlf\ncr\rend");
+    values.push_back(std::string("nul\0inside", 10));
+
+    TCatalogTree tree;
+    TCatalogNode* parent = nullptr;
+    for (int level = 0; level < 5000; ++level) {
+        parent = tree.AppendChild(parent);
+        parent->Item().SetField(FileName, "level " + std::to_string(level));
+        if (level % 1000 == 0) {
+            // Siblings at some levels, so that closing tags interleave with open ones.
+            tree.AppendChild(parent->Parent())->Item().SetField(FullPath, "sibling");
+        }
+    }
+    TCatalogNode* hostile = tree.AppendChild(nullptr);
+    for (size_t i = 0; i < values.size(); ++i) {
+        TCatalogNode* node = tree.AppendChild(hostile);
+        for (int field = 0; field < FieldCount; ++field) {
+            node->Item().SetField(field, values[(i + static_cast<size_t>(field)) % values.size()]);
+        }
+    }
+    tree.AppendChild(hostile);  // an item without a single text
+
+    const QByteArray expected = SavedThroughDocument(tree, dir.filePath(QStringLiteral("a.xml")));
+    const QByteArray streamed = SavedStreamed(tree, dir.filePath(QStringLiteral("b.xml")));
+    EXPECT_GT(streamed.size(), 100000);
+    EXPECT_TRUE(streamed == expected)
+        << "the first difference is at byte "
+        << std::mismatch(streamed.begin(), streamed.end(), expected.begin(), expected.end()).first -
+               streamed.begin();
+
+    TCatalogTree empty;
+    EXPECT_EQ(SavedStreamed(empty, dir.filePath(QStringLiteral("c.xml"))),
+              SavedThroughDocument(empty, dir.filePath(QStringLiteral("d.xml"))));
+
+    // Every hostile catalog, opened and saved again, gives the same bytes both ways.
+    const std::vector<std::string> texts = HostileCatalogTexts();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const QString path = WriteFile(dir.path(), QStringLiteral("h%1.xml").arg(i),
+                                       QByteArray::fromStdString(texts[i]));
+        TFileInfo engine;
+        TCatalogTree opened;
+        try {
+            engine.OpenCatalogTree(path, opened);
+        } catch (const TCatalogFileError&) {
+            continue;
+        }
+        SCOPED_TRACE("catalog text " + std::to_string(i));
+        EXPECT_EQ(SavedStreamed(opened, dir.filePath(QStringLiteral("s.xml"))),
+                  SavedThroughDocument(opened, dir.filePath(QStringLiteral("t.xml"))));
+    }
+}
+
+TEST(StreamedCatalog, TakeContentsMovesTheNodesAndSendsOneReset) {
+    struct TCounter : ITreeObserver {
+        int resets = 0;
+        void TreeReset() override { ++resets; }
+    } counter;
+    TCatalogTree target;
+    target.AppendChild()->Item().SetField(FileName, "old");
+    target.AddObserver(&counter);
+    TCatalogTree source;
+    TCatalogNode* top = source.AppendChild();
+    top->Item().SetField(FileName, "new");
+    source.AppendChild(top)->Item().SetField(FileName, "child");
+    target.TakeContents(source);
+    EXPECT_EQ(counter.resets, 1);
+    EXPECT_TRUE(source.IsEmpty());
+    ASSERT_EQ(target.NodeCount(), 2u);
+    EXPECT_EQ(target.GetFirst(), top);
+    EXPECT_EQ(top->Parent(), nullptr);
+    EXPECT_EQ(target.GetNext(top)->Parent(), top);
+    target.RemoveObserver(&counter);
+}

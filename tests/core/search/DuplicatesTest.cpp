@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "core/catalog/FileInfo.h"
+#include "core/search/Duplicates.h"
+#include "support/TempDir.h"
+
+using namespace melodrix;
+using melodrix::testing::WriteFile;
+
+namespace {
+
+struct TSong {
+    const char* name;
+    const char* size;
+    const char* artist = "";
+    const char* title = "";
+    const char* album = "";
+};
+
+QByteArray Catalog(const std::vector<TSong>& songs) {
+    QByteArray text =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><fileinfo>"
+        "<file FileName=\"/m\" FileType=\"directory\" FileSize=\"1\">";
+    for (const TSong& song : songs) {
+        text += QByteArray("<file FileType=\"file\" FileName=\"") + song.name + "\" FileSize=\"" +
+                song.size + "\" MP3_Artist=\"" + song.artist + "\" MP3_Title=\"" + song.title +
+                "\" MP3_Album=\"" + song.album + "\"/>";
+    }
+    return text + "</file></fileinfo>";
+}
+
+// The groups found, each as its sorted "disk:name" members; the groups sorted too, since
+// the walk meets the catalogs of a folder in the file system's listing order.
+using Hits = std::vector<std::vector<std::string>>;
+
+class FindDuplicates : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        engine.Document = &document;
+        library = dir.filePath(QStringLiteral("lib"));
+        WriteFile(library, QStringLiteral("A.xml"),
+                  Catalog({{"one.mp3", "100", "The Band", "Night"},
+                           {"two.mp3", "200", "Solo", "Day", "First"},
+                           {"odd.mp3", "", "", ""},
+                           {"three.mp3", "300", "", "Night"}}));
+        WriteFile(library, QStringLiteral("Sub/B.xml"),
+                  Catalog({{"one.mp3", "100", " the band ", "NIGHT", "Live"},
+                           {"TWO.mp3", "200", "solo", "day", "first"},
+                           {"three.mp3", "301", "", "Night"}}));
+        WriteFile(library, QStringLiteral("Sub/C.xml"),
+                  Catalog({{"two.mp3", "200", "Solo", "Day", "Second"},
+                           {"one.mp3", "100", "The Band", "Night"}}));
+    }
+
+    Hits Find(TDuplicateKey key) {
+        duplicates = engine.FindDuplicates(TSearchScope::Group, library, key, result);
+        EXPECT_EQ(duplicates.groupOfHit.size(), static_cast<size_t>(result.TopLevelCount()));
+        Hits hits;
+        for (int i = 0; i < result.TopLevelCount(); ++i) {
+            const TFileItem& item = result.TopLevel(i)->Item();
+            EXPECT_EQ(result.TopLevel(i)->ChildCount(), 0);
+            const int group = duplicates.groupOfHit[static_cast<size_t>(i)];
+            // Hits come ordered by group, numbered from 1 without gaps.
+            const int open = static_cast<int>(hits.size());
+            EXPECT_TRUE(group == open + 1 || (open > 0 && group == open)) << group;
+            if (group > open) {
+                hits.emplace_back();
+            }
+            hits.back().push_back(std::string(item.Field(DiskName)) + ":" +
+                                  std::string(item.Field(FileName)));
+        }
+        EXPECT_EQ(static_cast<int>(hits.size()), duplicates.groups);
+        for (auto& members : hits) {
+            std::sort(members.begin(), members.end());
+        }
+        std::sort(hits.begin(), hits.end());
+        return hits;
+    }
+
+    QTemporaryDir dir;
+    QString library;
+    pugi::xml_document document;
+    TFileInfo engine;
+    TCatalogTree result;
+    TDuplicates duplicates;
+};
+
+}  // namespace
+
+TEST_F(FindDuplicates, NameAndSizeGroupAcrossCatalogsInOrderMet) {
+    EXPECT_EQ(Find(TDuplicateKey::NameSize),
+              (Hits{{"A:one.mp3", "B:one.mp3", "C:one.mp3"}, {"A:two.mp3", "C:two.mp3"}}));
+    EXPECT_EQ(duplicates.groups, 2);
+    EXPECT_EQ(duplicates.extraBytes, 2u * 100 + 200);
+    EXPECT_TRUE(duplicates.skipped.isEmpty());
+}
+
+TEST_F(FindDuplicates, SizeAlone) {
+    // Folders and files without a size take no part.
+    EXPECT_EQ(Find(TDuplicateKey::Size), (Hits{{"A:one.mp3", "B:one.mp3", "C:one.mp3"},
+                                               {"A:two.mp3", "B:TWO.mp3", "C:two.mp3"}}));
+    EXPECT_EQ(duplicates.extraBytes, 2u * 100 + 2u * 200);
+}
+
+TEST_F(FindDuplicates, ArtistAndTitleAreFoldedAndTrimmedAndMustBothBeThere) {
+    EXPECT_EQ(Find(TDuplicateKey::ArtistTitle), (Hits{{"A:one.mp3", "B:one.mp3", "C:one.mp3"},
+                                                      {"A:two.mp3", "B:TWO.mp3", "C:two.mp3"}}));
+    EXPECT_EQ(duplicates.groups, 2);
+    EXPECT_EQ(Find(TDuplicateKey::ArtistAlbumTitle),
+              (Hits{{"A:one.mp3", "C:one.mp3"}, {"A:two.mp3", "B:TWO.mp3"}}));
+}
+
+TEST_F(FindDuplicates, OneCatalogScopeAndHostileValues) {
+    const QString file = WriteFile(dir.path(), QStringLiteral("Odd.xml"),
+                                   Catalog({{"x", "18446744073709551615", "Caf\xC3\x89",
+                                             "\xC3\x9C"
+                                             "BER"},
+                                            {"y", "18446744073709551615", "caf\xC3\xA9",
+                                             "\xC3\xBC"
+                                             "ber"},
+                                            {"z", "99999999999999999999999", "&#1;x", "\xff\xfe"},
+                                            {"w", "99999999999999999999999", "x", "\xff\xfe"},
+                                            {"v", "5", "&#1;", "\xff\xfe"}}));
+    duplicates =
+        engine.FindDuplicates(TSearchScope::Catalog, file, TDuplicateKey::ArtistTitle, result);
+    // Controls count as blanks: "v" has no artist left, so it takes no part.
+    ASSERT_EQ(result.TopLevelCount(), 4);
+    EXPECT_EQ(duplicates.groupOfHit, (std::vector<int>{1, 1, 2, 2}));
+    // Huge sizes saturate instead of wrapping around.
+    EXPECT_EQ(duplicates.extraBytes, UINT64_MAX);
+    duplicates = engine.FindDuplicates(TSearchScope::Catalog, file, TDuplicateKey::Size, result);
+    EXPECT_EQ(duplicates.groups, 1);  // both huge sizes read as the largest size
+    EXPECT_EQ(result.TopLevelCount(), 4);
+}
+
+TEST(DuplicateKeys, NamesRoundTrip) {
+    for (const TDuplicateKey key : {TDuplicateKey::NameSize, TDuplicateKey::Size,
+                                    TDuplicateKey::ArtistTitle, TDuplicateKey::ArtistAlbumTitle}) {
+        EXPECT_EQ(DuplicateKeyOfName(DuplicateKeyName(key)), key);
+    }
+    EXPECT_FALSE(DuplicateKeyOfName(QStringLiteral("title")));
+}
