@@ -563,6 +563,48 @@ private slots:
         RunMonkey(seed, EnvInt("MELODRIX_MONKEY_STEPS", 400), EnvInt("MELODRIX_MONKEY_SECONDS", 0));
     }
 
+    // The checks after a run find the damage they are for.
+    void libraryChecksFindDamage() {
+        QTemporaryDir dir(home_ + QStringLiteral("/check-XXXXXX"));
+        TMonkeyWorld world(dir.path());
+        world.Build();
+        QCOMPARE(world.CheckLibrary(), QStringList());
+        const QString library = world.Library();
+        const QByteArray small = ReadFile(library + QStringLiteral("/Mp3/small.xml"));
+        const QByteArray big = ReadFile(library + QStringLiteral("/Mp3/big one.xml"));
+        // A move keeps a catalog what it is.
+        QVERIFY(QFile::rename(library + QStringLiteral("/Mp3/small.xml"),
+                              library + QStringLiteral("/DVD/moved.xml")));
+        QCOMPARE(world.CheckLibrary(), QStringList());
+        // Saved with another catalog's items.
+        WriteFile(library, QStringLiteral("DVD/moved.xml"), big);
+        QStringList faults = world.CheckLibrary();
+        QCOMPARE(faults.size(), 1);
+        QVERIFY2(faults[0].contains(QStringLiteral("hold the same items")), qPrintable(faults[0]));
+        // Saved with a search's flat list of hits from two catalogs.
+        QByteArray hits = small;
+        hits.replace("</fileinfo>",
+                     "<file FileName=\"x.mp3\" FullPath=\"/media/disk9/x.mp3\" "
+                     "FileSize=\"5\" FileType=\"file\"/></fileinfo>");
+        WriteFile(library, QStringLiteral("DVD/moved.xml"), hits);
+        faults = world.CheckLibrary();
+        QCOMPARE(faults.size(), 1);
+        QVERIFY2(faults[0].contains(QStringLiteral("holds items of no catalog")),
+                 qPrintable(faults[0]));
+        // A child whose path does not follow its parent's (a rename gone wrong).
+        QByteArray renamed = small;
+        renamed.replace("FullPath=\"/media/disk1/", "FullPath=\"Renamed");
+        WriteFile(library, QStringLiteral("DVD/moved.xml"), renamed);
+        QVERIFY(world.CheckLibrary()
+                    .join(QLatin1Char('\n'))
+                    .contains(QStringLiteral("outside their parent's path")));
+        // Cut short.
+        WriteFile(library, QStringLiteral("DVD/moved.xml"), small.left(small.size() / 2));
+        QVERIFY(world.CheckLibrary()
+                    .join(QLatin1Char('\n'))
+                    .contains(QStringLiteral("not well-formed")));
+    }
+
     // Seeds that once found a fault. The input is the seed's, the timing of long operations
     // is the machine's, so a seed finds its fault often rather than always.
     void knownSeeds_data() {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -63,11 +64,14 @@ public:
             const QByteArray bytes = MakeCatalog(rng, ++disk, catalog.items);
             written_.push_back({QString::fromUtf8(catalog.relative), bytes});
             known_.insert(ReadCatalogFacts(bytes).signature);
+            unique_.insert(ReadCatalogFacts(bytes).signature);
         }
         for (const TWrittenCatalog& catalog : written_) {
             WriteFile(Library(), catalog.relative, catalog.bytes);
             // The catalog as the program saves it again after an edit.
-            known_.insert(RoundTrip(Library() + QLatin1Char('/') + catalog.relative));
+            const QByteArray saved = RoundTrip(Library() + QLatin1Char('/') + catalog.relative);
+            known_.insert(saved);
+            unique_.insert(saved);
         }
         const QByteArray broken = "<?xml version=\"1.0\"?><fileinfo><file FileName=\"a\"";
         written_.push_back({QStringLiteral("Mp3/broken.xml"), broken});
@@ -103,6 +107,7 @@ public:
     // belong to no catalog the library ever held.
     QStringList CheckLibrary() const {
         QStringList faults;
+        QHash<QByteArray, QString> holders;  // signature of a written catalog -> its file
         QDirIterator it(Library(), QDir::Files | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
@@ -126,6 +131,15 @@ public:
             if (!facts.structure.isEmpty()) {
                 faults << QStringLiteral("catalog %1 has items outside their parent's path: %2")
                               .arg(shown, facts.structure.join(QStringLiteral("; ")));
+            }
+            // No user action copies a catalog inside the library: two files with one
+            // catalog's items mean one was saved with the other's.
+            if (unique_.contains(facts.signature)) {
+                if (holders.contains(facts.signature)) {
+                    faults << QStringLiteral("catalogs %1 and %2 hold the same items")
+                                  .arg(holders.value(facts.signature), shown);
+                }
+                holders.insert(facts.signature, shown);
             }
             if (!known_.contains(facts.signature)) {
                 faults << QStringLiteral(
@@ -297,6 +311,7 @@ private:
     QStringList scanFolders_;
     std::vector<TWrittenCatalog> written_;
     QSet<QByteArray> known_;
+    QSet<QByteArray> unique_;  // the catalogs the test wrote: each is in one file at most
     QSet<QByteArray> brokenBytes_;
 };
 
