@@ -137,6 +137,7 @@ public:
     QStringList faults;
     int restarts = 0;
     int maxDepth = 0;
+    int maxDepthStep = 0;
     int dialogsSeen = 0;
     int operations = 0;
     int stepsDuringOperations = 0;
@@ -225,7 +226,18 @@ private:
     void Tick() {
         // This step's own timer event is one delivery.
         const int depth = TMonkeyApplication::Depth() - 1;
-        maxDepth = std::max(maxDepth, depth);
+        if (depth > maxDepth) {
+            maxDepth = depth;
+            maxDepthStep = log_.step.load();
+            if (depth >= 100 && !deepStackShown_) {
+                // Not a failure by itself, but a recursion that may end in a stack overflow.
+                deepStackShown_ = true;
+                log_.Dump("event deliveries nested 100 deep");
+#ifdef MELODRIX_MONKEY_SANITIZER
+                __sanitizer_print_stack_trace();
+#endif
+            }
+        }
         log_.Touch();
         Housekeeping();
         WatchProgress();
@@ -465,6 +477,7 @@ private:
     bool ending_ = false;
     bool finished_ = false;
     bool progressShown_ = false;
+    bool deepStackShown_ = false;
 };
 
 // Files below the temporary directory that nobody asked for: everything outside the
@@ -524,9 +537,11 @@ private:
         const bool ended = run.Run();
         const QStringList cwdAfter = QDir::current().entryList(QDir::AllEntries | QDir::Hidden);
         qInfo(
-            "monkey: seed %u: %d steps in %.1f s; %d dialogs, %d restarts, nesting up to %d, "
+            "monkey: seed %u: %d steps in %.1f s; %d dialogs, %d long operations (%d steps "
+            "sent input while one ran), %d restarts, nesting up to %d (step %d), "
             "%d questions, %d messages, %d files saved, %d catalogs left",
-            seed, run.Log().step.load(), run.seconds, run.dialogsSeen, run.restarts, run.maxDepth,
+            seed, run.Log().step.load(), run.seconds, run.dialogsSeen, run.operations,
+            run.stepsDuringOperations, run.restarts, run.maxDepth, run.maxDepthStep,
             run.Prompt().questions, run.Prompt().messages, int(run.Prompt().savedFiles.size()),
             run.World().CatalogCount());
         QVERIFY2(ended, qPrintable(run.faults.join(QLatin1Char('\n'))));
