@@ -179,6 +179,37 @@ private slots:
         QVERIFY(QFile::exists(config));  // closed normally: the layout was stored
     }
 
+    // A click queued behind a closing dialog reaches the main window before the command's
+    // dialog loop has returned: it must not start a second command inside the first.
+    void noCommandStartsInsideAnother() {
+        TLibrary library;
+        TFMMain& main = *library.main;
+        TScriptedPrompt prompt;
+        main.UsePrompt(prompt);
+        bool secondOpened = false;
+        // Should a second command start after all, its dialog is noted and closed.
+        QTimer watch;
+        watch.setInterval(5);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && !qobject_cast<TFMSearch*>(modal)) {
+                secondOpened = true;
+                qobject_cast<QDialog*>(modal)->reject();
+            }
+        });
+        watch.start();
+        WhenModalOpens([&](QWidget* search) {
+            QVERIFY(main.CommandRunning());
+            qobject_cast<QDialog*>(search)->reject();
+            QTest::mouseClick(main.ToolButton(QStringLiteral("BtnCatLib")), Qt::LeftButton);
+        });
+        QTest::mouseClick(main.ToolButton(QStringLiteral("BtnSearch")), Qt::LeftButton);
+        QVERIFY(!main.CommandRunning());
+        QTest::qWait(100);
+        QVERIFY(!secondOpened);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
     // Whatever refills or empties the content view empties the detail panel, and an edit
     // typed there goes to the item the panel shows.
     void detailPanelFollowsTheView() {

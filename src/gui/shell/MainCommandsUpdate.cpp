@@ -21,7 +21,7 @@ void TFMMain::MakeContentMenu() {
     QAction* update = menu->addAction(QStringLiteral("Update"));
     update->setObjectName(QStringLiteral("ActionUpdate"));
     connect(update, &QAction::triggered, this,
-            [this] { IgnoreException([&] { UpdateCatalogCommand(CurrentCatalog); }); });
+            [this] { RunCommand([&] { UpdateCatalogCommand(CurrentCatalog); }); });
     vt_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(vt_, &QWidget::customContextMenuRequested, this, [this, menu, update](QPoint at) {
         // Only a catalog of the library can be updated, not a search result.

@@ -231,7 +231,7 @@ QToolButton* TFMMain::MakeToolButton(const QString& name, const QString& caption
     button->setFixedSize(std::max(90, QFontMetrics(bold).horizontalAdvance(plain) + 14), 65);
     SetHint(button, hint);
     connect(button, &QToolButton::clicked, this,
-            [this, command] { IgnoreException([&] { (this->*command)(); }); });
+            [this, command] { RunCommand([&] { (this->*command)(); }); });
     return button;
 }
 
@@ -290,7 +290,7 @@ void TFMMain::MakeOptionsMenu() {
     menuOptions_->setObjectName(QStringLiteral("MenuOptions"));
     auto addAction = [this](const QString& caption, const QString& hint, auto handler) {
         QAction* action = menuOptions_->addAction(caption);
-        connect(action, &QAction::triggered, this, [handler] { IgnoreException(handler); });
+        connect(action, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
         if (!hint.isEmpty()) {
             connect(action, &QAction::hovered, this, [this, hint] { ShowStatusText(hint); });
         }
@@ -341,11 +341,11 @@ void TFMMain::ShowStatusText(const QString& text) {
 void TFMMain::ConnectViews() {
     MakeContentMenu();
     connect(vt_->Header(), &TGridHeader::LeftClicked, this,
-            [this](int column) { IgnoreException([&] { ContentHeaderClick(column); }); });
+            [this](int column) { RunCommand([&] { ContentHeaderClick(column); }); });
     connect(vt_->Header(), &TGridHeader::RightPressed, this,
-            [this] { IgnoreException([&] { ConfigureVisibleColumns(); }); });
+            [this] { RunCommand([&] { ConfigureVisibleColumns(); }); });
     contentModel_->NewText = [this](TCatalogNode* node, int field, const QString& text) {
-        IgnoreException([&] {
+        RunCommand([&] {
             EditItemField(node, field, text);
             const bool editable = DetailEditable;
             ShowContentDetail(node);
@@ -365,7 +365,7 @@ void TFMMain::ConnectViews() {
     });
     vle_->Model().DetailEditable = [this] { return DetailEditable; };
     vle_->Model().NewText = [this](const QString& key, const QString& text) {
-        IgnoreException([&] {
+        RunCommand([&] {
             if (!DetailEditable) {
                 return;
             }
@@ -377,7 +377,16 @@ void TFMMain::ConnectViews() {
         });
     };
     connect(frmCatTree_, &TFrmCatTree::Click, this,
-            [this] { IgnoreException([&] { LibraryClick(); }); });
+            [this] { RunCommand([&] { LibraryClick(); }); });
+}
+
+void TFMMain::RunCommand(const std::function<void()>& command) {
+    if (commandRunning_) {
+        return;
+    }
+    commandRunning_ = true;
+    IgnoreException(command);
+    commandRunning_ = false;
 }
 
 void TFMMain::showEvent(QShowEvent* event) {

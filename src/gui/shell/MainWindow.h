@@ -77,6 +77,10 @@ public:
     void LibraryClick();
 
     // --- Commands ---
+    // Runs a command the user started. While one runs (its dialog may still be handling
+    // the clicks queued behind its closing) no other starts.
+    void RunCommand(const std::function<void()>& command);
+    bool CommandRunning() const { return commandRunning_; }
     void ConfigureVisibleColumns();
     void OpenHelp();
     void ShowAbout();
@@ -133,6 +137,7 @@ private:
     TCatalogNode* detailNode_ = nullptr;
     std::unique_ptr<TContentWatcher> contentWatcher_;
     bool initialized_ = false;
+    bool commandRunning_ = false;
 };
 
 // "Cannot open catalog: <reason>" from the engine's message.
