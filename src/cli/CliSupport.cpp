@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "core/catalog/Errors.h"
 #include "core/config/Config.h"
 
 namespace melodrix::cli {
@@ -140,6 +141,14 @@ QString ResolveInLibrary(const TCliContext& context, const QString& given) {
         }
     }
     return given;
+}
+
+QString ResolveCatalogFile(const TCliContext& context, const QString& given) {
+    const QString path = ResolveInLibrary(context, given);
+    if (!QFileInfo(path).isFile()) {
+        throw TMelodrixError(QStringLiteral("no catalog file %1").arg(path));
+    }
+    return path;
 }
 
 }  // namespace melodrix::cli

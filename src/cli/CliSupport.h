@@ -59,5 +59,8 @@ void PrintTable(QTextStream& out, const std::vector<QStringList>& rows);
 // A library path or a path relative to the library: the first that exists of `given`,
 // LIBRARY/given and LIBRARY/given.xml; `given` itself when none does.
 QString ResolveInLibrary(const TCliContext& context, const QString& given);
+// The same for an argument that must name an existing catalog file; fails with
+// "no catalog file PATH" otherwise.
+QString ResolveCatalogFile(const TCliContext& context, const QString& given);
 
 }  // namespace melodrix::cli

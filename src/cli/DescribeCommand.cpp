@@ -29,10 +29,7 @@ int RunDescribeCommand(TCliContext& context, const QStringList& args) {
     if (parsed.positional.size() != 3) {
         throw TUsageError(QStringLiteral("describe needs a catalog, an item path and a text"));
     }
-    const QString path = ResolveInLibrary(context, parsed.positional[0]);
-    if (!QFileInfo(path).isFile()) {
-        throw TMelodrixError(QStringLiteral("no catalog file %1").arg(path));
-    }
+    const QString path = ResolveCatalogFile(context, parsed.positional[0]);
     const QByteArray itemPath = parsed.positional[1].toUtf8();
     const std::string_view wanted(itemPath.constData(), static_cast<size_t>(itemPath.size()));
     TFileInfo engine(context.progress, context.prompt);

@@ -123,10 +123,7 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     }
     const QStringList columns = ColumnsOf(parsed);
 
-    const QString catalog = ResolveInLibrary(context, parsed.positional.first());
-    if (!QFileInfo(catalog).isFile()) {
-        throw TMelodrixError(QStringLiteral("no catalog file %1").arg(catalog));
-    }
+    const QString catalog = ResolveCatalogFile(context, parsed.positional.first());
     const QString output = QFileInfo(parsed.Value(QStringLiteral("output"))).absoluteFilePath();
     const bool force = parsed.Has(QStringLiteral("force"));
     if (QFileInfo::exists(output) && !force) {

@@ -146,10 +146,7 @@ int RunInfoCommand(TCliContext& context, const QStringList& args) {
     if (parsed.positional.size() != 1) {
         throw TUsageError(QStringLiteral("info needs exactly one catalog"));
     }
-    const QString path = ResolveInLibrary(context, parsed.positional.first());
-    if (!QFileInfo(path).isFile()) {
-        throw TMelodrixError(QStringLiteral("no catalog file %1").arg(path));
-    }
+    const QString path = ResolveCatalogFile(context, parsed.positional.first());
     TFileInfo engine(context.progress, context.prompt);
     TCatalogTree tree;
     engine.OpenCatalogTree(path, tree);

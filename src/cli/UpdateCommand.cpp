@@ -107,10 +107,7 @@ int RunUpdateCommand(TCliContext& context, const QStringList& args) {
         }
         folder = QFileInfo(folder).absoluteFilePath();
     }
-    const QString path = ResolveInLibrary(context, parsed.positional.first());
-    if (!QFileInfo(path).isFile()) {
-        throw TMelodrixError(QStringLiteral("no catalog file %1").arg(path));
-    }
+    const QString path = ResolveCatalogFile(context, parsed.positional.first());
     pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
