@@ -86,14 +86,58 @@ std::string Utf16ToUtf8(std::span<const uint8_t> bytes, bool bigEndian) {
     return out;
 }
 
+size_t Utf8SequenceAt(std::string_view bytes, size_t at, size_t& taken) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char lead = byte(at);
+    size_t length = 0;
+    char32_t codePoint = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, codePoint = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, codePoint = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, codePoint = lead & 0x07, minimum = 0x10000;
+    }
+    taken = 1;
+    bool valid = length != 0;
+    while (valid && taken < length) {
+        if (at + taken >= bytes.size() || (byte(at + taken) & 0xC0) != 0x80) {
+            valid = false;
+            break;
+        }
+        codePoint = codePoint << 6 | (byte(at + taken) & 0x3F);
+        ++taken;
+    }
+    if (valid && (codePoint < minimum || codePoint > 0x10FFFF ||
+                  (codePoint >= 0xD800 && codePoint <= 0xDFFF))) {
+        valid = false;
+    }
+    return valid ? length : 0;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t taken = 0;
+        if (Utf8SequenceAt(bytes, i, taken) == 0) {
+            return false;
+        }
+        i += taken;
+    }
+    return true;
+}
+
 std::string SanitizeUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    const size_t size = bytes.size();
     size_t i = 0;
-    auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    while (i < size) {
-        const unsigned char lead = at(i);
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
             if (lead != 0) {
                 out.push_back(static_cast<char>(lead));
@@ -101,31 +145,8 @@ std::string SanitizeUtf8(std::string_view bytes) {
             ++i;
             continue;
         }
-        size_t length = 0;
-        char32_t codePoint = 0;
-        char32_t minimum = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-        }
-        size_t taken = 1;
-        bool valid = length != 0;
-        while (valid && taken < length) {
-            if (i + taken >= size || (at(i + taken) & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            codePoint = codePoint << 6 | (at(i + taken) & 0x3F);
-            ++taken;
-        }
-        if (valid && (codePoint < minimum || codePoint > 0x10FFFF ||
-                      (codePoint >= 0xD800 && codePoint <= 0xDFFF))) {
-            valid = false;
-        }
-        if (valid) {
+        size_t taken = 0;
+        if (const size_t length = Utf8SequenceAt(bytes, i, taken)) {
             out.append(bytes.substr(i, length));
         } else {
             // One replacement for the lead byte and the continuation bytes that followed it.

@@ -26,6 +26,13 @@ std::string Utf16ToUtf8(std::span<const uint8_t> bytes, bool bigEndian);
 // overlong forms, surrogates, code points above U+10FFFF, cut-off sequences) by U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 
+// The length of the well-formed UTF-8 sequence whose (non-ASCII) lead byte is at `at`: no
+// overlong form, no surrogate, nothing above U+10FFFF; 0 when it is not one. `taken` is how
+// many bytes the lead byte and the continuation bytes read after it span.
+size_t Utf8SequenceAt(std::string_view bytes, size_t at, size_t& taken);
+// Whether all of `bytes` is well-formed UTF-8 (ASCII, NUL included, is).
+bool IsValidUtf8(std::string_view bytes);
+
 // Removes the leading and trailing bytes of value 32 or below (blanks, zeros, control bytes).
 std::string_view TrimBlanks(std::string_view bytes);
 std::string_view TrimTrailingBlanks(std::string_view bytes);
