@@ -143,6 +143,17 @@ QString ResolveInLibrary(const TCliContext& context, const QString& given) {
     return given;
 }
 
+TScopeArgument ResolveScope(const TCliContext& context, const TParsedArguments& parsed) {
+    const QString path = parsed.Has(QStringLiteral("scope"))
+                             ? ResolveInLibrary(context, parsed.Value(QStringLiteral("scope")))
+                             : context.LibraryPath();
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        throw TMelodrixError(QStringLiteral("no group or catalog %1").arg(path));
+    }
+    return {path, info.isDir() ? TSearchScope::Group : TSearchScope::Catalog};
+}
+
 QString ResolveCatalogFile(const TCliContext& context, const QString& given) {
     const QString path = ResolveInLibrary(context, given);
     if (!QFileInfo(path).isFile()) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
 
 namespace melodrix::cli {
@@ -62,5 +63,13 @@ QString ResolveInLibrary(const TCliContext& context, const QString& given);
 // The same for an argument that must name an existing catalog file; fails with
 // "no catalog file PATH" otherwise.
 QString ResolveCatalogFile(const TCliContext& context, const QString& given);
+
+// The --scope of a command that reads many catalogs: a group (folder) or one catalog, the
+// whole library when not given. Fails with "no group or catalog PATH" when nothing is there.
+struct TScopeArgument {
+    QString path;
+    TSearchScope scope = TSearchScope::Group;
+};
+TScopeArgument ResolveScope(const TCliContext& context, const TParsedArguments& parsed);
 
 }  // namespace melodrix::cli

@@ -42,20 +42,13 @@ int RunDuplicatesCommand(TCliContext& context, const QStringList& args) {
         }
         key = *named;
     }
-    const QString scope = parsed.Has(QStringLiteral("scope"))
-                              ? ResolveInLibrary(context, parsed.Value(QStringLiteral("scope")))
-                              : context.LibraryPath();
-    const QFileInfo scopeInfo(scope);
-    if (!scopeInfo.exists()) {
-        throw TMelodrixError(QStringLiteral("no group or catalog %1").arg(scope));
-    }
+    const auto [scope, scopeKind] = ResolveScope(context, parsed);
 
     pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
     TCatalogTree hits;
-    const TDuplicates duplicates = engine.FindDuplicates(
-        scopeInfo.isDir() ? TSearchScope::Group : TSearchScope::Catalog, scope, key, hits);
+    const TDuplicates duplicates = engine.FindDuplicates(scopeKind, scope, key, hits);
 
     const QString summary = QStringLiteral("%1 groups, %2 files, %3 bytes in extra copies")
                                 .arg(duplicates.groups)

@@ -162,13 +162,7 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
         !HasCondition(options)) {
         throw TUsageError(QStringLiteral("Please input search condition."));
     }
-    const QString scope = parsed.Has(QStringLiteral("scope"))
-                              ? ResolveInLibrary(context, parsed.Value(QStringLiteral("scope")))
-                              : context.LibraryPath();
-    const QFileInfo scopeInfo(scope);
-    if (!scopeInfo.exists()) {
-        throw TMelodrixError(QStringLiteral("no group or catalog %1").arg(scope));
-    }
+    const auto [scope, scopeKind] = ResolveScope(context, parsed);
 
     TFileItem conditions;
     conditions.SetField(FullPath, scope.toUtf8().toStdString());
@@ -180,8 +174,7 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
     TCatalogTree hits;
-    const QStringList skipped = engine.Search(
-        scopeInfo.isDir() ? TSearchScope::Group : TSearchScope::Catalog, hits, conditions, options);
+    const QStringList skipped = engine.Search(scopeKind, hits, conditions, options);
 
     if (context.json) {
         ForEachNode(
