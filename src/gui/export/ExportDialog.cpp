@@ -137,10 +137,6 @@ TFMExport::~TFMExport() {
     frmCatTree_->disconnect(this);
 }
 
-void TFMExport::PrepareDialog() {
-    PrepareExportDialog();
-}
-
 void TFMExport::FillColumnList() {
     clbList_->clear();
     for (const TColumnSpec& column : GetConfig().Columns()) {
@@ -150,7 +146,7 @@ void TFMExport::FillColumnList() {
     }
 }
 
-void TFMExport::PrepareExportDialog() {
+void TFMExport::PrepareDialog() {
     FillColumnList();
     frmCatTree_->LoadLibraryTree(GetConfig().LibraryPath(), false);
     if (ExportCatalogPath.isEmpty()) {

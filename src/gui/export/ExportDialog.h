@@ -52,7 +52,6 @@ public:
     QPushButton* BtnOk() const { return btnOk_; }
     QPushButton* BtnCancel() const { return btnCancel_; }
 
-    void PrepareExportDialog();
     void UpdateOkButton();
     void BtnOkClick();
     // The names of the ticked columns, in list order.
