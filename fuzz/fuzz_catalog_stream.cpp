@@ -2,6 +2,9 @@
 // must accept with the same elements, attribute names and values; and opening the text into a
 // tree gives the same tree both ways.
 
+#include <unistd.h>
+
+#include <QString>
 #include <pugixml.hpp>
 
 #include <cstddef>
@@ -101,5 +104,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SanitizeDocument(document);
     DocumentItemsToTree(document.document_element(), "Disk", opened);
     Require(ItemsOf(streamed) == ItemsOf(opened), "the trees differ");
+
+    // Read from a file in pieces of a few bytes, cut at every place: the same tree.
+    static const std::string path = "/tmp/fuzz_catalog_stream_" + std::to_string(getpid());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    Require(file && std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
+                std::fclose(file) == 0,
+            "the input cannot be written");
+    TCatalogStream pieces(1 + size % 13);
+    TCatalogTree piecewise;
+    Require(
+        pieces.Load(QString::fromStdString(path)) && StreamItemsToTree(pieces, "Disk", piecewise),
+        "read in pieces, the reader gives up");
+    Require(ItemsOf(piecewise) == ItemsOf(streamed), "read in pieces, the trees differ");
     return 0;
 }

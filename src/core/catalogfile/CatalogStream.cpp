@@ -1,12 +1,15 @@
 #include "core/catalogfile/CatalogStream.h"
 
-#include "core/catalogfile/CatalogDocument.h"
+#include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/tags/TextDecoding.h"
 
 #include <QFile>
 #include <QLatin1StringView>
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace melodrix {
@@ -87,7 +90,93 @@ std::optional<std::pair<size_t, char>> NamedEntity(std::string_view text) {
     return std::nullopt;
 }
 
+// The first `quote` at or after `from`, or nullptr when none comes before `end`; also tells
+// whether the bytes before it hold anything Decode or the mending must look at. Eight bytes at
+// a time where the machine is little-endian; the tests are exact, not estimates.
+const char* FindValueEnd(const char* from, const char* end, char quote, bool& needsDecode,
+                         bool& beyondAscii) {
+    const char* p = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t kOnes = 0x0101010101010101ull;
+        constexpr uint64_t kHighs = 0x8080808080808080ull;
+        const uint64_t quotes = kOnes * static_cast<unsigned char>(quote);
+        uint64_t high = 0;
+        uint64_t special = 0;
+        for (; end - p >= 8; p += 8) {
+            uint64_t x;
+            std::memcpy(&x, p, 8);
+            const uint64_t q = x ^ quotes;
+            const uint64_t found = (q - kOnes) & ~q & kHighs;
+            const uint64_t a = x ^ (kOnes * '&');
+            const uint64_t odd = ((x - kOnes * 0x20) & ~x) | ((a - kOnes) & ~a);
+            if (found != 0) {
+                // The lowest flag is exact: a borrow only runs towards higher bytes.
+                const int at = std::countr_zero(found) / 8;
+                const uint64_t before = at == 0 ? 0 : ~uint64_t{0} >> (64 - 8 * at);
+                needsDecode = ((special | (odd & before)) & kHighs) != 0;
+                beyondAscii = ((high | (x & before)) & kHighs) != 0;
+                return p + at;
+            }
+            high |= x;
+            special |= odd;
+        }
+        needsDecode = (special & kHighs) != 0;
+        beyondAscii = (high & kHighs) != 0;
+    } else {
+        needsDecode = false;
+        beyondAscii = false;
+    }
+    for (; p < end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == static_cast<unsigned char>(quote)) {
+            return p;
+        }
+        needsDecode = needsDecode || c < 0x20 || c == '&';
+        beyondAscii = beyondAscii || c >= 0x80;
+    }
+    return nullptr;
+}
+
+// Whether the head of a file read so far is, or may still become, a declaration not yet closed.
+bool DeclarationMayGoOn(std::string_view head) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    constexpr std::string_view kStart = "<?xml";
+    if (head.size() < kByteOrderMark.size() && kByteOrderMark.starts_with(head)) {
+        return true;
+    }
+    if (head.starts_with(kByteOrderMark)) {
+        head.remove_prefix(kByteOrderMark.size());
+    }
+    if (head.size() < kStart.size()) {
+        return kStart.starts_with(head);
+    }
+    return head.starts_with(kStart) && head.find("?>") == std::string_view::npos;
+}
+
+// The most of a file's head read to find the end of its declaration.
+constexpr size_t kDeclarationBytes = size_t{64} << 10;
+
 }  // namespace
+
+// Both run for every name and blank of the file, so they are kept inline.
+[[gnu::always_inline]] inline std::string_view TCatalogStream::ReadName() {
+    const char* start = at_;
+    if (!Is(*at_, kNameStart)) {
+        return {};
+    }
+    do {
+        ++at_;
+    } while (Is(*at_, kName));
+    return {start, static_cast<size_t>(at_ - start)};
+}
+
+[[gnu::always_inline]] inline bool TCatalogStream::SkipBlanks() {
+    const char* start = at_;
+    while (Is(*at_, kBlank)) {
+        ++at_;
+    }
+    return at_ != start;
+}
 
 bool TCatalogStream::Load(const QString& path) {
     return Load(NativePathOf(path));
@@ -95,32 +184,63 @@ bool TCatalogStream::Load(const QString& path) {
 
 bool TCatalogStream::Load(const QByteArray& nativePath) {
     state_ = TState::Unusual;
-    QFile file;
-    if (!OpenNativeForReading(file, nativePath, QIODevice::Unbuffered)) {
+    more_ = false;
+    file_.close();
+    if (!OpenNativeForReading(file_, nativePath, QIODevice::Unbuffered)) {
         return false;
     }
-    const qint64 size = file.size();
-    char* text = Reserve(static_cast<size_t>(size));
-    if (file.read(text, size) != size || !file.atEnd()) {
+    more_ = true;
+    size_t head = ReadInto(Reserve(pieceBytes_), pieceBytes_);
+    // The declaration, which names the encoding, is read whole.
+    while (more_ && head < kDeclarationBytes &&
+           DeclarationMayGoOn(std::string_view(buffer_.data(), head))) {
+        head += ReadInto(Reserve(head + pieceBytes_) + head, pieceBytes_);
+    }
+    if (file_.error() != QFileDevice::NoError) {
         return false;
     }
-    return TakeEncoding(static_cast<size_t>(size));
+    return TakeEncoding(head);
 }
 
 void TCatalogStream::SetText(std::string_view text) {
+    file_.close();
+    more_ = false;
     std::memcpy(Reserve(text.size()), text.data(), text.size());
     TakeEncoding(text.size());
 }
 
+size_t TCatalogStream::ReadInto(char* to, size_t room) {
+    size_t taken = 0;
+    while (more_ && taken < room) {
+        const qint64 got = file_.read(to + taken, static_cast<qint64>(room - taken));
+        if (got <= 0) {
+            more_ = false;  // the end, or an error that file_.error() tells
+        } else {
+            taken += static_cast<size_t>(got);
+        }
+    }
+    return taken;
+}
+
 bool TCatalogStream::TakeEncoding(size_t length) {
-    const std::string_view bytes(buffer_.data(), length);
-    const TCatalogEncoding encoding = CatalogEncodingOf(bytes);
+    const TCatalogEncoding encoding = CatalogEncodingOf(std::string_view(buffer_.data(), length));
     transcoded_ = encoding.kind == TCatalogEncoding::TKind::Decode;
     if (encoding.kind == TCatalogEncoding::TKind::Unsupported) {
         state_ = TState::Unusual;
         return false;
     }
     if (transcoded_) {
+        // Decoding needs the whole text, which such old files are small enough for.
+        std::string bytes(buffer_.data(), length);
+        while (more_) {
+            const size_t before = bytes.size();
+            bytes.resize(before + pieceBytes_);
+            bytes.resize(before + ReadInto(bytes.data() + before, pieceBytes_));
+        }
+        if (file_.error() != QFileDevice::NoError) {
+            state_ = TState::Unusual;
+            return false;
+        }
         const std::string text = DecodeCatalogText(bytes, encoding.name);
         std::memcpy(Reserve(text.size()), text.data(), text.size());
         length = text.size();
@@ -141,8 +261,11 @@ void TCatalogStream::Begin(size_t length) {
     buffer_[length] = '\0';
     at_ = buffer_.data();
     end_ = at_ + length;
+    mark_ = at_;
     open_.clear();
     attributes_.clear();
+    rootAttributes_.clear();
+    rootAttributeTexts_.clear();
     rootSeen_ = false;
     // A NUL in the text itself would end the scans early.
     state_ = std::memchr(at_, '\0', length) ? TState::Unusual : TState::Reading;
@@ -151,15 +274,57 @@ void TCatalogStream::Begin(size_t length) {
     }
     if (std::string_view(at_, length).starts_with("\xEF\xBB\xBF")) {
         at_ += 3;
+        mark_ = at_;
     }
     if (std::string_view(at_, static_cast<size_t>(end_ - at_)).starts_with("<?xml") &&
         !ReadDeclaration()) {
         Fail();
     }
+    mark_ = at_;
+}
+
+bool TCatalogStream::Refill(const char* keep) {
+    const size_t kept = static_cast<size_t>(end_ - keep);
+    std::memmove(buffer_.data(), keep, kept);
+    // A piece that fills the buffer alone (a huge value) makes it grow.
+    if (buffer_.size() < kept + pieceBytes_ + 1) {
+        buffer_.resize(std::max(buffer_.size() * 2, kept + pieceBytes_ + 1));
+    }
+    char* const start = buffer_.data();
+    const size_t got = ReadInto(start + kept, buffer_.size() - 1 - kept);
+    at_ = start;
+    mark_ = start;
+    end_ = start + kept + got;
+    buffer_[kept + got] = '\0';
+    if (file_.error() != QFileDevice::NoError || std::memchr(start + kept, '\0', got)) {
+        more_ = false;
+        return false;
+    }
+    return true;  // more bytes, or the end of the file: either way the next try decides
 }
 
 bool TCatalogStream::NextItem() {
     while (state_ == TState::Reading) {
+        if (ReadNext()) {
+            return true;
+        }
+        if (state_ != TState::Reading) {
+            return false;
+        }
+        // What was being read ran into the end of the buffer: read on and read it again.
+        if (!Refill(mark_)) {
+            return Fail();
+        }
+    }
+    return false;
+}
+
+// One step of NextItem over the buffer. Also false when a piece ends at the end of the buffer
+// while the file goes on; the state is then still Reading and the piece starts at mark_.
+bool TCatalogStream::ReadNext() {
+    const auto starved = [this] { return more_ && at_ + 1 >= end_; };
+    while (state_ == TState::Reading) {
+        mark_ = at_;
         const auto* open = static_cast<const char*>(std::memchr(at_, '<', end_ - at_));
         const char* textEnd = open ? open : end_;
         if (open_.empty()) {
@@ -169,34 +334,48 @@ bool TCatalogStream::NextItem() {
                     return Fail();
                 }
             }
-            if (rootSeen_) {
-                if (open) {
-                    return Fail();
-                }
+        }
+        if (!open) {
+            if (more_) {
+                // Nothing here is needed again: the next piece starts in what follows.
+                at_ = mark_ = end_;
+                return false;
+            }
+            if (open_.empty() && rootSeen_) {
                 state_ = TState::Finished;
                 return false;
             }
-        }
-        if (!open) {
             return Fail();  // the file ends inside an element, or before any
+        }
+        if (open_.empty() && rootSeen_) {
+            return Fail();
         }
         at_ = open + 1;
         if (*at_ == '/') {
             ++at_;
             if (!ReadEndTag()) {
-                return Fail();
+                return starved() ? false : Fail();
             }
             continue;
         }
         const bool isRoot = open_.empty();
         if (!ReadStartTag()) {
-            return Fail();
+            return starved() ? false : Fail();
         }
         if (!isRoot) {
             return true;
         }
         rootSeen_ = true;
+        // Kept as copies: the buffer moves on.
+        rootAttributeTexts_.clear();
+        for (const TAttribute& attribute : attributes_) {
+            rootAttributeTexts_.emplace_back(attribute.name, attribute.rawValue);
+        }
         rootAttributes_ = attributes_;
+        for (size_t i = 0; i < rootAttributes_.size(); ++i) {
+            rootAttributes_[i].name = rootAttributeTexts_[i].first;
+            rootAttributes_[i].rawValue = rootAttributeTexts_[i].second;
+        }
     }
     return false;
 }
@@ -209,7 +388,7 @@ bool TCatalogStream::ReadStartTag() {
     }
     depth_ = open_.size() > 0 ? open_.size() - 1 : 0;
     if (!selfClosed) {
-        open_.push_back(name);
+        open_.emplace_back(name);
     }
     return true;
 }
@@ -279,37 +458,42 @@ bool TCatalogStream::ReadAttributes(char last, bool& closedByLast) {
             return false;
         }
         ++at_;
-        const auto* close = static_cast<const char*>(std::memchr(at_, quote, end_ - at_));
+        bool needsDecode = true;
+        bool beyondAscii = true;
+        const char* close = FindValueEnd(at_, end_, quote, needsDecode, beyondAscii);
         if (!close) {
+            at_ = end_;
             return false;
         }
-        attributes_.push_back({name, std::string_view(at_, static_cast<size_t>(close - at_))});
+        attributes_.push_back({name, std::string_view(at_, static_cast<size_t>(close - at_)),
+                               needsDecode, beyondAscii});
         at_ = close + 1;
     }
-}
-
-std::string_view TCatalogStream::ReadName() {
-    const char* start = at_;
-    if (!Is(*at_, kNameStart)) {
-        return {};
-    }
-    do {
-        ++at_;
-    } while (Is(*at_, kName));
-    return {start, static_cast<size_t>(at_ - start)};
-}
-
-bool TCatalogStream::SkipBlanks() {
-    const char* start = at_;
-    while (Is(*at_, kBlank)) {
-        ++at_;
-    }
-    return at_ != start;
 }
 
 bool TCatalogStream::Fail() {
     state_ = TState::Unusual;
     return false;
+}
+
+std::optional<std::string_view> TCatalogStream::Decode(const TAttribute& attribute,
+                                                       std::string& scratch) {
+    return attribute.needsDecode ? Decode(attribute.rawValue, scratch) : attribute.rawValue;
+}
+
+std::optional<std::string_view> TCatalogStream::DecodeClean(const TAttribute& attribute,
+                                                            std::string& decoded,
+                                                            std::string& mended) {
+    const std::string_view raw = attribute.rawValue;
+    if (!attribute.needsDecode) {
+        return attribute.beyondAscii && SanitizeForXml(raw, mended) ? std::string_view(mended)
+                                                                    : raw;
+    }
+    const std::optional<std::string_view> value = Decode(raw, decoded);
+    if (value && SanitizeForXml(*value, mended)) {
+        return std::string_view(mended);
+    }
+    return value;
 }
 
 std::optional<std::string_view> TCatalogStream::Decode(std::string_view raw, std::string& scratch) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <optional>
 #include <span>
@@ -25,10 +26,20 @@ public:
     struct TAttribute {
         std::string_view name;
         std::string_view rawValue;  // as written, entities unresolved
+        // What the reader saw in the value while looking for its end; true when unknown.
+        bool needsDecode = true;  // holds '&' or a byte below 0x20
+        bool beyondAscii = true;  // holds a byte of 0x80 or above
     };
 
-    // Reads the whole file into the reused buffer; false when it cannot be read or its
-    // declared encoding cannot be decoded.
+    // How much of a file is read at a time: enough to make reading cheap, little enough to stay
+    // in the cache while the items are taken. Tests read in tiny pieces to cut every element.
+    static constexpr size_t kPieceBytes = size_t{1} << 20;
+    explicit TCatalogStream(size_t pieceBytes = kPieceBytes)
+        : pieceBytes_(pieceBytes > 0 ? pieceBytes : 1) {}
+
+    // Opens the file and reads its head; the rest is read piece by piece as the items are
+    // taken, so the memory used does not grow with the file. False when it cannot be read or
+    // its declared encoding cannot be decoded.
     bool Load(const QString& path);
     // The same for the file whose name on disk is exactly `nativePath`.
     bool Load(const QByteArray& nativePath);
@@ -36,7 +47,8 @@ public:
     void SetText(std::string_view text);
 
     // Advances to the next element below the root, in document order. False at the end of
-    // the file or at the first thing this reader does not handle; Unusual() tells which.
+    // the file or at the first thing this reader does not handle (a read error included);
+    // Unusual() tells which. The views of the previous item are invalid afterwards.
     bool NextItem();
     std::span<const TAttribute> Attributes() const { return attributes_; }
     // The attributes of the root element, once the first NextItem has passed it.
@@ -50,13 +62,27 @@ public:
     // copy. Nothing for a stray '&' or a reference to no character, which that parser
     // reads in its own way.
     static std::optional<std::string_view> Decode(std::string_view raw, std::string& scratch);
+    // The same for an attribute read by this reader: a value with nothing to decode is taken
+    // as it stands.
+    static std::optional<std::string_view> Decode(const TAttribute& attribute,
+                                                  std::string& scratch);
+    // Decode, then what XML cannot hold replaced by U+FFFD as the catalog reader keeps it; a
+    // value of plain printable ASCII, the usual case, is taken as it stands.
+    static std::optional<std::string_view> DecodeClean(const TAttribute& attribute,
+                                                       std::string& decoded, std::string& mended);
 
 private:
     enum class TState { Reading, Finished, Unusual };
 
     char* Reserve(size_t length);
+    // Reads from the open file until the buffer is full or the file ends; the bytes read.
+    size_t ReadInto(char* to, size_t room);
     bool TakeEncoding(size_t length);
     void Begin(size_t length);
+    // Keeps the bytes from `keep` on, at the start of the buffer, and reads what follows them.
+    // False when the file cannot be read or holds a NUL.
+    bool Refill(const char* keep);
+    bool ReadNext();
     bool ReadDeclaration();
     bool ReadStartTag();
     bool ReadEndTag();
@@ -66,12 +92,17 @@ private:
     bool SkipBlanks();
     bool Fail();
 
+    size_t pieceBytes_;
     std::vector<char> buffer_;
+    QFile file_;
+    bool more_ = false;  // the file holds bytes not read yet
     const char* at_ = nullptr;
     const char* end_ = nullptr;
-    std::vector<std::string_view> open_;  // names of the elements not yet closed
+    const char* mark_ = nullptr;     // everything before it has been taken in full
+    std::vector<std::string> open_;  // names of the elements not yet closed
     std::vector<TAttribute> attributes_;
-    std::vector<TAttribute> rootAttributes_;
+    std::vector<std::pair<std::string, std::string>> rootAttributeTexts_;
+    std::vector<TAttribute> rootAttributes_;  // views of rootAttributeTexts_
     size_t depth_ = 0;
     bool rootSeen_ = false;
     bool transcoded_ = false;

@@ -52,11 +52,11 @@ bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatal
             }
             const auto i = static_cast<size_t>(index);
             const std::optional<std::string_view> value =
-                TCatalogStream::Decode(attribute.rawValue, decoded[i]);
+                TCatalogStream::DecodeClean(attribute, decoded[i], mended[i]);
             if (!value) {
                 return false;
             }
-            texts[i] = SanitizeForXml(*value, mended[i]) ? std::string_view(mended[i]) : *value;
+            texts[i] = *value;
             present |= 1u << index;
         }
         const size_t depth = stream.Depth();
@@ -72,15 +72,14 @@ bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatal
         return false;
     }
     for (const TCatalogStream::TAttribute& attribute : stream.RootAttributes()) {
-        std::string scratch;
+        std::string decoded;
+        std::string mended;
         const std::optional<std::string_view> value =
-            TCatalogStream::Decode(attribute.rawValue, scratch);
+            TCatalogStream::DecodeClean(attribute, decoded, mended);
         if (!value) {
             return false;
         }
-        std::string clean;
-        KeepCatalogRootAttribute(tree, attribute.name,
-                                 SanitizeForXml(*value, clean) ? std::string_view(clean) : *value);
+        KeepCatalogRootAttribute(tree, attribute.name, *value);
     }
     return true;
 }

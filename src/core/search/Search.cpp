@@ -199,7 +199,7 @@ private:
         if (!name) {
             return QString();
         }
-        return TextOf(TCatalogStream::Decode(name->rawValue, scratch_).value_or(name->rawValue));
+        return TextOf(TCatalogStream::Decode(*name, scratch_).value_or(name->rawValue));
     }
 
     // Whether the streamed item meets the conditions, tested as the matcher tests elements;
@@ -212,13 +212,10 @@ private:
             const TCatalogStream::TAttribute* attribute = FindStreamed(matcher_.ConditionField(i));
             std::optional<std::string_view> value;
             if (attribute) {
-                value = TCatalogStream::Decode(attribute->rawValue, scratch_);
+                // Tested as the parsed catalog holds it: mended.
+                value = TCatalogStream::DecodeClean(*attribute, scratch_, mendedScratch_);
                 if (!value) {
                     return std::nullopt;
-                }
-                // Tested as the parsed catalog holds it: mended.
-                if (SanitizeForXml(*value, mendedScratch_)) {
-                    value = mendedScratch_;
                 }
             }
             if (!matcher_.ConditionHolds(i, attribute != nullptr, value.value_or(""))) {
@@ -268,11 +265,13 @@ private:
             if (index < 0) {
                 continue;
             }
-            const auto value = TCatalogStream::Decode(attribute.rawValue, hitScratch_[index]);
+            const auto i = static_cast<size_t>(index);
+            const auto value =
+                TCatalogStream::DecodeClean(attribute, hitScratch_[i], hitMended_[i]);
             if (!value) {
                 return false;
             }
-            texts[index] = MendedHitValue(index, *value);
+            texts[i] = *value;
             present |= 1u << index;
         }
         StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, stream_.Depth() == 0,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalogfile/CatalogStream.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -149,6 +151,81 @@ QByteArray SavedStreamed(const TCatalogTree& tree, const QString& path) {
     TFileInfo engine;
     EXPECT_TRUE(engine.SaveCatalogTree(tree, path));
     return ReadFile(path);
+}
+
+// A catalog of more than two megabytes whose elements and values fall across the reader's pieces at
+// every offset: nested folders, values of every length with entities, character references,
+// blanks and text beyond ASCII, and one value longer than a piece.
+std::string LargeCatalogText(size_t padding) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + std::string(padding, ' ') +
+                       "<fileinfo generated=\"big\">";
+    const std::vector<std::string> pieces = {
+        "a",  "&amp;",    "\xC3\xA9", "&#233;",       "&#x1;",
+        "\t", "&lt;&gt;", "b c",      "\xE2\x82\xAC", "&quot;"};
+    for (int folder = 0; text.size() < (size_t{9} << 18); ++folder) {
+        text += "<folder FileName=\"f" + std::to_string(folder) + "\" FileType=\"directory\">";
+        for (int file = 0; file < 40; ++file) {
+            std::string value;
+            for (int k = 0; k < (folder * 7 + file) % 23; ++k) {
+                value += pieces[static_cast<size_t>(folder + file + k) % pieces.size()];
+            }
+            text += "<file FileName=\"" + value + "\"   FullPath = '" + std::to_string(file) +
+                    "' Description=\"" + std::string(static_cast<size_t>(file), 'x') + "\"/>";
+        }
+        if (folder == 60) {
+            text += "<file FileName=\"" + std::string((size_t{3} << 20) / 2, 'y') + "&amp;\"/>";
+        }
+        text += "</folder>";
+    }
+    return text + "</fileinfo>\n";
+}
+
+// What the one-pass reader reads: depth, then each attribute's name and value, and the root's
+// attributes last. Nothing when it gave up and left the file to the full parser.
+std::optional<std::vector<std::string>> ReadElements(TCatalogStream& stream) {
+    std::vector<std::string> elements;
+    std::string scratch;
+    while (stream.NextItem()) {
+        std::string& element = elements.emplace_back(std::to_string(stream.Depth()));
+        for (const TCatalogStream::TAttribute& attribute : stream.Attributes()) {
+            element += "|" + std::string(attribute.name) + "=" +
+                       std::string(TCatalogStream::Decode(attribute, scratch).value_or("?"));
+        }
+    }
+    if (stream.Unusual()) {
+        return std::nullopt;
+    }
+    std::string& root = elements.emplace_back("root");
+    for (const TCatalogStream::TAttribute& attribute : stream.RootAttributes()) {
+        root += "|" + std::string(attribute.name) + "=" + std::string(attribute.rawValue);
+    }
+    return elements;
+}
+
+std::optional<std::vector<std::string>> StreamedElements(const QString& path, size_t pieceBytes) {
+    TCatalogStream stream(pieceBytes);
+    return stream.Load(path) ? ReadElements(stream) : std::nullopt;
+}
+
+std::vector<std::string> ParsedElements(const std::string& text) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_buffer(text.data(), text.size()));
+    std::vector<std::string> elements;
+    const auto walk = [&](auto&& self, const pugi::xml_node& parent, int depth) -> void {
+        for (const pugi::xml_node& node : parent.children()) {
+            std::string& element = elements.emplace_back(std::to_string(depth));
+            for (const pugi::xml_attribute& attribute : node.attributes()) {
+                element += "|" + std::string(attribute.name()) + "=" + attribute.value();
+            }
+            self(self, node, depth + 1);
+        }
+    };
+    walk(walk, document.document_element(), 0);
+    std::string& root = elements.emplace_back("root");
+    for (const pugi::xml_attribute& attribute : document.document_element().attributes()) {
+        root += "|" + std::string(attribute.name()) + "=" + attribute.value();
+    }
+    return elements;
 }
 
 }  // namespace
@@ -305,4 +382,48 @@ TEST(StreamedCatalog, TakeContentsMovesTheNodesAndSendsOneReset) {
     EXPECT_EQ(top->Parent(), nullptr);
     EXPECT_EQ(target.GetNext(top)->Parent(), top);
     target.RemoveObserver(&counter);
+}
+
+TEST(StreamedCatalog, AFileLargerThanOneReadIsReadInPiecesAsTheParserReadsIt) {
+    QTemporaryDir dir;
+    // Each padding moves every element to other offsets against the pieces.
+    for (const size_t padding : {0, 1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144}) {
+        SCOPED_TRACE("padding " + std::to_string(padding));
+        const std::string text = LargeCatalogText(padding);
+        const QString path =
+            WriteFile(dir.path(), QStringLiteral("Big.xml"), QByteArray::fromStdString(text));
+        const auto streamed = StreamedElements(path, TCatalogStream::kPieceBytes);
+        ASSERT_TRUE(streamed) << "the one-pass reader gave up on a plain catalog";
+        EXPECT_EQ(*streamed, ParsedElements(text));
+    }
+
+    // A NUL, a stray character outside the root or a cut tag far beyond the first piece still
+    // leaves the file to the full parser, and opening it still gives what that path gives.
+    const std::string text = LargeCatalogText(0);
+    const std::string root = "</fileinfo>";
+    for (const std::string& broken :
+         {text.substr(0, text.size() / 2) + '\0' + text.substr(text.size() / 2),
+          text.substr(0, text.size() - 1) + "x", text.substr(0, text.size() - root.size() - 3)}) {
+        const QString path =
+            WriteFile(dir.path(), QStringLiteral("Broken.xml"), QByteArray::fromStdString(broken));
+        EXPECT_FALSE(StreamedElements(path, TCatalogStream::kPieceBytes));
+        EXPECT_EQ(OpenStreamed(path), OpenThroughDocument(path));
+    }
+}
+
+TEST(StreamedCatalog, TinyPiecesReadEveryCatalogAsTheWholeTextReadsIt) {
+    QTemporaryDir dir;
+    const std::vector<std::string> texts = HostileCatalogTexts();
+    for (size_t i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE("catalog text " + std::to_string(i) + ": " + texts[i].substr(0, 100));
+        const QString path = WriteFile(dir.path(), QStringLiteral("T%1.xml").arg(i),
+                                       QByteArray::fromStdString(texts[i]));
+        TCatalogStream whole;
+        whole.SetText(texts[i]);
+        const auto expected = ReadElements(whole);
+        for (const size_t piece : {1, 2, 3, 5, 8, 64}) {
+            SCOPED_TRACE("pieces of " + std::to_string(piece));
+            EXPECT_EQ(StreamedElements(path, piece), expected);
+        }
+    }
 }
