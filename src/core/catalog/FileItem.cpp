@@ -10,6 +10,9 @@ constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";
 
 size_t StoredLength(std::string_view text) {
     size_t length = text.size();
+    if (text.empty() || !std::memchr(text.data(), '\0', text.size())) {
+        return length;
+    }
     for (char c : text) {
         if (c == '\0') {
             length += kReplacementChar.size() - 1;
@@ -18,7 +21,14 @@ size_t StoredLength(std::string_view text) {
     return length;
 }
 
-char* CopyStored(char* out, std::string_view text) {
+char* CopyStored(char* out, std::string_view text, bool hasNul) {
+    if (!hasNul) {
+        if (!text.empty()) {
+            std::memcpy(out, text.data(), text.size());
+        }
+        out[text.size()] = '\0';
+        return out + text.size() + 1;
+    }
     for (char c : text) {
         if (c == '\0') {
             std::memcpy(out, kReplacementChar.data(), kReplacementChar.size());
@@ -89,6 +99,11 @@ void TFileItem::SetAllFields(const std::array<std::string_view, FieldCount>& tex
         total += StoredLength(text) + 1;
         allEmpty = allEmpty && text.empty();
     }
+    size_t plainTotal = FieldCount;
+    for (const auto& text : texts) {
+        plainTotal += text.size();
+    }
+    const bool hasNul = total != plainTotal;
     if (allEmpty) {
         block_.reset();
         size_ = 0;
@@ -97,7 +112,7 @@ void TFileItem::SetAllFields(const std::array<std::string_view, FieldCount>& tex
     auto block = std::make_unique_for_overwrite<char[]>(total);
     char* out = block.get();
     for (const auto& text : texts) {
-        out = CopyStored(out, text);
+        out = CopyStored(out, text, hasNul);
     }
     block_ = std::move(block);
     size_ = static_cast<uint32_t>(total);
@@ -134,6 +149,14 @@ int FindFieldIndex(std::string_view name) {
 }
 
 int TFieldNameMatcher::IndexOf(std::string_view name) {
+    // The expected name first, compared inline: it is the one nearly every time.
+    const int expected = next_;
+    const std::string_view expectedName = FieldNames[expected];
+    if (!name.empty() && expectedName.size() == name.size() && expectedName.back() == name.back() &&
+        expectedName == name) {
+        next_ = (expected + 1) % FieldCount;
+        return expected;
+    }
     for (int k = 0; k < FieldCount; ++k) {
         const int index = (next_ + k) % FieldCount;
         if (FieldNames[index] == name) {

@@ -1,5 +1,7 @@
 #include "core/export/DelimitedText.h"
 
+#include <array>
+
 #include "core/export/ExportColumns.h"
 #include "core/export/TextAppend.h"
 
@@ -42,12 +44,12 @@ void BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
     text.append(kCrLf);
 
     for (const TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-        const TFileItem& item = node->Item();
+        const std::array<std::string_view, FieldCount> texts = node->Item().AllFields();
         for (size_t c = 0; c < resolved.size(); ++c) {
             if (c > 0) {
                 AppendWithCrLf(text, separator);
             }
-            AppendCell(text, item.Field(resolved[c].Field), separator, style);
+            AppendCell(text, texts[static_cast<size_t>(resolved[c].Field)], separator, style);
         }
         text.append(kCrLf);
         output.RowEnd();

@@ -99,9 +99,10 @@ void BuildHtmlTable(const TCatalogTree& tree, const QStringList& columns, std::s
             firstClass ? "<td class=\"TrARow\" align=Left>" : "<td class=\"TrBRow\" align=Left>";
         firstClass = !firstClass;
         page.append("<tr>");
+        const std::array<std::string_view, FieldCount> texts = node->Item().AllFields();
         for (const TExportColumn& column : resolved) {
             page.append(cellStart);
-            AppendCellText(page, node->Item().Field(column.Field));
+            AppendCellText(page, texts[static_cast<size_t>(column.Field)]);
             page.append("</td>");
         }
         page.append("</tr>");
