@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <memory>
+#include <vector>
 
+#include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
 
 namespace melodrix::cli {
@@ -24,6 +27,13 @@ struct TCliContext {
 
     // The library directory: --library, else the desktop program's library.
     QString LibraryPath() const;
+
+    // A tree for a whole catalog, held until the command-line tool ends: its exit gives back
+    // a million items at once, much faster than freeing them one by one.
+    TCatalogTree& CatalogTree() {
+        return *keptTrees.emplace_back(std::make_unique<TCatalogTree>());
+    }
+    std::vector<std::unique_ptr<TCatalogTree>> keptTrees;
 };
 
 // Exit statuses.

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "cli/CliSupport.h"
@@ -137,6 +138,12 @@ int main(int argc, char** argv) {
         }
         const int status = found->second(context, args);
         out.flush();
+        if (!context.keptTrees.empty()) {
+            // Everything is written; the process's end frees the trees.
+            err.flush();
+            std::fflush(nullptr);
+            std::_Exit(status);
+        }
         return status;
     } catch (const TUsageError& error) {
         out.flush();
