@@ -1,9 +1,8 @@
 // Reading and writing catalog files: tree <-> Document <-> file.
 #include <QFile>
-#include <cstdint>
-#include <cstring>
 #include <vector>
 
+#include "core/catalog/ByteScan.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
@@ -161,18 +160,10 @@ void SanitizeDocument(pugi::xml_node top) {
 }
 
 bool SanitizeForXml(std::string_view text, std::string& out) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    constexpr uint64_t kHighs = 0x8080808080808080ull;
     size_t i = 0;
     while (i < text.size()) {
-        // Printable ASCII is by far the most common case: eight bytes at a time while no byte
-        // is below 0x20 or above 0x7F (an exact test), then one by one.
-        for (uint64_t x; i + 8 <= text.size(); i += 8) {
-            std::memcpy(&x, text.data() + i, 8);
-            if (((x | ((x - kOnes * 0x20) & ~x)) & kHighs) != 0) {
-                break;
-            }
-        }
+        // Printable ASCII is by far the most common case: whole words of it first.
+        i += bytescan::PrintableAsciiWords(text.substr(i));
         if (i == text.size()) {
             break;
         }

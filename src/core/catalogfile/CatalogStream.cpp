@@ -1,5 +1,6 @@
 #include "core/catalogfile/CatalogStream.h"
 
+#include "core/catalog/ByteScan.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalogfile/CatalogDocument.h"
@@ -91,37 +92,31 @@ std::optional<std::pair<size_t, char>> NamedEntity(std::string_view text) {
 }
 
 // The first `quote` at or after `from`, or nullptr when none comes before `end`; also tells
-// whether the bytes before it hold anything Decode or the mending must look at. Eight bytes at
-// a time where the machine is little-endian; the tests are exact, not estimates.
+// whether the bytes before it hold anything Decode or the mending must look at. Word by word
+// where the machine is little-endian.
 const char* FindValueEnd(const char* from, const char* end, char quote, bool& needsDecode,
                          bool& beyondAscii) {
     const char* p = from;
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr uint64_t kOnes = 0x0101010101010101ull;
-        constexpr uint64_t kHighs = 0x8080808080808080ull;
-        const uint64_t quotes = kOnes * static_cast<unsigned char>(quote);
+        using namespace bytescan;
         uint64_t high = 0;
         uint64_t special = 0;
         for (; end - p >= 8; p += 8) {
-            uint64_t x;
-            std::memcpy(&x, p, 8);
-            const uint64_t q = x ^ quotes;
-            const uint64_t found = (q - kOnes) & ~q & kHighs;
-            const uint64_t a = x ^ (kOnes * '&');
-            const uint64_t odd = ((x - kOnes * 0x20) & ~x) | ((a - kOnes) & ~a);
+            const uint64_t word = Load(p);
+            const uint64_t found = BytesEqual(word, quote);
+            const uint64_t odd = ControlBytes(word) | BytesEqual(word, '&');
             if (found != 0) {
-                // The lowest flag is exact: a borrow only runs towards higher bytes.
                 const int at = std::countr_zero(found) / 8;
                 const uint64_t before = at == 0 ? 0 : ~uint64_t{0} >> (64 - 8 * at);
-                needsDecode = ((special | (odd & before)) & kHighs) != 0;
-                beyondAscii = ((high | (x & before)) & kHighs) != 0;
+                needsDecode = (special | (odd & before)) != 0;
+                beyondAscii = (high | (HighBytes(word) & before)) != 0;
                 return p + at;
             }
-            high |= x;
+            high |= HighBytes(word);
             special |= odd;
         }
-        needsDecode = (special & kHighs) != 0;
-        beyondAscii = (high & kHighs) != 0;
+        needsDecode = special != 0;
+        beyondAscii = high != 0;
     } else {
         needsDecode = false;
         beyondAscii = false;

@@ -2,11 +2,10 @@
 // bytes are those the document writer writes, through a buffer into a temporary file that
 // replaces the catalog only once it is complete.
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "core/catalog/ByteScan.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/AtomicFile.h"
 #include "core/catalogfile/CatalogRootAttributes.h"
@@ -31,30 +30,6 @@ constexpr std::array<bool, 256> kEscaped = [] {
     return table;
 }();
 
-// True when some byte of the value must be escaped; eight bytes at a time, an exact test.
-bool NeedsEscapes(std::string_view value) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
-    constexpr uint64_t kHighs = 0x8080808080808080ull;
-    const auto zeroByte = [](uint64_t x) { return (x - kOnes) & ~x; };
-    size_t i = 0;
-    for (uint64_t x; i + 8 <= value.size(); i += 8) {
-        std::memcpy(&x, value.data() + i, 8);
-        // A byte of 0x80 or more is never escaped: the test below 0x20 leaves those out.
-        const uint64_t below20 = (x - kOnes * 0x20) & ~x;
-        const uint64_t special =
-            zeroByte(x ^ (kOnes * '&')) | zeroByte(x ^ (kOnes * '<')) | zeroByte(x ^ (kOnes * '"'));
-        if (((below20 | special) & kHighs) != 0) {
-            return true;
-        }
-    }
-    for (; i < value.size(); ++i) {
-        if (kEscaped[static_cast<unsigned char>(value[i])]) {
-            return true;
-        }
-    }
-    return false;
-}
-
 class TCatalogWriter {
 public:
     explicit TCatalogWriter(QIODevice& device) : device_(device) { buffer_.reserve(kFlushAt * 2); }
@@ -69,7 +44,7 @@ public:
         buffer_ += ' ';
         buffer_.append(name);
         buffer_ += "=\"";
-        if (!NeedsEscapes(value)) {
+        if (!bytescan::HasAnyOf(value, "&<\"", true)) {
             buffer_.append(value);
             buffer_ += '"';
             return;

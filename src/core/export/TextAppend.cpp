@@ -1,8 +1,14 @@
 #include "core/export/TextAppend.h"
 
+#include "core/catalog/ByteScan.h"
+
 namespace melodrix {
 
 void AppendWithCrLf(std::string& out, std::string_view text) {
+    if (!bytescan::HasAnyOf(text, "\r\n")) {
+        out.append(text);
+        return;
+    }
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -20,6 +26,10 @@ void AppendWithCrLf(std::string& out, std::string_view text) {
 }
 
 void AppendHtmlEscaped(std::string& out, std::string_view text) {
+    if (!bytescan::HasAnyOf(text, "&<>\"\r\n")) {
+        out.append(text);
+        return;
+    }
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         std::string_view replacement;

@@ -77,12 +77,12 @@ private:
     std::deque<std::string> store_;  // stable addresses for the views
 };
 
-std::optional<TKey> KeyOf(const TFileItem& item, TDuplicateKey key, TFolder& folder) {
+std::optional<TKey> KeyOf(const TFileItem& item, std::optional<uint64_t> size, TDuplicateKey key,
+                          TFolder& folder) {
     TKey result;
     switch (key) {
         case TDuplicateKey::NameSize:
         case TDuplicateKey::Size: {
-            const std::optional<uint64_t> size = SizeOfText(item.Field(FileSize));
             if (!size) {
                 return std::nullopt;
             }
@@ -145,10 +145,14 @@ void GroupDuplicates(TCatalogTree& tree, TDuplicateKey key, TDuplicates& duplica
     // Files sorted by the hash of their key bring equal keys together without a node per
     // file, as a hash map would allocate.
     std::vector<TKey> keys(at(count));
+    std::vector<uint64_t> sizes(at(count), 0);  // read once: a second walk over the nodes costs
     std::vector<std::pair<size_t, int>> hashed;
     hashed.reserve(at(count));
     for (int i = 0; i < count; ++i) {
-        if (std::optional<TKey> fileKey = KeyOf(tree.TopLevel(i)->Item(), key, folder)) {
+        const TFileItem& item = tree.TopLevel(i)->Item();
+        const std::optional<uint64_t> size = SizeOfText(item.Field(FileSize));
+        sizes[at(i)] = size.value_or(0);
+        if (std::optional<TKey> fileKey = KeyOf(item, size, key, folder)) {
             keys[at(i)] = *fileKey;
             hashed.emplace_back(fileKey->hash, i);
         }
@@ -203,7 +207,7 @@ void GroupDuplicates(TCatalogTree& tree, TDuplicateKey key, TDuplicates& duplica
     for (int i = 0; i < count; ++i) {
         const int first = firstOf[at(i)];
         if (first >= 0 && members[at(first)] >= 2) {
-            const uint64_t size = SizeOfText(tree.TopLevel(i)->Item().Field(FileSize)).value_or(0);
+            const uint64_t size = sizes[at(i)];
             total[at(first)] = Saturated(total[at(first)], size);
             largest[at(first)] = std::max(largest[at(first)], size);
         }
