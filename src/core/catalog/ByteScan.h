@@ -78,4 +78,18 @@ inline size_t PrintableAsciiWords(std::string_view text) {
     return i;
 }
 
+// Equality of two short texts such as attribute names, without a call: texts of 8 to 16
+// bytes are compared as two overlapping words each.
+inline bool ShortEquals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    const size_t size = a.size();
+    if (size >= 8 && size <= 16) {
+        return Load(a.data()) == Load(b.data()) &&
+               Load(a.data() + size - 8) == Load(b.data() + size - 8);
+    }
+    return a == b;
+}
+
 }  // namespace melodrix::bytescan

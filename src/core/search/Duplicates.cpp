@@ -2,10 +2,13 @@
 
 #include <QString>
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/search/SearchConditions.h"
 
@@ -114,6 +117,17 @@ std::optional<TKey> KeyOf(const TFileItem& item, std::optional<uint64_t> size, T
     return result;
 }
 
+// Spreads every bit of a hash over the low ones, which pick the slot: sizes that are
+// multiples of a block would otherwise crowd a few slots.
+size_t SlotOf(size_t hash) {
+    uint64_t x = hash;
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    return static_cast<size_t>(x ^ (x >> 31));
+}
+
 uint64_t Saturated(uint64_t a, uint64_t b) {
     return a + b < a ? UINT64_MAX : a + b;
 }
@@ -138,109 +152,98 @@ std::optional<TDuplicateKey> DuplicateKeyOfName(const QString& name) {
     return std::nullopt;
 }
 
-void GroupDuplicates(TCatalogTree& tree, TDuplicateKey key, TDuplicates& duplicates) {
-    const int count = tree.TopLevelCount();
-    const auto at = [](int i) { return static_cast<size_t>(i); };
+void GroupDuplicates(std::vector<TFileItem>& files, TDuplicateKey key, TDuplicates& duplicates,
+                     TCatalogTree& result) {
+    const size_t count = files.size();
     TFolder folder;
-    // Files sorted by the hash of their key bring equal keys together without a node per
-    // file, as a hash map would allocate.
-    std::vector<TKey> keys(at(count));
-    std::vector<uint64_t> sizes(at(count), 0);  // read once: a second walk over the nodes costs
-    std::vector<std::pair<size_t, int>> hashed;
-    hashed.reserve(at(count));
-    for (int i = 0; i < count; ++i) {
-        const TFileItem& item = tree.TopLevel(i)->Item();
-        const std::optional<uint64_t> size = SizeOfText(item.Field(FileSize));
-        sizes[at(i)] = size.value_or(0);
-        if (std::optional<TKey> fileKey = KeyOf(item, size, key, folder)) {
-            keys[at(i)] = *fileKey;
-            hashed.emplace_back(fileKey->hash, i);
+    std::vector<TKey> keys(count);
+    std::vector<uint64_t> sizes(count, 0);
+    std::vector<bool> keyed(count, false);
+    size_t keyedCount = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const std::optional<uint64_t> size = SizeOfText(files[i].Field(FileSize));
+        sizes[i] = size.value_or(0);
+        if (std::optional<TKey> fileKey = KeyOf(files[i], size, key, folder)) {
+            keys[i] = *fileKey;
+            keyed[i] = true;
+            ++keyedCount;
         }
     }
-    std::sort(hashed.begin(), hashed.end());
 
-    // Each file points to the first file met with its key; groups are numbered in the order
-    // of those first files.
-    std::vector<int> firstOf(at(count), -1);
-    std::vector<int> members(at(count), 0);
-    for (size_t a = 0; a < hashed.size();) {
-        size_t b = a + 1;
-        while (b < hashed.size() && hashed[b].first == hashed[a].first) {
-            ++b;
+    // Each file points to the first file met with its key, found in an open-addressing table
+    // of the first files (with their hashes, so most probes compare no texts); groups are
+    // numbered in the order of those first files.
+    constexpr size_t kNone = SIZE_MAX;
+    struct TSlot {
+        size_t hash = 0;
+        size_t file = kNone;
+    };
+    const size_t capacity = std::bit_ceil(std::max<size_t>(16, keyedCount * 2));
+    std::vector<TSlot> table(capacity);
+    std::vector<size_t> firstOf(count, kNone);
+    std::vector<uint32_t> members(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (!keyed[i]) {
+            continue;
         }
-        // Within one hash, by real key equality: different keys with one hash are rare.
-        for (size_t i = a; i < b; ++i) {
-            const int file = hashed[i].second;
-            if (firstOf[at(file)] >= 0) {
-                continue;
+        const size_t hash = keys[i].hash;
+        for (size_t at = SlotOf(hash) & (capacity - 1);; at = (at + 1) & (capacity - 1)) {
+            TSlot& slot = table[at];
+            if (slot.file == kNone) {
+                slot = {hash, i};
+                firstOf[i] = i;
+                members[i] = 1;
+                break;
             }
-            firstOf[at(file)] = file;
-            members[at(file)] = 1;
-            for (size_t j = i + 1; j < b; ++j) {
-                const int other = hashed[j].second;
-                if (firstOf[at(other)] < 0 && keys[at(other)] == keys[at(file)]) {
-                    firstOf[at(other)] = file;
-                    ++members[at(file)];
-                }
+            if (slot.hash == hash && keys[slot.file] == keys[i]) {
+                firstOf[i] = slot.file;
+                ++members[slot.file];
+                break;
             }
         }
-        a = b;
     }
+    const auto grouped = [&](size_t file) {
+        return firstOf[file] != kNone && members[firstOf[file]] >= 2;
+    };
 
-    // The new row of every file: the groups first, each gathered under its first file in
-    // the order met, then the files without a copy, which are deleted.
-    std::vector<int> start(at(count) + 1, 0);
-    for (int i = 0; i < count; ++i) {
-        start[at(i) + 1] = start[at(i)] + (members[at(i)] >= 2 ? members[at(i)] : 0);
+    // The row of every file that has a copy: the groups in the order of their first files,
+    // each file of a group in the order met.
+    std::vector<size_t> start(count + 1, 0);
+    for (size_t i = 0; i < count; ++i) {
+        start[i + 1] = start[i] + (members[i] >= 2 ? members[i] : 0);
     }
-    const int grouped = start.back();
-    std::vector<int> rowOf(at(count));
-    std::vector<int> filled(start.begin(), start.end() - 1);
-    int single = grouped;
-    for (int i = 0; i < count; ++i) {
-        const int first = firstOf[at(i)];
-        rowOf[at(i)] = first >= 0 && members[at(first)] >= 2 ? filled[at(first)]++ : single++;
-    }
-
+    std::vector<size_t> fileAt(start.back());
+    std::vector<size_t> filled(start.begin(), start.end() - 1);
     // The largest copy of a group is the one kept; the others are the extra bytes.
-    std::vector<uint64_t> total(at(count), 0), largest(at(count), 0);
-    for (int i = 0; i < count; ++i) {
-        const int first = firstOf[at(i)];
-        if (first >= 0 && members[at(first)] >= 2) {
-            const uint64_t size = sizes[at(i)];
-            total[at(first)] = Saturated(total[at(first)], size);
-            largest[at(first)] = std::max(largest[at(first)], size);
+    std::vector<uint64_t> total(count, 0), largest(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (grouped(i)) {
+            const size_t first = firstOf[i];
+            fileAt[filled[first]++] = i;
+            total[first] = Saturated(total[first], sizes[i]);
+            largest[first] = std::max(largest[first], sizes[i]);
         }
     }
     duplicates.groups = 0;
     duplicates.extraBytes = 0;
-    duplicates.groupOfHit.assign(at(grouped), 0);
-    for (int first = 0; first < count; ++first) {
-        if (start[at(first)] == start[at(first) + 1]) {
+    duplicates.groupOfHit.assign(fileAt.size(), 0);
+    for (size_t first = 0; first < count; ++first) {
+        if (start[first] == start[first + 1]) {
             continue;
         }
         ++duplicates.groups;
-        for (int row = start[at(first)]; row < start[at(first) + 1]; ++row) {
-            duplicates.groupOfHit[at(row)] = duplicates.groups;
+        for (size_t row = start[first]; row < start[first + 1]; ++row) {
+            duplicates.groupOfHit[row] = duplicates.groups;
         }
-        const uint64_t sum = total[at(first)];
-        duplicates.extraBytes = Saturated(
-            duplicates.extraBytes, sum == UINT64_MAX ? UINT64_MAX : sum - largest[at(first)]);
+        const uint64_t sum = total[first];
+        duplicates.extraBytes =
+            Saturated(duplicates.extraBytes, sum == UINT64_MAX ? UINT64_MAX : sum - largest[first]);
     }
 
-    TTreeUpdate bracket(tree);
-    tree.ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
-        if (children.size() != at(count) || children.front()->Parent() != nullptr) {
-            return;  // hits are flat; a deeper list is left alone
-        }
-        std::vector<std::unique_ptr<TCatalogNode>> reordered(children.size());
-        for (size_t i = 0; i < children.size(); ++i) {
-            reordered[at(rowOf[i])] = std::move(children[i]);
-        }
-        children = std::move(reordered);
-    });
-    while (tree.TopLevelCount() > grouped) {
-        tree.DeleteNode(tree.TopLevel(tree.TopLevelCount() - 1));
+    // The keys view the items' texts: the items move only now, into their nodes.
+    TTreeUpdate bracket(result);
+    for (const size_t file : fileAt) {
+        result.AppendChild(nullptr)->Item() = std::move(files[file]);
     }
 }
 

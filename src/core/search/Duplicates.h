@@ -31,9 +31,10 @@ struct TDuplicates {
     QStringList skipped;          // files of the scope that are not catalogs
 };
 
-// Groups the top-level items of `tree` (each a file with its catalog's DiskName) by `key`
-// and keeps the groups of two or more: groups in the order their first file was met, files
-// within a group in the order they were met. The other files are deleted.
-void GroupDuplicates(TCatalogTree& tree, TDuplicateKey key, TDuplicates& duplicates);
+// Groups the files (each with its catalog's DiskName) by `key` and appends the groups of two
+// or more to `result` as top-level items, moved out of `files`: groups in the order their
+// first file was met, files within a group in the order they were met.
+void GroupDuplicates(std::vector<TFileItem>& files, TDuplicateKey key, TDuplicates& duplicates,
+                     TCatalogTree& result);
 
 }  // namespace melodrix

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/catalog/ByteScan.h"
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
@@ -30,12 +31,62 @@ QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Where a run puts its hits: the result tree, or a flat list for the duplicate finder, which
+// groups the files before any node is made for them.
+class THitList {
+public:
+    explicit THitList(TCatalogTree& tree) : tree_(&tree) {}
+    explicit THitList(std::vector<TFileItem>& items) : items_(&items) {}
+
+    TFileItem& Add() {
+        return tree_ ? tree_->AppendChild(nullptr)->Item() : items_->emplace_back();
+    }
+    size_t Count() const {
+        return tree_ ? static_cast<size_t>(tree_->TopLevelCount()) : items_->size();
+    }
+    // Drops the hits after the first `count`.
+    void KeepFirst(size_t count) {
+        if (!tree_) {
+            items_->resize(count);
+            return;
+        }
+        while (static_cast<size_t>(tree_->TopLevelCount()) > count) {
+            tree_->DeleteNode(tree_->TopLevel(tree_->TopLevelCount() - 1));
+        }
+    }
+    TCatalogTree* Tree() const { return tree_; }
+
+private:
+    TCatalogTree* tree_ = nullptr;
+    std::vector<TFileItem>* items_ = nullptr;
+};
+
+// Observers of the result tree see the hits of one catalog file at once.
+class THitsUpdate {
+public:
+    explicit THitsUpdate(const THitList& hits) : tree_(hits.Tree()) {
+        if (tree_) {
+            tree_->BeginUpdate();
+        }
+    }
+    ~THitsUpdate() {
+        if (tree_) {
+            tree_->EndUpdate();
+        }
+    }
+    THitsUpdate(const THitsUpdate&) = delete;
+    THitsUpdate& operator=(const THitsUpdate&) = delete;
+
+private:
+    TCatalogTree* tree_;
+};
+
 // One run of the search: the walk over the scope and the test of every item.
 class TSearchRun {
 public:
     // Catalogs of a group are streamed; a single catalog is read into the document, which
     // the engine gets at the end anyway.
-    TSearchRun(TFileInfo& engine, TCatalogTree& result, TFileItem& conditions,
+    TSearchRun(TFileInfo& engine, THitList& result, TFileItem& conditions,
                const TSearchMatcher& matcher, bool streaming)
         : engine_(engine),
           progress_(engine.Progress()),
@@ -99,7 +150,7 @@ public:
         last_ = TLast::InDocument;
         SetDiskName(path);
 
-        TTreeUpdate bracket(result_);
+        const THitsUpdate bracket(result_);
         ForEachDocumentItem(document_.document_element(), [this](const pugi::xml_node& element) {
             if (diskHolds_ && matcher_.Matches(element)) {
                 AddHit(element);
@@ -115,9 +166,9 @@ public:
             return false;
         }
         SetDiskName(path);
-        const int firstHit = result_.TopLevelCount();
+        const size_t firstHit = result_.Count();
         const uint64_t testedBefore = tested_;
-        TTreeUpdate bracket(result_);
+        const THitsUpdate bracket(result_);
         bool plain = true;
         while (plain && stream_.NextItem()) {
             const std::optional<bool> matches = MatchesStreamed();
@@ -129,9 +180,7 @@ public:
         if (plain && !stream_.Unusual()) {
             return true;
         }
-        while (result_.TopLevelCount() > firstHit) {
-            result_.DeleteNode(result_.TopLevel(result_.TopLevelCount() - 1));
-        }
+        result_.KeepFirst(firstHit);
         tested_ = testedBefore;
         return false;
     }
@@ -187,7 +236,7 @@ private:
 
     const TCatalogStream::TAttribute* FindStreamed(std::string_view name) const {
         for (const TCatalogStream::TAttribute& attribute : stream_.Attributes()) {
-            if (attribute.name == name) {
+            if (bytescan::ShortEquals(attribute.name, name)) {
                 return &attribute;
             }
         }
@@ -253,7 +302,7 @@ private:
             }
         }
         const bool topLevel = element.parent() == document_.document_element();
-        StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, topLevel, disk_);
+        StoreCatalogItem(result_.Add(), texts, present, topLevel, disk_);
     }
 
     // As AddHit; false when a value needs the XML parser.
@@ -274,8 +323,7 @@ private:
             texts[i] = *value;
             present |= 1u << index;
         }
-        StoreCatalogItem(result_.AppendChild(nullptr)->Item(), texts, present, stream_.Depth() == 0,
-                         disk_);
+        StoreCatalogItem(result_.Add(), texts, present, stream_.Depth() == 0, disk_);
         return true;
     }
 
@@ -286,7 +334,7 @@ private:
 
     TFileInfo& engine_;
     IProgressSink& progress_;
-    TCatalogTree& result_;
+    THitList& result_;
     TFileItem& conditions_;
     const TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
@@ -307,6 +355,22 @@ private:
     bool stopped_ = false;
 };
 
+// The search of TFileInfo::Search, its hits put in `hits`.
+QStringList RunSearch(TFileInfo& engine, TSearchScope scope, THitList& hits, TFileItem& conditions,
+                      const TSearchMatcher& matcher) {
+    TProgressScope progress(engine.Progress(), QString(), true);
+    SetCancelRequested(false);
+    TSearchRun run(engine, hits, conditions, matcher, scope == TSearchScope::Group);
+    if (scope == TSearchScope::Group) {
+        const QString folder = WithTrailingBackslash(TextOf(conditions.Field(FullPath)));
+        run.SearchGroupFolder(folder, fs::path(NativePathOf(folder).toStdString()));
+    } else {
+        run.SearchCatalogFile(NativePathOf(TextOf(conditions.Field(FullPath))));
+    }
+    run.HandOverLastCatalog();
+    return run.skipped;
+}
+
 }  // namespace
 
 QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
@@ -322,29 +386,25 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
     // Made first: a condition that cannot be used is refused before anything is read.
     const TSearchMatcher matcher(conditions, options);
     result.Clear();
-    TProgressScope progress(Progress(), QString(), true);
-    SetCancelRequested(false);
-    TSearchRun run(*this, result, conditions, matcher, scope == TSearchScope::Group);
-    if (scope == TSearchScope::Group) {
-        const QString folder = WithTrailingBackslash(TextOf(conditions.Field(FullPath)));
-        run.SearchGroupFolder(folder, fs::path(NativePathOf(folder).toStdString()));
-    } else {
-        run.SearchCatalogFile(NativePathOf(TextOf(conditions.Field(FullPath))));
-    }
-    run.HandOverLastCatalog();
-    return run.skipped;
+    THitList hits(result);
+    return RunSearch(*this, scope, hits, conditions, matcher);
 }
 
 TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
                                       TDuplicateKey key, TCatalogTree& result) {
-    // Every file of the scope is gathered as a search hit would be, then grouped in place.
+    // Every file of the scope is gathered as a search hit would be, but into a flat list:
+    // only the files that have a copy become nodes, already in their groups' order.
     TFileItem record;
     record.SetField(FullPath, scopePath.toUtf8().toStdString());
     TSearchOptions options;
     options.kind = TItemKind::Files;
+    const TSearchMatcher matcher(record, options);
+    result.Clear();
+    std::vector<TFileItem> files;
+    THitList hits(files);
     TDuplicates duplicates;
-    duplicates.skipped = Search(scope, result, record, options);
-    GroupDuplicates(result, key, duplicates);
+    duplicates.skipped = RunSearch(*this, scope, hits, record, matcher);
+    GroupDuplicates(files, key, duplicates, result);
     return duplicates;
 }
 
