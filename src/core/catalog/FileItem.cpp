@@ -148,15 +148,7 @@ int FindFieldIndex(std::string_view name) {
     return -1;
 }
 
-int TFieldNameMatcher::IndexOf(std::string_view name) {
-    // The expected name first, compared inline: it is the one nearly every time.
-    const int expected = next_;
-    const std::string_view expectedName = FieldNames[expected];
-    if (!name.empty() && expectedName.size() == name.size() && expectedName.back() == name.back() &&
-        expectedName == name) {
-        next_ = (expected + 1) % FieldCount;
-        return expected;
-    }
+int TFieldNameMatcher::Search(std::string_view name) {
     for (int k = 0; k < FieldCount; ++k) {
         const int index = (next_ + k) % FieldCount;
         if (FieldNames[index] == name) {

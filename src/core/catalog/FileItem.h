@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/catalog/ByteScan.h"
+
 namespace melodrix {
 
 // Field numbers of a catalog item. The order is fixed: it is the attribute order of
@@ -91,9 +93,19 @@ int FindFieldIndex(std::string_view name);
 // so the search starts after the last match and usually finds the next name at once.
 class TFieldNameMatcher {
 public:
-    int IndexOf(std::string_view name);
+    int IndexOf(std::string_view name) {
+        // The expected name first, inline: it is the one nearly every time.
+        const int expected = next_;
+        const std::string_view expectedName = FieldNames[static_cast<size_t>(expected)];
+        if (bytescan::ShortEquals(expectedName, name)) {
+            next_ = expected + 1 == FieldCount ? 0 : expected + 1;
+            return expected;
+        }
+        return Search(name);
+    }
 
 private:
+    int Search(std::string_view name);
     int next_ = 0;
 };
 

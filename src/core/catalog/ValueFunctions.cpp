@@ -297,8 +297,12 @@ std::string TwoDecimalsText(double value) {
         kept.insert(0, 3 - kept.size(), '0');
     }
     const bool negative = value < 0 && kept.find_first_not_of('0') != std::string::npos;
-    return (negative ? "-" : "") + kept.substr(0, kept.size() - 2) + '.' +
-           kept.substr(kept.size() - 2);
+    // Built by appending: GCC 12 warns (wrongly) about the same text made with operator+.
+    std::string text = negative ? "-" : "";
+    text.append(kept, 0, kept.size() - 2);
+    text += '.';
+    text.append(kept, kept.size() - 2, 2);
+    return text;
 }
 
 QString PercentageText(double percentage) {

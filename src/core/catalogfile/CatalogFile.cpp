@@ -21,7 +21,7 @@ constexpr std::string_view kCatalogDeclaration =
     "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>";
 
 // Length of the valid UTF-8 sequence at text[i] that XML 1.0 may hold; 0 when invalid.
-size_t XmlCharLength(std::string_view text, size_t i) {
+[[gnu::always_inline]] inline size_t XmlCharLength(std::string_view text, size_t i) {
     const auto b0 = static_cast<unsigned char>(text[i]);
     if (b0 < 0x80) {
         return (b0 >= 0x20 || b0 == '\t' || b0 == '\n' || b0 == '\r') ? 1 : 0;

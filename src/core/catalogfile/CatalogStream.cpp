@@ -476,9 +476,9 @@ std::optional<std::string_view> TCatalogStream::Decode(const TAttribute& attribu
     return attribute.needsDecode ? Decode(attribute.rawValue, scratch) : attribute.rawValue;
 }
 
-std::optional<std::string_view> TCatalogStream::DecodeClean(const TAttribute& attribute,
-                                                            std::string& decoded,
-                                                            std::string& mended) {
+std::optional<std::string_view> TCatalogStream::DecodeAndMend(const TAttribute& attribute,
+                                                              std::string& decoded,
+                                                              std::string& mended) {
     const std::string_view raw = attribute.rawValue;
     if (!attribute.needsDecode) {
         return attribute.beyondAscii && SanitizeForXml(raw, mended) ? std::string_view(mended)
