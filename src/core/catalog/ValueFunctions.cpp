@@ -1,5 +1,7 @@
 #include "core/catalog/ValueFunctions.h"
 
+#include <ctime>
+
 #include "core/catalog/DateTimeParser.h"
 
 #include <QLocale>
@@ -364,6 +366,33 @@ int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
         }
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void ReadSystemTimeZone() {
+#ifdef Q_OS_UNIX
+    ::tzset();
+#endif
+}
+
+std::optional<std::pair<QDate, QTime>> LocalDateAndTime(int64_t secs) {
+#ifdef Q_OS_UNIX
+    // Qt sets the zone from the system (tzset) before every conversion, and the C library
+    // then looks at the zone file each time; localtime_r keeps the zone last read.
+    const auto moment = static_cast<time_t>(secs);
+    struct tm parts {};
+    if (static_cast<int64_t>(moment) == secs && ::localtime_r(&moment, &parts)) {
+        const QDate date(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+        const QTime clock(parts.tm_hour, parts.tm_min, parts.tm_sec);
+        if (date.isValid() && clock.isValid()) {  // a leap second (:60) goes the long way
+            return std::pair{date, clock};
+        }
+    }
+#endif
+    const QDateTime time = QDateTime::fromSecsSinceEpoch(secs);
+    if (!time.isValid()) {
+        return std::nullopt;
+    }
+    return std::pair{time.date(), time.time()};
 }
 
 }  // namespace melodrix

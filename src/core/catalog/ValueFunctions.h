@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "core/catalog/FileItem.h"
 
@@ -40,6 +42,13 @@ std::optional<QDateTime> ParseDateTimeTextByLocale(const QString& text);
 
 // The locale's formats used above, exposed for tests and the date-time parser.
 QString DateFormatWithFullYear();
+
+// The local date and time of a moment given in seconds since 1970, as
+// QDateTime::fromSecsSinceEpoch(secs) gives them, but in the time zone ReadSystemTimeZone
+// read last, not looking at the zone file again for every call (a system call per scanned
+// file). Nothing for a moment the system cannot convert.
+void ReadSystemTimeZone();
+std::optional<std::pair<QDate, QTime>> LocalDateAndTime(int64_t secs);
 QString TimeFormatWithoutZone();
 
 // The number with two decimals and "." as separator, halves rounded away from zero (0.125

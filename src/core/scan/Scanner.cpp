@@ -33,19 +33,20 @@ size_t CharacterCount(std::string_view text) {
 // formats for every entry; the date text is reused while the date stays the same.
 class TTimeTexts {
 public:
-    TTimeTexts() : dateFormat_(DateFormatWithFullYear()), timeFormat_(TimeFormatWithoutZone()) {}
+    TTimeTexts() : dateFormat_(DateFormatWithFullYear()), timeFormat_(TimeFormatWithoutZone()) {
+        ReadSystemTimeZone();  // once for the scan: the zone as it is now
+    }
 
     std::string Text(int64_t secs) {
-        const QDateTime time = QDateTime::fromSecsSinceEpoch(secs);
-        if (!time.isValid()) {
+        const std::optional<std::pair<QDate, QTime>> local = LocalDateAndTime(secs);
+        if (!local) {
             return {};
         }
-        const QDate date = time.date();
+        const auto& [date, clock] = *local;
         if (date != lastDate_) {
             lastDate_ = date;
             dateText_ = Utf8(locale_.toString(date, dateFormat_));
         }
-        const QTime clock = time.time();
         if (clock == QTime(0, 0)) {
             return dateText_;
         }
@@ -194,7 +195,7 @@ private:
         const TMusicFormat format =
             entry.isDirectory ? TMusicFormat::Other : MusicFormatOfExtension(ext);
         if (format != TMusicFormat::Other) {
-            readers_.Read(QByteArray::fromStdString(path), format, tags_);
+            readers_.Read(QByteArray::fromStdString(path), format, tags_, entry.size);
             texts[MP3_Title] = tags_.Title;
             texts[MP3_Artist] = tags_.Artist;
             texts[MP3_Album] = tags_.Album;

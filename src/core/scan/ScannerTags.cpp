@@ -83,11 +83,12 @@ TTagKind TTagReaders::Read(const QString& path, TTagFields& fields) {
                 fields);
 }
 
-TTagKind TTagReaders::Read(const QByteArray& nativePath, TMusicFormat format,
-                           TTagFields& fields) {
+TTagKind TTagReaders::Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields,
+                           std::optional<uint64_t> listedSize) {
     fields = TTagFields();
     // One open file serves every reader that is asked.
-    TFileByteSource source(nativePath);
+    TFileByteSource source =
+        listedSize ? TFileByteSource(nativePath, *listedSize) : TFileByteSource(nativePath);
     if (!source.IsOpen()) {
         return TTagKind::None;
     }

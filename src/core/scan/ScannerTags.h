@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,8 +40,10 @@ public:
     // Fills `fields` (emptied first) and tells which kind supplied them. A file of another
     // format is read as MP3, so any file can be asked about.
     TTagKind Read(const QString& path, TTagFields& fields);
-    // The same for the file whose name on disk is exactly these bytes, read as `format`.
-    TTagKind Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields);
+    // The same for the file whose name on disk is exactly these bytes, read as `format`; with
+    // `listedSize`, the size a directory listing has just given (see TFileByteSource).
+    TTagKind Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields,
+                  std::optional<uint64_t> listedSize = std::nullopt);
 
 private:
     TTagKind ReadMp3(IByteSource& source, TTagFields& fields);

@@ -19,16 +19,24 @@ namespace melodrix {
 TFileByteSource::TFileByteSource(const QString& fileName)
     : TFileByteSource(QFile::encodeName(fileName)) {}
 
-TFileByteSource::TFileByteSource(const QByteArray& path) {
+namespace {
+
+// Non-blocking so that a named pipe with an .mp3 name cannot hang the scan.
+int OpenForTags(const QByteArray& path) {
     if (path.isEmpty()) {
-        return;
+        return -1;
     }
-    // Non-blocking so that a named pipe with an .mp3 name cannot hang the scan; it is refused
-    // below.
     int handle;
     do {
         handle = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (handle < 0 && errno == EINTR);
+    return handle;
+}
+
+}  // namespace
+
+TFileByteSource::TFileByteSource(const QByteArray& path) {
+    const int handle = OpenForTags(path);
     if (handle < 0) {
         return;
     }
@@ -40,6 +48,12 @@ TFileByteSource::TFileByteSource(const QByteArray& path) {
     handle_ = handle;
     size_ = static_cast<uint64_t>(status.st_size);
     open_ = true;
+}
+
+TFileByteSource::TFileByteSource(const QByteArray& path, uint64_t listedSize) {
+    handle_ = OpenForTags(path);
+    open_ = handle_ >= 0;
+    size_ = listedSize;
 }
 
 TFileByteSource::~TFileByteSource() {
@@ -80,6 +94,9 @@ TFileByteSource::TFileByteSource(const QString& fileName)
 
 TFileByteSource::TFileByteSource(const QByteArray& nativePath)
     : TFileByteSource(QFile::decodeName(nativePath)) {}
+
+TFileByteSource::TFileByteSource(const QByteArray& nativePath, uint64_t /*listedSize*/)
+    : TFileByteSource(nativePath) {}
 
 TFileByteSource::~TFileByteSource() = default;
 

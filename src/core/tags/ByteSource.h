@@ -30,6 +30,10 @@ public:
     explicit TFileByteSource(const QString& fileName);
     // The file whose name on disk is exactly these bytes (names need not be UTF-8).
     explicit TFileByteSource(const QByteArray& nativePath);
+    // The same for a file a directory listing has just examined: its size is taken from the
+    // listing, not asked for again. Reads stay within that size, so whatever stands there
+    // now (a shorter file, a pipe or a device, whose listed size is 0) is never read past it.
+    TFileByteSource(const QByteArray& nativePath, uint64_t listedSize);
     ~TFileByteSource() override;
     TFileByteSource(const TFileByteSource&) = delete;
     TFileByteSource& operator=(const TFileByteSource&) = delete;

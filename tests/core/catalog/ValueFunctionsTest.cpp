@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QLocale>
+#include <vector>
 
 #include "core/catalog/DateTimeParser.h"
 #include "core/catalog/ValueFunctions.h"
@@ -220,4 +222,34 @@ TEST(ValueFunctionsText, TwoDecimalsRoundHalvesAwayFromZero) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(PercentageText(1234.125), QStringLiteral("1234,13"));
     UseEnglishLocale();
+}
+
+TEST(LocalDateAndTime, GivesWhatQtGivesAcrossZonesAndChangesOfSummerTime) {
+    const QByteArray savedZone = qgetenv("TZ");
+    // Zones with summer time on both halves of the world, one with a half-hour offset.
+    for (const char* zone : {"Europe/Berlin", "America/New_York", "Australia/Adelaide", "UTC"}) {
+        qputenv("TZ", zone);
+        ReadSystemTimeZone();
+        // Every 97 minutes from 1965 to 2045 meets each change of summer time at odd minutes;
+        // the far moments are the edges of what the system converts.
+        std::vector<int64_t> moments{0, -1, 1, -86400LL * 365 * 300, 86400LL * 365 * 3000};
+        for (int64_t secs = -157766400; secs < 2366841600; secs += 97 * 60) {
+            moments.push_back(secs);
+        }
+        for (const int64_t secs : moments) {
+            const QDateTime expected = QDateTime::fromSecsSinceEpoch(secs);
+            const auto local = LocalDateAndTime(secs);
+            ASSERT_EQ(local.has_value(), expected.isValid()) << zone << " " << secs;
+            if (local) {
+                ASSERT_EQ(local->first, expected.date()) << zone << " " << secs;
+                ASSERT_EQ(local->second, expected.time()) << zone << " " << secs;
+            }
+        }
+    }
+    if (savedZone.isNull()) {
+        qunsetenv("TZ");
+    } else {
+        qputenv("TZ", savedZone);
+    }
+    ReadSystemTimeZone();
 }
