@@ -30,7 +30,7 @@ struct TCliContext {
 
     // A tree for a whole catalog, held until the command-line tool ends: its exit gives back
     // a million items at once, much faster than freeing them one by one.
-    TCatalogTree& CatalogTree() {
+    TCatalogTree& NewCatalogTree() {
         return *keptTrees.emplace_back(std::make_unique<TCatalogTree>());
     }
     std::vector<std::unique_ptr<TCatalogTree>> keptTrees;

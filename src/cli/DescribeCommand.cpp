@@ -33,7 +33,7 @@ int RunDescribeCommand(TCliContext& context, const QStringList& args) {
     const QByteArray itemPath = parsed.positional[1].toUtf8();
     const std::string_view wanted(itemPath.constData(), static_cast<size_t>(itemPath.size()));
     TFileInfo engine(context.progress, context.prompt);
-    TCatalogTree& tree = context.CatalogTree();
+    TCatalogTree& tree = context.NewCatalogTree();
     engine.OpenCatalogTree(path, tree);
     TCatalogNode* node = tree.GetFirst();
     while (node && node->Item().Field(FullPath) != wanted) {

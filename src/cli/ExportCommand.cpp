@@ -139,7 +139,7 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     // The table exports read the catalog streamed into a tree; the XML and workbook exports
     // write the catalog's document.
     const bool table = format == TFormat::Html || format == TFormat::Text || format == TFormat::Csv;
-    TCatalogTree& tree = context.CatalogTree();
+    TCatalogTree& tree = context.NewCatalogTree();
     if (table) {
         engine.OpenCatalogTree(catalog, tree);
     } else {

@@ -148,7 +148,7 @@ int RunInfoCommand(TCliContext& context, const QStringList& args) {
     }
     const QString path = ResolveCatalogFile(context, parsed.positional.first());
     TFileInfo engine(context.progress, context.prompt);
-    TCatalogTree& tree = context.CatalogTree();
+    TCatalogTree& tree = context.NewCatalogTree();
     engine.OpenCatalogTree(path, tree);
     const TCatalogSummary summary = Summarise(tree);
     if (context.json) {

@@ -173,6 +173,27 @@ constexpr size_t kDeclarationBytes = size_t{64} << 10;
     return at_ != start;
 }
 
+// Items of a catalog repeat the attribute names of the item before them, in the same places:
+// the name that stood at `index` last time is tried first, in one comparison.
+std::string_view TCatalogStream::ReadExpectedName(size_t index) {
+    if (index < lastNames_.size()) {
+        const std::string& expected = lastNames_[index];
+        const size_t size = expected.size();
+        if (static_cast<size_t>(end_ - at_) >= size &&
+            bytescan::ShortEquals(std::string_view(at_, size), expected) && !Is(at_[size], kName)) {
+            const std::string_view name(at_, size);
+            at_ += size;
+            return name;
+        }
+    }
+    const std::string_view name = ReadName();
+    if (index >= lastNames_.size()) {
+        lastNames_.resize(index + 1);
+    }
+    lastNames_[index].assign(name);
+    return name;
+}
+
 bool TCatalogStream::Load(const QString& path) {
     return Load(NativePathOf(path));
 }
@@ -441,7 +462,7 @@ bool TCatalogStream::ReadAttributes(char last, bool& closedByLast) {
         if (!blank || !Is(*at_, kNameStart)) {
             return false;
         }
-        const std::string_view name = ReadName();
+        const std::string_view name = ReadExpectedName(attributes_.size());
         SkipBlanks();
         if (*at_ != '=') {
             return false;

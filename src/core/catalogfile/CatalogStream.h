@@ -97,6 +97,7 @@ private:
     // Reads blank-separated name="value" pairs up to `/>`, `>` or, in the declaration, `?>`.
     bool ReadAttributes(char last, bool& closedByLast);
     std::string_view ReadName();
+    std::string_view ReadExpectedName(size_t index);
     bool SkipBlanks();
     bool Fail();
 
@@ -109,6 +110,7 @@ private:
     const char* mark_ = nullptr;     // everything before it has been taken in full
     std::vector<std::string> open_;  // names of the elements not yet closed
     std::vector<TAttribute> attributes_;
+    std::vector<std::string> lastNames_;  // the attribute names read last at each place
     std::vector<std::pair<std::string, std::string>> rootAttributeTexts_;
     std::vector<TAttribute> rootAttributes_;  // views of rootAttributeTexts_
     size_t depth_ = 0;
