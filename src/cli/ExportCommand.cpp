@@ -136,16 +136,12 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, prompt);
     engine.Document = &document;
     engine.ExportColumns = std::make_unique<QStringList>(columns);
-    // The table exports read the catalog streamed into a tree; the XML and workbook exports
-    // write the catalog's document.
+    // The table exports write the catalog as they read it; the XML and workbook exports write
+    // the catalog's document.
     const bool table = format == TFormat::Html || format == TFormat::Text || format == TFormat::Csv;
-    TCatalogTree& tree = context.NewCatalogTree();
-    if (table) {
-        engine.OpenCatalogTree(catalog, tree);
-    } else {
+    if (!table) {
         engine.OpenCatalogFile(catalog);
     }
-    const TCatalogTree* source = table ? &tree : nullptr;
     const QString defaultName = DiskNameOf(QFileInfo(catalog).fileName());
     const QString separator = parsed.Has(QStringLiteral("separator"))
                                   ? parsed.Value(QStringLiteral("separator"))
@@ -154,13 +150,13 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     bool written = false;
     switch (format) {
         case TFormat::Html:
-            written = engine.ExportHtml(defaultName, source);
+            written = engine.ExportCatalogHtml(catalog, defaultName);
             break;
         case TFormat::Text:
-            written = engine.ExportText(defaultName, separator, source);
+            written = engine.ExportCatalogText(catalog, defaultName, separator);
             break;
         case TFormat::Csv:
-            written = engine.ExportCsv(defaultName, separator, source);
+            written = engine.ExportCatalogCsv(catalog, defaultName, separator);
             break;
         case TFormat::Xml:
             written = engine.ExportXml(defaultName);

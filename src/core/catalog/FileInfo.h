@@ -80,6 +80,13 @@ public:
     bool ExportHtml(const QString& defaultName, const TCatalogTree* tree);
     bool ExportText(const QString& defaultName, const QString& separator, const TCatalogTree* tree);
     bool ExportCsv(const QString& defaultName, const QString& separator, const TCatalogTree* tree);
+    // The same three exports of the catalog file at catalogPath, written as the file is read:
+    // no document, no tree. A file that only the XML parser reads is opened into a tree first.
+    bool ExportCatalogHtml(const QString& catalogPath, const QString& defaultName);
+    bool ExportCatalogText(const QString& catalogPath, const QString& defaultName,
+                           const QString& separator);
+    bool ExportCatalogCsv(const QString& catalogPath, const QString& defaultName,
+                          const QString& separator);
     bool ExportXml(const QString& defaultName);
     bool ExportExcel(const QString& defaultName);
 

@@ -40,6 +40,9 @@ inline constexpr std::array<std::string_view, FieldCount> FieldNames = {
     "MP3_Artist",  "MP3_Album",      "MP3_Year",       "MP3_Comment",    "MP3_Genre",
 };
 
+// The 17 texts of an item in field order.
+using TItemTexts = std::array<std::string_view, FieldCount>;
+
 inline constexpr std::string_view DirectoryType = "directory";
 inline constexpr std::string_view FileTypeFile = "file";
 

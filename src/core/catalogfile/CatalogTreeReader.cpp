@@ -17,12 +17,12 @@ namespace melodrix {
 
 namespace {
 
-using TTexts = std::array<std::string_view, FieldCount>;
+using TTexts = TItemTexts;
 
 }  // namespace
 
-void StoreCatalogItem(TFileItem& item, TTexts& texts, uint32_t present, bool topLevel,
-                      std::string_view diskName) {
+void CompleteCatalogItem(TTexts& texts, uint32_t present, bool topLevel,
+                         std::string_view diskName) {
     if (topLevel) {
         // Top-level items are folders unless the file says otherwise.
         if ((present & (1u << FileType)) == 0) {
@@ -33,14 +33,19 @@ void StoreCatalogItem(TFileItem& item, TTexts& texts, uint32_t present, bool top
         }
     }
     texts[DiskName] = diskName;
+}
+
+void StoreCatalogItem(TFileItem& item, TTexts& texts, uint32_t present, bool topLevel,
+                      std::string_view diskName) {
+    CompleteCatalogItem(texts, present, topLevel, diskName);
     item.SetAllFields(texts);
 }
 
-bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatalogTree& tree) {
+bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
+                        const std::function<void(const TTexts& texts, size_t depth)>& visit) {
     TFieldNameMatcher matcher;
     std::array<std::string, FieldCount> decoded;
     std::array<std::string, FieldCount> mended;
-    std::vector<TCatalogNode*> parents;  // parents[d] takes the items of depth d + 1
     TTexts texts;
     while (stream.NextItem()) {
         texts.fill({});
@@ -60,15 +65,26 @@ bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatal
             present |= 1u << index;
         }
         const size_t depth = stream.Depth();
+        CompleteCatalogItem(texts, present, depth == 0, diskName);
+        visit(texts, depth);
+    }
+    return !stream.Unusual();
+}
+
+bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatalogTree& tree) {
+    std::vector<TCatalogNode*> parents;  // parents[d] takes the items of depth d + 1
+    bool nested = true;
+    const bool read = StreamCatalogItems(stream, diskName, [&](const TTexts& texts, size_t depth) {
         if (depth > parents.size()) {
-            return false;  // cannot happen: an element's parent was read before it
+            nested = false;  // cannot happen: an element's parent was read before it
+            return;
         }
         parents.resize(depth);
         TCatalogNode* node = tree.AppendChild(depth == 0 ? nullptr : parents.back());
-        StoreCatalogItem(node->Item(), texts, present, depth == 0, diskName);
+        node->Item().SetAllFields(texts);
         parents.push_back(node);
-    }
-    if (stream.Unusual()) {
+    });
+    if (!read || !nested) {
         return false;
     }
     for (const TCatalogStream::TAttribute& attribute : stream.RootAttributes()) {

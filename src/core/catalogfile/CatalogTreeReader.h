@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <pugixml.hpp>
 #include <string_view>
 
@@ -15,10 +16,20 @@ class TCatalogStream;
 // file both read: values decoded and mended as a parsed and mended document holds them,
 // top-level items folders unless they say otherwise, and the disk name of the catalog file.
 
-// Stores the texts of one item read from a catalog (values as decoded and mended, a bit per
-// field that was present) as opening the catalog stores them.
-void StoreCatalogItem(TFileItem& item, std::array<std::string_view, FieldCount>& texts,
-                      uint32_t present, bool topLevel, std::string_view diskName);
+// Completes the texts of one item read from a catalog (values as decoded and mended, a bit per
+// field that was present) as opening the catalog completes them: the defaults of a top-level
+// item, the disk name.
+void CompleteCatalogItem(TItemTexts& texts, uint32_t present, bool topLevel,
+                         std::string_view diskName);
+// CompleteCatalogItem, then the texts stored in `item`.
+void StoreCatalogItem(TFileItem& item, TItemTexts& texts, uint32_t present, bool topLevel,
+                      std::string_view diskName);
+
+// Hands every item of the stream to `visit`, completed as opening the catalog keeps it, with
+// its depth (0 for top-level items); the texts are valid during the call only. False when the
+// stream meets something only the XML parser reads (`visit` has then seen the items so far).
+bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
+                        const std::function<void(const TItemTexts& texts, size_t depth)>& visit);
 
 // Appends the items of the stream to `tree`; false when the stream meets something only the
 // XML parser reads (the tree then holds the items read so far).

@@ -20,31 +20,23 @@ void AppendCell(std::string& out, std::string_view text, std::string_view separa
 
 }  // namespace
 
-std::string BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
-                               std::string_view separator, TDelimitedStyle style) {
-    TTextOutput output;
-    BuildDelimitedText(tree, columns, separator, style, output);
-    return std::move(output.Text());
-}
-
-void BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
+void BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
                         std::string_view separator, TDelimitedStyle style, TTextOutput& output) {
-    if (tree.IsEmpty()) {
-        return;
-    }
     const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
     std::string& text = output.Text();
-
-    for (size_t c = 0; c < resolved.size(); ++c) {
-        AppendCell(text, resolved[c].Name, separator, style);
-        if (style == TDelimitedStyle::Plain || c + 1 < resolved.size()) {
-            AppendWithCrLf(text, separator);
+    bool any = false;
+    items([&](const TItemTexts& texts) {
+        if (!any) {
+            // The heading comes with the first item: without items there is no text.
+            any = true;
+            for (size_t c = 0; c < resolved.size(); ++c) {
+                AppendCell(text, resolved[c].Name, separator, style);
+                if (style == TDelimitedStyle::Plain || c + 1 < resolved.size()) {
+                    AppendWithCrLf(text, separator);
+                }
+            }
+            text.append(kCrLf);
         }
-    }
-    text.append(kCrLf);
-
-    for (const TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-        const std::array<std::string_view, FieldCount> texts = node->Item().AllFields();
         for (size_t c = 0; c < resolved.size(); ++c) {
             if (c > 0) {
                 AppendWithCrLf(text, separator);
@@ -53,8 +45,10 @@ void BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
         }
         text.append(kCrLf);
         output.RowEnd();
+    });
+    if (any) {
+        output.Finish();
     }
-    output.Finish();
 }
 
 bool IsUsableCsvSeparator(const QString& separator) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/catalog/CatalogTree.h"
+#include "core/export/ExportItems.h"
 #include "core/export/TextOutput.h"
 
 namespace melodrix {
@@ -18,11 +18,9 @@ enum class TDelimitedStyle {
     Csv,
 };
 
-// A heading line with the column names and one line per node in pre-order, the cells
-// joined by the separator; lines end in CR LF. An empty tree gives the empty text.
-std::string BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
-                               std::string_view separator, TDelimitedStyle style);
-void BuildDelimitedText(const TCatalogTree& tree, const QStringList& columns,
+// A heading line with the column names and one line per item in pre-order, the cells
+// joined by the separator; lines end in CR LF. No items give the empty text.
+void BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
                         std::string_view separator, TDelimitedStyle style, TTextOutput& output);
 
 // True when the text can separate CSV fields: not empty, no quote, no line break.

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalog/Errors.h"
+#include "core/catalogfile/AtomicFile.h"
 
 namespace melodrix {
 

@@ -1,11 +1,16 @@
 // The table exports of the catalog engine: HTML page, text table, CSV file and the
 // catalog XML file.
-#include <memory>
+#include <functional>
+#include <string_view>
 
 #include "core/catalog/FileInfo.h"
+#include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/CatalogTreeReader.h"
 #include "core/export/DelimitedText.h"
 #include "core/export/ExportColumns.h"
 #include "core/export/ExportFile.h"
+#include "core/export/ExportItems.h"
 #include "core/export/ExportTexts.h"
 #include "core/export/HtmlTable.h"
 
@@ -17,28 +22,47 @@ QStringList ColumnsOf(const TFileInfo& info) {
     return info.ExportColumns ? *info.ExportColumns : QStringList();
 }
 
-// The tree an export reads: the one given, or a temporary tree filled from Document.
-class TExportSource {
-public:
-    TExportSource(TFileInfo& info, const TCatalogTree* given) : tree_(given) {
-        if (!tree_) {
-            owned_ = std::make_unique<TCatalogTree>();
-            info.DocumentToTree(*owned_);
-            tree_ = owned_.get();
-            // Loading hid the progress window; the export goes on.
-            info.Progress().ShowProgress(true, false);
-            info.Progress().SetProgressText(kExportToFile);
-        }
-    }
-    const TCatalogTree& Tree() const { return *tree_; }
+// The file cannot be exported as it is read: it holds what only the XML parser reads.
+struct TNeedsParser {};
 
-private:
-    std::unique_ptr<TCatalogTree> owned_;
-    const TCatalogTree* tree_;
-};
+// Runs `write` with the items of the export: those of the tree given; else those of the
+// catalog file at catalogPath, read as they are written out; else those of Document. A
+// catalog file that only the XML parser reads is opened into a tree first, and what was
+// written from it so far is dropped with the unfinished file.
+void WithExportItems(TFileInfo& info, const TCatalogTree* tree, const QString& catalogPath,
+                     const std::function<void(const TItemWalk&)>& write) {
+    if (tree) {
+        write(WalkTree(*tree));
+        return;
+    }
+    TCatalogTree owned;
+    if (!catalogPath.isEmpty()) {
+        const QByteArray disk = DiskNameOf(catalogPath).toUtf8();
+        const std::string_view diskName(disk.constData(), static_cast<size_t>(disk.size()));
+        try {
+            write([&](const TEachItem& each) {
+                TCatalogStream stream;
+                if (!stream.Load(catalogPath) ||
+                    !StreamCatalogItems(stream, diskName,
+                                        [&](const TItemTexts& texts, size_t) { each(texts); })) {
+                    throw TNeedsParser{};
+                }
+            });
+            return;
+        } catch (const TNeedsParser&) {
+        }
+        info.OpenCatalogTree(catalogPath, owned);
+    } else {
+        info.DocumentToTree(owned);
+    }
+    // Loading hid the progress window; the export goes on.
+    info.Progress().ShowProgress(true, false);
+    info.Progress().SetProgressText(kExportToFile);
+    write(WalkTree(owned));
+}
 
 bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString& separator,
-                     const TCatalogTree* tree, TDelimitedStyle style) {
+                     const TCatalogTree* tree, const QString& catalogPath, TDelimitedStyle style) {
     const QStringList columns = ColumnsOf(info);
     if (columns.isEmpty()) {
         info.Prompt().ShowMessage(kWarningTitle, kNoExportColumns, TMessageIcon::Warning);
@@ -55,10 +79,27 @@ bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString&
         return false;
     }
     TProgressScope progress(info.Progress(), kExportToFile);
-    const TExportSource source(info, tree);
     const std::string separatorText = separator.toStdString();
-    WriteExportText(path, [&](TTextOutput& output) {
-        BuildDelimitedText(source.Tree(), columns, separatorText, style, output);
+    WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
+        WriteExportText(path, [&](TTextOutput& output) {
+            BuildDelimitedText(items, columns, separatorText, style, output);
+        });
+    });
+    return true;
+}
+
+bool ExportHtmlOf(TFileInfo& info, const QString& defaultName, const TCatalogTree* tree,
+                  const QString& catalogPath) {
+    const QString path = AskSaveFileName(info.Prompt(), kHtmlExtension, kHtmlFilter, defaultName);
+    if (path.isEmpty()) {
+        return false;
+    }
+    TProgressScope progress(info.Progress(), kExportToFile);
+    const QStringList columns = ColumnsOf(info);
+    const std::string title = ExportTitleOf(path).toStdString();
+    WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
+        WriteExportText(
+            path, [&](TTextOutput& output) { BuildHtmlTable(items, columns, title, output); });
     });
     return true;
 }
@@ -66,27 +107,33 @@ bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString&
 }  // namespace
 
 bool TFileInfo::ExportHtml(const QString& defaultName, const TCatalogTree* tree) {
-    const QString path = AskSaveFileName(Prompt(), kHtmlExtension, kHtmlFilter, defaultName);
-    if (path.isEmpty()) {
-        return false;
-    }
-    TProgressScope progress(Progress(), kExportToFile);
-    const TExportSource source(*this, tree);
-    const QStringList columns = ColumnsOf(*this);
-    const std::string title = ExportTitleOf(path).toStdString();
-    WriteExportText(
-        path, [&](TTextOutput& output) { BuildHtmlTable(source.Tree(), columns, title, output); });
-    return true;
+    return ExportHtmlOf(*this, defaultName, tree, QString());
 }
 
 bool TFileInfo::ExportText(const QString& defaultName, const QString& separator,
                            const TCatalogTree* tree) {
-    return ExportDelimited(*this, defaultName, separator, tree, TDelimitedStyle::Plain);
+    return ExportDelimited(*this, defaultName, separator, tree, QString(), TDelimitedStyle::Plain);
 }
 
 bool TFileInfo::ExportCsv(const QString& defaultName, const QString& separator,
                           const TCatalogTree* tree) {
-    return ExportDelimited(*this, defaultName, separator, tree, TDelimitedStyle::Csv);
+    return ExportDelimited(*this, defaultName, separator, tree, QString(), TDelimitedStyle::Csv);
+}
+
+bool TFileInfo::ExportCatalogHtml(const QString& catalogPath, const QString& defaultName) {
+    return ExportHtmlOf(*this, defaultName, nullptr, catalogPath);
+}
+
+bool TFileInfo::ExportCatalogText(const QString& catalogPath, const QString& defaultName,
+                                  const QString& separator) {
+    return ExportDelimited(*this, defaultName, separator, nullptr, catalogPath,
+                           TDelimitedStyle::Plain);
+}
+
+bool TFileInfo::ExportCatalogCsv(const QString& catalogPath, const QString& defaultName,
+                                 const QString& separator) {
+    return ExportDelimited(*this, defaultName, separator, nullptr, catalogPath,
+                           TDelimitedStyle::Csv);
 }
 
 bool TFileInfo::ExportXml(const QString& defaultName) {

@@ -284,3 +284,85 @@ TEST(TableExport, XmlExportWritesTheDocumentAsACatalogFile) {
     EXPECT_EQ(back.GetFirst()->Child(1)->Item().Field(Description), "second");
     EXPECT_TRUE(ReadFile(path).startsWith("<?xml"));
 }
+
+TEST(TableExport, ACatalogFileIsExportedAsItIsReadWithTheBytesOfItsTree) {
+    TExportFixture f;
+    f.Columns({QStringLiteral("FileName"), QStringLiteral("FullPath"), QStringLiteral("FileType"),
+               QStringLiteral("DiskName"), QStringLiteral("Description")});
+    const std::vector<std::string> catalogs = {
+        // Plain, nested, with entities, references, text beyond ASCII and a mended control.
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><fileinfo><file FileName=\"Top\">"
+        "<file FileName=\"a &amp; b\" FullPath=\"/Top/a\" FileType=\"file\" "
+        "Description=\"Caf\xC3\xA9&#10;&#1;, &quot;q&quot;\"/></file><file "
+        "FileName=\"x\"/></fileinfo>",
+        // No items at all: every export is empty.
+        "<fileinfo generated=\"x\"/>",
+        // A comment and another encoding: read by the XML parser, then exported from its tree.
+        "<fileinfo><!-- note --><file FileName=\"kept\"/></fileinfo>",
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?><fileinfo><file FileName=\"Caf\xE9\"/>"
+        "</fileinfo>",
+    };
+    QDir(f.dir.path()).mkpath(QStringLiteral("tree"));
+    QDir(f.dir.path()).mkpath(QStringLiteral("file"));
+    for (size_t i = 0; i < catalogs.size(); ++i) {
+        SCOPED_TRACE("catalog " + std::to_string(i));
+        const QString catalog = WriteFile(f.dir.path(), QStringLiteral("Disk%1.xml").arg(i),
+                                          QByteArray::fromStdString(catalogs[i]));
+        TCatalogTree tree;
+        ASSERT_TRUE(f.info.OpenCatalogTree(catalog, tree));
+        for (const char* format : {"html", "txt", "csv"}) {
+            SCOPED_TRACE(format);
+            // The same names in two folders: the page title is the file's name.
+            const QString name = QStringLiteral("%1.%2").arg(i).arg(QLatin1String(format));
+            const QString fromTree = f.Answer(QStringLiteral("tree/") + name);
+            const QString fromFile = f.Answer(QStringLiteral("file/") + name);
+            const QString separator = QStringLiteral(";");
+            const auto exportFile = [&](auto&& exportIt) {
+                f.progress.texts.clear();
+                ASSERT_TRUE(exportIt());
+                // Only the catalog with a comment needs the XML parser, and so a tree first.
+                EXPECT_EQ(f.progress.texts.contains(QStringLiteral("Loading info..")), i == 2);
+            };
+            if (std::string_view(format) == "html") {
+                ASSERT_TRUE(f.info.ExportHtml(QStringLiteral("Disk"), &tree));
+                exportFile(
+                    [&] { return f.info.ExportCatalogHtml(catalog, QStringLiteral("Disk")); });
+            } else if (std::string_view(format) == "txt") {
+                ASSERT_TRUE(f.info.ExportText(QStringLiteral("Disk"), separator, &tree));
+                exportFile([&] {
+                    return f.info.ExportCatalogText(catalog, QStringLiteral("Disk"), separator);
+                });
+            } else {
+                ASSERT_TRUE(f.info.ExportCsv(QStringLiteral("Disk"), separator, &tree));
+                exportFile([&] {
+                    return f.info.ExportCatalogCsv(catalog, QStringLiteral("Disk"), separator);
+                });
+            }
+            EXPECT_EQ(ReadFile(fromFile), ReadFile(fromTree));
+            EXPECT_EQ(ReadFile(fromFile).isEmpty(), tree.IsEmpty());
+        }
+    }
+
+    // A broken catalog gives the error opening gives, and leaves no file and no temporary.
+    const QString broken = WriteFile(f.dir.path(), QStringLiteral("Broken.xml"),
+                                     "<fileinfo><file FileName=\"a\"/><file FileName=\"b\">");
+    TCatalogTree unused;
+    QString expected;
+    try {
+        f.info.OpenCatalogTree(broken, unused);
+    } catch (const TCatalogFileError& error) {
+        expected = error.Message();
+    }
+    ASSERT_FALSE(expected.isEmpty());
+    const QDir folder(f.dir.path());
+    const QStringList before = folder.entryList(QDir::Files | QDir::Hidden);
+    const QString out = f.Answer(QStringLiteral("broken.html"));
+    try {
+        f.info.ExportCatalogHtml(broken, QStringLiteral("Broken"));
+        ADD_FAILURE() << "a broken catalog was exported";
+    } catch (const TCatalogFileError& error) {
+        EXPECT_EQ(error.Message(), expected);
+    }
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), before);
+}
