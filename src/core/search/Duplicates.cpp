@@ -33,10 +33,6 @@ struct TKey {
     bool operator==(const TKey& other) const { return size == other.size && texts == other.texts; }
 };
 
-struct TKeyHash {
-    size_t operator()(const TKey& key) const { return key.hash; }
-};
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
         text.remove_prefix(1);
