@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/catalog/Sinks.h"
+
 namespace melodrix {
 
 // How the bytes of a catalog file are turned into UTF-8 text before anything reads them.
@@ -36,5 +38,10 @@ std::optional<pugi::xml_parse_result> ParseCatalogText(std::string_view bytes,
 // Reads and parses the catalog file at `path` into `document`, then mends what XML cannot
 // hold. Throws TCatalogFileError with the reason, leaving `document` as it was.
 void LoadCatalogDocument(const QString& path, pugi::xml_document& document);
+
+// The catalog file to open or to save: `given`, or when it is empty the one the user picks;
+// empty when the user declined.
+QString CatalogFileToOpen(IPromptSink& prompt, const QString& given);
+QString CatalogFileToSave(IPromptSink& prompt, const QString& given);
 
 }  // namespace melodrix

@@ -264,13 +264,22 @@ void TFileInfo::TreeToDocument(const TCatalogTree& tree) {
     }
 }
 
+QString CatalogFileToOpen(IPromptSink& prompt, const QString& given) {
+    return given.isEmpty()
+               ? AskOpenFileName(prompt, QStringLiteral("xml"), kCatalogFileFilter, QString())
+               : given;
+}
+
+QString CatalogFileToSave(IPromptSink& prompt, const QString& given) {
+    return given.isEmpty()
+               ? AskSaveFileName(prompt, QStringLiteral("xml"), kCatalogFileFilter, QString())
+               : given;
+}
+
 bool TFileInfo::SaveCatalogFile(const QString& path) {
-    QString target = path;
+    const QString target = CatalogFileToSave(Prompt(), path);
     if (target.isEmpty()) {
-        target = AskSaveFileName(Prompt(), QStringLiteral("xml"), kCatalogFileFilter, QString());
-        if (target.isEmpty()) {
-            return false;
-        }
+        return false;
     }
     DocumentRoot();
     const pugi::xml_document& document = ActiveDocument();
@@ -289,12 +298,9 @@ bool TFileInfo::SaveCatalogFile(const QString& path) {
 
 bool TFileInfo::OpenCatalogFile(const QString& path) {
     TProgressScope progress(Progress(), kLoadingInfo);
-    QString source = path;
+    const QString source = CatalogFileToOpen(Prompt(), path);
     if (source.isEmpty()) {
-        source = AskOpenFileName(Prompt(), QStringLiteral("xml"), kCatalogFileFilter, QString());
-        if (source.isEmpty()) {
-            return false;
-        }
+        return false;
     }
     CatalogFileName = source;
     LoadCatalogDocument(source, ActiveDocument());

@@ -41,6 +41,29 @@ void StoreCatalogItem(TFileItem& item, TTexts& texts, uint32_t present, bool top
     item.SetAllFields(texts);
 }
 
+std::optional<uint32_t> ReadStreamedItem(const TCatalogStream& stream, TFieldNameMatcher& matcher,
+                                         std::array<std::string, FieldCount>& decoded,
+                                         std::array<std::string, FieldCount>& mended,
+                                         TTexts& texts) {
+    texts.fill({});
+    uint32_t present = 0;
+    for (const TCatalogStream::TAttribute& attribute : stream.Attributes()) {
+        const int index = matcher.IndexOf(attribute.name);
+        if (index < 0) {
+            continue;
+        }
+        const auto i = static_cast<size_t>(index);
+        const std::optional<std::string_view> value =
+            TCatalogStream::DecodeClean(attribute, decoded[i], mended[i]);
+        if (!value) {
+            return std::nullopt;
+        }
+        texts[i] = *value;
+        present |= 1u << index;
+    }
+    return present;
+}
+
 bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
                         const std::function<void(const TTexts& texts, size_t depth)>& visit) {
     TFieldNameMatcher matcher;
@@ -48,24 +71,13 @@ bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
     std::array<std::string, FieldCount> mended;
     TTexts texts;
     while (stream.NextItem()) {
-        texts.fill({});
-        uint32_t present = 0;
-        for (const TCatalogStream::TAttribute& attribute : stream.Attributes()) {
-            const int index = matcher.IndexOf(attribute.name);
-            if (index < 0) {
-                continue;
-            }
-            const auto i = static_cast<size_t>(index);
-            const std::optional<std::string_view> value =
-                TCatalogStream::DecodeClean(attribute, decoded[i], mended[i]);
-            if (!value) {
-                return false;
-            }
-            texts[i] = *value;
-            present |= 1u << index;
+        const std::optional<uint32_t> present =
+            ReadStreamedItem(stream, matcher, decoded, mended, texts);
+        if (!present) {
+            return false;
         }
         const size_t depth = stream.Depth();
-        CompleteCatalogItem(texts, present, depth == 0, diskName);
+        CompleteCatalogItem(texts, *present, depth == 0, diskName);
         visit(texts, depth);
     }
     return !stream.Unusual();
@@ -138,12 +150,9 @@ void DocumentItemsToTree(const pugi::xml_node& root, std::string_view diskName,
 
 bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
     TProgressScope progress(Progress(), kLoadingInfo);
-    QString source = path;
+    const QString source = CatalogFileToOpen(Prompt(), path);
     if (source.isEmpty()) {
-        source = AskOpenFileName(Prompt(), QStringLiteral("xml"), kCatalogFileFilter, QString());
-        if (source.isEmpty()) {
-            return false;
-        }
+        return false;
     }
     CatalogFileName = source;
     const QByteArray diskName = DiskNameOf(source).toUtf8();

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <pugixml.hpp>
+#include <string>
 #include <string_view>
 
 #include "core/catalog/CatalogTree.h"
@@ -24,6 +26,14 @@ void CompleteCatalogItem(TItemTexts& texts, uint32_t present, bool topLevel,
 // CompleteCatalogItem, then the texts stored in `item`.
 void StoreCatalogItem(TFileItem& item, TItemTexts& texts, uint32_t present, bool topLevel,
                       std::string_view diskName);
+
+// Reads the field attributes of the stream's current item into `texts` (cleared first),
+// decoded and mended, using `decoded` and `mended` as scratch; the bits of the fields present,
+// or nothing when a value needs the XML parser.
+std::optional<uint32_t> ReadStreamedItem(const TCatalogStream& stream, TFieldNameMatcher& matcher,
+                                         std::array<std::string, FieldCount>& decoded,
+                                         std::array<std::string, FieldCount>& mended,
+                                         TItemTexts& texts);
 
 // Hands every item of the stream to `visit`, completed as opening the catalog keeps it, with
 // its depth (0 for top-level items); the texts are valid during the call only. False when the

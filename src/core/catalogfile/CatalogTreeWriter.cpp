@@ -8,6 +8,7 @@
 #include "core/catalog/ByteScan.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/AtomicFile.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogRootAttributes.h"
 
 namespace melodrix {
@@ -150,12 +151,9 @@ void WriteCatalog(TCatalogWriter& writer, const TCatalogTree& tree) {
 }  // namespace
 
 bool TFileInfo::SaveCatalogTree(const TCatalogTree& tree, const QString& path) {
-    QString target = path;
+    const QString target = CatalogFileToSave(Prompt(), path);
     if (target.isEmpty()) {
-        target = AskSaveFileName(Prompt(), QStringLiteral("xml"), kCatalogFileFilter, QString());
-        if (target.isEmpty()) {
-            return false;
-        }
+        return false;
     }
     TProgressScope progress(Progress(), kGatheringInfo);
     WriteFileAtomically(target, [&](QIODevice& device) {

@@ -12,21 +12,14 @@
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
 
+#include "core/tags/TextDecoding.h"
+
 namespace melodrix {
 
 namespace {
 
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
-}
-
-// Characters (code points) of a UTF-8 text.
-size_t CharacterCount(std::string_view text) {
-    size_t count = 0;
-    for (const char c : text) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }
-    return count;
 }
 
 // Modification times as the catalog writes them, made without rebuilding the locale's
@@ -179,8 +172,8 @@ private:
         const std::string time = entry.hasTime ? times_.Text(entry.modifiedSecs) : std::string();
         const std::string ext =
             entry.isDirectory ? std::string() : Utf8(ExtensionOf(Utf8ToQ(fullPath)));
-        const std::string nameLength = std::to_string(CharacterCount(fileName));
-        const std::string pathLength = std::to_string(CharacterCount(fullPath));
+        const std::string nameLength = std::to_string(Utf8CharacterCount(fileName));
+        const std::string pathLength = std::to_string(Utf8CharacterCount(fullPath));
 
         std::array<std::string_view, FieldCount> texts{};
         texts[FileName] = fileName;

@@ -12,6 +12,8 @@
 #include "core/catalog/Paths.h"
 #include "core/scan/UpdateRenames.h"
 
+#include "core/tags/TextDecoding.h"
+
 namespace melodrix {
 
 namespace {
@@ -22,14 +24,6 @@ QString QText(std::string_view text) {
 
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
-}
-
-size_t CharacterCount(std::string_view text) {
-    size_t count = 0;
-    for (const char c : text) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }
-    return count;
 }
 
 // What a rescan may change in an item: a file's size, time and tags; a folder's time (its
@@ -160,12 +154,12 @@ private:
             } else {
                 path = name;
             }
-            item.SetField(FileNameLength, std::to_string(CharacterCount(name)));
+            item.SetField(FileNameLength, std::to_string(Utf8CharacterCount(name)));
         }
         const bool moved = path != scanned;
         if (moved) {
             item.SetField(FullPath, path);
-            item.SetField(PathNameLength, std::to_string(CharacterCount(path)));
+            item.SetField(PathNameLength, std::to_string(Utf8CharacterCount(path)));
         }
         for (TCatalogNode* child = node.FirstChild(); child; child = child->NextSibling()) {
             if (moved || HoldsRenamed(*child)) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/search/SearchConditions.h"
+#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 
@@ -32,16 +33,6 @@ struct TKey {
 
     bool operator==(const TKey& other) const { return size == other.size && texts == other.texts; }
 };
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 // Trimmed and case-folded tag texts; the item's own bytes when folding changes nothing.
 class TFolder {

@@ -307,23 +307,13 @@ private:
 
     // As AddHit; false when a value needs the XML parser.
     bool AddStreamedHit() {
-        std::array<std::string_view, FieldCount> texts{};
-        uint32_t present = 0;
-        for (const TCatalogStream::TAttribute& attribute : stream_.Attributes()) {
-            const int index = fields_.IndexOf(attribute.name);
-            if (index < 0) {
-                continue;
-            }
-            const auto i = static_cast<size_t>(index);
-            const auto value =
-                TCatalogStream::DecodeClean(attribute, hitScratch_[i], hitMended_[i]);
-            if (!value) {
-                return false;
-            }
-            texts[i] = *value;
-            present |= 1u << index;
+        TItemTexts texts;
+        const std::optional<uint32_t> present =
+            ReadStreamedItem(stream_, fields_, hitScratch_, hitMended_, texts);
+        if (!present) {
+            return false;
         }
-        StoreCatalogItem(result_.Add(), texts, present, stream_.Depth() == 0, disk_);
+        StoreCatalogItem(result_.Add(), texts, *present, stream_.Depth() == 0, disk_);
         return true;
     }
 

@@ -157,6 +157,14 @@ std::string SanitizeUtf8(std::string_view bytes) {
     return out;
 }
 
+size_t Utf8CharacterCount(std::string_view text) {
+    size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }
+    return count;
+}
+
 std::string_view TrimTrailingBlanks(std::string_view bytes) {
     while (!bytes.empty() && IsBlank(bytes.back())) {
         bytes.remove_suffix(1);

@@ -32,6 +32,8 @@ std::string SanitizeUtf8(std::string_view bytes);
 size_t Utf8SequenceAt(std::string_view bytes, size_t at, size_t& taken);
 // Whether all of `bytes` is well-formed UTF-8 (ASCII, NUL included, is).
 bool IsValidUtf8(std::string_view bytes);
+// The characters (code points) of a UTF-8 text: the bytes that do not continue a sequence.
+size_t Utf8CharacterCount(std::string_view text);
 
 // Removes the leading and trailing bytes of value 32 or below (blanks, zeros, control bytes).
 std::string_view TrimBlanks(std::string_view bytes);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/catalog/FileInfo.h"
+#include "support/HostileCatalogs.h"
 #include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
@@ -213,57 +214,7 @@ TEST_F(CatalogSearch, CatalogsOfAFolderAreSearchedInListingOrder) {
 // Catalogs of a group are read in one pass rather than through the XML document; whatever a
 // file holds, the hits and the skipped files must be those of opening it.
 TEST_F(CatalogSearch, GroupSearchReadsEveryCatalogAsTheDocumentDoes) {
-    static constexpr char kNulText[] = "<fileinfo><file FileName=\"nul\0here\"/></fileinfo>";
-    const std::string declaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
-    const auto wrapped = [&](const std::string& items) {
-        return declaration + "<fileinfo><file FileName=\"root\">" + items + "</file></fileinfo>";
-    };
-    std::string deep;
-    for (int i = 0; i < 5000; ++i) {
-        deep += "<file FileName=\"level " + std::to_string(i) + "\">";
-    }
-    for (int i = 0; i < 5000; ++i) {
-        deep += "</file>";
-    }
-    const std::vector<std::string> texts{
-        wrapped("<file FileName=\"a &amp; b &lt;c&gt; &quot;q&quot; &apos;s&apos;\" "
-                "Description=\"x&lt;live>&#09;take\"/>"),
-        wrapped("<file FileName=\"&#233;&#xE9;&#x1F600;&#09;&#0065;&#xd;&#10;\"/>"),
-        wrapped("<file FileName=\"tab\there\r\ncr lf\nlf\rcr\n\rlf cr\"/>"),
-        wrapped("<file FileName=\"&#0;zero\"/><file FileName=\"&#xD800;\"/>"),
-        wrapped("<file FileName=\"&#x110000;\"/><file FileName=\"&#99999999999;\"/>"),
-        wrapped("<file FileName=\"&#; &#12 &amp &AMP; & x &#X41; &#-5; &#65abc;\"/>"),
-        wrapped("<file FileName='say \"hi\"' FileExt='mp3'/><file FileName=\"a<b>c\"/>"),
-        wrapped("<file FileName=\"first\" FileName=\"second\" FileSize=\"1\" FileSize=\"2\"/>"),
-        wrapped(
-            "<file\n\tFileName = 'spaced' \r\n FileExt=\"x\"   /><file FileName=\"e\"></file >"),
-        wrapped("<file FileName=\"before\"/><!-- a comment --><file FileName=\"after\"/>"),
-        wrapped("<file FileName=\"p\"/><?keep this?><![CDATA[<file FileName=\"cdata\"/>]]>"),
-        wrapped("text <file FileName=\"in text\"/> more &amp; text"),
-        wrapped("<f\xC3\xA9 FileName=\"accented element\"/><a-b.c1 FileName=\"dotted\"/>"),
-        wrapped(deep),
-        "\xEF\xBB\xBF" + wrapped("<file FileName=\"after a byte order mark\"/>"),
-        "<fileinfo><file FileName=\"no declaration\"/></fileinfo>",
-        "<?xml?><fileinfo><file FileName=\"bare declaration\"/></fileinfo>",
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><fileinfo><file FileName=\"caf\xE9\"/>"
-        "</fileinfo>",
-        "<!DOCTYPE fileinfo><fileinfo><file FileName=\"typed\"/></fileinfo>",
-        "lead text<fileinfo><file FileName=\"led\"/></fileinfo>",
-        "<fileinfo><file FileName=\"one\"/></fileinfo><fileinfo><file "
-        "FileName=\"two\"/></fileinfo>",
-        "<fileinfo><file FileName=\"trailing\"/></fileinfo>\n trailing text",
-        "<fileinfo/>",
-        "",
-        "   \n",
-        std::string(kNulText, sizeof kNulText - 1),
-        wrapped("<file FileName=\"good\"/><file FileName=\"bad\">"),
-        wrapped("<file FileName=\"good\"/><file FileName=\"x\"></fle>"),
-        wrapped("<file FileName=\"good\"/><file FileName=\"x\"FileExt=\"y\"/>"),
-        wrapped("<file FileName=\"good\"/><file FileName=\"x\"/ >"),
-        wrapped("<file FileName=\"good\"/><file FileName/>"),
-        wrapped("<file FileName=\"good\"/>< file FileName=\"x\"/>"),
-        wrapped("<file FileName=\"good\"/><file FileName=\"unterminated/>"),
-    };
+    const std::vector<std::string> texts = melodrix::testing::HostileCatalogTexts();
     // Every hit with all its fields, and the files skipped.
     const auto searchOf = [&](const QString& scopePath, TSearchScope scope, const char* name) {
         TFileItem conditions;
