@@ -21,6 +21,7 @@
 
 #include "../tests/core/tags/MusicTagBuilders.h"
 #include "BenchSupport.h"
+#include "RecordingSource.h"
 #include "core/scan/ScannerTags.h"
 #include "core/tags/FLACTag.h"
 #include "core/tags/MP4Tag.h"
@@ -29,6 +30,10 @@
 using namespace melodrix;
 using namespace melodrix::tagbytes;
 namespace fs = std::filesystem;
+
+using melodrix::bench::TRange;
+using melodrix::bench::TReaderRanges;
+using melodrix::bench::TRecordingSource;
 
 namespace {
 
@@ -140,25 +145,6 @@ std::vector<std::string> EnsureFiles() {
     }
     return paths;
 }
-
-struct TRange {
-    uint64_t Offset;
-    size_t Size;
-};
-
-class TRecordingSource final : public IByteSource {
-public:
-    explicit TRecordingSource(IByteSource& inner) : inner_(inner) {}
-    std::optional<uint64_t> Size() override { return inner_.Size(); }
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-        Ranges.push_back({offset, size});
-        return inner_.ReadAt(offset, buffer, size);
-    }
-    std::vector<TRange> Ranges;
-
-private:
-    IByteSource& inner_;
-};
 
 double CpuNow() {
     timespec now{};

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <vector>
 
+#include "RecordingSource.h"
 #include "TagFixtures.h"
 #include "core/tags/APEv2.h"
 #include "core/tags/ID3v1.h"
@@ -24,29 +25,11 @@
 using namespace melodrix;
 using Clock = std::chrono::steady_clock;
 
+using melodrix::bench::TRange;
+using melodrix::bench::TReaderRanges;
+using melodrix::bench::TRecordingSource;
+
 namespace {
-
-struct TRange {
-    uint64_t Offset;
-    size_t Size;
-};
-
-// The reads one reader made on one file.
-using TReaderRanges = std::vector<TRange>;
-
-class TRecordingSource final : public IByteSource {
-public:
-    explicit TRecordingSource(IByteSource& inner) : inner_(inner) {}
-    std::optional<uint64_t> Size() override { return inner_.Size(); }
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-        Ranges.push_back({offset, size});
-        return inner_.ReadAt(offset, buffer, size);
-    }
-    TReaderRanges Ranges;
-
-private:
-    IByteSource& inner_;
-};
 
 struct TTally {
     int ID3v1 = 0, ID3v2 = 0, APEv2 = 0, None = 0;
