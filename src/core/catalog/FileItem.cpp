@@ -7,29 +7,22 @@ namespace melodrix {
 namespace {
 
 constexpr std::string_view kReplacementChar = "\xEF\xBF\xBD";
+constexpr size_t kHeadBytes = FieldCount;
+constexpr unsigned char kLongLength = 255;  // the length follows the head in four bytes
 
-size_t StoredLength(std::string_view text) {
-    size_t length = text.size();
+size_t NulCount(std::string_view text) {
     if (text.empty() || !std::memchr(text.data(), '\0', text.size())) {
-        return length;
+        return 0;
     }
-    for (char c : text) {
-        if (c == '\0') {
-            length += kReplacementChar.size() - 1;
-        }
+    size_t count = 0;
+    for (const char c : text) {
+        count += c == '\0' ? 1 : 0;
     }
-    return length;
+    return count;
 }
 
-char* CopyStored(char* out, std::string_view text, bool hasNul) {
-    if (!hasNul) {
-        if (!text.empty()) {
-            std::memcpy(out, text.data(), text.size());
-        }
-        out[text.size()] = '\0';
-        return out + text.size() + 1;
-    }
-    for (char c : text) {
+char* CopyReplacingNul(char* out, std::string_view text) {
+    for (const char c : text) {
         if (c == '\0') {
             std::memcpy(out, kReplacementChar.data(), kReplacementChar.size());
             out += kReplacementChar.size();
@@ -37,8 +30,22 @@ char* CopyStored(char* out, std::string_view text, bool hasNul) {
             *out++ = c;
         }
     }
-    *out++ = '\0';
     return out;
+}
+
+// The lengths of the 17 texts of a block and where the first text starts.
+const char* ReadLengths(const char* block, std::array<uint32_t, FieldCount>& lengths) {
+    const auto* head = reinterpret_cast<const unsigned char*>(block);
+    const char* extra = block + kHeadBytes;
+    for (size_t i = 0; i < FieldCount; ++i) {
+        if (head[i] != kLongLength) {
+            lengths[i] = head[i];
+        } else {
+            std::memcpy(&lengths[i], extra, sizeof(uint32_t));
+            extra += sizeof(uint32_t);
+        }
+    }
+    return extra;
 }
 
 }  // namespace
@@ -63,20 +70,22 @@ std::string_view TFileItem::Field(int index) const {
     if (!block_ || index < 0 || index >= FieldCount) {
         return {};
     }
-    const char* p = block_.get();
+    std::array<uint32_t, FieldCount> lengths;
+    const char* text = ReadLengths(block_.get(), lengths);
     for (int i = 0; i < index; ++i) {
-        p += std::strlen(p) + 1;
+        text += lengths[static_cast<size_t>(i)];
     }
-    return std::string_view(p);
+    return {text, lengths[static_cast<size_t>(index)]};
 }
 
 std::array<std::string_view, FieldCount> TFileItem::AllFields() const {
     std::array<std::string_view, FieldCount> texts;
     if (block_) {
-        const char* p = block_.get();
-        for (auto& text : texts) {
-            text = std::string_view(p);
-            p += text.size() + 1;
+        std::array<uint32_t, FieldCount> lengths;
+        const char* text = ReadLengths(block_.get(), lengths);
+        for (size_t i = 0; i < FieldCount; ++i) {
+            texts[i] = std::string_view(text, lengths[i]);
+            text += lengths[i];
         }
     }
     return texts;
@@ -88,31 +97,60 @@ void TFileItem::SetField(int index, std::string_view text) {
     }
     std::array<std::string_view, FieldCount> texts = AllFields();
     // The new block is built before the old one is released, so `text` may point into it.
-    texts[index] = text;
-    SetAllFields(texts);
+    texts[static_cast<size_t>(index)] = text;
+    // The texts stored already hold no NUL: only the new one needs looking at.
+    Store(texts, NulCount(text) != 0);
 }
 
 void TFileItem::SetAllFields(const std::array<std::string_view, FieldCount>& texts) {
-    size_t total = 0;
+    Store(texts, true);
+}
+
+void TFileItem::SetAllFieldsWithoutNul(const std::array<std::string_view, FieldCount>& texts) {
+    Store(texts, false);
+}
+
+void TFileItem::Store(const std::array<std::string_view, FieldCount>& texts, bool mayHoldNul) {
+    std::array<size_t, FieldCount> nuls{};
+    size_t total = kHeadBytes;
     bool allEmpty = true;
-    for (const auto& text : texts) {
-        total += StoredLength(text) + 1;
-        allEmpty = allEmpty && text.empty();
+    for (size_t i = 0; i < FieldCount; ++i) {
+        const std::string_view text = texts[i];
+        if (text.empty()) {
+            continue;
+        }
+        allEmpty = false;
+        nuls[i] = mayHoldNul ? NulCount(text) : 0;
+        const size_t length = text.size() + nuls[i] * (kReplacementChar.size() - 1);
+        total += length + (length >= kLongLength ? sizeof(uint32_t) : 0);
     }
-    size_t plainTotal = FieldCount;
-    for (const auto& text : texts) {
-        plainTotal += text.size();
-    }
-    const bool hasNul = total != plainTotal;
     if (allEmpty) {
         block_.reset();
         size_ = 0;
         return;
     }
     auto block = std::make_unique_for_overwrite<char[]>(total);
-    char* out = block.get();
-    for (const auto& text : texts) {
-        out = CopyStored(out, text, hasNul);
+    auto* head = reinterpret_cast<unsigned char*>(block.get());
+    char* out = block.get() + kHeadBytes;
+    for (size_t i = 0; i < FieldCount; ++i) {
+        const size_t length = texts[i].size() + nuls[i] * (kReplacementChar.size() - 1);
+        if (length < kLongLength) {
+            head[i] = static_cast<unsigned char>(length);
+        } else {
+            head[i] = kLongLength;
+            const auto stored = static_cast<uint32_t>(length);
+            std::memcpy(out, &stored, sizeof stored);
+            out += sizeof stored;
+        }
+    }
+    for (size_t i = 0; i < FieldCount; ++i) {
+        const std::string_view text = texts[i];
+        if (nuls[i] != 0) {
+            out = CopyReplacingNul(out, text);
+        } else if (!text.empty()) {
+            std::memcpy(out, text.data(), text.size());
+            out += text.size();
+        }
     }
     block_ = std::move(block);
     size_ = static_cast<uint32_t>(total);

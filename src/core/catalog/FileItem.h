@@ -48,8 +48,10 @@ inline constexpr std::string_view FileTypeFile = "file";
 
 // The record behind every node of a catalog, library or result tree: two icon
 // indices and 17 UTF-8 texts. A million of these must fit in less memory than the
-// catalog file, so the texts share one heap block of NUL-separated strings (no NUL
-// can occur in a value) and an item without any text allocates nothing.
+// catalog file, so the texts share one heap block and an item without any text allocates
+// nothing. The block starts with one length byte per field (255: the length follows as four
+// bytes after the 17), then the texts one after another: a field is found without reading
+// the texts before it.
 class TFileItem {
 public:
     TFileItem() = default;
@@ -64,10 +66,13 @@ public:
     std::string_view Field(int index) const;
     // All 17 texts in field order, read in one pass (cheaper than 17 Field calls).
     std::array<std::string_view, FieldCount> AllFields() const;
-    // Stores the text; a NUL inside it is replaced by U+FFFD so that it cannot cut the value.
+    // Stores the text; a NUL inside it is replaced by U+FFFD, as no catalog file can hold one.
     void SetField(int index, std::string_view text);
     // Replaces all 17 texts at once (one allocation); missing entries are empty.
     void SetAllFields(const std::array<std::string_view, FieldCount>& texts);
+    // The same for texts that hold no NUL, which the caller knows: the catalog reader's
+    // values, which XML cannot carry a NUL in. Skips looking for one.
+    void SetAllFieldsWithoutNul(const std::array<std::string_view, FieldCount>& texts);
     bool IsEmpty() const { return !block_; }
     // Bytes held on the heap for the texts, for memory accounting.
     size_t HeapBytes() const;
@@ -79,6 +84,8 @@ public:
 
 private:
     friend void ClearFileItem(TFileItem& item);
+    void Store(const std::array<std::string_view, FieldCount>& texts, bool mayHoldNul);
+
     std::unique_ptr<char[]> block_;
     uint32_t size_ = 0;
 };

@@ -93,7 +93,7 @@ bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatal
         }
         parents.resize(depth);
         TCatalogNode* node = tree.AppendChild(depth == 0 ? nullptr : parents.back());
-        node->Item().SetAllFields(texts);
+        node->Item().SetAllFieldsWithoutNul(texts);  // XML cannot carry a NUL
         parents.push_back(node);
     });
     if (!read || !nested) {

@@ -3,6 +3,9 @@
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/FileItem.h"
 
+#include <array>
+#include <string>
+
 using namespace melodrix;
 
 TEST(FileItem, FieldsStartEmptyAndHoldTheirTexts) {
@@ -41,6 +44,46 @@ TEST(FileItem, NulInsideAValueCannotCutIt) {
               "a\xEF\xBF\xBD"
               "b");
     EXPECT_EQ(item.Field(MP3_Title), "t");
+}
+
+TEST(FileItem, TextsOfEveryLengthKeepTheirNeighbours) {
+    // Lengths around the one-byte limit of the stored lengths, and one far beyond it.
+    const std::array<size_t, 6> lengths = {254, 255, 256, 0, 70000, 1};
+    std::array<std::string, FieldCount> values;
+    std::array<std::string_view, FieldCount> texts{};
+    for (size_t i = 0; i < values.size(); ++i) {
+        values[i] = std::string(lengths[i % lengths.size()], static_cast<char>('a' + i));
+        texts[i] = values[i];
+    }
+    TFileItem item;
+    item.SetAllFields(texts);
+    for (int i = 0; i < FieldCount; ++i) {
+        EXPECT_EQ(item.Field(i), values[static_cast<size_t>(i)]) << "field " << i;
+    }
+    EXPECT_EQ(item.AllFields(), texts);
+
+    // One long text becomes short, a short one long, a NUL grows one: the rest stay.
+    item.SetField(FileTime, "now");
+    item.SetField(FileName, std::string(300, 'z'));
+    item.SetField(MP3_Genre, std::string_view("x\0y", 3));
+    values[FileTime] = "now";
+    values[FileName] = std::string(300, 'z');
+    values[MP3_Genre] = "x\xEF\xBF\xBDy";
+    for (int i = 0; i < FieldCount; ++i) {
+        EXPECT_EQ(item.Field(i), values[static_cast<size_t>(i)]) << "field " << i;
+    }
+    const TFileItem copy(item);
+    EXPECT_TRUE(copy == item);
+    EXPECT_EQ(copy.HeapBytes(), item.HeapBytes());
+
+    // Texts the caller knows to be free of NUL are stored the same way.
+    TFileItem trusted;
+    std::array<std::string_view, FieldCount> same{};
+    for (size_t i = 0; i < values.size(); ++i) {
+        same[i] = values[i];
+    }
+    trusted.SetAllFieldsWithoutNul(same);
+    EXPECT_TRUE(trusted == item);
 }
 
 TEST(FileItem, FieldIndexOfIsExactAndFallsBackToFileName) {
