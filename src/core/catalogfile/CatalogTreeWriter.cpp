@@ -31,6 +31,26 @@ constexpr std::array<bool, 256> kEscaped = [] {
     return table;
 }();
 
+// Printable ASCII without '&', '<' or '"': nearly every value, written as it stands.
+bool IsPlainValue(std::string_view value) {
+    using namespace bytescan;
+    size_t i = 0;
+    for (; i + 8 <= value.size(); i += 8) {
+        const uint64_t word = Load(value.data() + i);
+        if ((HighBytes(word) | ControlBytes(word) | BytesEqual(word, '&') | BytesEqual(word, '<') |
+             BytesEqual(word, '"')) != 0) {
+            return false;
+        }
+    }
+    for (; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c >= 0x80 || kEscaped[c]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class TCatalogWriter {
 public:
     explicit TCatalogWriter(QIODevice& device) : device_(device) { buffer_.reserve(kFlushAt * 2); }
@@ -39,6 +59,14 @@ public:
 
     // ` name="value"`, the value mended and escaped as the document writer does.
     void AppendAttribute(std::string_view name, std::string_view value) {
+        if (IsPlainValue(value)) {
+            buffer_ += ' ';
+            buffer_.append(name);
+            buffer_ += "=\"";
+            buffer_.append(value);
+            buffer_ += '"';
+            return;
+        }
         if (SanitizeForXml(value, mended_)) {
             value = mended_;
         }
@@ -77,9 +105,24 @@ public:
     void AppendItemStart(const TFileItem& item) {
         buffer_ += '<';
         buffer_.append(kItemName);
+        // ` Name="` of each field, made once: most values are then two appends.
+        static const std::array<std::string, FieldCount> kPrefixes = [] {
+            std::array<std::string, FieldCount> prefixes;
+            for (size_t i = 0; i < FieldCount; ++i) {
+                prefixes[i] = ' ' + std::string(FieldNames[i]) + "=\"";
+            }
+            return prefixes;
+        }();
         const std::array<std::string_view, FieldCount> texts = item.AllFields();
         for (size_t i = 0; i < texts.size(); ++i) {
-            if (!texts[i].empty()) {
+            if (texts[i].empty()) {
+                continue;
+            }
+            if (IsPlainValue(texts[i])) {
+                buffer_.append(kPrefixes[i]);
+                buffer_.append(texts[i]);
+                buffer_ += '"';
+            } else {
                 AppendAttribute(FieldNames[i], texts[i]);
             }
         }
