@@ -47,6 +47,9 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
     std::unordered_set<std::string_view> artists;
     std::unordered_set<std::string_view> albums;
     std::unordered_map<std::string_view, uint64_t> genres;
+    std::string_view lastArtist;
+    std::string_view lastAlbum;
+    std::pair<const std::string_view, uint64_t>* lastGenre = nullptr;  // stable in the map
     ForEachNode(tree, [&](const TCatalogNode* node) {
         const std::array<std::string_view, FieldCount> texts = node->Item().AllFields();
         ++summary.items;
@@ -73,14 +76,21 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
             tagged = tagged || !texts[field].empty();
         }
         summary.taggedFiles += tagged ? 1 : 0;
-        if (!texts[MP3_Artist].empty()) {
-            artists.insert(texts[MP3_Artist]);
+        // The tracks of an album lie side by side: a value like the one before is counted
+        // without looking it up again.
+        if (!texts[MP3_Artist].empty() && texts[MP3_Artist] != lastArtist) {
+            lastArtist = texts[MP3_Artist];
+            artists.insert(lastArtist);
         }
-        if (!texts[MP3_Album].empty()) {
-            albums.insert(texts[MP3_Album]);
+        if (!texts[MP3_Album].empty() && texts[MP3_Album] != lastAlbum) {
+            lastAlbum = texts[MP3_Album];
+            albums.insert(lastAlbum);
         }
         if (!texts[MP3_Genre].empty()) {
-            ++genres[texts[MP3_Genre]];
+            if (!lastGenre || lastGenre->first != texts[MP3_Genre]) {
+                lastGenre = &*genres.try_emplace(texts[MP3_Genre], 0).first;
+            }
+            ++lastGenre->second;
         }
     });
     summary.artists = artists.size();
