@@ -85,7 +85,7 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
-    TCatalogTree tree;
+    TCatalogTree& tree = context.NewCatalogTree();
     engine.ScanFolder(tree, folder, MusicMaskList(music == QStringLiteral("all")),
                       parsed.Has(QStringLiteral("only-folders")), catalog);
     engine.SaveCatalogTree(tree, catalog);

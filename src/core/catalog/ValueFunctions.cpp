@@ -262,15 +262,18 @@ std::string TwoDecimalsText(double value) {
     if (!std::isfinite(value)) {
         return std::to_string(value);
     }
-    // 15 significant digits: "d.dddddddddddddde+XX".
+    // 15 significant digits: "d.dddddddddddddde+XX", exactly as printf's "%.14e" gives them.
     std::array<char, 40> buffer{};
-    const int length = std::snprintf(buffer.data(), buffer.size(), "%.14e", std::fabs(value));
-    const std::string_view scientific(buffer.data(), static_cast<size_t>(std::max(length, 0)));
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                       std::fabs(value), std::chars_format::scientific, 14);
+    const std::string_view scientific(buffer.data(),
+                                      static_cast<size_t>(written.ptr - buffer.data()));
     const size_t e = scientific.find('e');
-    std::string digits;
+    std::array<char, 16> digits{};
+    size_t count = 0;
     for (const char c : scientific.substr(0, e)) {
         if (IsDigit(c)) {
-            digits += c;
+            digits[count++] = c;
         }
     }
     int exponent = 0;
@@ -279,9 +282,9 @@ std::string TwoDecimalsText(double value) {
     // Digits before the point are exponent + 1; keep two after it.
     const int keep = exponent + 3;
     std::string kept;
-    if (keep >= 0 && keep <= static_cast<int>(digits.size())) {
-        kept = digits.substr(0, static_cast<size_t>(keep));
-        if (keep < static_cast<int>(digits.size()) && digits[static_cast<size_t>(keep)] >= '5') {
+    if (keep >= 0 && keep <= static_cast<int>(count)) {
+        kept.assign(digits.data(), static_cast<size_t>(keep));
+        if (keep < static_cast<int>(count) && digits[static_cast<size_t>(keep)] >= '5') {
             int i = keep - 1;
             for (; i >= 0 && kept[static_cast<size_t>(i)] == '9'; --i) {
                 kept[static_cast<size_t>(i)] = '0';
@@ -292,8 +295,9 @@ std::string TwoDecimalsText(double value) {
                 kept.insert(kept.begin(), '1');
             }
         }
-    } else if (keep > static_cast<int>(digits.size())) {
-        kept = digits + std::string(static_cast<size_t>(keep) - digits.size(), '0');
+    } else if (keep > static_cast<int>(count)) {
+        kept.assign(digits.data(), count);
+        kept.append(static_cast<size_t>(keep) - count, '0');
     }
     if (kept.size() < 3) {
         kept.insert(0, 3 - kept.size(), '0');

@@ -1,14 +1,16 @@
 // The directory scanner: a folder or a whole volume becomes a catalog tree.
-#include <QDateTime>
 #include <QLocale>
+#include <algorithm>
 #include <array>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/scan/ScanTimeTexts.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
 
@@ -21,38 +23,6 @@ namespace {
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
-
-// Modification times as the catalog writes them, made without rebuilding the locale's
-// formats for every entry; the date text is reused while the date stays the same.
-class TTimeTexts {
-public:
-    TTimeTexts() : dateFormat_(DateFormatWithFullYear()), timeFormat_(TimeFormatWithoutZone()) {
-        ReadSystemTimeZone();  // once for the scan: the zone as it is now
-    }
-
-    std::string Text(int64_t secs) {
-        const std::optional<std::pair<QDate, QTime>> local = LocalDateAndTime(secs);
-        if (!local) {
-            return {};
-        }
-        const auto& [date, clock] = *local;
-        if (date != lastDate_) {
-            lastDate_ = date;
-            dateText_ = Utf8(locale_.toString(date, dateFormat_));
-        }
-        if (clock == QTime(0, 0)) {
-            return dateText_;
-        }
-        return dateText_ + ' ' + Utf8(locale_.toString(clock, timeFormat_));
-    }
-
-private:
-    QLocale locale_;
-    QString dateFormat_;
-    QString timeFormat_;
-    QDate lastDate_;
-    std::string dateText_;
-};
 
 // Percentages in the "0.00" pattern with the locale's decimal separator.
 class TPercentTexts {
@@ -72,6 +42,28 @@ private:
     std::string decimal_;
 };
 
+// The extension as ExtensionOf finds it: after the last '.', unless a path delimiter or ':'
+// comes after it. Those are ASCII, never part of a longer UTF-8 character, so the bytes of
+// the text can be searched as they are.
+std::string_view ExtensionOfText(std::string_view path) {
+    for (size_t i = path.size(); i-- > 0;) {
+        const char c = path[i];
+        if (c == '.') {
+            return path.substr(i + 1);
+        }
+        if (c == '/' || c == ':') {
+            break;
+        }
+    }
+    return {};
+}
+
+// The bytes of a folder's files kept in the catalog, summed over its whole subtree.
+struct TSubtree {
+    double bytes = 0;
+    bool holdsFile = false;
+};
+
 class TScanRun {
 public:
     TScanRun(TCatalogTree& tree, IProgressSink& progress, const QString& folder,
@@ -80,14 +72,15 @@ public:
           progress_(progress),
           mask_(maskList),
           onlyFolders_(onlyFolders),
+          prune_(!onlyFolders && !maskList.isEmpty()),
           diskName_(Utf8(DiskNameOf(catalogFile))) {
         const bool volumeRoot = IsVolumeRoot(folder);
         const QString label = volumeRoot ? VolumeLabelOf(folder) : QString();
-        rootName_ = label.isEmpty() ? folder : label + QLatin1Char('(') + folder + QLatin1Char(')');
-        rootNameUtf8_ = Utf8(rootName_);
+        rootNameUtf8_ =
+            Utf8(label.isEmpty() ? folder : label + QLatin1Char('(') + folder + QLatin1Char(')'));
         // Below a volume root the relative path keeps the root's own separator ("D:\\Music").
         const QString base = volumeRoot ? WithoutTrailingBackslash(folder) : folder;
-        relativeStart_ = NativePathOf(base).size();
+        relativeStart_ = static_cast<size_t>(NativePathOf(base).size());
     }
 
     void Run(const QString& folder) {
@@ -98,37 +91,51 @@ public:
         texts[FileType] = DirectoryType;
         texts[DiskName] = diskName_;
         root->Item().SetAllFields(texts);
+        sizes_.push_back(0);
 
-        ScanDirectory(NativePathOf(WithTrailingBackslash(folder)).toStdString(), root);
+        const std::string directory = NativePathOf(WithTrailingBackslash(folder)).toStdString();
+        // The texts of the paths below: the root's name, then the names below it as text.
+        const std::string prefix =
+            rootNameUtf8_ + Utf8(NativePathText(std::string_view(directory).substr(
+                                std::min(relativeStart_, directory.size()))));
+        TSubtree all = ScanDirectory(directory, prefix, root);
 
-        if (!onlyFolders_ && !mask_.isEmpty()) {
-            PruneEmptyFolders(root);
+        if (prune_ && !all.holdsFile) {
+            tree_.DeleteNode(root);
+            return;
         }
-        root = tree_.GetFirst();
-        if (!onlyFolders_ && root) {
-            root->Item().SetField(FileSize, Utf8(ShortestNumberText(SumFolderSizes(root))));
-            ComputeSizePercentages();
+        if (!onlyFolders_) {
+            all.bytes = StoredNumber(all.bytes);
+            root->Item().SetField(FileSize, Utf8(ShortestNumberText(all.bytes)));
+            sizes_[0] = all.bytes;
+            ComputeSizePercentages(all.bytes);
         }
-        if (root) {
-            tree_.SetExpanded(root, true);
-        }
+        tree_.SetExpanded(root, true);
     }
 
 private:
-    void ScanDirectory(const std::string& directory, TCatalogNode* parent) {
+    // Lists `directory` (its name on disk, ending in '/') into `parent`, whose path text with
+    // a delimiter after it is `prefix`.
+    TSubtree ScanDirectory(const std::string& directory, const std::string& prefix,
+                           TCatalogNode* parent) {
+        TSubtree subtree;
         std::vector<TScanEntry> entries;
         if (!ListScanDirectory(directory, entries)) {
-            return;
+            return subtree;
         }
+        std::string path;      // the entry's name on disk
+        std::string fullPath;  // its FullPath text
         for (const TScanEntry& entry : entries) {
             if (!entry.isDirectory && !PassesFilter(entry.name)) {
                 continue;
             }
-            const std::string path = directory + entry.name;
+            path.assign(directory).append(entry.name);
             TCatalogNode* node = tree_.AppendChild(parent);
+            const size_t first = sizes_.size();  // the node's place in pre-order
+            sizes_.push_back(0);
             bool filled = false;
             try {
-                Fill(node->Item(), entry, path);
+                Fill(node->Item(), entry, path, prefix, fullPath);
                 filled = true;
             } catch (const std::exception&) {
                 // The entry keeps what was set; the walk goes on with the next one.
@@ -139,14 +146,39 @@ private:
                 progress_.SetProgressLocation(
                     QFile::decodeName(QByteArray::fromStdString(directory)));
             }
-            // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
-            if (filled && entry.isDirectory && !entry.isLink) {
-                ScanDirectory(path + '/', node);
+            if (!filled) {
+                continue;  // neither a file nor a folder: no size, never pruned
             }
+            if (!entry.isDirectory) {
+                sizes_[first] = static_cast<double>(entry.size);
+                subtree.bytes += sizes_[first];
+                subtree.holdsFile = true;
+                continue;
+            }
+            // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
+            TSubtree below;
+            if (!entry.isLink) {
+                fullPath += '/';
+                below = ScanDirectory(path + '/', fullPath, node);
+            }
+            if (prune_ && !below.holdsFile) {
+                // Nothing kept below it: the folder goes, with what was listed for it.
+                tree_.DeleteNode(node);
+                sizes_.resize(first);
+                continue;
+            }
+            if (!onlyFolders_) {
+                below.bytes = StoredNumber(below.bytes);
+                node->Item().SetField(FileSize, Utf8(ShortestNumberText(below.bytes)));
+                sizes_[first] = below.bytes;
+            }
+            subtree.bytes += below.bytes;
+            subtree.holdsFile = subtree.holdsFile || below.holdsFile;
         }
+        return subtree;
     }
 
-    bool PassesFilter(const std::string& name) const {
+    bool PassesFilter(const std::string& name) {
         if (onlyFolders_) {
             return false;
         }
@@ -154,24 +186,30 @@ private:
             return true;
         }
         const size_t dot = name.rfind('.');
-        std::string test = "\\";
-        if (dot != std::string::npos) {
-            test += AsciiUpper(std::string_view(name).substr(dot));
+        const std::string extension = dot == std::string::npos
+                                          ? std::string()
+                                          : AsciiUpper(std::string_view(name).substr(dot));
+        // A folder holds few kinds of files: each is looked up in the mask once.
+        const auto [known, added] = passes_.try_emplace(extension, false);
+        if (added) {
+            const std::string test = '\\' + extension + '\\';
+            known->second =
+                mask_.contains(QLatin1String(test.data(), static_cast<qsizetype>(test.size())));
         }
-        test += '\\';
-        return mask_.contains(QLatin1String(test.data(), static_cast<qsizetype>(test.size())));
+        return known->second;
     }
 
     // `path` is the entry's name on disk: the file is opened by it, never by its text.
-    void Fill(TFileItem& item, const TScanEntry& entry, const std::string& path) {
+    // Sets `fullPath` to the entry's FullPath.
+    void Fill(TFileItem& item, const TScanEntry& entry, const std::string& path,
+              const std::string& prefix, std::string& fullPath) {
         const std::string fileName = FileNameTextUtf8(entry.name);
-        const std::string fullPath =
-            rootNameUtf8_ + Utf8(NativePathText(std::string_view(path).substr(
-                                std::min(static_cast<size_t>(relativeStart_), path.size()))));
+        fullPath.assign(prefix).append(fileName);
         const std::string size = std::to_string(entry.size);
-        const std::string time = entry.hasTime ? times_.Text(entry.modifiedSecs) : std::string();
-        const std::string ext =
-            entry.isDirectory ? std::string() : Utf8(ExtensionOf(Utf8ToQ(fullPath)));
+        const std::string_view time =
+            entry.hasTime ? std::string_view(times_.Text(entry.modifiedSecs)) : std::string_view();
+        const std::string_view ext =
+            entry.isDirectory ? std::string_view() : ExtensionOfText(fullPath);
         const std::string nameLength = std::to_string(Utf8CharacterCount(fileName));
         const std::string pathLength = std::to_string(Utf8CharacterCount(fullPath));
 
@@ -188,7 +226,9 @@ private:
         const TMusicFormat format =
             entry.isDirectory ? TMusicFormat::Other : MusicFormatOfExtension(ext);
         if (format != TMusicFormat::Other) {
-            readers_.Read(QByteArray::fromStdString(path), format, tags_, entry.size);
+            // Borrowed, not copied: the string outlives the call and ends in its NUL.
+            readers_.Read(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())),
+                          format, tags_, entry.size);
             texts[MP3_Title] = tags_.Title;
             texts[MP3_Artist] = tags_.Artist;
             texts[MP3_Album] = tags_.Album;
@@ -199,49 +239,26 @@ private:
         item.SetAllFields(texts);
     }
 
-    static QString Utf8ToQ(const std::string& text) {
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // The value a folder's size has once written as text and read back: whole numbers below
+    // 10^15 as they are, larger ones as their 15 significant digits.
+    static double StoredNumber(double bytes) {
+        if (bytes < 1e15) {
+            return bytes;
+        }
+        return NumberOfText(Utf8(ShortestNumberText(bytes))).value_or(0.0);
     }
 
-    // Deletes folders below which no file was kept; true when the node holds a file.
-    bool PruneEmptyFolders(TCatalogNode* node) {
-        bool holdsFile = false;
-        for (TCatalogNode* child = node->LastChild(); child;) {
-            TCatalogNode* previous = child->PreviousSibling();
-            if (child->Item().IsFile()) {
-                holdsFile = true;
-            } else if (child->Item().IsDirectory()) {
-                holdsFile = PruneEmptyFolders(child) || holdsFile;
-            }
-            child = previous;
-        }
-        if (!holdsFile) {
-            tree_.DeleteNode(node);
-        }
-        return holdsFile;
-    }
-
-    double SumFolderSizes(TCatalogNode* node) {
-        double total = 0;
-        for (TCatalogNode* child = node->FirstChild(); child; child = child->NextSibling()) {
-            if (child->Item().IsDirectory()) {
-                child->Item().SetField(FileSize, Utf8(ShortestNumberText(SumFolderSizes(child))));
-            }
-            total += NumberOfText(child->Item().Field(FileSize)).value_or(0.0);
-        }
-        return total;
-    }
-
-    void ComputeSizePercentages() {
+    // Every item but the root gets its share of the root's size; sizes_ holds the sizes of
+    // the items in the tree's pre-order.
+    void ComputeSizePercentages(double total) {
         TCatalogNode* root = tree_.GetFirst();
         root->Item().SetField(SizePercentage, "100");
-        const double total = NumberOfText(root->Item().Field(FileSize)).value_or(0.0);
         if (total == 0) {
             return;
         }
-        for (TCatalogNode* node = tree_.GetNext(root); node; node = tree_.GetNext(node)) {
-            const double size = NumberOfText(node->Item().Field(FileSize)).value_or(0.0);
-            node->Item().SetField(SizePercentage, percents_.Text(size / total * 100.0));
+        size_t index = 1;
+        for (TCatalogNode* node = tree_.GetNext(root); node; node = tree_.GetNext(node), ++index) {
+            node->Item().SetField(SizePercentage, percents_.Text(sizes_[index] / total * 100.0));
         }
     }
 
@@ -249,16 +266,18 @@ private:
     IProgressSink& progress_;
     QString mask_;
     bool onlyFolders_;
+    bool prune_;
     std::string diskName_;
-    QString rootName_;
     std::string rootNameUtf8_;
-    qsizetype relativeStart_ = 0;
+    size_t relativeStart_ = 0;
     TTagReaders readers_;
     TTagFields tags_;
-    TTimeTexts times_;
+    TScanTimeTexts times_;
     TPercentTexts percents_;
     TProgressThrottle throttle_;
     uint64_t count_ = 0;
+    std::vector<double> sizes_;  // of the items in creation order, which is pre-order
+    std::unordered_map<std::string, bool> passes_;  // by upper-case extension with its dot
 };
 
 }  // namespace
