@@ -112,7 +112,7 @@ bool TScanTimeTexts::Compose() {
             tokens_.push_back({TPiece::AmPm, {}, table(2, timeFormat_.mid(i, repeat), [](int pm) {
                                    return QTime(pm * 12, 0);
                                })});
-        } else if (c.isLetter()) {
+        } else if ((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z')) {
             return false;  // milliseconds, a zone or a letter of some other meaning
         } else {
             tokens_.push_back({TPiece::Fixed, Utf8(QString(repeat, c)), {}});

@@ -26,7 +26,11 @@ std::string PreOrder(const TCatalogTree& tree) {
 struct TRecorder : ITreeObserver {
     QStringList events;
     static QString Name(TCatalogNode* node) {
-        return node ? QString::fromUtf8(node->Item().Field(FileName).data()) : QStringLiteral("-");
+        if (!node) {
+            return QStringLiteral("-");
+        }
+        const std::string_view name = node->Item().Field(FileName);
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     }
     void TreeAboutToReset() override { events << QStringLiteral("reset?"); }
     void TreeReset() override { events << QStringLiteral("reset"); }
