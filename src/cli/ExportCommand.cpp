@@ -1,5 +1,4 @@
 #include <QFileInfo>
-#include <pugixml.hpp>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
@@ -132,16 +131,9 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
     }
 
     TCommandLinePrompt prompt(output, force);
-    pugi::xml_document document;
+    // Every export writes the catalog as it reads it, without a document.
     TFileInfo engine(context.progress, prompt);
-    engine.Document = &document;
     engine.ExportColumns = std::make_unique<QStringList>(columns);
-    // The table exports write the catalog as they read it; the XML and workbook exports write
-    // the catalog's document.
-    const bool table = format == TFormat::Html || format == TFormat::Text || format == TFormat::Csv;
-    if (!table) {
-        engine.OpenCatalogFile(catalog);
-    }
     const QString defaultName = DiskNameOf(QFileInfo(catalog).fileName());
     const QString separator = parsed.Has(QStringLiteral("separator"))
                                   ? parsed.Value(QStringLiteral("separator"))
@@ -159,10 +151,10 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
             written = engine.ExportCatalogCsv(catalog, defaultName, separator);
             break;
         case TFormat::Xml:
-            written = engine.ExportXml(defaultName);
+            written = engine.ExportCatalogXml(catalog, defaultName);
             break;
         case TFormat::Workbook:
-            written = engine.ExportExcel(defaultName);
+            written = engine.ExportCatalogExcel(catalog, defaultName);
             break;
     }
     if (!written) {

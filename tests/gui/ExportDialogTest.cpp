@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include "DialogTestSupport.h"
+#include "core/catalog/FileInfo.h"
 #include "core/config/Config.h"
 #include "gui/export/ExportDialog.h"
 #include "gui/library/CatLibDialog.h"
@@ -35,8 +36,7 @@ struct TFixture {
 
     std::unique_ptr<TFMExport> Dialog(const QString& catalogPath = QString()) {
         auto dialog = std::make_unique<TFMExport>(
-            TExportSources{main->Document(), main->ContentTree(), main->Progress(), main->Prompt()},
-            main.get());
+            TExportSources{main->ContentTree(), main->Progress(), main->Prompt()}, main.get());
         dialog->ExportCatalogPath = catalogPath;
         dialog->show();
         return dialog;
@@ -195,6 +195,62 @@ private slots:
         QCOMPARE(f.prompt.messages.size(), 1);
         QCOMPARE(f.prompt.titles, QStringList{"Warning"});
         QVERIFY(f.prompt.fileQuestions.empty());
+    }
+
+    void brokenLibraryCatalogIsReportedInEveryFormat() {
+        TFixture f;
+        const QString broken = WriteFile(f.base.Library(), QStringLiteral("Pop/Broken.xml"),
+                                         "<fileinfo><file FileName=\"a\"/><file");
+        for (const char* format : {"RBHTML", "RBXML", "RBExcel", "RBCVS", "RBTxt"}) {
+            auto dialog = f.Dialog(broken);
+            dialog->findChild<QRadioButton*>(QLatin1String(format))->setChecked(true);
+            const QString out = f.Out(QStringLiteral("broken"));
+            f.prompt.fileAnswers = {out};
+            f.prompt.fileQuestions.clear();
+            f.prompt.messages.clear();
+            QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+            QCOMPARE(dialog->result(), int(QDialog::Accepted));
+            QVERIFY2(f.prompt.messages.size() == 1 &&
+                         f.prompt.messages[0].contains(QStringLiteral("Broken.xml")),
+                     format);
+            QVERIFY2(f.prompt.fileQuestions.empty(), format);
+            QVERIFY2(!QFileInfo::exists(out), format);
+        }
+    }
+
+    void catalogsAreExportedWithoutTheMainDocument() {
+        TFixture f;
+        // What the exports wrote when they went through a document.
+        pugi::xml_document document;
+        TScriptedPrompt prompt;
+        TFileInfo engine(SilentProgress(), prompt);
+        engine.Document = &document;
+        QVERIFY(engine.OpenCatalogFile(f.hits));
+        prompt.fileAnswers = {f.Out(QStringLiteral("expected-catalog.xml"))};
+        QVERIFY(engine.ExportXml(QString()));
+        QVERIFY(engine.SaveCatalogTree(f.main->ContentTree(),
+                                       f.Out(QStringLiteral("expected-screen.xml"))));
+
+        for (const bool fromCatalog : {true, false}) {
+            for (const char* format : {"RBXML", "RBExcel"}) {
+                auto dialog = f.Dialog(fromCatalog ? f.hits : QString());
+                dialog->findChild<QRadioButton*>(QLatin1String(format))->setChecked(true);
+                const QString out =
+                    f.Out(QStringLiteral("%1-%2").arg(fromCatalog).arg(QLatin1String(format)));
+                f.prompt.fileAnswers = {out};
+                QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+                QVERIFY2(ReadFile(out).startsWith(QString::fromLatin1(format) == "RBXML" ? "<?xml"
+                                                                                         : "PK"),
+                         format);
+            }
+        }
+        QCOMPARE(ReadFile(f.Out(QStringLiteral("1-RBXML"))),
+                 ReadFile(f.Out(QStringLiteral("expected-catalog.xml"))));
+        QCOMPARE(ReadFile(f.Out(QStringLiteral("0-RBXML"))),
+                 ReadFile(f.Out(QStringLiteral("expected-screen.xml"))));
+        QVERIFY(f.prompt.messages.isEmpty());
+        // The library catalog was never opened into the main window's document.
+        QVERIFY(!f.main->Document().document_element().first_child());
     }
 
     void ticksAreRememberedOnOkOnly() {

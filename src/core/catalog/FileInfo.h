@@ -57,6 +57,9 @@ public:
     // SaveCatalogFile write after NewDocument, without a document. Asks for a path when
     // empty; false when the user declined; throws on failure, the old file then untouched.
     bool SaveCatalogTree(const TCatalogTree& tree, const QString& path);
+    // Reads the catalog file through without keeping anything, to learn whether it can be
+    // opened: throws TCatalogFileError as OpenCatalogTree would, for the same files.
+    void CheckCatalogFile(const QString& path);
     // The root element of Document, making an empty catalog first when it has none.
     pugi::xml_node DocumentRoot();
 
@@ -87,8 +90,21 @@ public:
                            const QString& separator);
     bool ExportCatalogCsv(const QString& catalogPath, const QString& defaultName,
                           const QString& separator);
+    // The XML export writes Document as a catalog file; the workbook export shows Document's
+    // items with their stored attribute texts.
     bool ExportXml(const QString& defaultName);
     bool ExportExcel(const QString& defaultName);
+    // The same two exports of a tree, with the bytes and cells they give after TreeToDocument
+    // of the tree, without a document.
+    bool ExportXml(const QString& defaultName, const TCatalogTree& tree);
+    bool ExportExcel(const QString& defaultName, const TCatalogTree& tree);
+    // The same two exports of the catalog file at catalogPath, with the bytes and cells they
+    // give after OpenCatalogFile, without a document: written as the file is read. The
+    // workbook reads the file twice, as its columns are as wide as their longest text, the
+    // first time before asking for the export file, so that a broken catalog is reported
+    // first. A file that only the XML parser reads is parsed into a document of the export's.
+    bool ExportCatalogXml(const QString& catalogPath, const QString& defaultName);
+    bool ExportCatalogExcel(const QString& catalogPath, const QString& defaultName);
 
 private:
     pugi::xml_document& ActiveDocument();

@@ -39,6 +39,10 @@ std::optional<pugi::xml_parse_result> ParseCatalogText(std::string_view bytes,
 // hold. Throws TCatalogFileError with the reason, leaving `document` as it was.
 void LoadCatalogDocument(const QString& path, pugi::xml_document& document);
 
+// Writes the document as a catalog file at `path`, replacing it once complete: our own
+// declaration, then everything but the declaration, raw. Throws TMelodrixError on failure.
+void WriteCatalogDocument(const QString& path, const pugi::xml_document& document);
+
 // The catalog file to open or to save: `given`, or when it is empty the one the user picks;
 // empty when the user declined.
 QString CatalogFileToOpen(IPromptSink& prompt, const QString& given);

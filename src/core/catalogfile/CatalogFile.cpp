@@ -282,8 +282,12 @@ bool TFileInfo::SaveCatalogFile(const QString& path) {
         return false;
     }
     DocumentRoot();
-    const pugi::xml_document& document = ActiveDocument();
-    WriteFileAtomically(target, [&](QIODevice& device) {
+    WriteCatalogDocument(target, ActiveDocument());
+    return true;
+}
+
+void WriteCatalogDocument(const QString& path, const pugi::xml_document& document) {
+    WriteFileAtomically(path, [&](QIODevice& device) {
         TDeviceWriter writer(device);
         // Our own declaration, whatever the document was read with: the file is UTF-8.
         writer.write(kCatalogDeclaration.data(), kCatalogDeclaration.size());
@@ -293,7 +297,6 @@ bool TFileInfo::SaveCatalogFile(const QString& path) {
             }
         }
     });
-    return true;
 }
 
 bool TFileInfo::OpenCatalogFile(const QString& path) {

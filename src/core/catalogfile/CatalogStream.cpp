@@ -282,6 +282,9 @@ void TCatalogStream::Begin(size_t length) {
     attributes_.clear();
     rootAttributes_.clear();
     rootAttributeTexts_.clear();
+    elementName_ = {};
+    rootName_.clear();
+    textInside_ = false;
     rootSeen_ = false;
     // A NUL in the text itself would end the scans early.
     state_ = std::memchr(at_, '\0', length) ? TState::Unusual : TState::Reading;
@@ -350,6 +353,8 @@ bool TCatalogStream::ReadNext() {
                     return Fail();
                 }
             }
+        } else if (!textInside_) {
+            textInside_ = std::any_of(at_, textEnd, [](char c) { return !Is(c, kBlank); });
         }
         if (!open) {
             if (more_) {
@@ -382,6 +387,7 @@ bool TCatalogStream::ReadNext() {
             return true;
         }
         rootSeen_ = true;
+        rootName_.assign(elementName_);
         // Kept as copies: the buffer moves on.
         rootAttributeTexts_.clear();
         for (const TAttribute& attribute : attributes_) {
@@ -402,6 +408,7 @@ bool TCatalogStream::ReadStartTag() {
     if (name.empty() || !ReadAttributes('/', selfClosed)) {
         return false;
     }
+    elementName_ = name;
     depth_ = open_.size() > 0 ? open_.size() - 1 : 0;
     if (!selfClosed) {
         open_.emplace_back(name);

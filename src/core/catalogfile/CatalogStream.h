@@ -51,8 +51,15 @@ public:
     // Unusual() tells which. The views of the previous item are invalid afterwards.
     bool NextItem();
     std::span<const TAttribute> Attributes() const { return attributes_; }
+    // The name of the current element; like its attributes, valid until the next NextItem.
+    std::string_view ElementName() const { return elementName_; }
     // The attributes of the root element, once the first NextItem has passed it.
     std::span<const TAttribute> RootAttributes() const { return rootAttributes_; }
+    // The name of the root element, from the same moment on.
+    const std::string& RootName() const { return rootName_; }
+    // Whether text other than blanks has stood between the tags inside the root so far. This
+    // reader passes over such text; a caller that must keep it leaves the file to the parser.
+    bool TextInside() const { return textInside_; }
     // How deep the current element lies below the root: 0 for the root's children.
     size_t Depth() const { return depth_; }
     bool Unusual() const { return state_ == TState::Unusual; }
@@ -113,6 +120,9 @@ private:
     std::vector<std::string> lastNames_;  // the attribute names read last at each place
     std::vector<std::pair<std::string, std::string>> rootAttributeTexts_;
     std::vector<TAttribute> rootAttributes_;  // views of rootAttributeTexts_
+    std::string_view elementName_;
+    std::string rootName_;
+    bool textInside_ = false;
     size_t depth_ = 0;
     bool rootSeen_ = false;
     bool transcoded_ = false;

@@ -3,6 +3,7 @@
 #include "core/catalogfile/CatalogTreeReader.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -172,6 +173,27 @@ bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
     }
     tree.TakeContents(read);
     return true;
+}
+
+void TFileInfo::CheckCatalogFile(const QString& path) {
+    TProgressScope progress(Progress(), kLoadingInfo);
+    std::string scratch;
+    const auto decodable = [&](std::span<const TCatalogStream::TAttribute> attributes) {
+        return std::all_of(attributes.begin(), attributes.end(),
+                           [&](const TCatalogStream::TAttribute& attribute) {
+                               return TCatalogStream::Decode(attribute, scratch).has_value();
+                           });
+    };
+    TCatalogStream stream;
+    bool read = stream.Load(path);
+    while (read && stream.NextItem()) {
+        read = decodable(stream.Attributes());
+    }
+    if (!read || stream.Unusual() || !decodable(stream.RootAttributes())) {
+        // The parser decides, as it does when the catalog is opened.
+        pugi::xml_document document;
+        LoadCatalogDocument(path, document);
+    }
 }
 
 }  // namespace melodrix

@@ -13,6 +13,7 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalogfile/DocumentItems.h"
 #include "core/export/SheetCells.h"
 
 namespace melodrix {
@@ -30,35 +31,31 @@ struct TWorkbookCloser {
 using TWorkbookHandle = std::unique_ptr<lxw_workbook, TWorkbookCloser>;
 
 // A cell text the workbook can hold: valid UTF-8 without control characters XML
-// cannot carry, cut at the cell limit.
+// cannot carry, cut at the cell limit, ending in a NUL as the writer needs.
 class TCellText {
 public:
-    const char* Of(const char* value) {
-        const std::string_view text(value);
-        const char* clean = value;
-        if (SanitizeForXml(text, scratch_)) {
-            clean = scratch_.c_str();
+    const char* Of(std::string_view value) {
+        if (SanitizeForXml(value, mended_)) {
+            value = mended_;
         }
-        return Limited(clean);
+        text_.assign(Limited(value));
+        return text_.c_str();
     }
 
 private:
-    const char* Limited(const char* text) {
+    static std::string_view Limited(std::string_view text) {
         size_t characters = 0;
-        const char* p = text;
-        for (; *p; ++p) {
-            if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80 && ++characters > kCellTextLimit) {
-                if (text != scratch_.c_str()) {
-                    scratch_.assign(text);
-                }
-                scratch_.resize(static_cast<size_t>(p - text));
-                return scratch_.c_str();
+        for (size_t i = 0; i < text.size(); ++i) {
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 &&
+                ++characters > kCellTextLimit) {
+                return text.substr(0, i);
             }
         }
         return text;
     }
 
-    std::string scratch_;
+    std::string mended_;
+    std::string text_;
 };
 
 class TSheetWriter {
@@ -93,6 +90,7 @@ class TColumnValues {
 public:
     explicit TColumnValues(const std::vector<std::string>& names) : names_(names) {
         values_.resize(names.size());
+        found_.resize(names.size());
         for (size_t c = 0; c < names.size(); ++c) {
             const int field = FindFieldIndex(names[c]);
             if (field >= 0) {
@@ -103,9 +101,10 @@ public:
         }
     }
 
-    // Null for a column the element has no attribute for.
-    const std::vector<const char*>& Of(const pugi::xml_node& element) {
-        std::fill(values_.begin(), values_.end(), nullptr);
+    // Empty for a column the element has no attribute for.
+    std::span<const std::string_view> Of(const pugi::xml_node& element) {
+        std::fill(values_.begin(), values_.end(), std::string_view());
+        std::fill(found_.begin(), found_.end(), false);
         for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
              attribute = attribute.next_attribute()) {
             const int field = FieldOf(attribute.name());
@@ -113,14 +112,15 @@ public:
                 continue;
             }
             for (const size_t c : columnsOfField_[static_cast<size_t>(field)]) {
-                if (!values_[c]) {  // the first of repeated attributes counts
+                if (!found_[c]) {  // the first of repeated attributes counts
+                    found_[c] = true;
                     values_[c] = attribute.value();
                 }
             }
         }
         for (const size_t c : otherColumns_) {
             const pugi::xml_attribute attribute = element.attribute(names_[c].c_str());
-            values_[c] = attribute ? attribute.value() : nullptr;
+            values_[c] = attribute ? attribute.value() : "";
         }
         return values_;
     }
@@ -140,47 +140,80 @@ private:
     const std::vector<std::string>& names_;
     std::array<std::vector<size_t>, FieldCount> columnsOfField_;
     std::vector<size_t> otherColumns_;
-    std::vector<const char*> values_;
+    std::vector<std::string_view> values_;
+    std::vector<bool> found_;
     int next_ = 0;
 };
 
-std::vector<double> ColumnWidths(const pugi::xml_node& root, const std::vector<std::string>& names,
-                                 uint64_t items) {
-    std::vector<uint32_t> widest(names.size() + 1, 0);
-    widest[0] = std::max(TextDisplayWidth(kSerialHeading),
-                         static_cast<uint32_t>(std::to_string(items).size()));
-    for (size_t c = 0; c < names.size(); ++c) {
-        widest[c + 1] = TextDisplayWidth(names[c]);
-    }
-    TColumnValues columnValues(names);
-    ForEachDocumentItem(root, [&](const pugi::xml_node& element) {
-        const std::vector<const char*>& values = columnValues.Of(element);
-        for (size_t c = 0; c < values.size(); ++c) {
-            if (values[c]) {
-                widest[c + 1] = std::max(widest[c + 1], TextDisplayWidth(values[c]));
-            }
-        }
-    });
-    std::vector<double> widths;
-    widths.reserve(widest.size());
-    for (const uint32_t characters : widest) {
-        // A little room beside the text, as a fitted column has.
-        widths.push_back(std::min(kMaxColumnWidth, characters * 1.1 + 2.0));
-    }
-    return widths;
-}
-
 }  // namespace
 
-void WriteCatalogWorkbook(const QString& path, const pugi::xml_node& root,
-                          const QStringList& columns, const QString& title) {
+std::vector<std::string> WorkbookColumnNames(const QStringList& columns) {
     std::vector<std::string> names;
     names.reserve(static_cast<size_t>(columns.size()));
     for (const QString& column : columns) {
         names.push_back(column.toStdString());
     }
-    const uint64_t items = CountDocumentItems(root);
-    if (!FitsSheetRows(items)) {
+    return names;
+}
+
+TRowWalk DocumentRows(const pugi::xml_node& root, const std::vector<std::string>& names) {
+    return [root, &names](const TEachRow& each) {
+        TColumnValues columnValues(names);
+        ForEachDocumentItem(root,
+                            [&](const pugi::xml_node& element) { each(columnValues.Of(element)); });
+    };
+}
+
+TRowWalk TreeRows(const TCatalogTree& tree, const std::vector<std::string>& names) {
+    return [&tree, &names](const TEachRow& each) {
+        std::vector<int> fields;
+        for (const std::string& name : names) {
+            fields.push_back(FindFieldIndex(name));
+        }
+        std::vector<std::string_view> cells(names.size());
+        std::vector<std::string> mended(names.size());
+        ForEachNode(tree, [&](const TCatalogNode* node) {
+            const TItemTexts texts = node->Item().AllFields();
+            for (size_t c = 0; c < fields.size(); ++c) {
+                cells[c] =
+                    fields[c] < 0 ? std::string_view() : texts[static_cast<size_t>(fields[c])];
+                // Mended as the document holds it.
+                if (SanitizeForXml(cells[c], mended[c])) {
+                    cells[c] = mended[c];
+                }
+            }
+            each(cells);
+        });
+    };
+}
+
+TWorkbookLayout MeasureWorkbook(const TRowWalk& rows, const std::vector<std::string>& names) {
+    TWorkbookLayout layout;
+    std::vector<uint32_t> widest(names.size() + 1, 0);
+    for (size_t c = 0; c < names.size(); ++c) {
+        widest[c + 1] = TextDisplayWidth(names[c]);
+    }
+    rows([&](std::span<const std::string_view> cells) {
+        ++layout.items;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            if (!cells[c].empty()) {
+                widest[c + 1] = std::max(widest[c + 1], TextDisplayWidth(cells[c]));
+            }
+        }
+    });
+    widest[0] = std::max(TextDisplayWidth(kSerialHeading),
+                         static_cast<uint32_t>(std::to_string(layout.items).size()));
+    layout.widths.reserve(widest.size());
+    for (const uint32_t characters : widest) {
+        // A little room beside the text, as a fitted column has.
+        layout.widths.push_back(std::min(kMaxColumnWidth, characters * 1.1 + 2.0));
+    }
+    return layout;
+}
+
+void WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWorkbookLayout& layout,
+                          const std::vector<std::string>& names, const QString& title) {
+    if (!FitsSheetRows(layout.items)) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: too many rows").arg(path));
     }
     const auto lastColumn = static_cast<uint32_t>(names.size());
@@ -214,10 +247,9 @@ void WriteCatalogWorkbook(const QString& path, const pugi::xml_node& root,
     format_set_border(cellFormat, LXW_BORDER_THIN);
 
     TSheetWriter sheet(worksheet, path);
-    const std::vector<double> widths = ColumnWidths(root, names, items);
-    for (uint32_t c = 0; c <= lastColumn; ++c) {
+    for (uint32_t c = 0; c <= lastColumn && c < layout.widths.size(); ++c) {
         sheet.Check(worksheet_set_column(worksheet, static_cast<lxw_col_t>(c),
-                                         static_cast<lxw_col_t>(c), widths[c], nullptr),
+                                         static_cast<lxw_col_t>(c), layout.widths[c], nullptr),
                     0, c);
     }
 
@@ -225,28 +257,26 @@ void WriteCatalogWorkbook(const QString& path, const pugi::xml_node& root,
     const std::string titleText = title.toStdString();
     if (lastColumn > 0) {
         sheet.Check(worksheet_merge_range(worksheet, 0, 0, 0, static_cast<lxw_col_t>(lastColumn),
-                                          cellText.Of(titleText.c_str()), titleFormat),
+                                          cellText.Of(titleText), titleFormat),
                     0, 0);
     } else {
         // A single cell is not merged; it only carries the title.
-        sheet.Text(0, 0, cellText.Of(titleText.c_str()), titleFormat);
+        sheet.Text(0, 0, cellText.Of(titleText), titleFormat);
     }
 
     sheet.Text(1, 0, kSerialHeading.data(), cellFormat);
     for (uint32_t c = 0; c < lastColumn; ++c) {
-        sheet.Text(1, c + 1, cellText.Of(names[c].c_str()), cellFormat);
+        sheet.Text(1, c + 1, cellText.Of(names[c]), cellFormat);
     }
 
     uint32_t row = 2;
     uint64_t serial = 0;
-    TColumnValues columnValues(names);
-    ForEachDocumentItem(root, [&](const pugi::xml_node& element) {
+    rows([&](std::span<const std::string_view> cells) {
         const std::string number = std::to_string(++serial);
         sheet.Text(row, 0, number.c_str(), cellFormat);
-        const std::vector<const char*>& values = columnValues.Of(element);
         for (uint32_t c = 0; c < lastColumn; ++c) {
-            if (values[c] && *values[c]) {
-                sheet.Text(row, c + 1, cellText.Of(values[c]), cellFormat);
+            if (c < cells.size() && !cells[c].empty()) {
+                sheet.Text(row, c + 1, cellText.Of(cells[c]), cellFormat);
             } else {
                 sheet.Blank(row, c + 1, cellFormat);
             }

@@ -1,5 +1,4 @@
-// The table exports of the catalog engine: HTML page, text table, CSV file and the
-// catalog XML file.
+// The table exports of the catalog engine: HTML page, text table and CSV file.
 #include <functional>
 #include <string_view>
 
@@ -134,16 +133,6 @@ bool TFileInfo::ExportCatalogCsv(const QString& catalogPath, const QString& defa
                                  const QString& separator) {
     return ExportDelimited(*this, defaultName, separator, nullptr, catalogPath,
                            TDelimitedStyle::Csv);
-}
-
-bool TFileInfo::ExportXml(const QString& defaultName) {
-    const QString path = AskSaveFileName(Prompt(), kXmlExtension, kXmlFilter, defaultName);
-    if (path.isEmpty()) {
-        return false;
-    }
-    TProgressScope progress(Progress(), kExportToFile);
-    DocumentRoot();  // an empty document is written as an empty catalog
-    return SaveCatalogFile(path);
 }
 
 }  // namespace melodrix

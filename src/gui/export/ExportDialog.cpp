@@ -212,42 +212,50 @@ void TFMExport::BtnOkClick() {
 
 void TFMExport::RunExport() {
     TFileInfo info(sources_.Progress, sources_.Prompt);
-    info.Document = &sources_.Document;
     info.ExportColumns = std::make_unique<QStringList>(CollectCheckedColumns());
-    const bool fromCatalog = !ExportCatalogPath.isEmpty();
-    const QString defaultName = fromCatalog ? DiskNameOf(ExportCatalogPath) : QString();
-    // The table exports read a tree: the view's, or a library catalog streamed into one. The
-    // XML and workbook exports write a document: the library catalog's, or the view's.
-    const bool table = !rbXml_->isChecked() && !rbExcel_->isChecked();
-    TCatalogTree catalogTree;
-    const TCatalogTree* screen = fromCatalog ? &catalogTree : &sources_.Screen;
-    if (fromCatalog) {
-        if (table ? !info.OpenCatalogTree(ExportCatalogPath, catalogTree)
-                  : !info.OpenCatalogFile(ExportCatalogPath)) {
-            return;
-        }
-    } else if (rbXml_->isChecked() || rbExcel_->isChecked()) {
-        info.TreeToDocument(sources_.Screen);
+    QString separator = kTextSeparator;
+    if (rbCsv_->isChecked()) {
+        separator = edSep_->text().isEmpty() ? QStringLiteral(",") : edSep_->text();
     }
-
+    if (ExportCatalogPath.isEmpty()) {
+        // The view's tree is written as it stands.
+        const TCatalogTree& screen = sources_.Screen;
+        if (rbHtml_->isChecked()) {
+            info.ExportHtml(QString(), &screen);
+        } else if (rbXml_->isChecked()) {
+            info.ExportXml(QString(), screen);
+        } else if (rbExcel_->isChecked()) {
+            info.ExportExcel(QString(), screen);
+        } else if (rbCsv_->isChecked()) {
+            info.ExportCsv(QString(), separator, &screen);
+        } else if (rbText_->isChecked()) {
+            info.ExportText(QString(), separator, &screen);
+        }
+        return;
+    }
+    // A library catalog is written as it is read. A broken one is reported before the file
+    // question: the workbook reads the catalog before asking anyway, the others read it
+    // through once first.
+    const QString& catalog = ExportCatalogPath;
+    const QString defaultName = DiskNameOf(catalog);
+    if (!rbExcel_->isChecked()) {
+        info.CheckCatalogFile(catalog);
+    }
     if (rbHtml_->isChecked()) {
-        info.ExportHtml(defaultName, screen);
+        info.ExportCatalogHtml(catalog, defaultName);
     } else if (rbXml_->isChecked()) {
-        info.ExportXml(defaultName);
+        info.ExportCatalogXml(catalog, defaultName);
     } else if (rbExcel_->isChecked()) {
-        info.ExportExcel(defaultName);
+        info.ExportCatalogExcel(catalog, defaultName);
     } else if (rbCsv_->isChecked()) {
-        const QString separator = edSep_->text().isEmpty() ? QStringLiteral(",") : edSep_->text();
-        info.ExportCsv(defaultName, separator, screen);
+        info.ExportCatalogCsv(catalog, defaultName, separator);
     } else if (rbText_->isChecked()) {
-        info.ExportText(defaultName, kTextSeparator, screen);
+        info.ExportCatalogText(catalog, defaultName, separator);
     }
 }
 
 void RunExportDialog(TFMMain& main, const QString& catalogPath, QWidget* parent) {
-    TFMExport dialog(
-        TExportSources{main.Document(), main.ContentTree(), main.Progress(), main.Prompt()},
-        parent);
+    TFMExport dialog(TExportSources{main.ContentTree(), main.Progress(), main.Prompt()}, parent);
     dialog.ExportCatalogPath = catalogPath;
     dialog.exec();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringList>
-#include <pugixml.hpp>
 
 #include "core/catalog/CatalogTree.h"
 #include "gui/shell/CommandDialog.h"
@@ -18,10 +17,9 @@ class IPromptSink;
 class TFMMain;
 class TFrmCatTree;
 
-// What an export works on: the main window's catalog document and the tree its content
-// view shows, and how the export talks to the user.
+// What an export works on: the tree the main window's content view shows (library catalogs
+// are read from their files), and how the export talks to the user.
 struct TExportSources {
-    pugi::xml_document& Document;
     const TCatalogTree& Screen;
     IProgressSink& Progress;
     IPromptSink& Prompt;
@@ -80,7 +78,7 @@ private:
     QPushButton* btnCancel_;
 };
 
-// Shows the export dialog over the main window's document and content view, modally;
+// Shows the export dialog over the main window's content view, modally;
 // `catalogPath` preselects a library catalog (empty: the current screen).
 void RunExportDialog(TFMMain& main, const QString& catalogPath, QWidget* parent);
 

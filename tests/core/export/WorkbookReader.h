@@ -9,6 +9,16 @@
 
 namespace melodrix::testing {
 
+// The bytes of one member of a workbook file; empty when it cannot be read.
+inline QByteArray WorkbookMember(const QString& path, const char* member) {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QString::fromLatin1(member)});
+    if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0) {
+        return {};
+    }
+    return unzip.readAllStandardOutput();
+}
+
 // Reads back what a workbook file shows: cell texts (shared or inline strings), cell
 // styles, merged ranges and column widths, through the `unzip` tool.
 class TWorkbookReader {
@@ -101,15 +111,9 @@ private:
     };
 
     bool Load(const QString& path, const char* member, pugi::xml_document& document) {
-        QProcess unzip;
-        unzip.start(QStringLiteral("unzip"),
-                    {QStringLiteral("-p"), path, QString::fromLatin1(member)});
-        if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0) {
-            return false;
-        }
-        const QByteArray bytes = unzip.readAllStandardOutput();
-        return static_cast<bool>(
-            document.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size())));
+        const QByteArray bytes = WorkbookMember(path, member);
+        return !bytes.isEmpty() && static_cast<bool>(document.load_buffer(
+                                       bytes.constData(), static_cast<size_t>(bytes.size())));
     }
 
     static pugi::xml_node Nth(const pugi::xml_node& parent, const char* name, int index) {
