@@ -6,6 +6,9 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/NativePaths.h"
 
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +20,25 @@
 
 namespace melodrix {
 
+namespace {
+
+// A large file is sent on to the disk while the rest is still being made, so that the sync
+// before the replace waits for the last pieces only, not for the whole file.
+void StartWriteBack([[maybe_unused]] QIODevice& device) {
+#ifdef Q_OS_LINUX
+    auto* file = qobject_cast<QFileDevice*>(&device);
+    if (file && file->handle() >= 0 && file->flush()) {
+        ::sync_file_range(file->handle(), 0, 0,
+                          SYNC_FILE_RANGE_WRITE);  // a hint: errors show at the sync
+    }
+#endif
+}
+
+}  // namespace
+
 void WriteAll(QIODevice& device, const char* data, qint64 size) {
+    constexpr qint64 kWriteBackPiece = qint64{1} << 19;
+    const bool large = size >= kWriteBackPiece;
     while (size > 0) {
         const qint64 written = device.write(data, size);
         if (written <= 0) {
@@ -25,6 +46,9 @@ void WriteAll(QIODevice& device, const char* data, qint64 size) {
         }
         data += written;
         size -= written;
+    }
+    if (large) {
+        StartWriteBack(device);
     }
 }
 
