@@ -114,8 +114,8 @@ public:
     }
 
 private:
-    // Lists `directory` (its name on disk, ending in '/') into `parent`, whose path text with
-    // a delimiter after it is `prefix`.
+    // Lists `directory` (its name on disk, ending in '/') into `parent`; the FullPath of each
+    // entry is `prefix` followed by the entry's name as text.
     TSubtree ScanDirectory(const std::string& directory, const std::string& prefix,
                            TCatalogNode* parent) {
         TSubtree subtree;
