@@ -38,6 +38,20 @@ QString ExtensionOf(const QString& path) {
     return {};
 }
 
+std::string_view ExtensionOfUtf8(std::string_view path) {
+    const char delimiter = PathDelimiter().toLatin1();
+    for (size_t i = path.size(); i-- > 0;) {
+        const char c = path[i];
+        if (c == '.') {
+            return path.substr(i + 1);
+        }
+        if (c == delimiter || c == ':') {
+            break;
+        }
+    }
+    return {};
+}
+
 namespace {
 
 // The mounted volume whose root is exactly `path`, if any.

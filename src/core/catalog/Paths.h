@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
 
 namespace melodrix {
 
@@ -13,6 +14,9 @@ QString WithTrailingBackslash(const QString& path);
 QString WithoutTrailingBackslash(const QString& path);
 // Text after the last ".", when that comes after the last delimiter and ":"; else empty.
 QString ExtensionOf(const QString& path);
+// The same for a path in UTF-8: the delimiter, '.' and ':' are ASCII, never part of a longer
+// character, so the bytes are searched as they are.
+std::string_view ExtensionOfUtf8(std::string_view path);
 // True when the path is the root of a mounted volume (a "drive root").
 bool IsVolumeRoot(const QString& path);
 // The label of the volume whose root the path is; empty when none or not a root.

@@ -21,9 +21,6 @@ QStringList ColumnsOf(const TFileInfo& info) {
     return info.ExportColumns ? *info.ExportColumns : QStringList();
 }
 
-// The file cannot be exported as it is read: it holds what only the XML parser reads.
-struct TNeedsParser {};
-
 // Runs `write` with the items of the export: those of the tree given; else those of the
 // catalog file at catalogPath, read as they are written out; else those of Document. A
 // catalog file that only the XML parser reads is opened into a tree first, and what was

@@ -20,9 +20,6 @@ namespace melodrix {
 
 namespace {
 
-// The file cannot be exported as it is read: it holds what only the XML parser reads.
-struct TNeedsParser {};
-
 // The cells of a streamed item: its attribute texts as stored, decoded and mended as a parsed
 // document holds them, taken by column name (the first of repeated attributes counts).
 class TStreamedCells {

@@ -12,9 +12,6 @@ namespace melodrix {
 
 namespace {
 
-// The file cannot be copied as it is read: it holds what only the XML parser reads.
-struct TNeedsParser {};
-
 QString AskXmlPath(TFileInfo& info, const QString& defaultName) {
     return AskSaveFileName(info.Prompt(), kXmlExtension, kXmlFilter, defaultName);
 }

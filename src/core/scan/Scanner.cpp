@@ -42,22 +42,6 @@ private:
     std::string decimal_;
 };
 
-// The extension as ExtensionOf finds it: after the last '.', unless a path delimiter or ':'
-// comes after it. Those are ASCII, never part of a longer UTF-8 character, so the bytes of
-// the text can be searched as they are.
-std::string_view ExtensionOfText(std::string_view path) {
-    for (size_t i = path.size(); i-- > 0;) {
-        const char c = path[i];
-        if (c == '.') {
-            return path.substr(i + 1);
-        }
-        if (c == '/' || c == ':') {
-            break;
-        }
-    }
-    return {};
-}
-
 // The bytes of a folder's files kept in the catalog, summed over its whole subtree.
 struct TSubtree {
     double bytes = 0;
@@ -209,7 +193,7 @@ private:
         const std::string_view time =
             entry.hasTime ? std::string_view(times_.Text(entry.modifiedSecs)) : std::string_view();
         const std::string_view ext =
-            entry.isDirectory ? std::string_view() : ExtensionOfText(fullPath);
+            entry.isDirectory ? std::string_view() : ExtensionOfUtf8(fullPath);
         const std::string nameLength = std::to_string(Utf8CharacterCount(fileName));
         const std::string pathLength = std::to_string(Utf8CharacterCount(fullPath));
 
