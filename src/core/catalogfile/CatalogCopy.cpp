@@ -49,7 +49,7 @@ bool CopyStreamedCatalog(TCatalogStream& stream, TCatalogWriter& writer) {
     }
     if (!more) {
         writer.Append("/>");
-        writer.Flush();
+        writer.Finish();
         return true;
     }
     writer.Append(">");
@@ -95,7 +95,7 @@ bool CopyStreamedCatalog(TCatalogStream& stream, TCatalogWriter& writer) {
         open.pop_back();
     }
     AppendEndTag(writer, stream.RootName());
-    writer.Flush();
+    writer.Finish();
     return true;
 }
 

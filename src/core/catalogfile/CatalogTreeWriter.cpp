@@ -30,7 +30,7 @@ void WriteCatalog(TCatalogWriter& writer, const TCatalogTree& tree) {
     AppendRootAttributes(writer, tree);
     if (tree.IsEmpty()) {
         writer.Append("/>");
-        writer.Flush();
+        writer.Finish();
         return;
     }
     writer.Append(">");
@@ -58,7 +58,7 @@ void WriteCatalog(TCatalogWriter& writer, const TCatalogTree& tree) {
     writer.Append("</");
     writer.Append(kRootName);
     writer.Append(">");
-    writer.Flush();
+    writer.Finish();
 }
 
 }  // namespace

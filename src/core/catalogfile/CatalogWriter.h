@@ -10,6 +10,7 @@
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/AtomicFile.h"
+#include "core/catalogfile/BackgroundWriter.h"
 
 namespace melodrix {
 
@@ -22,7 +23,7 @@ public:
     static constexpr std::string_view kDeclaration =
         "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>";
 
-    explicit TCatalogWriter(QIODevice& device) : device_(device) { buffer_.reserve(kFlushAt * 2); }
+    explicit TCatalogWriter(QIODevice& device) : pieces_(device) { buffer_.reserve(kFlushAt * 2); }
 
     void Append(std::string_view text) { buffer_.append(text); }
 
@@ -104,12 +105,15 @@ public:
         }
     }
 
-    void Flush() {
-        WriteAll(device_, buffer_.data(), static_cast<qint64>(buffer_.size()));
-        buffer_.clear();
+    // Writes what is left and waits until all of it is on the device.
+    void Finish() {
+        Flush();
+        pieces_.Finish();
     }
 
 private:
+    void Flush() { pieces_.Write(buffer_); }
+
     // Printable ASCII without '&', '<' or '"': nearly every value, written as it stands.
     static bool IsPlainValue(std::string_view value) {
         using namespace bytescan;
@@ -141,7 +145,7 @@ private:
         return table;
     }();
 
-    QIODevice& device_;
+    TBackgroundWriter pieces_;
     std::string buffer_;
     std::string mended_;
 };

@@ -8,15 +8,17 @@
 
 #include "core/catalog/Errors.h"
 #include "core/catalogfile/AtomicFile.h"
+#include "core/catalogfile/BackgroundWriter.h"
 
 namespace melodrix {
 
 void WriteExportText(const QString& path, const std::function<void(TTextOutput&)>& build) {
     WriteFileAtomically(path, [&](QIODevice& device) {
-        TTextOutput output([&](std::string_view piece) {
-            WriteAll(device, piece.data(), static_cast<qint64>(piece.size()));
-        });
+        TBackgroundWriter pieces(device);
+        TTextOutput output([&](std::string& piece) { pieces.Write(piece); });
         build(output);
+        output.Finish();
+        pieces.Finish();
     });
 }
 

@@ -10,7 +10,8 @@ namespace melodrix {
 // so that a table of a million rows never sits in memory whole.
 class TTextOutput {
 public:
-    using TFlush = std::function<void(std::string_view)>;
+    // Takes the text made so far; it may take the buffer itself and leave another in its place.
+    using TFlush = std::function<void(std::string&)>;
 
     TTextOutput() = default;  // keeps everything in Text()
     explicit TTextOutput(TFlush flush) : flush_(std::move(flush)) {
