@@ -9,80 +9,46 @@ TBackgroundWriter::TBackgroundWriter(QIODevice& device)
     : device_(device), thread_([this] { Run(); }) {}
 
 TBackgroundWriter::~TBackgroundWriter() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-        waiting_.clear();
+    if (thread_.joinable()) {
+        pieces_.Stop();
+        thread_.join();
     }
-    changed_.notify_all();
-    thread_.join();
 }
 
-void TBackgroundWriter::ThrowIfFailed() {
+void TBackgroundWriter::ThrowIfFailed() const {
     if (error_) {
         throw TMelodrixError(*error_);
     }
 }
 
 void TBackgroundWriter::Write(std::string& piece) {
-    if (piece.empty()) {
-        return;
+    if (!piece.empty() && !pieces_.Give(piece)) {
+        ThrowIfFailed();  // only a failed write stops the thread while pieces still come
     }
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waiting_.size() < kMostWaiting || error_; });
-        ThrowIfFailed();
-        const size_t room = piece.capacity();
-        waiting_.push_back(std::move(piece));
-        piece = std::string();
-        if (!spare_.empty()) {
-            piece = std::move(spare_.back());
-            spare_.pop_back();
-        } else {
-            piece.reserve(room);
-        }
-    }
-    changed_.notify_all();
 }
 
 void TBackgroundWriter::Finish() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return (waiting_.empty() && !writing_) || error_; });
+    if (thread_.joinable()) {
+        pieces_.Close();
+        thread_.join();
+    }
     ThrowIfFailed();
 }
 
 void TBackgroundWriter::Run() {
-    for (;;) {
-        std::string piece;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-            if (waiting_.empty()) {
-                return;  // stopping, with nothing left
-            }
-            piece = std::move(waiting_.front());
-            waiting_.pop_front();
-            writing_ = true;
-        }
-        std::optional<QString> failure;
+    std::string piece;
+    while (pieces_.Take(piece)) {
         try {
             WriteAll(device_, piece.data(), static_cast<qint64>(piece.size()));
         } catch (const TMelodrixError& error) {
-            failure = error.Message();
+            error_ = error.Message();
         } catch (const std::exception& error) {
-            failure = QString::fromLocal8Bit(error.what());
+            error_ = QString::fromLocal8Bit(error.what());
         }
-        {
-            const std::lock_guard lock(mutex_);
-            writing_ = false;
-            if (failure) {
-                error_ = std::move(failure);
-                waiting_.clear();  // nothing after a failed piece may reach the file
-            }
-            piece.clear();
-            spare_.push_back(std::move(piece));
+        if (error_) {
+            pieces_.Stop();  // nothing after a failed piece may reach the file
+            return;
         }
-        changed_.notify_all();
     }
 }
 

@@ -2,13 +2,11 @@
 
 #include <QIODevice>
 #include <QString>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
+
+#include "core/catalogfile/Handoff.h"
 
 namespace melodrix {
 
@@ -28,24 +26,18 @@ public:
     // that has held as much before. Waits while two pieces are still waiting. Throws
     // TMelodrixError when an earlier piece could not be written, so that the caller stops.
     void Write(std::string& piece);
-    // Returns once every piece is on the device; throws the first write error.
+    // Returns once every piece is on the device; throws the first write error. Nothing may
+    // be written after it.
     void Finish();
 
 private:
-    static constexpr size_t kMostWaiting = 2;
-
     void Run();
-    void ThrowIfFailed();  // with mutex_ held
+    void ThrowIfFailed() const;
 
     QIODevice& device_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::string> waiting_;
-    std::vector<std::string> spare_;  // written pieces, kept for their room
-    std::optional<QString> error_;
-    bool writing_ = false;
-    bool stopping_ = false;
-    std::thread thread_;  // last: starts once everything it reads is built
+    THandoff<std::string> pieces_{2};
+    std::optional<QString> error_;  // set by the thread before it stops the handoff
+    std::thread thread_;            // last: starts once everything it reads is built
 };
 
 }  // namespace melodrix

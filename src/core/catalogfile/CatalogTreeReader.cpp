@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/catalog/FileInfo.h"
@@ -13,6 +15,7 @@
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogRootAttributes.h"
 #include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/Handoff.h"
 
 namespace melodrix {
 
@@ -65,23 +68,112 @@ std::optional<uint32_t> ReadStreamedItem(const TCatalogStream& stream, TFieldNam
     return present;
 }
 
-bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
-                        const std::function<void(const TTexts& texts, size_t depth)>& visit) {
+namespace {
+
+// The texts of many items, copied out of the reader's buffer for the thread that takes them.
+class TItemBatch {
+public:
+    // Enough items that handing a batch over costs nothing next to reading it.
+    static constexpr size_t kFullBytes = size_t{256} << 10;
+
+    bool Full() const { return texts_.size() >= kFullBytes; }
+    bool empty() const { return items_.empty(); }
+    void clear() {
+        items_.clear();
+        texts_.clear();
+    }
+
+    void Add(const TTexts& texts, size_t depth) {
+        TItem& item = items_.emplace_back();
+        item.depth = depth;
+        for (size_t i = 0; i < FieldCount; ++i) {
+            item.lengths[i] = static_cast<uint32_t>(texts[i].size());
+            texts_.append(texts[i]);
+        }
+    }
+
+    template <typename Visit>
+    void VisitAll(Visit&& visit) const {
+        const char* at = texts_.data();
+        TTexts texts;
+        for (const TItem& item : items_) {
+            for (size_t i = 0; i < FieldCount; ++i) {
+                texts[i] = std::string_view(at, item.lengths[i]);
+                at += item.lengths[i];
+            }
+            visit(texts, item.depth);
+        }
+    }
+
+private:
+    struct TItem {
+        size_t depth;
+        std::array<uint32_t, FieldCount> lengths;  // an item's texts fit a TFileItem
+    };
+    std::vector<TItem> items_;
+    std::string texts_;
+};
+
+// Reads the stream's items into batches for `batches`; false when the stream meets something
+// only the XML parser reads, or the taker stopped.
+bool ReadItemBatches(TCatalogStream& stream, std::string_view diskName,
+                     THandoff<TItemBatch>& batches) {
     TFieldNameMatcher matcher;
     std::array<std::string, FieldCount> decoded;
     std::array<std::string, FieldCount> mended;
     TTexts texts;
-    while (stream.NextItem()) {
+    TItemBatch batch;
+    bool read = true;
+    while (read && stream.NextItem()) {
         const std::optional<uint32_t> present =
             ReadStreamedItem(stream, matcher, decoded, mended, texts);
-        if (!present) {
-            return false;
+        read = present.has_value();
+        if (read) {
+            const size_t depth = stream.Depth();
+            CompleteCatalogItem(texts, *present, depth == 0, diskName);
+            batch.Add(texts, depth);
+            if (batch.Full() && !batches.Give(batch)) {
+                return false;
+            }
         }
-        const size_t depth = stream.Depth();
-        CompleteCatalogItem(texts, *present, depth == 0, diskName);
-        visit(texts, depth);
     }
-    return !stream.Unusual();
+    // The items read so far go to the taker also when the stream stops at something odd.
+    return (batch.empty() || batches.Give(batch)) && read && !stream.Unusual();
+}
+
+}  // namespace
+
+bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
+                        const std::function<void(const TTexts& texts, size_t depth)>& visit) {
+    // Reading and decoding the file is about half the work; what the caller does with the
+    // items (nodes of a tree, rows of an export) is the other half, done here meanwhile.
+    THandoff<TItemBatch> batches(4);
+    bool read = false;
+    std::exception_ptr failure;
+    std::thread reader([&] {
+        try {
+            read = ReadItemBatches(stream, diskName, batches);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        batches.Close();
+    });
+    try {
+        TItemBatch batch;
+        while (batches.Take(batch)) {
+            batch.VisitAll(visit);
+        }
+    } catch (...) {
+        // The reader stops before the stream it reads goes.
+        batches.Stop();
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return read;
 }
 
 bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatalogTree& tree) {

@@ -12,6 +12,7 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/CatalogStream.h"
+#include "core/catalogfile/CatalogTreeReader.h"
 #include "support/HostileCatalogs.h"
 #include "support/TempDir.h"
 
@@ -350,4 +351,60 @@ TEST(StreamedCatalog, AFileLargerThanOneReadIsReadInPiecesAsTheParserReadsIt) {
         EXPECT_FALSE(StreamedElements(path, TCatalogStream::kPieceBytes));
         EXPECT_EQ(OpenStreamed(path), OpenThroughDocument(path));
     }
+}
+
+TEST(StreamedCatalog, ItemsComeInOrderAndAnErrorWhileTakingThemStopsTheReading) {
+    QTemporaryDir dir;
+    const std::string text = LargeCatalogText(0);
+    const QString path =
+        WriteFile(dir.path(), QStringLiteral("Big.xml"), QByteArray::fromStdString(text));
+
+    // Every item, in document order, with the depth the parser gives it (folders by name, files
+    // by their path, which holds nothing to decode).
+    std::vector<std::string> taken;
+    {
+        TCatalogStream stream(4096);
+        ASSERT_TRUE(stream.Load(path));
+        EXPECT_TRUE(StreamCatalogItems(stream, "Disk", [&](const TItemTexts& texts, size_t depth) {
+            taken.push_back(std::to_string(depth) + ' ' +
+                            std::string(texts[depth == 0 ? FileName : FullPath]));
+        }));
+    }
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_buffer(text.data(), text.size()));
+    std::vector<std::string> parsed;
+    for (pugi::xml_node folder : document.document_element().children()) {
+        parsed.push_back("0 " + std::string(folder.attribute("FileName").value()));
+        for (pugi::xml_node file : folder.children()) {
+            parsed.push_back("1 " + std::string(file.attribute("FullPath").value()));
+        }
+    }
+    EXPECT_EQ(taken, parsed);
+
+    // A failure while the items are taken (a full disk, a cancel) reaches the caller at once,
+    // though the reading has gone on ahead; nothing waits for the rest of the file.
+    size_t seen = 0;
+    TCatalogStream stream(4096);
+    ASSERT_TRUE(stream.Load(path));
+    EXPECT_THROW(StreamCatalogItems(stream, "Disk",
+                                    [&](const TItemTexts&, size_t) {
+                                        if (++seen == 100) {
+                                            throw TMelodrixError(QStringLiteral("stop"));
+                                        }
+                                    }),
+                 TMelodrixError);
+    EXPECT_EQ(seen, 100u);
+
+    // A file that turns out to need the parser hands over the items read before that point.
+    std::string broken = text;
+    broken[broken.size() / 2] = '\0';
+    const QString brokenPath =
+        WriteFile(dir.path(), QStringLiteral("Broken.xml"), QByteArray::fromStdString(broken));
+    TCatalogStream brokenStream;
+    ASSERT_TRUE(brokenStream.Load(brokenPath));
+    size_t before = 0;
+    EXPECT_FALSE(
+        StreamCatalogItems(brokenStream, "Disk", [&](const TItemTexts&, size_t) { ++before; }));
+    EXPECT_GT(before, parsed.size() / 3);
+    EXPECT_LT(before, parsed.size());
 }
