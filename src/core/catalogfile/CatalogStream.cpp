@@ -4,6 +4,7 @@
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/ReadAhead.h"
 #include "core/tags/TextDecoding.h"
 
 #include <QFile>
@@ -194,14 +195,24 @@ std::string_view TCatalogStream::ReadExpectedName(size_t index) {
     return name;
 }
 
+TCatalogStream::TCatalogStream(size_t pieceBytes) : pieceBytes_(pieceBytes > 0 ? pieceBytes : 1) {}
+
+TCatalogStream::~TCatalogStream() = default;
+
+void TCatalogStream::CloseFile() {
+    readAhead_.reset();  // its thread reads the file
+    file_.close();
+    more_ = false;
+    readFailed_ = false;
+}
+
 bool TCatalogStream::Load(const QString& path) {
     return Load(NativePathOf(path));
 }
 
 bool TCatalogStream::Load(const QByteArray& nativePath) {
     state_ = TState::Unusual;
-    more_ = false;
-    file_.close();
+    CloseFile();
     if (!OpenNativeForReading(file_, nativePath, QIODevice::Unbuffered)) {
         return false;
     }
@@ -212,25 +223,39 @@ bool TCatalogStream::Load(const QByteArray& nativePath) {
            DeclarationMayGoOn(std::string_view(buffer_.data(), head))) {
         head += ReadInto(Reserve(head + pieceBytes_) + head, pieceBytes_);
     }
-    if (file_.error() != QFileDevice::NoError) {
+    if (readFailed_) {
         return false;
+    }
+    if (more_) {
+        readAhead_ = std::make_unique<TReadAhead>(file_, pieceBytes_);
     }
     return TakeEncoding(head);
 }
 
 void TCatalogStream::SetText(std::string_view text) {
-    file_.close();
-    more_ = false;
+    CloseFile();
     std::memcpy(Reserve(text.size()), text.data(), text.size());
     TakeEncoding(text.size());
 }
 
 size_t TCatalogStream::ReadInto(char* to, size_t room) {
+    if (!more_) {
+        return 0;
+    }
+    if (readAhead_) {
+        const size_t taken = readAhead_->Read(to, room);
+        if (taken < room) {
+            more_ = false;
+            readFailed_ = readAhead_->Failed();
+        }
+        return taken;
+    }
     size_t taken = 0;
     while (more_ && taken < room) {
         const qint64 got = file_.read(to + taken, static_cast<qint64>(room - taken));
         if (got <= 0) {
-            more_ = false;  // the end, or an error that file_.error() tells
+            more_ = false;
+            readFailed_ = got < 0 || file_.error() != QFileDevice::NoError;
         } else {
             taken += static_cast<size_t>(got);
         }
@@ -253,7 +278,7 @@ bool TCatalogStream::TakeEncoding(size_t length) {
             bytes.resize(before + pieceBytes_);
             bytes.resize(before + ReadInto(bytes.data() + before, pieceBytes_));
         }
-        if (file_.error() != QFileDevice::NoError) {
+        if (readFailed_) {
             state_ = TState::Unusual;
             return false;
         }
@@ -315,7 +340,7 @@ bool TCatalogStream::Refill(const char* keep) {
     mark_ = start;
     end_ = start + kept + got;
     buffer_[kept + got] = '\0';
-    if (file_.error() != QFileDevice::NoError || std::memchr(start + kept, '\0', got)) {
+    if (readFailed_ || std::memchr(start + kept, '\0', got)) {
         more_ = false;
         return false;
     }

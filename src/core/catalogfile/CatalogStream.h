@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace melodrix {
+
+class TReadAhead;
 
 // Reads the items of a catalog file in one pass, without building a document, so that a
 // search over many catalogs tests each item while its text is still in the cache.
@@ -34,8 +37,8 @@ public:
     // How much of a file is read at a time: enough to make reading cheap, little enough to stay
     // in the cache while the items are taken. Tests read in tiny pieces to cut every element.
     static constexpr size_t kPieceBytes = size_t{1} << 20;
-    explicit TCatalogStream(size_t pieceBytes = kPieceBytes)
-        : pieceBytes_(pieceBytes > 0 ? pieceBytes : 1) {}
+    explicit TCatalogStream(size_t pieceBytes = kPieceBytes);
+    ~TCatalogStream();
 
     // Opens the file and reads its head; the rest is read piece by piece as the items are
     // taken, so the memory used does not grow with the file. False when it cannot be read or
@@ -92,6 +95,7 @@ private:
     char* Reserve(size_t length);
     // Reads from the open file until the buffer is full or the file ends; the bytes read.
     size_t ReadInto(char* to, size_t room);
+    void CloseFile();
     bool TakeEncoding(size_t length);
     void Begin(size_t length);
     // Keeps the bytes from `keep` on, at the start of the buffer, and reads what follows them.
@@ -111,7 +115,9 @@ private:
     size_t pieceBytes_;
     std::vector<char> buffer_;
     QFile file_;
-    bool more_ = false;  // the file holds bytes not read yet
+    std::unique_ptr<TReadAhead> readAhead_;  // the file after its head, once that is read
+    bool more_ = false;                      // the file holds bytes not read yet
+    bool readFailed_ = false;
     const char* at_ = nullptr;
     const char* end_ = nullptr;
     const char* mark_ = nullptr;     // everything before it has been taken in full
