@@ -5,6 +5,7 @@
 // marked is exact; so is which byte is marked first (lowest address on a little-endian
 // machine), since a borrow only runs towards higher bytes.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -48,17 +49,35 @@ inline uint64_t BytesAmong(uint64_t word, std::string_view bytes) {
 
 // True when some byte of `text` is one of `bytes`, or a control character if `controls`.
 inline bool HasAnyOf(std::string_view text, std::string_view bytes, bool controls = false) {
+    const auto marks = [&](uint64_t word) {
+        return BytesAmong(word, bytes) | (controls ? ControlBytes(word) : 0);
+    };
     size_t i = 0;
     for (; i + 8 <= text.size(); i += 8) {
-        const uint64_t word = Load(text.data() + i);
-        if ((BytesAmong(word, bytes) | (controls ? ControlBytes(word) : 0)) != 0) {
+        if (marks(Load(text.data() + i)) != 0) {
             return true;
         }
     }
+    const size_t rest = text.size() - i;
+    if (rest == 0) {
+        return false;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        // The last bytes as one word: what stands beyond the text fills its high bytes, whose
+        // marks are cut off, and a borrow never runs down into the text's own bytes.
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, rest);
+        return (marks(word) & (~uint64_t{0} >> (64 - 8 * rest))) != 0;
+    }
     for (; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if ((controls && c < 0x20) || bytes.find(text[i]) != std::string_view::npos) {
+        if (controls && c < 0x20) {
             return true;
+        }
+        for (const char b : bytes) {
+            if (text[i] == b) {
+                return true;
+            }
         }
     }
     return false;

@@ -16,14 +16,14 @@ TReadAhead::~TReadAhead() {
 size_t TReadAhead::Read(char* to, size_t room) {
     size_t copied = 0;
     while (copied < room) {
-        if (taken_ == current_.size()) {
+        if (taken_ == current_.size) {
             taken_ = 0;
             if (!pieces_.Take(current_)) {
                 break;
             }
         }
-        const size_t count = std::min(room - copied, current_.size() - taken_);
-        std::memcpy(to + copied, current_.data() + taken_, count);
+        const size_t count = std::min(room - copied, current_.size - taken_);
+        std::memcpy(to + copied, current_.bytes.get() + taken_, count);
         taken_ += count;
         copied += count;
     }
@@ -31,23 +31,23 @@ size_t TReadAhead::Read(char* to, size_t room) {
 }
 
 void TReadAhead::Run() {
-    std::string piece;
+    TPiece piece;
     for (;;) {
-        piece.resize(pieceBytes_);
-        size_t size = 0;
+        if (!piece.bytes) {
+            piece.bytes = std::make_unique_for_overwrite<char[]>(pieceBytes_);
+        }
         bool end = false;
-        while (size < piece.size()) {
-            const qint64 got =
-                file_.read(piece.data() + size, static_cast<qint64>(piece.size() - size));
+        while (piece.size < pieceBytes_) {
+            const qint64 got = file_.read(piece.bytes.get() + piece.size,
+                                          static_cast<qint64>(pieceBytes_ - piece.size));
             if (got <= 0) {
                 failed_ = got < 0 || file_.error() != QFileDevice::NoError;
                 end = true;
                 break;
             }
-            size += static_cast<size_t>(got);
+            piece.size += static_cast<size_t>(got);
         }
-        piece.resize(size);
-        if ((size > 0 && !pieces_.Give(piece)) || end) {
+        if ((piece.size > 0 && !pieces_.Give(piece)) || end) {
             break;
         }
     }

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <atomic>
 #include <cstddef>
-#include <string>
+#include <memory>
 #include <thread>
 
 #include "core/catalogfile/Handoff.h"
@@ -26,12 +26,19 @@ public:
     bool Failed() const { return failed_; }
 
 private:
+    // Bytes read from the file; the room stays when the piece is handed back.
+    struct TPiece {
+        std::unique_ptr<char[]> bytes;
+        size_t size = 0;
+        void clear() { size = 0; }
+    };
+
     void Run();
 
     QFile& file_;
     const size_t pieceBytes_;
-    THandoff<std::string> pieces_{4};
-    std::string current_;
+    THandoff<TPiece> pieces_{4};
+    TPiece current_;
     size_t taken_ = 0;  // bytes of current_ already copied out
     std::atomic<bool> failed_ = false;
     std::thread thread_;  // last: starts once everything it reads is built
