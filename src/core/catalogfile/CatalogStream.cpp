@@ -226,7 +226,10 @@ bool TCatalogStream::Load(const QByteArray& nativePath) {
     if (readFailed_) {
         return false;
     }
-    if (more_) {
+    // Reading ahead pays for its thread and buffers only over many pieces; a library search
+    // reads thousands of small catalogs one after another.
+    constexpr qint64 kReadAheadPieces = 32;
+    if (more_ && file_.size() >= kReadAheadPieces * static_cast<qint64>(pieceBytes_)) {
         readAhead_ = std::make_unique<TReadAhead>(file_, pieceBytes_);
     }
     return TakeEncoding(head);
