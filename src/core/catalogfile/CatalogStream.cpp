@@ -9,6 +9,9 @@
 
 #include <QFile>
 #include <QLatin1StringView>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -92,11 +95,46 @@ std::optional<std::pair<size_t, char>> NamedEntity(std::string_view text) {
     return std::nullopt;
 }
 
+// Bytes kept readable after the end of what was read: the NUL that ends every scan and room for
+// FindValueEnd's last 16-byte load.
+constexpr size_t kSlackBytes = 16;
+
 // The first `quote` at or after `from`, or nullptr when none comes before `end`; also tells
-// whether the bytes before it hold anything Decode or the mending must look at. Word by word
-// where the machine is little-endian.
+// whether the bytes before it hold anything Decode or the mending must look at. Sixteen bytes
+// at a time where the machine has SSE2 (`end` is followed by kSlackBytes readable bytes), else
+// word by word where it is little-endian.
 const char* FindValueEnd(const char* from, const char* end, char quote, bool& needsDecode,
                          bool& beyondAscii) {
+#if defined(__SSE2__)
+    const __m128i quotes = _mm_set1_epi8(quote);
+    const __m128i ampersands = _mm_set1_epi8('&');
+    const __m128i lastControl = _mm_set1_epi8(0x1F);
+    unsigned special = 0;
+    unsigned high = 0;
+    for (const char* p = from; p < end; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto left = static_cast<size_t>(end - p);
+        const unsigned inside = left >= 16 ? 0xFFFFu : (1u << left) - 1;
+        const auto found =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quotes))) & inside;
+        const auto odd = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, ampersands),
+                         _mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes))));
+        const auto highs = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+        if (found != 0) {
+            const int at = std::countr_zero(found);
+            const unsigned before = (1u << at) - 1;
+            needsDecode = (special | (odd & before)) != 0;
+            beyondAscii = (high | (highs & before)) != 0;
+            return p + at;
+        }
+        special |= odd & inside;
+        high |= highs & inside;
+    }
+    needsDecode = special != 0;
+    beyondAscii = high != 0;
+    return nullptr;
+#else
     const char* p = from;
     if constexpr (std::endian::native == std::endian::little) {
         using namespace bytescan;
@@ -131,6 +169,7 @@ const char* FindValueEnd(const char* from, const char* end, char quote, bool& ne
         beyondAscii = beyondAscii || c >= 0x80;
     }
     return nullptr;
+#endif
 }
 
 // Whether the head of a file read so far is, or may still become, a declaration not yet closed.
@@ -294,9 +333,8 @@ bool TCatalogStream::TakeEncoding(size_t length) {
 }
 
 char* TCatalogStream::Reserve(size_t length) {
-    // One spare byte holds a NUL that ends every scan.
-    if (buffer_.size() < length + 1) {
-        buffer_.resize(length + 1);
+    if (buffer_.size() < length + kSlackBytes) {
+        buffer_.resize(length + kSlackBytes);
     }
     return buffer_.data();
 }
@@ -334,11 +372,11 @@ bool TCatalogStream::Refill(const char* keep) {
     const size_t kept = static_cast<size_t>(end_ - keep);
     std::memmove(buffer_.data(), keep, kept);
     // A piece that fills the buffer alone (a huge value) makes it grow.
-    if (buffer_.size() < kept + pieceBytes_ + 1) {
-        buffer_.resize(std::max(buffer_.size() * 2, kept + pieceBytes_ + 1));
+    if (buffer_.size() < kept + pieceBytes_ + kSlackBytes) {
+        buffer_.resize(std::max(buffer_.size() * 2, kept + pieceBytes_ + kSlackBytes));
     }
     char* const start = buffer_.data();
-    const size_t got = ReadInto(start + kept, buffer_.size() - 1 - kept);
+    const size_t got = ReadInto(start + kept, buffer_.size() - kSlackBytes - kept);
     at_ = start;
     mark_ = start;
     end_ = start + kept + got;
