@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,8 +15,7 @@ namespace melodrix {
 namespace {
 
 struct TSortKey {
-    TCatalogNode* node;
-    std::unique_ptr<TCatalogNode> owned;
+    size_t index;  // among the children before sorting
     bool folder;
     int8_t rank;  // dates: 0 empty, 1 readable, 2 unreadable
     double number;
@@ -47,14 +47,9 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
     tree.ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
         keys.clear();
         keys.reserve(children.size());
-        for (auto& child : children) {
-            const TFileItem& item = child->Item();
-            TSortKey key{child.get(),
-                         std::move(child),
-                         TrimBlanks(item.Field(FileType)) == DirectoryType,
-                         0,
-                         0.0,
-                         {}};
+        for (size_t i = 0; i < children.size(); ++i) {
+            const TFileItem& item = children[i]->Item();
+            TSortKey key{i, TrimBlanks(item.Field(FileType)) == DirectoryType, 0, 0.0, {}};
             const std::string_view value = item.Field(field);
             switch (kind) {
                 case TSortKind::Number:
@@ -95,16 +90,25 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
             }
             return 0;
         };
-        std::stable_sort(keys.begin(), keys.end(), [&](const TSortKey& a, const TSortKey& b) {
+        const auto less = [&](const TSortKey& a, const TSortKey& b) {
             if (a.folder != b.folder) {
                 return a.folder;
             }
             const int c = compareField(a, b);
             return ascending ? c < 0 : c > 0;
-        });
-        for (size_t i = 0; i < keys.size(); ++i) {
-            children[i] = std::move(keys[i].owned);
+        };
+        // A level already in order, as a catalog saved from a sorted view is, stays as it is:
+        // one look at each pair instead of a sort (the order is the same either way).
+        if (std::is_sorted(keys.begin(), keys.end(), less)) {
+            return;
         }
+        std::stable_sort(keys.begin(), keys.end(), less);
+        std::vector<std::unique_ptr<TCatalogNode>> sorted;
+        sorted.reserve(children.size());
+        for (const TSortKey& key : keys) {
+            sorted.push_back(std::move(children[key.index]));
+        }
+        children.swap(sorted);
     });
 }
 
