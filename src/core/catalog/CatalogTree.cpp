@@ -1,6 +1,11 @@
 #include "core/catalog/CatalogTree.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace melodrix {
 
@@ -195,35 +200,130 @@ void TCatalogTree::NotifyNodeChanged(TCatalogNode* node) {
     }
 }
 
-void TCatalogTree::ReorderAllLevels(
-    const std::function<void(std::vector<std::unique_ptr<TCatalogNode>>&)>& reorder) {
-    if (!InUpdate()) {
-        Notify([](ITreeObserver& o) { o.LayoutAboutToChange(); });
-    }
-    std::vector<TCatalogNode*> pending{root_.get()};
-    while (!pending.empty()) {
-        TCatalogNode* parent = pending.back();
-        pending.pop_back();
-        if (parent->children_.size() > 1) {
-            reorder(parent->children_);
-            Renumber(parent, 0);
+// The lists still to be reordered that a thread has handed to the others.
+struct TCatalogTree::TLevelWork {
+    explicit TLevelWork(int threadCount) : threads(threadCount) {}
+    const int threads;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<TCatalogNode*> shared;
+    int idle = 0;
+    std::atomic<bool> wanted = false;  // a thread waits for work
+    std::atomic<bool> failed = false;
+    std::exception_ptr failure;
+};
+
+// Reorders the lists below the nodes it is given, depth first. A thread that runs out takes
+// what another hands over; the other hands over half of what it still has to do when it sees
+// one waiting. All are done when every thread waits.
+void TCatalogTree::ReorderLevels(TLevelWork& work, const TReorder& reorder) {
+    std::vector<TCatalogNode*> mine;
+    for (;;) {
+        if (mine.empty()) {
+            std::unique_lock lock(work.mutex);
+            ++work.idle;
+            work.wanted = true;
+            work.changed.notify_all();
+            work.changed.wait(lock, [&] {
+                return !work.shared.empty() || work.idle == work.threads || work.failed;
+            });
+            if (work.shared.empty() || work.failed) {
+                return;
+            }
+            --work.idle;
+            work.wanted = work.idle > 0;
+            mine.swap(work.shared);
+            continue;
         }
-        for (auto& child : parent->children_) {
+        TCatalogNode* parent = mine.back();
+        mine.pop_back();
+        try {
+            if (parent->children_.size() > 1) {
+                reorder(parent->children_);
+                Renumber(parent, 0);
+            }
+        } catch (...) {
+            const std::lock_guard lock(work.mutex);
+            work.failure = std::current_exception();
+            work.failed = true;
+            ++work.idle;
+            work.changed.notify_all();
+            return;
+        }
+        for (const auto& child : parent->children_) {
             if (!child->children_.empty()) {
-                pending.push_back(child.get());
+                mine.push_back(child.get());
+            }
+        }
+        if (work.wanted && mine.size() > 1) {
+            const std::lock_guard lock(work.mutex);
+            if (work.shared.empty() && work.idle > 0) {
+                // The bottom of the stack lies nearest the top of the tree: the larger share.
+                const auto half = mine.begin() + static_cast<std::ptrdiff_t>(mine.size() / 2);
+                work.shared.assign(mine.begin(), half);
+                mine.erase(mine.begin(), half);
+                work.changed.notify_all();
             }
         }
     }
+}
+
+void TCatalogTree::ReorderAllLevels(const std::function<TReorder()>& makeReorder) {
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.LayoutAboutToChange(); });
+    }
+    // A second thread pays for itself only over many nodes.
+    constexpr size_t kNodesForTwoThreads = 20000;
+    const bool twoThreads = nodeCount_ >= kNodesForTwoThreads;
+    TLevelWork work(twoThreads ? 2 : 1);
+    std::thread helper;
+    if (twoThreads) {
+        helper = std::thread([&] {
+            try {
+                ReorderLevels(work, makeReorder());
+            } catch (...) {
+                const std::lock_guard lock(work.mutex);
+                work.failure = std::current_exception();
+                work.failed = true;
+                work.changed.notify_all();
+            }
+        });
+    }
+    {
+        const std::lock_guard lock(work.mutex);
+        work.shared.push_back(root_.get());
+    }
+    std::exception_ptr failure;
+    try {
+        ReorderLevels(work, makeReorder());
+    } catch (...) {
+        failure = std::current_exception();
+        const std::lock_guard lock(work.mutex);
+        work.failed = true;
+        work.changed.notify_all();
+    }
+    if (helper.joinable()) {
+        helper.join();
+    }
+    // The views hear of the new order also when it is incomplete.
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.LayoutChanged(); });
+    }
+    if (!failure) {
+        failure = work.failure;
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 
 void TCatalogTree::SortAllLevels(
     const std::function<bool(const TCatalogNode*, const TCatalogNode*)>& less) {
-    ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
-        std::stable_sort(children.begin(), children.end(),
-                         [&](const auto& a, const auto& b) { return less(a.get(), b.get()); });
+    ReorderAllLevels([&]() -> TReorder {
+        return [&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
+            std::stable_sort(children.begin(), children.end(),
+                             [&](const auto& a, const auto& b) { return less(a.get(), b.get()); });
+        };
     });
 }
 

@@ -98,12 +98,14 @@ public:
     void NotifyNodeChanged(TCatalogNode* node);
 
     // Reorders the children of every node by `less`, which must be a strict weak
-    // ordering; equal nodes keep their order.
+    // ordering; equal nodes keep their order. `less` may be called from two threads at once.
     void SortAllLevels(const std::function<bool(const TCatalogNode*, const TCatalogNode*)>& less);
-    // Reorders every child list by the given permutation callback: it receives the
-    // child list and must leave it reordered. Rows are renumbered afterwards.
-    void ReorderAllLevels(
-        const std::function<void(std::vector<std::unique_ptr<TCatalogNode>>&)>& reorder);
+    // Reorders every child list by a permutation callback: it receives the child list and
+    // must leave it reordered. Rows are renumbered afterwards. A large tree is worked on by
+    // two threads, each calling the callback `makeReorder` made for it: each list is reordered
+    // once, by one of them, so the callbacks only must not share what they change.
+    using TReorder = std::function<void(std::vector<std::unique_ptr<TCatalogNode>>&)>;
+    void ReorderAllLevels(const std::function<TReorder()>& makeReorder);
 
     void AddObserver(ITreeObserver* observer);
     void RemoveObserver(ITreeObserver* observer);
@@ -111,7 +113,9 @@ public:
 private:
     template <typename F>
     void Notify(F&& f);
+    struct TLevelWork;
     static void Renumber(TCatalogNode* parent, int from);
+    static void ReorderLevels(TLevelWork& work, const TReorder& reorder);
     void DestroyChildren(TCatalogNode* node);
 
     std::unique_ptr<TCatalogNode> root_;

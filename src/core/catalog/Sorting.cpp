@@ -42,73 +42,75 @@ TSortKind SortKindOf(int field) {
 
 void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
     const TSortKind kind = SortKindOf(field);
-    TDateTimeParser parser;
-    std::vector<TSortKey> keys;
-    tree.ReorderAllLevels([&](std::vector<std::unique_ptr<TCatalogNode>>& children) {
-        keys.clear();
-        keys.reserve(children.size());
-        for (size_t i = 0; i < children.size(); ++i) {
-            const TFileItem& item = children[i]->Item();
-            TSortKey key{i, TrimBlanks(item.Field(FileType)) == DirectoryType, 0, 0.0, {}};
-            const std::string_view value = item.Field(field);
-            switch (kind) {
-                case TSortKind::Number:
-                    key.number = NumberOfText(value).value_or(0.0);
-                    break;
-                case TSortKind::DateTime:
-                    if (value.empty()) {
-                        key.rank = 0;
-                    } else if (const auto ms = parser.ParseToMsecs(value)) {
-                        key.rank = 1;
-                        key.number = static_cast<double>(*ms);
-                    } else {
-                        key.rank = 2;
-                    }
-                    break;
-                case TSortKind::Text:
-                    key.text = value;
-                    break;
-                case TSortKind::Unordered:
-                    break;
+    // Each thread that sorts gets a parser and a key list of its own.
+    tree.ReorderAllLevels([&]() -> TCatalogTree::TReorder {
+        return [kind, field, ascending, parser = TDateTimeParser(), keys = std::vector<TSortKey>()](
+                   std::vector<std::unique_ptr<TCatalogNode>>& children) mutable {
+            keys.clear();
+            keys.reserve(children.size());
+            for (size_t i = 0; i < children.size(); ++i) {
+                const TFileItem& item = children[i]->Item();
+                TSortKey key{i, TrimBlanks(item.Field(FileType)) == DirectoryType, 0, 0.0, {}};
+                const std::string_view value = item.Field(field);
+                switch (kind) {
+                    case TSortKind::Number:
+                        key.number = NumberOfText(value).value_or(0.0);
+                        break;
+                    case TSortKind::DateTime:
+                        if (value.empty()) {
+                            key.rank = 0;
+                        } else if (const auto ms = parser.ParseToMsecs(value)) {
+                            key.rank = 1;
+                            key.number = static_cast<double>(*ms);
+                        } else {
+                            key.rank = 2;
+                        }
+                        break;
+                    case TSortKind::Text:
+                        key.text = value;
+                        break;
+                    case TSortKind::Unordered:
+                        break;
+                }
+                keys.push_back(std::move(key));
             }
-            keys.push_back(std::move(key));
-        }
-        // Returns <0, 0, >0 for the field alone.
-        auto compareField = [kind](const TSortKey& a, const TSortKey& b) -> int {
-            switch (kind) {
-                case TSortKind::Number:
-                    return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
-                case TSortKind::DateTime:
-                    if (a.rank != b.rank) {
-                        return a.rank < b.rank ? -1 : 1;
-                    }
-                    return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
-                case TSortKind::Text:
-                    return CompareTextIgnoringCase(a.text, b.text);
-                case TSortKind::Unordered:
-                    return 0;
+            // Returns <0, 0, >0 for the field alone.
+            auto compareField = [kind](const TSortKey& a, const TSortKey& b) -> int {
+                switch (kind) {
+                    case TSortKind::Number:
+                        return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+                    case TSortKind::DateTime:
+                        if (a.rank != b.rank) {
+                            return a.rank < b.rank ? -1 : 1;
+                        }
+                        return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+                    case TSortKind::Text:
+                        return CompareTextIgnoringCase(a.text, b.text);
+                    case TSortKind::Unordered:
+                        return 0;
+                }
+                return 0;
+            };
+            const auto less = [&](const TSortKey& a, const TSortKey& b) {
+                if (a.folder != b.folder) {
+                    return a.folder;
+                }
+                const int c = compareField(a, b);
+                return ascending ? c < 0 : c > 0;
+            };
+            // A level already in order, as a catalog saved from a sorted view is, stays as it is:
+            // one look at each pair instead of a sort (the order is the same either way).
+            if (std::is_sorted(keys.begin(), keys.end(), less)) {
+                return;
             }
-            return 0;
+            std::stable_sort(keys.begin(), keys.end(), less);
+            std::vector<std::unique_ptr<TCatalogNode>> sorted;
+            sorted.reserve(children.size());
+            for (const TSortKey& key : keys) {
+                sorted.push_back(std::move(children[key.index]));
+            }
+            children.swap(sorted);
         };
-        const auto less = [&](const TSortKey& a, const TSortKey& b) {
-            if (a.folder != b.folder) {
-                return a.folder;
-            }
-            const int c = compareField(a, b);
-            return ascending ? c < 0 : c > 0;
-        };
-        // A level already in order, as a catalog saved from a sorted view is, stays as it is:
-        // one look at each pair instead of a sort (the order is the same either way).
-        if (std::is_sorted(keys.begin(), keys.end(), less)) {
-            return;
-        }
-        std::stable_sort(keys.begin(), keys.end(), less);
-        std::vector<std::unique_ptr<TCatalogNode>> sorted;
-        sorted.reserve(children.size());
-        for (const TSortKey& key : keys) {
-            sorted.push_back(std::move(children[key.index]));
-        }
-        children.swap(sorted);
     });
 }
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "core/catalog/CatalogTree.h"
 
@@ -193,4 +197,68 @@ TEST(CatalogTree, DeepAndWideTreesNeedNoDeepStack) {
         node = Add(tree, i == 0 ? nullptr : node, "again");
     }
     // The destructor takes the rest.
+}
+
+TEST(CatalogTree, ALargeTreeIsReorderedOnTwoThreadsLikeOnOne) {
+    // More than enough nodes for two threads, in folders of every size and depth; many names
+    // repeat, so ties show whether their order is kept.
+    TCatalogTree tree;
+    TCatalogNode* top = Add(tree, nullptr, "top");
+    uint32_t seed = 7;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    std::vector<TCatalogNode*> folders{top};
+    int made = 0;
+    for (int i = 0; i < 40000; ++i) {
+        TCatalogNode* parent = folders[(next() >> 8) % folders.size()];
+        TCatalogNode* node = Add(tree, parent, "n" + std::to_string((next() >> 8) % 500));
+        node->Item().SetField(Description, std::to_string(made++));  // the order made
+        if ((next() >> 8) % 20 == 0) {
+            folders.push_back(node);
+        }
+    }
+    const size_t count = tree.NodeCount();
+    ASSERT_GE(count, 20000u);
+
+    tree.SortAllLevels([](const TCatalogNode* x, const TCatalogNode* y) {
+        return x->Item().Field(FileName) < y->Item().Field(FileName);
+    });
+    EXPECT_EQ(tree.NodeCount(), count);
+    size_t seen = 0;
+    ForEachNode(tree, [&](TCatalogNode* node) {
+        ++seen;
+        for (int row = 0; row < node->ChildCount(); ++row) {
+            const TCatalogNode* child = node->Child(row);
+            ASSERT_EQ(child->Row(), row);
+            ASSERT_EQ(child->Parent(), node);
+            if (row == 0) {
+                continue;
+            }
+            const TCatalogNode* before = node->Child(row - 1);
+            const std::string_view a = before->Item().Field(FileName);
+            const std::string_view b = child->Item().Field(FileName);
+            ASSERT_LE(a, b);
+            if (a == b) {
+                ASSERT_LT(std::stoi(std::string(before->Item().Field(Description))),
+                          std::stoi(std::string(child->Item().Field(Description))))
+                    << "equal names keep the order they had";
+            }
+        }
+    });
+    EXPECT_EQ(seen, count);
+
+    // A reorder that fails stops both threads, reaches the caller and still tells the views
+    // that the layout changed.
+    TRecorder recorder;
+    tree.AddObserver(&recorder);
+    std::atomic<int> calls = 0;
+    EXPECT_THROW(tree.ReorderAllLevels([&]() -> TCatalogTree::TReorder {
+        return [&](std::vector<std::unique_ptr<TCatalogNode>>&) {
+            if (++calls == 50) {
+                throw std::runtime_error("no memory");
+            }
+        };
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(recorder.events, (QStringList{QStringLiteral("layout?"), QStringLiteral("layout")}));
+    tree.RemoveObserver(&recorder);
 }
