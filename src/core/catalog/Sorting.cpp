@@ -44,7 +44,8 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
     const TSortKind kind = SortKindOf(field);
     // Each thread that sorts gets a parser and a key list of its own.
     tree.ReorderAllLevels([&]() -> TCatalogTree::TReorder {
-        return [kind, field, ascending, parser = TDateTimeParser(), keys = std::vector<TSortKey>()](
+        return [kind, field, ascending, parser = TDateTimeParser(), keys = std::vector<TSortKey>(),
+                decimal = DecimalSeparatorUtf8()](
                    std::vector<std::unique_ptr<TCatalogNode>>& children) mutable {
             keys.clear();
             keys.reserve(children.size());
@@ -54,7 +55,7 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
                 const std::string_view value = item.Field(field);
                 switch (kind) {
                     case TSortKind::Number:
-                        key.number = NumberOfText(value).value_or(0.0);
+                        key.number = NumberOfText(value, decimal).value_or(0.0);
                         break;
                     case TSortKind::DateTime:
                         if (value.empty()) {

@@ -60,6 +60,14 @@ TSeparator DecimalSeparator() {
 }
 
 std::optional<double> NumberOfText(std::string_view text) {
+    return NumberOfText(text, DecimalSeparator().View());
+}
+
+std::string DecimalSeparatorUtf8() {
+    return std::string(DecimalSeparator().View());
+}
+
+std::optional<double> NumberOfText(std::string_view text, std::string_view decimal) {
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && IsBlank(text[begin])) {
@@ -68,9 +76,6 @@ std::optional<double> NumberOfText(std::string_view text) {
     while (end > begin && IsBlank(text[end - 1])) {
         --end;
     }
-    const TSeparator separator = DecimalSeparator();
-    const std::string_view decimal = separator.View();
-
     // Rebuild the number in the C form that from_chars reads, checking the grammar.
     std::string plain;
     size_t i = begin;

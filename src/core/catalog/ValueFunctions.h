@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -20,6 +21,11 @@ QString FieldDisplayText(int index, const TFileItem* item);
 bool IsNumberText(std::string_view text);
 // The number of a text that IsNumberText accepts; nullopt otherwise.
 std::optional<double> NumberOfText(std::string_view text);
+// The same with the decimal separator given (DecimalSeparatorUtf8), for loops over many
+// values that need not ask the locale each time.
+std::optional<double> NumberOfText(std::string_view text, std::string_view decimal);
+// The locale's decimal separator, UTF-8.
+std::string DecimalSeparatorUtf8();
 // 1 when a's number is greater than b's, otherwise -1 (never 0); non-numbers count as 0.
 int CompareNumberText(std::string_view a, std::string_view b);
 
