@@ -210,7 +210,17 @@ struct TCatalogTree::TLevelWork {
     int idle = 0;
     std::atomic<bool> wanted = false;  // a thread waits for work
     std::atomic<bool> failed = false;
-    std::exception_ptr failure;
+    std::exception_ptr failure;  // the first
+
+    // Keeps the failure; every thread then stops.
+    void Fail(std::exception_ptr error) {
+        const std::lock_guard lock(mutex);
+        if (!failure) {
+            failure = std::move(error);
+        }
+        failed = true;
+        changed.notify_all();
+    }
 };
 
 // Reorders the lists below the nodes it is given, depth first. A thread that runs out takes
@@ -237,18 +247,9 @@ void TCatalogTree::ReorderLevels(TLevelWork& work, const TReorder& reorder) {
         }
         TCatalogNode* parent = mine.back();
         mine.pop_back();
-        try {
-            if (parent->children_.size() > 1) {
-                reorder(parent->children_);
-                Renumber(parent, 0);
-            }
-        } catch (...) {
-            const std::lock_guard lock(work.mutex);
-            work.failure = std::current_exception();
-            work.failed = true;
-            ++work.idle;
-            work.changed.notify_all();
-            return;
+        if (parent->children_.size() > 1) {
+            reorder(parent->children_);
+            Renumber(parent, 0);
         }
         for (const auto& child : parent->children_) {
             if (!child->children_.empty()) {
@@ -276,32 +277,22 @@ void TCatalogTree::ReorderAllLevels(const std::function<TReorder()>& makeReorder
     constexpr size_t kNodesForTwoThreads = 20000;
     const bool twoThreads = nodeCount_ >= kNodesForTwoThreads;
     TLevelWork work(twoThreads ? 2 : 1);
+    const auto run = [&] {
+        try {
+            ReorderLevels(work, makeReorder());
+        } catch (...) {
+            work.Fail(std::current_exception());
+        }
+    };
     std::thread helper;
     if (twoThreads) {
-        helper = std::thread([&] {
-            try {
-                ReorderLevels(work, makeReorder());
-            } catch (...) {
-                const std::lock_guard lock(work.mutex);
-                work.failure = std::current_exception();
-                work.failed = true;
-                work.changed.notify_all();
-            }
-        });
+        helper = std::thread(run);
     }
     {
         const std::lock_guard lock(work.mutex);
         work.shared.push_back(root_.get());
     }
-    std::exception_ptr failure;
-    try {
-        ReorderLevels(work, makeReorder());
-    } catch (...) {
-        failure = std::current_exception();
-        const std::lock_guard lock(work.mutex);
-        work.failed = true;
-        work.changed.notify_all();
-    }
+    run();
     if (helper.joinable()) {
         helper.join();
     }
@@ -309,11 +300,8 @@ void TCatalogTree::ReorderAllLevels(const std::function<TReorder()>& makeReorder
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.LayoutChanged(); });
     }
-    if (!failure) {
-        failure = work.failure;
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
+    if (work.failure) {
+        std::rethrow_exception(work.failure);
     }
 }
 

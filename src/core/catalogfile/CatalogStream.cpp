@@ -292,16 +292,8 @@ size_t TCatalogStream::ReadInto(char* to, size_t room) {
         }
         return taken;
     }
-    size_t taken = 0;
-    while (more_ && taken < room) {
-        const qint64 got = file_.read(to + taken, static_cast<qint64>(room - taken));
-        if (got <= 0) {
-            more_ = false;
-            readFailed_ = got < 0 || file_.error() != QFileDevice::NoError;
-        } else {
-            taken += static_cast<size_t>(got);
-        }
-    }
+    const size_t taken = ReadFileInto(file_, to, room, readFailed_);
+    more_ = taken == room;
     return taken;
 }
 

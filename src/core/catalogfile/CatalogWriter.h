@@ -29,10 +29,52 @@ public:
 
     // ` name="value"`, the value mended and escaped as the document writer does.
     void AppendAttribute(std::string_view name, std::string_view value) {
+        buffer_ += ' ';
+        buffer_.append(name);
+        buffer_ += "=\"";
+        AppendValue(value);
+    }
+
+    // `<name` and the item's non-empty fields, in field order.
+    void AppendItemStart(std::string_view name, const TFileItem& item) {
+        buffer_ += '<';
+        buffer_.append(name);
+        // ` Name="` of each field, made once.
+        static const std::array<std::string, FieldCount> kPrefixes = [] {
+            std::array<std::string, FieldCount> prefixes;
+            for (size_t i = 0; i < FieldCount; ++i) {
+                prefixes[i] = ' ' + std::string(FieldNames[i]) + "=\"";
+            }
+            return prefixes;
+        }();
+        const std::array<std::string_view, FieldCount> texts = item.AllFields();
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (!texts[i].empty()) {
+                buffer_.append(kPrefixes[i]);
+                AppendValue(texts[i]);
+            }
+        }
+    }
+
+    void FlushWhenFull() {
+        if (buffer_.size() >= kFlushAt) {
+            Flush();
+        }
+    }
+
+    // Writes what is left and waits until all of it is on the device.
+    void Finish() {
+        Flush();
+        pieces_.Finish();
+    }
+
+private:
+    void Flush() { pieces_.Write(buffer_); }
+
+    // The value and its closing quote: as it stands when plain, as nearly every value is;
+    // else mended, then escaped.
+    void AppendValue(std::string_view value) {
         if (IsPlainValue(value)) {
-            buffer_ += ' ';
-            buffer_.append(name);
-            buffer_ += "=\"";
             buffer_.append(value);
             buffer_ += '"';
             return;
@@ -40,9 +82,6 @@ public:
         if (SanitizeForXml(value, mended_)) {
             value = mended_;
         }
-        buffer_ += ' ';
-        buffer_.append(name);
-        buffer_ += "=\"";
         if (!bytescan::HasAnyOf(value, "&<\"", true)) {
             buffer_.append(value);
             buffer_ += '"';
@@ -71,48 +110,6 @@ public:
         buffer_.append(value.substr(start));
         buffer_ += '"';
     }
-
-    // `<name` and the item's non-empty fields, in field order.
-    void AppendItemStart(std::string_view name, const TFileItem& item) {
-        buffer_ += '<';
-        buffer_.append(name);
-        // ` Name="` of each field, made once: most values are then two appends.
-        static const std::array<std::string, FieldCount> kPrefixes = [] {
-            std::array<std::string, FieldCount> prefixes;
-            for (size_t i = 0; i < FieldCount; ++i) {
-                prefixes[i] = ' ' + std::string(FieldNames[i]) + "=\"";
-            }
-            return prefixes;
-        }();
-        const std::array<std::string_view, FieldCount> texts = item.AllFields();
-        for (size_t i = 0; i < texts.size(); ++i) {
-            if (texts[i].empty()) {
-                continue;
-            }
-            if (IsPlainValue(texts[i])) {
-                buffer_.append(kPrefixes[i]);
-                buffer_.append(texts[i]);
-                buffer_ += '"';
-            } else {
-                AppendAttribute(FieldNames[i], texts[i]);
-            }
-        }
-    }
-
-    void FlushWhenFull() {
-        if (buffer_.size() >= kFlushAt) {
-            Flush();
-        }
-    }
-
-    // Writes what is left and waits until all of it is on the device.
-    void Finish() {
-        Flush();
-        pieces_.Finish();
-    }
-
-private:
-    void Flush() { pieces_.Write(buffer_); }
 
     // Printable ASCII without '&', '<' or '"': nearly every value, written as it stands.
     static bool IsPlainValue(std::string_view value) {

@@ -5,6 +5,20 @@
 
 namespace melodrix {
 
+size_t ReadFileInto(QFile& file, char* to, size_t room, bool& failed) {
+    failed = false;
+    size_t taken = 0;
+    while (taken < room) {
+        const qint64 got = file.read(to + taken, static_cast<qint64>(room - taken));
+        if (got <= 0) {
+            failed = got < 0 || file.error() != QFileDevice::NoError;
+            break;
+        }
+        taken += static_cast<size_t>(got);
+    }
+    return taken;
+}
+
 TReadAhead::TReadAhead(QFile& file, size_t pieceBytes)
     : file_(file), pieceBytes_(std::max<size_t>(pieceBytes, 1)), thread_([this] { Run(); }) {}
 
@@ -36,17 +50,10 @@ void TReadAhead::Run() {
         if (!piece.bytes) {
             piece.bytes = std::make_unique_for_overwrite<char[]>(pieceBytes_);
         }
-        bool end = false;
-        while (piece.size < pieceBytes_) {
-            const qint64 got = file_.read(piece.bytes.get() + piece.size,
-                                          static_cast<qint64>(pieceBytes_ - piece.size));
-            if (got <= 0) {
-                failed_ = got < 0 || file_.error() != QFileDevice::NoError;
-                end = true;
-                break;
-            }
-            piece.size += static_cast<size_t>(got);
-        }
+        bool failed = false;
+        piece.size = ReadFileInto(file_, piece.bytes.get(), pieceBytes_, failed);
+        failed_ = failed;
+        const bool end = piece.size < pieceBytes_;
         if ((piece.size > 0 && !pieces_.Give(piece)) || end) {
             break;
         }

@@ -10,6 +10,10 @@
 
 namespace melodrix {
 
+// Reads from `file` until `room` bytes are read or the file ends; the bytes read. `failed`
+// tells whether it ended by a read error.
+size_t ReadFileInto(QFile& file, char* to, size_t room, bool& failed);
+
 // Reads the rest of an open file on a thread of its own, a few pieces ahead of the one taken,
 // so that the system's copy of the bytes overlaps with reading what came before. Only this
 // reader touches the file until it is destroyed.
