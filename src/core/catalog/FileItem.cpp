@@ -78,6 +78,17 @@ std::string_view TFileItem::Field(int index) const {
     return {text, lengths[static_cast<size_t>(index)]};
 }
 
+bool TFileItem::OverwriteField(int index, std::string_view text) {
+    const std::string_view field = Field(index);
+    if (field.size() != text.size() || NulCount(text) != 0) {
+        return false;
+    }
+    if (!text.empty()) {
+        std::memcpy(block_.get() + (field.data() - block_.get()), text.data(), text.size());
+    }
+    return true;
+}
+
 std::array<std::string_view, FieldCount> TFileItem::AllFields() const {
     std::array<std::string_view, FieldCount> texts;
     if (block_) {

@@ -68,6 +68,9 @@ public:
     std::array<std::string_view, FieldCount> AllFields() const;
     // Stores the text; a NUL inside it is replaced by U+FFFD, as no catalog file can hold one.
     void SetField(int index, std::string_view text);
+    // Sets a field to a text of the length it has already, in place and without allocating.
+    // False, with nothing changed, when the lengths differ or the text holds a NUL.
+    bool OverwriteField(int index, std::string_view text);
     // Replaces all 17 texts at once (one allocation); missing entries are empty.
     void SetAllFields(const std::array<std::string_view, FieldCount>& texts);
     // The same for texts that hold no NUL, which the caller knows: the catalog reader's

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -47,20 +48,18 @@ public:
     // Taker: puts the next buffer in `into`, whose old content is dropped and its room handed
     // back. False at the end: closed with nothing waiting, or stopped.
     bool Take(T& into) {
-        into.clear();
-        {
-            std::unique_lock lock(mutex_);
-            spare_.push_back(std::move(into));
-            into = T();
-            changed_.wait(lock, [this] { return !waiting_.empty() || closed_ || stopped_; });
-            if (stopped_ || waiting_.empty()) {
-                return false;
-            }
-            into = std::move(waiting_.front());
-            waiting_.pop_front();
-        }
-        changed_.notify_all();
-        return true;
+        return *TakeWhen(into, [this](std::unique_lock<std::mutex>& lock, auto ready) {
+            changed_.wait(lock, ready);
+            return true;
+        });
+    }
+
+    // Taker: as Take, but nothing, with `into` empty, when no buffer came within `patience`.
+    template <typename Duration>
+    std::optional<bool> TakeWithin(T& into, Duration patience) {
+        return TakeWhen(into, [this, patience](std::unique_lock<std::mutex>& lock, auto ready) {
+            return changed_.wait_for(lock, patience, ready);
+        });
     }
 
     // Either side: ends the handoff at once; what waits is dropped, and the other side's next
@@ -75,6 +74,28 @@ public:
     }
 
 private:
+    // `wait` waits on the lock until its condition holds, and tells whether it did.
+    template <typename Wait>
+    std::optional<bool> TakeWhen(T& into, Wait wait) {
+        into.clear();
+        {
+            std::unique_lock lock(mutex_);
+            spare_.push_back(std::move(into));
+            into = T();
+            if (!wait(lock, [this] { return !waiting_.empty() || closed_ || stopped_; })) {
+                into = TakeSpare();  // the room it brought stays with the taker
+                return std::nullopt;
+            }
+            if (stopped_ || waiting_.empty()) {
+                return false;
+            }
+            into = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        changed_.notify_all();
+        return true;
+    }
+
     T TakeSpare() {
         if (spare_.empty()) {
             return T();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/catalog/FileInfo.h"
@@ -11,8 +10,7 @@
 #include "core/catalog/Paths.h"
 #include "core/catalog/ValueFunctions.h"
 #include "core/scan/ScanTimeTexts.h"
-#include "core/scan/ScannerDirectory.h"
-#include "core/scan/ScannerTags.h"
+#include "core/scan/ScanWalk.h"
 
 #include "core/tags/TextDecoding.h"
 
@@ -42,6 +40,12 @@ private:
     std::string decimal_;
 };
 
+// An item of the tree and the bytes it stands for.
+struct TBuiltItem {
+    TCatalogNode* node;
+    double bytes;
+};
+
 // The bytes of a folder's files kept in the catalog, summed over its whole subtree.
 struct TSubtree {
     double bytes = 0;
@@ -57,7 +61,8 @@ public:
           mask_(maskList),
           onlyFolders_(onlyFolders),
           prune_(!onlyFolders && !maskList.isEmpty()),
-          diskName_(Utf8(DiskNameOf(catalogFile))) {
+          diskName_(Utf8(DiskNameOf(catalogFile))),
+          shareRoom_(onlyFolders ? std::string() : percents_.Text(0)) {
         const bool volumeRoot = IsVolumeRoot(folder);
         const QString label = volumeRoot ? VolumeLabelOf(folder) : QString();
         rootNameUtf8_ =
@@ -75,14 +80,15 @@ public:
         texts[FileType] = DirectoryType;
         texts[DiskName] = diskName_;
         root->Item().SetAllFields(texts);
-        sizes_.push_back(0);
+        built_.push_back({root, 0});
 
         const std::string directory = NativePathOf(WithTrailingBackslash(folder)).toStdString();
         // The texts of the paths below: the root's name, then the names below it as text.
         const std::string prefix =
             rootNameUtf8_ + Utf8(NativePathText(std::string_view(directory).substr(
                                 std::min(relativeStart_, directory.size()))));
-        TSubtree all = ScanDirectory(directory, prefix, root);
+        TScanWalk walk(directory, mask_, onlyFolders_);
+        TSubtree all = ScanDirectory(walk, prefix, root);
 
         if (prune_ && !all.holdsFile) {
             tree_.DeleteNode(root);
@@ -91,70 +97,65 @@ public:
         if (!onlyFolders_) {
             all.bytes = StoredNumber(all.bytes);
             root->Item().SetField(FileSize, Utf8(ShortestNumberText(all.bytes)));
-            sizes_[0] = all.bytes;
             ComputeSizePercentages(all.bytes);
         }
         tree_.SetExpanded(root, true);
     }
 
 private:
-    // Lists `directory` (its name on disk, ending in '/') into `parent`; the FullPath of each
-    // entry is `prefix` followed by the entry's name as text.
-    TSubtree ScanDirectory(const std::string& directory, const std::string& prefix,
-                           TCatalogNode* parent) {
+    // Builds the next listing of the walk into `parent`; the FullPath of each entry is
+    // `prefix` followed by the entry's name as text.
+    TSubtree ScanDirectory(TScanWalk& walk, const std::string& prefix, TCatalogNode* parent) {
         TSubtree subtree;
-        std::vector<TScanEntry> entries;
-        if (!ListScanDirectory(directory, entries)) {
-            return subtree;
-        }
-        std::string path;      // the entry's name on disk
-        std::string fullPath;  // its FullPath text
-        for (const TScanEntry& entry : entries) {
-            if (!entry.isDirectory && !PassesFilter(entry.name)) {
-                continue;
-            }
-            path.assign(directory).append(entry.name);
+        TWalkListing listing;
+        walk.Next(listing, [&] { ShowProgress(walk); });
+        std::string fullPath;  // the entry's FullPath text
+        for (const TWalkEntry& walked : listing) {
+            const TScanEntry& entry = walked.entry;
             TCatalogNode* node = tree_.AppendChild(parent);
-            const size_t first = sizes_.size();  // the node's place in pre-order
-            sizes_.push_back(0);
+            const size_t first = built_.size();  // the node's place in pre-order
+            built_.push_back({node, 0});
             bool filled = false;
             try {
-                Fill(node->Item(), entry, path, prefix, fullPath);
-                filled = true;
+                if (!walked.readFailed) {
+                    Fill(node->Item(), walked, prefix, fullPath);
+                    filled = true;
+                }
             } catch (const std::exception&) {
                 // The entry keeps what was set; the walk goes on with the next one.
             }
-            ++count_;
             if (throttle_.Due()) {
-                progress_.SetProgressCount(count_);
-                progress_.SetProgressLocation(
-                    QFile::decodeName(QByteArray::fromStdString(directory)));
+                ShowProgress(walk);
             }
+            const bool entered = entry.isDirectory && !entry.isLink;
             if (!filled) {
-                continue;  // neither a file nor a folder: no size, never pruned
+                // Neither a file nor a folder: no size, never pruned, nothing built below it.
+                if (entered) {
+                    SkipDirectory(walk);
+                }
+                continue;
             }
             if (!entry.isDirectory) {
-                sizes_[first] = static_cast<double>(entry.size);
-                subtree.bytes += sizes_[first];
+                built_[first].bytes = static_cast<double>(entry.size);
+                subtree.bytes += built_[first].bytes;
                 subtree.holdsFile = true;
                 continue;
             }
-            // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
             TSubtree below;
-            if (!entry.isLink) {
+            if (entered) {
                 fullPath += '/';
-                below = ScanDirectory(path + '/', fullPath, node);
+                below = ScanDirectory(walk, fullPath, node);
             }
             if (prune_ && !below.holdsFile) {
                 // Nothing kept below it: the folder goes, with what was listed for it.
                 tree_.DeleteNode(node);
-                sizes_.resize(first);
+                built_.resize(first);
                 continue;
             }
             if (!onlyFolders_) {
                 below.bytes = StoredNumber(below.bytes);
                 node->Item().SetField(FileSize, Utf8(ShortestNumberText(below.bytes)));
-                sizes_[first] = below.bytes;
+                built_[first].bytes = below.bytes;
             }
             subtree.bytes += below.bytes;
             subtree.holdsFile = subtree.holdsFile || below.holdsFile;
@@ -162,31 +163,28 @@ private:
         return subtree;
     }
 
-    bool PassesFilter(const std::string& name) {
-        if (onlyFolders_) {
-            return false;
-        }
-        if (mask_.isEmpty()) {
-            return true;
-        }
-        const size_t dot = name.rfind('.');
-        const std::string extension = dot == std::string::npos
-                                          ? std::string()
-                                          : AsciiUpper(std::string_view(name).substr(dot));
-        // A folder holds few kinds of files: each is looked up in the mask once.
-        const auto [known, added] = passes_.try_emplace(extension, false);
-        if (added) {
-            const std::string test = '\\' + extension + '\\';
-            known->second =
-                mask_.contains(QLatin1String(test.data(), static_cast<qsizetype>(test.size())));
-        }
-        return known->second;
+    // The walk is ahead of the tree, and it is what waits on the disk: it is what is shown.
+    void ShowProgress(const TScanWalk& walk) {
+        progress_.SetProgressCount(walk.Kept());
+        progress_.SetProgressLocation(
+            QFile::decodeName(QByteArray::fromStdString(walk.Location())));
     }
 
-    // `path` is the entry's name on disk: the file is opened by it, never by its text.
+    // Takes the listings of a folder that is not built, and of the folders below it.
+    void SkipDirectory(TScanWalk& walk) {
+        TWalkListing listing;
+        walk.Next(listing, [&] { ShowProgress(walk); });
+        for (const TWalkEntry& walked : listing) {
+            if (walked.entry.isDirectory && !walked.entry.isLink) {
+                SkipDirectory(walk);
+            }
+        }
+    }
+
     // Sets `fullPath` to the entry's FullPath.
-    void Fill(TFileItem& item, const TScanEntry& entry, const std::string& path,
-              const std::string& prefix, std::string& fullPath) {
+    void Fill(TFileItem& item, const TWalkEntry& walked, const std::string& prefix,
+              std::string& fullPath) {
+        const TScanEntry& entry = walked.entry;
         const std::string fileName = FileNameTextUtf8(entry.name);
         fullPath.assign(prefix).append(fileName);
         const std::string size = std::to_string(entry.size);
@@ -207,18 +205,16 @@ private:
         texts[FileNameLength] = nameLength;
         texts[PathNameLength] = pathLength;
         texts[DiskName] = diskName_;
-        const TMusicFormat format =
-            entry.isDirectory ? TMusicFormat::Other : MusicFormatOfExtension(ext);
-        if (format != TMusicFormat::Other) {
-            // Borrowed, not copied: the string outlives the call and ends in its NUL.
-            readers_.Read(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())),
-                          format, tags_, entry.size);
-            texts[MP3_Title] = tags_.Title;
-            texts[MP3_Artist] = tags_.Artist;
-            texts[MP3_Album] = tags_.Album;
-            texts[MP3_Year] = tags_.Year;
-            texts[MP3_Comment] = tags_.Comment;
-            texts[MP3_Genre] = tags_.Genre;
+        // Room for the item's share of the whole, which is known once the walk ends.
+        texts[SizePercentage] = shareRoom_;
+        if (walked.tagsRead) {
+            const TTagFields& tags = walked.tags;
+            texts[MP3_Title] = tags.Title;
+            texts[MP3_Artist] = tags.Artist;
+            texts[MP3_Album] = tags.Album;
+            texts[MP3_Year] = tags.Year;
+            texts[MP3_Comment] = tags.Comment;
+            texts[MP3_Genre] = tags.Genre;
         }
         item.SetAllFields(texts);
     }
@@ -232,17 +228,17 @@ private:
         return NumberOfText(Utf8(ShortestNumberText(bytes))).value_or(0.0);
     }
 
-    // Every item but the root gets its share of the root's size; sizes_ holds the sizes of
-    // the items in the tree's pre-order.
+    // Every item but the root gets its share of the root's size, written over the room each
+    // was given when it was made.
     void ComputeSizePercentages(double total) {
-        TCatalogNode* root = tree_.GetFirst();
-        root->Item().SetField(SizePercentage, "100");
-        if (total == 0) {
-            return;
-        }
-        size_t index = 1;
-        for (TCatalogNode* node = tree_.GetNext(root); node; node = tree_.GetNext(node), ++index) {
-            node->Item().SetField(SizePercentage, percents_.Text(sizes_[index] / total * 100.0));
+        built_.front().node->Item().SetField(SizePercentage, "100");
+        for (size_t index = 1; index < built_.size(); ++index) {
+            TFileItem& item = built_[index].node->Item();
+            const std::string share =
+                total == 0 ? std::string() : percents_.Text(built_[index].bytes / total * 100.0);
+            if (!item.OverwriteField(SizePercentage, share)) {
+                item.SetField(SizePercentage, share);
+            }
         }
     }
 
@@ -254,14 +250,11 @@ private:
     std::string diskName_;
     std::string rootNameUtf8_;
     size_t relativeStart_ = 0;
-    TTagReaders readers_;
-    TTagFields tags_;
     TScanTimeTexts times_;
     TPercentTexts percents_;
+    std::string shareRoom_;  // a share of the usual length; after percents_, which makes it
     TProgressThrottle throttle_;
-    uint64_t count_ = 0;
-    std::vector<double> sizes_;  // of the items in creation order, which is pre-order
-    std::unordered_map<std::string, bool> passes_;  // by upper-case extension with its dot
+    std::vector<TBuiltItem> built_;  // in creation order, which is pre-order
 };
 
 }  // namespace

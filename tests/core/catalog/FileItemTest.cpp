@@ -86,6 +86,29 @@ TEST(FileItem, TextsOfEveryLengthKeepTheirNeighbours) {
     EXPECT_TRUE(trusted == item);
 }
 
+TEST(FileItem, OnlyATextOfTheSameLengthIsWrittenInPlace) {
+    TFileItem item;
+    item.SetField(FileName, std::string(300, 'n'));  // its length follows the head
+    item.SetField(SizePercentage, "0.00");
+    item.SetField(DiskName, "disk");
+    const size_t heap = item.HeapBytes();
+    EXPECT_TRUE(item.OverwriteField(SizePercentage, "1.25"));
+    EXPECT_FALSE(item.OverwriteField(SizePercentage, "12.50"));
+    EXPECT_FALSE(item.OverwriteField(SizePercentage, std::string_view("1\0.5", 4)));
+    EXPECT_FALSE(item.OverwriteField(Description, "x"));
+    EXPECT_TRUE(item.OverwriteField(Description, ""));
+    EXPECT_EQ(item.Field(SizePercentage), "1.25");
+    EXPECT_EQ(item.Field(FileName), std::string(300, 'n'));
+    EXPECT_EQ(item.Field(DiskName), "disk");
+    EXPECT_TRUE(item.Field(Description).empty());
+    EXPECT_EQ(item.HeapBytes(), heap);
+
+    TFileItem empty;
+    EXPECT_TRUE(empty.OverwriteField(FileName, ""));
+    EXPECT_FALSE(empty.OverwriteField(FileName, "a"));
+    EXPECT_TRUE(empty.IsEmpty());
+}
+
 TEST(FileItem, FieldIndexOfIsExactAndFallsBackToFileName) {
     EXPECT_EQ(FieldIndexOf("FileName"), 0);
     EXPECT_EQ(FieldIndexOf("MP3_Genre"), 16);

@@ -12,10 +12,11 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/scan/MusicMasks.h"
+#include "core/scan/ScanWalk.h"
+#include "core/tags/MusicTagBuilders.h"
 #include "core/tags/TagBuilders.h"
 #include "support/RawNames.h"
-#include "core/scan/MusicMasks.h"
-#include "core/tags/MusicTagBuilders.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 
@@ -361,4 +362,118 @@ TEST_F(Scanner, EachMusicFormatIsReadByItsOwnReaderAndTheMaskChoosesTheFormats) 
     Scan();
     EXPECT_EQ(Text(Node("/b.opus"), MP3_Title), "Opus");
     EXPECT_EQ(Text(Node("/f.wav"), MP3_Title), "");
+}
+
+TEST_F(Scanner, ATreeOfManyFoldersIsBuiltInTheOrderEachFolderIsListed) {
+    // More entries than the walk hands over at once, with a folder that holds nothing, files
+    // the mask leaves out and a linked folder among them.
+    for (int a = 0; a < 30; ++a) {
+        const QString artist = QStringLiteral("artist %1/").arg(a);
+        QDir(folder).mkpath(artist + QStringLiteral("empty"));
+        for (int b = 0; b < 3; ++b) {
+            for (int t = 0; t < 12; ++t) {
+                Add(artist + QStringLiteral("album %1-%2/track %3.mp3").arg(a).arg(b).arg(t),
+                    QByteArray(10 + t, 'x'));
+            }
+            Add(artist + QStringLiteral("album %1-%2/cover.jpg").arg(a).arg(b), QByteArray(7, 'x'));
+        }
+    }
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("/artist 0"),
+                            folder + QStringLiteral("/artist 1/link")));
+    for (const bool masked : {false, true}) {
+        SCOPED_TRACE(masked ? "masked" : "all files");
+        // With the mask, folders that end up holding no file are left out.
+        const auto kept = [masked](const TScanEntry& entry) {
+            return !masked || entry.name.ends_with(".mp3") ||
+                   (entry.isDirectory && !entry.isLink && entry.name != "empty");
+        };
+        Scan(masked ? kMp3Mask : QString());
+        size_t items = 0;
+        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node), ++items) {
+            const std::string path = Text(node, FullPath);
+            const QString name = QString::fromStdString(path);
+            std::vector<std::string> expected;
+            std::vector<TScanEntry> listed;
+            if (QFileInfo(name).isDir() && !QFileInfo(name).isSymLink()) {
+                ASSERT_TRUE(ListScanDirectory(path + '/', listed));
+            }
+            for (const TScanEntry& entry : listed) {
+                if (kept(entry)) {
+                    expected.push_back(path + '/' + entry.name);
+                }
+            }
+            std::vector<std::string> children;
+            for (TCatalogNode* child = node->FirstChild(); child; child = child->NextSibling()) {
+                children.push_back(Text(child, FullPath));
+            }
+            EXPECT_EQ(children, expected) << path;
+        }
+        // The root; per artist its folder, the empty one unless masked, three albums of twelve
+        // songs and a cover; and the link unless masked.
+        EXPECT_EQ(items, masked ? 1 + 30 * (1 + 3 * 13) : 1 + 30 * (2 + 3 * 14) + 1);
+    }
+}
+
+TEST_F(Scanner, AWalkLeftEarlyStopsWhileItStillHasFoldersToList) {
+    // Far more entries than the walk may hand over before the first is taken.
+    for (int f = 0; f < 8; ++f) {
+        for (int n = 0; n < 800; ++n) {
+            Add(QStringLiteral("folder %1/file %2.txt").arg(f).arg(n));
+        }
+    }
+    TWalkListing listing;
+    {
+        TScanWalk walk(QFile::encodeName(folder).toStdString() + '/', QString(), false);
+        walk.Next(listing, [] {});
+    }  // returns only once the walk's thread has ended
+    EXPECT_EQ(listing.size(), 8u);
+}
+
+namespace {
+
+// The names of the entries of `directory` and of the folders below it (links not entered), a
+// directory before the folders in it, as the walk hands them over.
+void ListDepthFirst(const std::string& directory, std::vector<std::vector<std::string>>& out) {
+    std::vector<TScanEntry> entries;
+    ListScanDirectory(directory, entries);
+    std::vector<std::string>& names = out.emplace_back();
+    for (const TScanEntry& entry : entries) {
+        names.push_back(entry.name);
+    }
+    for (const TScanEntry& entry : entries) {
+        if (entry.isDirectory && !entry.isLink) {
+            ListDepthFirst(directory + entry.name + '/', out);
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(Scanner, AWalkThatKeepsTheCallerWaitingHandsOverEveryListingInOrder) {
+    for (int f = 0; f < 6; ++f) {
+        for (int n = 0; n < 400; ++n) {
+            Add(QStringLiteral("folder %1/sub %2/file %3.txt").arg(f).arg(n % 3).arg(n));
+        }
+    }
+    const std::string root = QFile::encodeName(folder).toStdString() + '/';
+    std::vector<std::vector<std::string>> expected;
+    ListDepthFirst(root, expected);
+    int waits = 0;
+    // The walk is seldom ahead of a caller that does nothing else; a few tries see it behind.
+    for (int attempt = 0; attempt < 20 && waits == 0; ++attempt) {
+        TScanWalk walk(root, QString(), false, std::chrono::milliseconds(0));
+        std::vector<std::vector<std::string>> handed;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            TWalkListing listing;
+            walk.Next(listing, [&] { ++waits; });
+            std::vector<std::string>& names = handed.emplace_back();
+            for (const TWalkEntry& walked : listing) {
+                names.push_back(walked.entry.name);
+            }
+        }
+        ASSERT_EQ(handed, expected);
+        TWalkListing beyond;
+        EXPECT_THROW(walk.Next(beyond, [] {}), std::logic_error);
+    }
+    EXPECT_GT(waits, 0);
 }

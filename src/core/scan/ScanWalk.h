@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "core/catalogfile/Handoff.h"
+#include "core/scan/ScannerDirectory.h"
+#include "core/scan/ScannerTags.h"
+
+namespace melodrix {
+
+// An entry of a listed directory that the scan keeps, with its tags when it is a music file.
+struct TWalkEntry {
+    TScanEntry entry;
+    bool tagsRead = false;    // `tags` holds what the file's tags say
+    bool readFailed = false;  // reading the file failed (out of memory): its item stays empty
+    TTagFields tags;
+};
+
+// A directory as the walk hands it over: empty when it could not be opened.
+using TWalkListing = std::vector<TWalkEntry>;
+
+// Listings handed over together, so that the two threads seldom wait for each other.
+struct TWalkBatch {
+    std::vector<TWalkListing> listings;
+    size_t entries = 0;
+
+    void clear() {
+        listings.clear();
+        entries = 0;
+    }
+};
+
+// Walks a folder on a thread of its own: lists each directory, examines its entries and
+// reads the tags of its music files. The caller builds the catalog from the listings already
+// handed over while the walk waits on the file system for the next ones. The listings come in
+// the order a depth-first build takes them: a directory, then, for each folder in it that is
+// not a link, in the order listed, that folder's listings.
+class TScanWalk {
+public:
+    // `directory` is the folder's name on disk, ending in '/'. Files pass when `onlyFolders`
+    // is false and the mask (upper-case extensions, each as "\.EXT\") is empty or holds
+    // their extension. While the caller waits for a listing, it hears every `patience`.
+    TScanWalk(std::string directory, QString maskList, bool onlyFolders,
+              std::chrono::milliseconds patience = std::chrono::milliseconds(100));
+    // Stops the walk and waits for its thread.
+    ~TScanWalk();
+    TScanWalk(const TScanWalk&) = delete;
+    TScanWalk& operator=(const TScanWalk&) = delete;
+
+    // The next listing. `whileWaiting` is called every `patience` while the walk has none
+    // ready (a slow disk). Rethrows what ended the walk early; throws when the walk has
+    // ended and a listing is still asked for.
+    void Next(TWalkListing& listing, const std::function<void()>& whileWaiting);
+
+    // The entries the walk has kept so far, and the directory it is reading: on a slow disk
+    // it is ahead of what the caller has built.
+    uint64_t Kept() const { return kept_.load(std::memory_order_relaxed); }
+    std::string Location() const;
+
+private:
+    void Run(const std::string& directory);
+    // False once the caller has stopped the walk.
+    bool Walk(const std::string& directory);
+    bool PassesFilter(const std::string& name);
+    void ReadTags(const std::string& directory, TWalkEntry& walked);
+
+    const QString mask_;
+    const bool onlyFolders_;
+    const std::chrono::milliseconds patience_;
+    std::unordered_map<std::string, bool> passes_;  // by upper-case extension with its dot
+    std::vector<TScanEntry> scanned_;
+    std::string path_;
+    TTagReaders readers_;
+    TWalkBatch filling_;  // the walk's
+    TWalkBatch taken_;    // the caller's
+    size_t next_ = 0;     // the caller's next listing in taken_
+    std::atomic<uint64_t> kept_{0};
+    mutable std::mutex locationMutex_;
+    std::string location_;
+    THandoff<TWalkBatch> batches_{4};
+    std::exception_ptr failure_;  // set by the thread before it closes the handoff
+    std::thread thread_;          // last: starts once everything it reads is built
+};
+
+}  // namespace melodrix
