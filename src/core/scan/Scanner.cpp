@@ -88,7 +88,16 @@ public:
             rootNameUtf8_ + Utf8(NativePathText(std::string_view(directory).substr(
                                 std::min(relativeStart_, directory.size()))));
         TScanWalk walk(directory, mask_, onlyFolders_);
-        TSubtree all = ScanDirectory(walk, prefix, root);
+        TSubtree all;
+        try {
+            all = ScanDirectory(walk, prefix, root);
+        } catch (...) {
+            // A tree cut short has no shares: the room made for them goes.
+            for (const TBuiltItem& built : built_) {
+                built.node->Item().SetField(SizePercentage, {});
+            }
+            throw;
+        }
 
         if (prune_ && !all.holdsFile) {
             tree_.DeleteNode(root);

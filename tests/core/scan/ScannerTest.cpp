@@ -477,3 +477,25 @@ TEST_F(Scanner, AWalkThatKeepsTheCallerWaitingHandsOverEveryListingInOrder) {
     }
     EXPECT_GT(waits, 0);
 }
+
+TEST_F(Scanner, AScanCutShortKeepsWhatWasBuiltWithoutShares) {
+    // Progress that fails at once, as a sink that gives up would: the scan ends there.
+    class TFailingProgress final : public IProgressSink {
+    public:
+        void ShowProgress(bool, bool) override {}
+        void SetProgressText(const QString&) override {}
+        void SetProgressCount(uint64_t) override { throw std::runtime_error("gone"); }
+    };
+    for (int n = 0; n < 3000; ++n) {
+        Add(QStringLiteral("folder %1/song %2.mp3").arg(n % 5).arg(n), QByteArray(100, 'x'));
+    }
+    TFailingProgress failing;
+    TFileInfo cutShort{failing};
+    cutShort.ScanFolder(tree, folder, QString(), false, catalog);
+    ASSERT_GE(tree.NodeCount(), 2u);
+    EXPECT_LT(tree.NodeCount(), 3007u);
+    for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
+        EXPECT_EQ(Text(node, SizePercentage), "") << Text(node, FullPath);
+    }
+    EXPECT_EQ(Text(tree.GetFirst()->FirstChild(), FileType), "directory");
+}
