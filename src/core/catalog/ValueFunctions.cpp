@@ -316,13 +316,17 @@ std::string TwoDecimalsText(double value) {
     return text;
 }
 
-QString PercentageText(double percentage) {
-    QString text = QString::fromLatin1(TwoDecimalsText(percentage));
-    const qsizetype dot = text.indexOf(QLatin1Char('.'));
-    if (dot >= 0) {
-        text.replace(dot, 1, QLocale().decimalPoint());
+std::string PercentageTextUtf8(double percentage, std::string_view decimal) {
+    std::string text = TwoDecimalsText(percentage);
+    const size_t dot = text.find('.');
+    if (dot != std::string::npos) {
+        text.replace(dot, 1, decimal);
     }
     return text;
+}
+
+QString PercentageText(double percentage) {
+    return QString::fromStdString(PercentageTextUtf8(percentage, DecimalSeparatorUtf8()));
 }
 
 QString KilobyteText(double bytes) {

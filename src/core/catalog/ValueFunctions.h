@@ -66,6 +66,9 @@ std::string TwoDecimalsText(double value);
 QString PercentageText(double percentage);  // "0.00" pattern, no grouping
 QString KilobyteText(double bytes);         // "%n KB": grouping, two decimals
 QString ShortestNumberText(double value);   // plain integer for whole values
+// PercentageText in UTF-8 with the separator given (DecimalSeparatorUtf8), for loops over many
+// values that need not ask the locale each time.
+std::string PercentageTextUtf8(double percentage, std::string_view decimal);
 
 // ASCII-only upper-casing (letters a-z), as the comparisons and the search use.
 std::string AsciiUpper(std::string_view text);

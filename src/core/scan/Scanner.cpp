@@ -1,5 +1,4 @@
 // The directory scanner: a folder or a whole volume becomes a catalog tree.
-#include <QLocale>
 #include <algorithm>
 #include <array>
 #include <string>
@@ -21,24 +20,6 @@ namespace {
 std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
-
-// Percentages in the "0.00" pattern with the locale's decimal separator.
-class TPercentTexts {
-public:
-    TPercentTexts() : decimal_(Utf8(QLocale().decimalPoint())) {}
-
-    std::string Text(double percentage) const {
-        std::string text = TwoDecimalsText(percentage);
-        const size_t dot = text.find('.');
-        if (dot != std::string::npos) {
-            text.replace(dot, 1, decimal_);
-        }
-        return text;
-    }
-
-private:
-    std::string decimal_;
-};
 
 // An item of the tree and the bytes it stands for.
 struct TBuiltItem {
@@ -62,7 +43,7 @@ public:
           onlyFolders_(onlyFolders),
           prune_(!onlyFolders && !maskList.isEmpty()),
           diskName_(Utf8(DiskNameOf(catalogFile))),
-          shareRoom_(onlyFolders ? std::string() : percents_.Text(0)) {
+          shareRoom_(onlyFolders ? std::string() : PercentageTextUtf8(0, decimal_)) {
         const bool volumeRoot = IsVolumeRoot(folder);
         const QString label = volumeRoot ? VolumeLabelOf(folder) : QString();
         rootNameUtf8_ =
@@ -244,7 +225,8 @@ private:
         for (size_t index = 1; index < built_.size(); ++index) {
             TFileItem& item = built_[index].node->Item();
             const std::string share =
-                total == 0 ? std::string() : percents_.Text(built_[index].bytes / total * 100.0);
+                total == 0 ? std::string()
+                           : PercentageTextUtf8(built_[index].bytes / total * 100.0, decimal_);
             if (!item.OverwriteField(SizePercentage, share)) {
                 item.SetField(SizePercentage, share);
             }
@@ -260,8 +242,8 @@ private:
     std::string rootNameUtf8_;
     size_t relativeStart_ = 0;
     TScanTimeTexts times_;
-    TPercentTexts percents_;
-    std::string shareRoom_;  // a share of the usual length; after percents_, which makes it
+    const std::string decimal_ = DecimalSeparatorUtf8();
+    std::string shareRoom_;  // a share of the usual length; after decimal_, which it is made with
     TProgressThrottle throttle_;
     std::vector<TBuiltItem> built_;  // in creation order, which is pre-order
 };
