@@ -7,6 +7,7 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/ItemEdit.h"
+#include "core/catalogfile/CatalogChange.h"
 
 namespace melodrix::cli {
 
@@ -32,21 +33,22 @@ int RunDescribeCommand(TCliContext& context, const QStringList& args) {
     const QString path = ResolveCatalogFile(context, parsed.positional[0]);
     const QByteArray itemPath = parsed.positional[1].toUtf8();
     const std::string_view wanted(itemPath.constData(), static_cast<size_t>(itemPath.size()));
-    TFileInfo engine(context.progress, context.prompt);
-    TCatalogTree& tree = context.NewCatalogTree();
-    engine.OpenCatalogTree(path, tree);
-    TCatalogNode* node = tree.GetFirst();
-    while (node && node->Item().Field(FullPath) != wanted) {
-        node = tree.GetNext(node);
-    }
-    if (!node) {
-        throw TMelodrixError(
-            QStringLiteral("no item of %1 has the path %2").arg(path, parsed.positional[1]));
-    }
     const QByteArray text = parsed.positional[2].toUtf8();
-    SetEditedField(node->Item(), Description,
-                   std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    engine.SaveCatalogTree(tree, path);
+    TFileInfo engine(context.progress, context.prompt);
+    // Read, changed and written under the catalog's lock, so that no other writer's edit
+    // made in the meantime is lost.
+    ChangeCatalogFile(engine, path, [&](TCatalogTree& tree, bool) {
+        TCatalogNode* node = tree.GetFirst();
+        while (node && node->Item().Field(FullPath) != wanted) {
+            node = tree.GetNext(node);
+        }
+        if (!node) {
+            throw TMelodrixError(
+                QStringLiteral("no item of %1 has the path %2").arg(path, parsed.positional[1]));
+        }
+        SetEditedField(node->Item(), Description,
+                       std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    });
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogChange.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryOperations.h"
 #include "core/scan/MusicMasks.h"
@@ -88,7 +89,7 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     TCatalogTree& tree = context.NewCatalogTree();
     engine.ScanFolder(tree, folder, MusicMaskList(music == QStringLiteral("all")),
                       parsed.Has(QStringLiteral("only-folders")), catalog);
-    engine.SaveCatalogTree(tree, catalog);
+    ReplaceCatalogFile(engine, catalog, tree);
     context.out << catalog << '\n';
     return kExitOk;
 }

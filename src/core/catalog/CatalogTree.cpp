@@ -88,6 +88,9 @@ void TCatalogTree::Clear() {
     DestroyChildren(root_.get());
     nodeCount_ = 0;
     attributes_.Clear();
+    fileStamp_ = {};
+    sourcePaths_.clear();
+    sourceOf_.clear();
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.TreeReset(); });
     }
@@ -101,9 +104,15 @@ void TCatalogTree::TakeContents(TCatalogTree& source) {
     std::swap(root_, source.root_);
     std::swap(nodeCount_, source.nodeCount_);
     std::swap(attributes_, source.attributes_);
+    std::swap(fileStamp_, source.fileStamp_);
+    std::swap(sourcePaths_, source.sourcePaths_);
+    std::swap(sourceOf_, source.sourceOf_);
     source.DestroyChildren(source.root_.get());
     source.nodeCount_ = 0;
     source.attributes_.Clear();
+    source.fileStamp_ = {};
+    source.sourcePaths_.clear();
+    source.sourceOf_.clear();
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.TreeReset(); });
     }
@@ -138,6 +147,8 @@ void TCatalogTree::DeleteNode(TCatalogNode* node) {
     }
     size_t removed = 1;
     ForEachDescendant(node, [&](TCatalogNode*) { ++removed; });
+    // A later node may be made at the same address; it must not inherit the source.
+    sourceOf_.erase(node);
     DestroyChildren(node);
     owner->children_.erase(owner->children_.begin() + row);
     Renumber(owner, row);
@@ -313,6 +324,18 @@ void TCatalogTree::SortAllLevels(
                              [&](const auto& a, const auto& b) { return less(a.get(), b.get()); });
         };
     });
+}
+
+void TCatalogTree::SetSourceCatalog(const TCatalogNode* node, const QString& path) {
+    if (sourcePaths_.empty() || sourcePaths_.back() != path) {
+        sourcePaths_.push_back(path);
+    }
+    sourceOf_[node] = static_cast<uint32_t>(sourcePaths_.size() - 1);
+}
+
+QString TCatalogTree::SourceCatalog(const TCatalogNode* node) const {
+    const auto found = sourceOf_.find(node);
+    return found == sourceOf_.end() ? QString() : sourcePaths_[found->second];
 }
 
 }  // namespace melodrix

@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "core/catalog/CatalogAttributes.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalog/FileStamp.h"
 
 namespace melodrix {
 
@@ -73,6 +75,14 @@ public:
     // What the catalog says about itself as a whole; saved with it.
     TCatalogAttributes& Attributes() { return attributes_; }
     const TCatalogAttributes& Attributes() const { return attributes_; }
+    // The identity of the catalog file this tree was last read from or written to, so a
+    // writer can tell whether the file changed since; empty for a tree of no file.
+    const TFileStamp& FileStamp() const { return fileStamp_; }
+    void SetFileStamp(const TFileStamp& stamp) { fileStamp_ = stamp; }
+    // For a list of hits (a search, the duplicate finder): the catalog file a top-level item
+    // was found in, so that an edit of the hit goes to that catalog. Empty when unknown.
+    void SetSourceCatalog(const TCatalogNode* node, const QString& path);
+    QString SourceCatalog(const TCatalogNode* node) const;
     // Appends a fresh, empty item as the last child of `parent` (top level for nullptr).
     TCatalogNode* AppendChild(TCatalogNode* parent = nullptr);
     // Deletes the node with its whole subtree.
@@ -121,6 +131,9 @@ private:
     std::unique_ptr<TCatalogNode> root_;
     size_t nodeCount_ = 0;
     TCatalogAttributes attributes_;
+    TFileStamp fileStamp_;
+    std::vector<QString> sourcePaths_;  // consecutive hits of one catalog share an entry
+    std::unordered_map<const TCatalogNode*, uint32_t> sourceOf_;
     int updateDepth_ = 0;
     std::vector<ITreeObserver*> observers_;
 };

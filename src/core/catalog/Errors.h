@@ -22,4 +22,10 @@ public:
     using TMelodrixError::TMelodrixError;
 };
 
+// The user cancelled the operation (at a point where nothing had been changed yet).
+class TCancelledError : public TMelodrixError {
+public:
+    using TMelodrixError::TMelodrixError;
+};
+
 }  // namespace melodrix

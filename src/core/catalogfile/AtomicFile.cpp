@@ -58,8 +58,8 @@ namespace {
 
 // QSaveFile can only name UTF-8 paths; this is the same replacement for a file (or a
 // folder on the way) whose name on disk is in another encoding.
-void WriteNativeFileAtomically(const QString& path, const QByteArray& native,
-                               const std::function<void(QIODevice&)>& write) {
+TFileStamp WriteNativeFileAtomically(const QString& path, const QByteArray& native,
+                                     const std::function<void(QIODevice&)>& write) {
     const auto fail = [&](const QString& reason) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
     };
@@ -104,24 +104,25 @@ void WriteNativeFileAtomically(const QString& path, const QByteArray& native,
         discard();
         fail(reason);
     }
+    const TFileStamp written = FileStampOfHandle(handle);
     file.close();
     if (::rename(temporary.constData(), native.constData()) != 0) {
         const QString reason = systemError();
         ::unlink(temporary.constData());
         fail(reason);
     }
+    return written;
 }
 
 }  // namespace
 
 #endif
 
-void WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write) {
+TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write) {
 #ifdef Q_OS_UNIX
     const QByteArray native = NativePathOf(path);
     if (native != path.toUtf8()) {
-        WriteNativeFileAtomically(path, native, write);
-        return;
+        return WriteNativeFileAtomically(path, native, write);
     }
 #endif
     QSaveFile file(path);
@@ -143,9 +144,11 @@ void WriteFileAtomically(const QString& path, const std::function<void(QIODevice
         file.cancelWriting();
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
     }
+    const TFileStamp written = FileStampOfHandle(file.handle());
     if (!file.commit()) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     }
+    return written;
 }
 
 }  // namespace melodrix

@@ -250,8 +250,11 @@ bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
     CatalogFileName = source;
     const QByteArray diskName = DiskNameOf(source).toUtf8();
     const std::string_view disk(diskName.constData(), static_cast<size_t>(diskName.size()));
-    // Read aside, so that a file that cannot be read leaves the tree as it was.
+    // Read aside, so that a file that cannot be read leaves the tree as it was. The stamp is
+    // taken first: should the file be replaced while it is read, the stamp is the older one,
+    // and the next locked save reads the file again rather than write over the newer one.
     TCatalogTree read;
+    const TFileStamp stamp = FileStampOf(source);
     bool streamed = false;
     {
         TCatalogStream stream;
@@ -263,6 +266,7 @@ bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
         LoadCatalogDocument(source, document);
         DocumentItemsToTree(document.document_element(), disk, read);
     }
+    read.SetFileStamp(stamp);
     tree.TakeContents(read);
     return true;
 }

@@ -63,8 +63,8 @@ void WriteCatalog(TCatalogWriter& writer, const TCatalogTree& tree) {
 
 }  // namespace
 
-void WriteCatalogTreeFile(const QString& path, const TCatalogTree& tree) {
-    WriteFileAtomically(path, [&](QIODevice& device) {
+TFileStamp WriteCatalogTreeFile(const QString& path, const TCatalogTree& tree) {
+    return WriteFileAtomically(path, [&](QIODevice& device) {
         TCatalogWriter writer(device);
         WriteCatalog(writer, tree);
     });

@@ -149,7 +149,8 @@ private:
 
 // Writes the tree as a catalog file at `path`, replacing it once complete: the bytes
 // SaveCatalogTree writes, without its question or progress. Throws TMelodrixError on failure.
-void WriteCatalogTreeFile(const QString& path, const TCatalogTree& tree);
+// Returns the stamp of the file written.
+TFileStamp WriteCatalogTreeFile(const QString& path, const TCatalogTree& tree);
 
 // Writes what the stream reads as the document writer writes the catalog file once parsed and
 // mended: every element and attribute by its own name, values as decoded and mended. False
