@@ -111,12 +111,10 @@ int RunUpdateCommand(TCliContext& context, const QStringList& args) {
     pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
-    engine.OpenCatalogFile(path);
     TCatalogTree tree;
-    engine.DocumentToTree(tree);
-    engine.NewDocument();
+    engine.OpenCatalogTree(path, tree);
 
-    const TCatalogUpdate update = UpdateCatalog(engine, tree, path, folder);
+    TCatalogUpdate update = UpdateCatalog(engine, tree, path, folder);
     const bool apply = !parsed.Has(QStringLiteral("dry-run"));
     if (apply) {
         ApplyCatalogUpdate(engine, update, path);

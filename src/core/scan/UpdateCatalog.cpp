@@ -10,6 +10,8 @@
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogLock.h"
+#include "core/catalogfile/CatalogWriter.h"
 #include "core/scan/UpdateRenames.h"
 
 #include "core/tags/TextDecoding.h"
@@ -277,6 +279,7 @@ QString StoredScanFolder(const TCatalogTree& catalog) {
 TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
                              const QString& catalogFile, const QString& folder) {
     TCatalogUpdate update;
+    update.CatalogStamp = catalog.FileStamp();
     update.Folder = folder.isEmpty() ? StoredScanFolder(catalog) : folder;
     if (update.Folder.isEmpty()) {
         throw TMelodrixError(
@@ -304,16 +307,28 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
     return update;
 }
 
-void ApplyCatalogUpdate(TFileInfo& engine, const TCatalogUpdate& update,
-                        const QString& catalogFile) {
+void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile) {
     if (!update.Tree || catalogFile.isEmpty()) {
         throw TMelodrixError(QStringLiteral("There is no update to save."));
     }
-    engine.NewDocument();
-    engine.TreeToDocument(*update.Tree);
-    engine.SaveCatalogFile(catalogFile);
-    // The tree is the catalog; the document's memory goes back at once.
-    engine.NewDocument();
+    const TCatalogLock lock(catalogFile, engine.Progress());
+    if (!lock.Exists()) {
+        throw TMelodrixError(QStringLiteral("The catalog %1 no longer exists (it was renamed, "
+                                            "moved or deleted). The update was not saved.")
+                                 .arg(catalogFile));
+    }
+    if (!update.CatalogStamp.Exists || update.CatalogStamp != lock.Stamp()) {
+        // Someone saved the catalog since it was read (a description typed in the desktop
+        // program, a describe in a shell): the update is worked out again from what the file
+        // holds now, so that their change is kept. The folder is rescanned under the lock.
+        TCatalogTree current;
+        engine.OpenCatalogTree(catalogFile, current);
+        current.SetFileStamp(lock.Stamp());
+        update = UpdateCatalog(engine, current, catalogFile, update.Folder);
+    }
+    TProgressScope progress(engine.Progress(), kGatheringInfo);
+    update.Tree->SetFileStamp(WriteCatalogTreeFile(catalogFile, *update.Tree));
+    update.CatalogStamp = update.Tree->FileStamp();
 }
 
 }  // namespace melodrix

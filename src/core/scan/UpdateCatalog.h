@@ -30,7 +30,8 @@ struct TCatalogChange {
 // An update worked out but not written: the catalog as it would be saved and what
 // differs from the catalog as it is.
 struct TCatalogUpdate {
-    QString Folder;  // the folder scanned
+    QString Folder;           // the folder scanned
+    TFileStamp CatalogStamp;  // the catalog file the update was worked out from
     std::unique_ptr<TCatalogTree> Tree;
     std::vector<TCatalogChange> Added, Removed, Changed;  // each in the catalogs' tree order
 
@@ -52,9 +53,12 @@ QString StoredScanFolder(const TCatalogTree& catalog);
 TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
                              const QString& catalogFile, const QString& folder = QString());
 
-// Saves the updated catalog over `catalogFile`; the old file is replaced only once the new
-// one is complete. Throws TMelodrixError on failure.
-void ApplyCatalogUpdate(TFileInfo& engine, const TCatalogUpdate& update,
-                        const QString& catalogFile);
+// Saves the updated catalog over `catalogFile` under the catalog's lock; the old file is
+// replaced only once the new one is complete. When the file changed since the update was
+// worked out, the update is worked out again from the file as it is now (the folder is
+// rescanned), so `update` may change; afterwards its Tree is the catalog as saved. Throws
+// TMelodrixError on failure and when the catalog is gone, TCancelledError when the user
+// stops the wait for the lock.
+void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile);
 
 }  // namespace melodrix

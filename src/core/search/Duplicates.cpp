@@ -139,8 +139,8 @@ std::optional<TDuplicateKey> DuplicateKeyOfName(const QString& name) {
     return std::nullopt;
 }
 
-void GroupDuplicates(std::vector<TFileItem>& files, TDuplicateKey key, TDuplicates& duplicates,
-                     TCatalogTree& result) {
+void GroupDuplicates(std::vector<TFileItem>& files, const std::vector<QString>& sources,
+                     TDuplicateKey key, TDuplicates& duplicates, TCatalogTree& result) {
     const size_t count = files.size();
     TFolder folder;
     std::vector<TKey> keys(count);
@@ -230,7 +230,11 @@ void GroupDuplicates(std::vector<TFileItem>& files, TDuplicateKey key, TDuplicat
     // The keys view the items' texts: the items move only now, into their nodes.
     TTreeUpdate bracket(result);
     for (const size_t file : fileAt) {
-        result.AppendChild(nullptr)->Item() = std::move(files[file]);
+        TCatalogNode* node = result.AppendChild(nullptr);
+        node->Item() = std::move(files[file]);
+        if (file < sources.size()) {
+            result.SetSourceCatalog(node, sources[file]);
+        }
     }
 }
 

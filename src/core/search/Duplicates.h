@@ -33,8 +33,9 @@ struct TDuplicates {
 
 // Groups the files (each with its catalog's DiskName) by `key` and appends the groups of two
 // or more to `result` as top-level items, moved out of `files`: groups in the order their
-// first file was met, files within a group in the order they were met.
-void GroupDuplicates(std::vector<TFileItem>& files, TDuplicateKey key, TDuplicates& duplicates,
-                     TCatalogTree& result);
+// first file was met, files within a group in the order they were met. `sources` names the
+// catalog file of each file; each hit keeps it as its source catalog.
+void GroupDuplicates(std::vector<TFileItem>& files, const std::vector<QString>& sources,
+                     TDuplicateKey key, TDuplicates& duplicates, TCatalogTree& result);
 
 }  // namespace melodrix

@@ -36,10 +36,19 @@ QString TextOf(std::string_view text) {
 class THitList {
 public:
     explicit THitList(TCatalogTree& tree) : tree_(&tree) {}
-    explicit THitList(std::vector<TFileItem>& items) : items_(&items) {}
+    THitList(std::vector<TFileItem>& items, std::vector<QString>& sources)
+        : items_(&items), sources_(&sources) {}
 
+    // The catalog file the hits added from now on come from.
+    void SetSource(const QString& catalogFile) { source_ = catalogFile; }
     TFileItem& Add() {
-        return tree_ ? tree_->AppendChild(nullptr)->Item() : items_->emplace_back();
+        if (tree_) {
+            TCatalogNode* node = tree_->AppendChild(nullptr);
+            tree_->SetSourceCatalog(node, source_);
+            return node->Item();
+        }
+        sources_->push_back(source_);
+        return items_->emplace_back();
     }
     size_t Count() const {
         return tree_ ? static_cast<size_t>(tree_->TopLevelCount()) : items_->size();
@@ -48,6 +57,7 @@ public:
     void KeepFirst(size_t count) {
         if (!tree_) {
             items_->resize(count);
+            sources_->resize(count);
             return;
         }
         while (static_cast<size_t>(tree_->TopLevelCount()) > count) {
@@ -59,6 +69,8 @@ public:
 private:
     TCatalogTree* tree_ = nullptr;
     std::vector<TFileItem>* items_ = nullptr;
+    std::vector<QString>* sources_ = nullptr;
+    QString source_;
 };
 
 // Observers of the result tree see the hits of one catalog file at once.
@@ -229,6 +241,7 @@ private:
     }
 
     void SetDiskName(const QString& path) {
+        result_.SetSource(path);
         const QByteArray diskName = DiskNameOf(path).toUtf8();
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
         diskHolds_ = matcher_.DiskHolds(disk_);
@@ -391,10 +404,11 @@ TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePa
     const TSearchMatcher matcher(record, options);
     result.Clear();
     std::vector<TFileItem> files;
-    THitList hits(files);
+    std::vector<QString> sources;
+    THitList hits(files, sources);
     TDuplicates duplicates;
     duplicates.skipped = RunSearch(*this, scope, hits, record, matcher);
-    GroupDuplicates(files, key, duplicates, result);
+    GroupDuplicates(files, sources, key, duplicates, result);
     return duplicates;
 }
 

@@ -1,10 +1,10 @@
 // The current catalog of the main window: opening, saving, editing and the library click.
 #include "core/catalog/Errors.h"
-#include "core/catalog/ItemEdit.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
+#include "core/catalogfile/CatalogChange.h"
 #include "core/config/Config.h"
-#include "core/scan/UpdateRenames.h"
+#include "core/scan/ItemEdits.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/shell/CatalogModel.h"
 #include "gui/shell/ContentView.h"
@@ -21,18 +21,11 @@ QString TextOf(const TFileItem& item, int field) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void SetText(TFileItem& item, int field, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    item.SetField(field, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
-}
-
-// Length in characters (code points), as decimal text.
-QString LengthText(const QString& text) {
-    qsizetype count = 0;
-    for (const QChar c : text) {
-        count += c.isLowSurrogate() ? 0 : 1;
-    }
-    return QString::number(count);
+QString ItemGoneText(const TItemLocation& location, const QString& catalog) {
+    return QStringLiteral(
+               "The item %1 is no longer in the catalog %2 (it was changed by "
+               "another program). Nothing was saved.")
+        .arg(QString::fromStdString(location.FullPath), catalog);
 }
 
 // Holds back repaints of a view while an item and its subtree change.
@@ -105,53 +98,121 @@ void TFMMain::SaveCurrentCatalog() {
     THideProgressAtEnd hide(progress);
     progress.ShowProgress(true, false);
     progress.SetProgressText(QStringLiteral("Saving info..."));
-    FileInfo->SaveCatalogTree(contentTree_, CurrentCatalog);
-}
-
-void TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) {
-    if (!node || field < 0 || field >= FieldCount) {
+    if (CurrentCatalog.isEmpty()) {
+        FileInfo->SaveCatalogTree(contentTree_, CurrentCatalog);
         return;
     }
-    {
-        TRepaintPause pause(*vt_);
-        TFileItem& item = node->Item();
-        if (field == FileName) {
-            if (!CurrentCatalog.isEmpty()) {
-                // So that an update still finds the item under its name on disk.
-                RecordRename(contentTree_, *node, text.toUtf8().toStdString());
-            }
-            QString parentPath;
-            if (const TCatalogNode* parent = node->Parent()) {
-                parentPath = TextOf(parent->Item(), FullPath);
-            }
-            if (!parentPath.isEmpty()) {
-                parentPath += PathDelimiter();
-            }
-            // The descendants' paths begin with the item's own path, which for a top-level
-            // item need not be its name.
-            const QString oldPath = TextOf(item, FullPath);
-            const QString newPath = parentPath + text;
-            SetText(item, FullPath, newPath);
-            SetText(item, PathNameLength, LengthText(newPath));
-            ForEachDescendant(node, [&](TCatalogNode* descendant) {
-                TFileItem& inner = descendant->Item();
-                const QString path = newPath + TextOf(inner, FullPath).mid(oldPath.size());
-                SetText(inner, FullPath, path);
-                SetText(inner, PathNameLength, LengthText(path));
-            });
-        }
-        const QByteArray utf8 = text.toUtf8();
-        SetEditedField(item, field,
-                       std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    // The tree is the whole catalog (a new scan): it replaces the file, under its lock.
+    ReplaceCatalogFile(*FileInfo, CurrentCatalog, contentTree_);
+}
+
+void TFMMain::ShowCatalogTree(const QString& path, TCatalogTree& tree) {
+    contentTree_.TakeContents(tree);
+    CurrentCatalog = path;
+    if (TCatalogNode* first = contentTree_.GetFirst()) {
+        contentTree_.SetExpanded(first, true);
     }
-    contentTree_.NotifyNodeChanged(node);
-    vt_->viewport()->update();
+    SortContent();
+}
+
+TCatalogNode* TFMMain::EditItemField(TCatalogNode* node, int field, const QString& text) {
+    if (!node || field < 0 || field >= FieldCount) {
+        return node;
+    }
+    if (!FileInfo) {
+        throw TMelodrixError(QStringLiteral("The main window has not been shown yet."));
+    }
+    const QByteArray utf8 = text.toUtf8();
+    const std::string_view typed(utf8.constData(), static_cast<size_t>(utf8.size()));
+    if (CurrentCatalog.isEmpty()) {
+        EditHit(node, field, typed);
+        return node;
+    }
+    // The edit is one locked step on the file. When another program saved the catalog since
+    // it was read, the step reads it again and the edit goes to the item at the same place
+    // in what the file holds now; the view then shows that catalog.
+    TItemLocation location;
+    bool readAgain = false;
     try {
-        SaveCurrentCatalog();
+        IProgressSink& progress = Progress();
+        THideProgressAtEnd hide(progress);
+        progress.ShowProgress(true, false);
+        progress.SetProgressText(QStringLiteral("Saving info..."));
+        readAgain = SaveCatalogChange(
+            *FileInfo, CurrentCatalog, contentTree_, [&](TCatalogTree& tree, bool again) {
+                TCatalogNode* target = node;
+                if (again) {
+                    location = LocationOf(contentTree_, *node);
+                    target = FindItem(tree, location);
+                    if (!target) {
+                        throw TMelodrixError(ItemGoneText(location, CurrentCatalog));
+                    }
+                }
+                {
+                    TRepaintPause pause(*vt_);
+                    EditCatalogItem(tree, *target, field, typed, true);
+                }
+                if (!again) {
+                    contentTree_.NotifyNodeChanged(node);
+                }
+            });
     } catch (const TMelodrixError& error) {
-        // The file on disk is still the previous one; the edit stays in the view.
+        // The file on disk is still the previous one.
+        vt_->viewport()->update();
         Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+        return contentTree_.IsEmpty() || readAgain ? nullptr : node;
     }
+    vt_->viewport()->update();
+    if (!readAgain) {
+        return node;
+    }
+    SortContent();
+    ShowStatusText(
+        QStringLiteral("The catalog was changed by another program: your edit was "
+                       "saved into the catalog as it is now."));
+    TCatalogNode* edited = FindItem(contentTree_, location);
+    if (edited && field == FileName) {
+        // The item now goes by its new path.
+        edited = FindItem(contentTree_, {std::string(edited->Item().Field(FullPath)), 0});
+    }
+    return edited;
+}
+
+void TFMMain::EditHit(TCatalogNode* hit, int field, std::string_view typed) {
+    const QString catalog = contentTree_.SourceCatalog(hit);
+    if (catalog.isEmpty()) {
+        // A list of hits that does not tell where they came from is saved as a catalog of its
+        // own, as before.
+        EditCatalogItem(contentTree_, *hit, field, typed, false);
+        contentTree_.NotifyNodeChanged(hit);
+        vt_->viewport()->update();
+        SaveCurrentCatalog();
+        return;
+    }
+    const TItemLocation location{std::string(hit->Item().Field(FullPath)), 0};
+    try {
+        IProgressSink& progress = Progress();
+        THideProgressAtEnd hide(progress);
+        progress.ShowProgress(true, false);
+        progress.SetProgressText(QStringLiteral("Saving info..."));
+        ChangeCatalogFile(*FileInfo, catalog, [&](TCatalogTree& tree, bool) {
+            TCatalogNode* target = FindItem(tree, location);
+            if (!target) {
+                throw TMelodrixError(ItemGoneText(location, catalog));
+            }
+            EditCatalogItem(tree, *target, field, typed, true);
+            // The hit shows what its catalog now holds for the fields the edit changed.
+            for (const int changed :
+                 {int{FileName}, int{FullPath}, int{FileNameLength}, int{PathNameLength}, field}) {
+                hit->Item().SetField(changed, target->Item().Field(changed));
+            }
+        });
+    } catch (const TMelodrixError& error) {
+        Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+        return;
+    }
+    contentTree_.NotifyNodeChanged(hit);
+    vt_->viewport()->update();
 }
 
 void TFMMain::ShowDetail(const TFileItem* item) {

@@ -39,9 +39,7 @@ void TFMMain::UpdateCatalogCommand(const QString& catalogPath) {
         TCatalogTree opened;
         const bool shown = catalogPath == CurrentCatalog;
         if (!shown) {
-            FileInfo->OpenCatalogFile(catalogPath);
-            FileInfo->DocumentToTree(opened);
-            FileInfo->NewDocument();
+            FileInfo->OpenCatalogTree(catalogPath, opened);
         }
         const TCatalogTree& catalog = shown ? ContentTree() : opened;
         const QString stored = StoredScanFolder(catalog);
@@ -54,7 +52,7 @@ void TFMMain::UpdateCatalogCommand(const QString& catalogPath) {
             return;
         }
         repaint();  // the closed question leaves no trace while the scan runs
-        const TCatalogUpdate update = UpdateCatalog(*FileInfo, catalog, catalogPath, folder);
+        TCatalogUpdate update = UpdateCatalog(*FileInfo, catalog, catalogPath, folder);
         TFMUpdatePreview preview(update, DiskNameOf(catalogPath), this);
         const bool apply =
             ShowUpdatePreview ? ShowUpdatePreview(preview) : preview.exec() == QDialog::Accepted;
@@ -66,10 +64,8 @@ void TFMMain::UpdateCatalogCommand(const QString& catalogPath) {
             ApplyCatalogUpdate(*FileInfo, update, catalogPath);
         }
         FrmCatTree()->LoadLibraryTree(QString(), false);
-        // The updated catalog is shown, read back from the file just written.
-        CurrentCatalog.clear();
-        OpenCatalog(catalogPath);
-        SortContent();
+        // The catalog as saved is shown: it is the file on disk now, stamp and all.
+        ShowCatalogTree(catalogPath, *update.Tree);
     } catch (const TMelodrixError& error) {
         // Nothing was written: the old catalog stays, on disk and on screen.
         Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);

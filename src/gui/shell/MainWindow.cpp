@@ -346,9 +346,10 @@ void TFMMain::ConnectViews() {
             [this] { RunCommand([&] { ConfigureVisibleColumns(); }); });
     contentModel_->NewText = [this](TCatalogNode* node, int field, const QString& text) {
         RunCommand([&] {
-            EditItemField(node, field, text);
+            // The edit may have had to read the catalog again: the item then has a new node.
+            TCatalogNode* edited = EditItemField(node, field, text);
             const bool editable = DetailEditable;
-            ShowContentDetail(node);
+            ShowContentDetail(edited);
             DetailEditable = editable;
         });
     };
@@ -370,10 +371,15 @@ void TFMMain::ConnectViews() {
                 return;
             }
             const QByteArray name = key.toUtf8();
-            EditItemField(
-                detailNode_,
+            TCatalogNode* shown = detailNode_;
+            TCatalogNode* edited = EditItemField(
+                shown,
                 FieldIndexOf(std::string_view(name.constData(), static_cast<size_t>(name.size()))),
                 text);
+            if (edited != shown) {
+                // The catalog was read again: the rows follow the item to its new node.
+                ShowContentDetail(edited);
+            }
         });
     };
     connect(frmCatTree_, &TFrmCatTree::Click, this,

@@ -65,7 +65,11 @@ public:
     // --- The current catalog ---
     void OpenCatalog(const QString& path);
     void SaveCurrentCatalog();
-    void EditItemField(TCatalogNode* node, int field, const QString& text);
+    // Stores an edit and saves it; returns the node that holds the edited item afterwards
+    // (another one when the catalog had to be read again, nullptr when it is gone).
+    TCatalogNode* EditItemField(TCatalogNode* node, int field, const QString& text);
+    // Shows `tree` (taken over) as the catalog at `path`, sorted like the view.
+    void ShowCatalogTree(const QString& path, TCatalogTree& tree);
     void ShowDetail(const TFileItem* item);
     // The detail panel shows an item of the content view; its edits go to that item.
     void ShowContentDetail(TCatalogNode* node);
@@ -114,6 +118,8 @@ private:
     void MakeContentMenu();
     // The content view was emptied or refilled, or the shown item is going.
     void ForgetContentDetail();
+    // An edit of a search or duplicate hit goes to the catalog the hit came from.
+    void EditHit(TCatalogNode* hit, int field, std::string_view typed);
     class TContentWatcher;
 
     pugi::xml_document document_;
