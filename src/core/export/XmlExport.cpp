@@ -1,8 +1,12 @@
 // The XML export of the catalog engine: a catalog file of the document, of a tree, or copied
 // from a catalog file as it is read.
+#include <optional>
+
+#include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/AtomicFile.h"
 #include "core/catalogfile/CatalogDocument.h"
+#include "core/catalogfile/CatalogLock.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogWriter.h"
 #include "core/export/ExportFile.h"
@@ -16,6 +20,19 @@ QString AskXmlPath(TFileInfo& info, const QString& defaultName) {
     return AskSaveFileName(info.Prompt(), kXmlExtension, kXmlFilter, defaultName);
 }
 
+// An XML export may replace a catalog of the library: it waits for whoever writes that
+// catalog, as every writer does. A file that cannot be locked (not writable by us, not a
+// regular file) is still replaced, as before; only a cancelled wait stops the export.
+std::optional<TCatalogLock> LockExportTarget(const QString& path, IProgressSink& progress) {
+    try {
+        return std::optional<TCatalogLock>(std::in_place, path, progress);
+    } catch (const TCancelledError&) {
+        throw;
+    } catch (const TMelodrixError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 bool TFileInfo::ExportXml(const QString& defaultName) {
@@ -23,6 +40,7 @@ bool TFileInfo::ExportXml(const QString& defaultName) {
     if (path.isEmpty()) {
         return false;
     }
+    const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
     TProgressScope progress(Progress(), kExportToFile);
     DocumentRoot();  // an empty document is written as an empty catalog
     return SaveCatalogFile(path);
@@ -33,6 +51,7 @@ bool TFileInfo::ExportXml(const QString& defaultName, const TCatalogTree& tree) 
     if (path.isEmpty()) {
         return false;
     }
+    const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
     TProgressScope progress(Progress(), kExportToFile);
     WriteCatalogTreeFile(path, tree);
     return true;
@@ -43,6 +62,7 @@ bool TFileInfo::ExportCatalogXml(const QString& catalogPath, const QString& defa
     if (path.isEmpty()) {
         return false;
     }
+    const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
     TProgressScope progress(Progress(), kExportToFile);
     try {
         WriteFileAtomically(path, [&](QIODevice& device) {

@@ -4,11 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
+#include "core/catalog/Errors.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogLock.h"
 
 namespace melodrix {
 
@@ -28,6 +31,26 @@ QString TextOfNative(const fs::path& path) {
 QString SystemErrorText(const QString& action, const QString& path, const std::error_code& error) {
     return QStringLiteral("Cannot %1 %2: %3")
         .arg(action, QDir::toNativeSeparators(path), QString::fromLocal8Bit(error.message()));
+}
+
+// A catalog is renamed, moved or deleted under its lock, so that a save in progress ends first,
+// and a writer waiting for the lock then finds the catalog gone and says so, instead of writing
+// it back under its old name. (A group moves with every catalog in it; a save that was under
+// way there fails on the vanished folder and reports it.) Links and folders are not locked.
+// Returns why the lock could not be had (the wait was cancelled, the file cannot be opened),
+// or the empty text.
+QString LockCatalogFile(std::optional<TCatalogLock>& lock, const QString& path,
+                        IProgressSink& progress) {
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(NativePath(path), error))) {
+        return QString();
+    }
+    try {
+        lock.emplace(path, progress);
+    } catch (const TMelodrixError& failure) {
+        return failure.Message();
+    }
+    return QString();
 }
 
 QString CleanAbsolute(const QString& path) {
@@ -232,7 +255,8 @@ QString RenamedEntryPath(const TFileItem& item, const QString& typedName) {
 }
 
 TLibraryResult RenameLibraryEntry(TCatalogTree& tree, TCatalogNode* node,
-                                  const QString& libraryPath, const QString& typedName) {
+                                  const QString& libraryPath, const QString& typedName,
+                                  IProgressSink& progress) {
     if (!node) {
         return TLibraryResult::Failure(QStringLiteral("Nothing is selected."));
     }
@@ -257,6 +281,10 @@ TLibraryResult RenameLibraryEntry(TCatalogTree& tree, TCatalogNode* node,
     }
     if (AnythingExistsAt(newPath)) {
         return TLibraryResult::Failure(kNameExistsMessage);
+    }
+    std::optional<TCatalogLock> lock;
+    if (const QString refused = LockCatalogFile(lock, oldPath, progress); !refused.isEmpty()) {
+        return TLibraryResult::Failure(refused);
     }
     std::error_code error;
     fs::rename(NativePath(oldPath), NativePath(newPath), error);
@@ -294,7 +322,7 @@ void RewriteDescendantPaths(TCatalogTree& tree, TCatalogNode* node, const QStrin
 }
 
 TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& source,
-                                const QString& destination) {
+                                const QString& destination, IProgressSink& progress) {
     if (!IsStrictlyInside(libraryPath, source)) {
         return Outside(source);
     }
@@ -325,6 +353,10 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
     if (AnythingExistsAt(moved)) {
         return TLibraryResult::Failure(kNameExistsMessage);
     }
+    std::optional<TCatalogLock> lock;
+    if (const QString refused = LockCatalogFile(lock, real, progress); !refused.isEmpty()) {
+        return TLibraryResult::Failure(refused);
+    }
     // The entry keeps its own name bytes in its new place.
     const fs::path from = NativePath(real);
     std::error_code error;
@@ -349,8 +381,8 @@ TLibraryResult DeleteDirectoryTree(const QString& directory) {
     return DeleteTree(path);
 }
 
-TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path,
-                                  bool isDirectory) {
+TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path, bool isDirectory,
+                                  IProgressSink& progress) {
     if (!IsStrictlyInside(libraryPath, path)) {
         return Outside(path);
     }
@@ -367,6 +399,10 @@ TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& pat
     if (fs::is_directory(fs::symlink_status(native, error))) {
         return TLibraryResult::Failure(
             QStringLiteral("%1 is a directory.").arg(QDir::toNativeSeparators(path)));
+    }
+    std::optional<TCatalogLock> lock;
+    if (const QString refused = LockCatalogFile(lock, path, progress); !refused.isEmpty()) {
+        return TLibraryResult::Failure(refused);
     }
     if (!fs::remove(native, error) || error) {
         if (!error) {

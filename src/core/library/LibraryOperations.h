@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/catalog/CatalogTree.h"
+#include "core/catalog/Sinks.h"
 
 namespace melodrix {
 
@@ -61,8 +62,11 @@ QString RenamedEntryPath(const TFileItem& item, const QString& typedName);
 // path, and every node below a renamed group has its FullPath rewritten; observers of
 // `tree` are told of each changed node. Refused when the name is invalid, when the entry
 // is the library itself or outside it, or when the new name exists (kNameExistsMessage).
+// A catalog is renamed under its lock; `progress` shows a wait for it, which can be cancelled
+// (the rename is then refused).
 TLibraryResult RenameLibraryEntry(TCatalogTree& tree, TCatalogNode* node,
-                                  const QString& libraryPath, const QString& typedName);
+                                  const QString& libraryPath, const QString& typedName,
+                                  IProgressSink& progress = SilentProgress());
 
 // Rewrites the FullPath of every node below `node` that starts with `oldPrefix` to start
 // with `newPrefix` instead, telling the tree's observers. For a group renamed in place.
@@ -74,8 +78,10 @@ void RewriteDescendantPaths(TCatalogTree& tree, TCatalogNode* node, const QStrin
 // itself, when the destination is the source or below it, when the destination is not a
 // directory, or when an entry of the same name exists there (kNameExistsMessage); nothing
 // moves then. Moving an entry into the group it is in already succeeds without change.
+// A catalog moves under its lock, as a rename does.
 TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& source,
-                                const QString& destination);
+                                const QString& destination,
+                                IProgressSink& progress = SilentProgress());
 
 // Deletes the directory with everything in it, read-only entries included; links are
 // removed, never followed. A file-system root is emptied but never removed. Stops at the
@@ -83,8 +89,9 @@ TLibraryResult MoveLibraryEntry(const QString& libraryPath, const QString& sourc
 TLibraryResult DeleteDirectoryTree(const QString& directory);
 
 // Deletes a group (with DeleteDirectoryTree) or a catalog file, refusing anything that
-// is not strictly inside the library. A linked group or catalog loses its link only.
-TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path,
-                                  bool isDirectory);
+// is not strictly inside the library. A linked group or catalog loses its link only. A
+// catalog is deleted under its lock, as a rename does.
+TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path, bool isDirectory,
+                                  IProgressSink& progress = SilentProgress());
 
 }  // namespace melodrix

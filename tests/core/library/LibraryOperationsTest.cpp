@@ -5,6 +5,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <optional>
+#include <thread>
+
+#include "core/catalog/Errors.h"
+#include "core/catalog/FileInfo.h"
+#include "core/catalogfile/CatalogChange.h"
+#include "core/catalogfile/CatalogLock.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryOperations.h"
 #include "support/RawNames.h"
@@ -127,6 +135,42 @@ TEST_F(LibraryOperations, RenamingAGroupRewritesThePathsBelowIt) {
     // A descendant can be renamed at once through its rewritten path.
     EXPECT_TRUE(RenameLibraryEntry(tree, Find(tree, "a"), library, QStringLiteral("c")).ok);
     EXPECT_TRUE(QFileInfo(Path(QStringLiteral("Metal/Old/c.xml"))).isFile());
+}
+
+TEST_F(LibraryOperations, ACatalogIsRenamedMovedAndDeletedOnlyOnceItsWriterIsDone) {
+    const QString catalog = Path(QStringLiteral("Rock/mix.xml"));
+    for (const int operation : {0, 1, 2}) {
+        WriteFile(library, QStringLiteral("Rock/mix.xml"), "<fileinfo/>");
+        FillLibraryTree(tree, library, false);
+        std::optional<TCatalogLock> writer(std::in_place, catalog, SilentProgress());
+        std::atomic<bool> done = false;
+        TLibraryResult result;
+        std::thread librarian([&] {
+            if (operation == 0) {
+                result =
+                    RenameLibraryEntry(tree, Find(tree, "mix"), library, QStringLiteral("renamed"));
+            } else if (operation == 1) {
+                result = MoveLibraryEntry(library, catalog, Path(QStringLiteral("Jazz")));
+            } else {
+                result = DeleteLibraryEntry(library, catalog, false);
+            }
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        EXPECT_FALSE(done) << operation;
+        EXPECT_TRUE(QFileInfo::exists(catalog)) << operation;
+        writer.reset();
+        librarian.join();
+        EXPECT_TRUE(result.ok) << operation << " " << result.error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(catalog)) << operation;
+        // A writer that comes later finds the catalog gone and does not bring it back.
+        TFileInfo engine;
+        EXPECT_THROW(ChangeCatalogFile(engine, catalog, [](TCatalogTree&, bool) {}),
+                     TMelodrixError);
+        EXPECT_FALSE(QFileInfo::exists(catalog)) << operation;
+        QFile::remove(Path(QStringLiteral("Rock/renamed.xml")));
+        QFile::remove(Path(QStringLiteral("Jazz/mix.xml")));
+    }
 }
 
 TEST_F(LibraryOperations, RefusedRenamesChangeNothing) {
