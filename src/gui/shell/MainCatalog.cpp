@@ -1,4 +1,6 @@
 // The current catalog of the main window: opening, saving, editing and the library click.
+#include <optional>
+
 #include "core/catalog/Errors.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
@@ -85,6 +87,7 @@ void TFMMain::OpenCatalog(const QString& path) {
         throw;
     }
     CurrentCatalog = path;
+    unsavedEdits_.clear();
     if (TCatalogNode* first = contentTree_.GetFirst()) {
         contentTree_.SetExpanded(first, true);
     }
@@ -109,6 +112,7 @@ void TFMMain::SaveCurrentCatalog() {
 void TFMMain::ShowCatalogTree(const QString& path, TCatalogTree& tree) {
     contentTree_.TakeContents(tree);
     CurrentCatalog = path;
+    unsavedEdits_.clear();
     if (TCatalogNode* first = contentTree_.GetFirst()) {
         contentTree_.SetExpanded(first, true);
     }
@@ -123,62 +127,88 @@ TCatalogNode* TFMMain::EditItemField(TCatalogNode* node, int field, const QStrin
         throw TMelodrixError(QStringLiteral("The main window has not been shown yet."));
     }
     const QByteArray utf8 = text.toUtf8();
-    const std::string_view typed(utf8.constData(), static_cast<size_t>(utf8.size()));
+    const std::string typed(utf8.constData(), static_cast<size_t>(utf8.size()));
     if (CurrentCatalog.isEmpty()) {
         EditHit(node, field, typed);
         return node;
     }
+    // Where the item stands before the edit; a rename moves it, so that is taken now, any
+    // other edit leaves it where it is and it is only worked out when needed.
+    std::optional<TItemLocation> before;
+    const auto locationBefore = [&] {
+        if (!before) {
+            before = LocationOf(contentTree_, *node);
+        }
+        return *before;
+    };
+    if (field == FileName) {
+        locationBefore();
+    }
     // The edit is one locked step on the file. When another program saved the catalog since
-    // it was read, the step reads it again and the edit goes to the item at the same place
-    // in what the file holds now; the view then shows that catalog.
-    TItemLocation location;
-    bool readAgain = false;
+    // it was read, the step reads it again and the edit (with any earlier one that could not
+    // be saved) goes to the item at the same place in what the file holds now; the view then
+    // shows that catalog.
+    bool applied = false;
+    bool replaced = false;
+    TItemLocation after;
     try {
         IProgressSink& progress = Progress();
         THideProgressAtEnd hide(progress);
         progress.ShowProgress(true, false);
         progress.SetProgressText(QStringLiteral("Saving info..."));
-        readAgain = SaveCatalogChange(
+        SaveCatalogChange(
             *FileInfo, CurrentCatalog, contentTree_, [&](TCatalogTree& tree, bool again) {
                 TCatalogNode* target = node;
                 if (again) {
-                    location = LocationOf(contentTree_, *node);
-                    target = FindItem(tree, location);
+                    for (const TUnsavedEdit& unsaved : unsavedEdits_) {
+                        if (TCatalogNode* earlier = FindItem(tree, unsaved.location)) {
+                            EditCatalogItem(tree, *earlier, unsaved.field, unsaved.text, true);
+                        }
+                    }
+                    target = FindItem(tree, locationBefore());
                     if (!target) {
-                        throw TMelodrixError(ItemGoneText(location, CurrentCatalog));
+                        throw TMelodrixError(ItemGoneText(locationBefore(), CurrentCatalog));
                     }
                 }
                 {
                     TRepaintPause pause(*vt_);
                     EditCatalogItem(tree, *target, field, typed, true);
                 }
-                if (!again) {
+                applied = !again;
+                if (again) {
+                    after = LocationOf(tree, *target);
+                    replaced = true;  // the window's tree takes this one, saved or not
+                } else {
                     contentTree_.NotifyNodeChanged(node);
                 }
             });
     } catch (const TMelodrixError& error) {
-        // The file on disk is still the previous one.
+        // The file on disk is still the previous one; the edit stays in the view and goes
+        // with the next save that works.
+        if (!replaced && !applied) {
+            EditCatalogItem(contentTree_, *node, field, typed, true);
+            contentTree_.NotifyNodeChanged(node);
+        }
+        if (!replaced) {
+            unsavedEdits_.push_back({locationBefore(), field, typed});
+        }
         vt_->viewport()->update();
         Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
-        return contentTree_.IsEmpty() || readAgain ? nullptr : node;
+        return replaced ? FindItem(contentTree_, after) : node;
     }
+    unsavedEdits_.clear();
     vt_->viewport()->update();
-    if (!readAgain) {
+    if (!replaced) {
         return node;
     }
     SortContent();
     ShowStatusText(
         QStringLiteral("The catalog was changed by another program: your edit was "
                        "saved into the catalog as it is now."));
-    TCatalogNode* edited = FindItem(contentTree_, location);
-    if (edited && field == FileName) {
-        // The item now goes by its new path.
-        edited = FindItem(contentTree_, {std::string(edited->Item().Field(FullPath)), 0});
-    }
-    return edited;
+    return FindItem(contentTree_, after);
 }
 
-void TFMMain::EditHit(TCatalogNode* hit, int field, std::string_view typed) {
+void TFMMain::EditHit(TCatalogNode* hit, int field, const std::string& typed) {
     const QString catalog = contentTree_.SourceCatalog(hit);
     if (catalog.isEmpty()) {
         // A list of hits that does not tell where they came from is saved as a catalog of its

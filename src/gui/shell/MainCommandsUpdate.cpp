@@ -9,6 +9,7 @@
 #include "core/scan/UpdateCatalog.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/UpdatePreviewDialog.h"
+#include "gui/shell/CatalogModel.h"
 #include "gui/shell/ContentView.h"
 #include "gui/shell/Guard.h"
 #include "gui/shell/MainWindow.h"
@@ -22,11 +23,26 @@ void TFMMain::MakeContentMenu() {
     update->setObjectName(QStringLiteral("ActionUpdate"));
     connect(update, &QAction::triggered, this,
             [this] { RunCommand([&] { UpdateCatalogCommand(CurrentCatalog); }); });
+    QAction* showHit = menu->addAction(QStringLiteral("Show in catalog"));
+    showHit->setObjectName(QStringLiteral("ActionShowInCatalog"));
+    connect(showHit, &QAction::triggered, this, [this] {
+        RunCommand([&] { ShowHitInCatalog(TCatalogModel::NodeOf(vt_->currentIndex())); });
+    });
     vt_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(vt_, &QWidget::customContextMenuRequested, this, [this, menu, update](QPoint at) {
-        // Only a catalog of the library can be updated, not a search result.
-        update->setEnabled(!CurrentCatalog.isEmpty());
-        menu->popup(vt_->viewport()->mapToGlobal(at));
+    connect(vt_, &QWidget::customContextMenuRequested, this,
+            [this, menu, update, showHit](QPoint at) {
+                // Only a catalog of the library can be updated, not a search result; only a
+                // hit leads to a catalog.
+                update->setEnabled(!CurrentCatalog.isEmpty());
+                const QModelIndex pointed = vt_->indexAt(at);
+                if (pointed.isValid()) {
+                    vt_->setCurrentIndex(pointed);
+                }
+                showHit->setEnabled(IsHitWithCatalog(TCatalogModel::NodeOf(vt_->currentIndex())));
+                menu->popup(vt_->viewport()->mapToGlobal(at));
+            });
+    connect(vt_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        RunCommand([&] { ShowHitInCatalog(TCatalogModel::NodeOf(index)); });
     });
 }
 

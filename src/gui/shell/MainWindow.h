@@ -8,6 +8,7 @@
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/FileInfo.h"
+#include "core/scan/ItemEdits.h"
 
 class QLabel;
 class QMenu;
@@ -95,6 +96,10 @@ public:
     void ExportCommand();
     // Rescans the folder of a library catalog and saves it once its preview is applied.
     void UpdateCatalogCommand(const QString& catalogPath);
+    // Whether the view lists hits and `node` is one that knows its catalog.
+    bool IsHitWithCatalog(const TCatalogNode* node) const;
+    // Opens the catalog a hit came from, with the hit's item focused.
+    void ShowHitInCatalog(const TCatalogNode* hit);
     // The folder question of an update, pre-filled; empty when cancelled. Tests replace it.
     std::function<QString(const QString& storedFolder)> AskUpdateFolder;
     // Shows an update's preview; true for "Apply". Tests replace it.
@@ -119,7 +124,7 @@ private:
     // The content view was emptied or refilled, or the shown item is going.
     void ForgetContentDetail();
     // An edit of a search or duplicate hit goes to the catalog the hit came from.
-    void EditHit(TCatalogNode* hit, int field, std::string_view typed);
+    void EditHit(TCatalogNode* hit, int field, const std::string& typed);
     class TContentWatcher;
 
     pugi::xml_document document_;
@@ -141,6 +146,14 @@ private:
     QAction* actionWeb_ = nullptr;
     QHash<QObject*, QString> hints_;
     TCatalogNode* detailNode_ = nullptr;
+    // Edits shown in the view that could not be saved (the catalog was locked too long, the
+    // disk full): a save that has to read the catalog again applies them once more.
+    struct TUnsavedEdit {
+        TItemLocation location;
+        int field = 0;
+        std::string text;
+    };
+    std::vector<TUnsavedEdit> unsavedEdits_;
     std::unique_ptr<TContentWatcher> contentWatcher_;
     bool initialized_ = false;
     bool commandRunning_ = false;

@@ -1,0 +1,44 @@
+// Search and duplicate hits lead back to their catalogs: "Show in catalog" and a double click
+// open the catalog a hit came from with its item focused.
+#include "core/catalog/Errors.h"
+#include "core/scan/ItemEdits.h"
+#include "gui/shell/CatalogModel.h"
+#include "gui/shell/ContentView.h"
+#include "gui/shell/MainWindow.h"
+
+namespace melodrix {
+
+bool TFMMain::IsHitWithCatalog(const TCatalogNode* node) const {
+    return node && CurrentCatalog.isEmpty() && !contentTree_.SourceCatalog(node).isEmpty();
+}
+
+void TFMMain::ShowHitInCatalog(const TCatalogNode* hit) {
+    if (!IsHitWithCatalog(hit)) {
+        return;
+    }
+    const QString catalog = contentTree_.SourceCatalog(hit);
+    const TItemLocation location{std::string(hit->Item().Field(FullPath)), 0};
+    CurrentCatalog.clear();
+    try {
+        OpenCatalog(catalog);
+    } catch (const TMelodrixError& error) {
+        Prompt().ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+        return;
+    }
+    SortContent();
+    TCatalogNode* item = FindItem(contentTree_, location);
+    if (!item) {
+        ShowStatusText(QStringLiteral("The item %1 is no longer in the catalog %2.")
+                           .arg(QString::fromStdString(location.FullPath), catalog));
+        return;
+    }
+    for (TCatalogNode* parent = item->Parent(); parent; parent = parent->Parent()) {
+        contentTree_.SetExpanded(parent, true);
+    }
+    const QModelIndex index = contentModel_->IndexOf(item);
+    vt_->setCurrentIndex(index);
+    vt_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    ShowContentDetail(item);
+}
+
+}  // namespace melodrix
