@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "core/catalog/Sinks.h"
 
@@ -43,6 +44,33 @@ bool IsUserInput(QEvent::Type type) {
         default:
             return false;
     }
+}
+
+bool IsPopup(const QWidget* window) {
+    const Qt::WindowType type = window->windowType();
+    return type == Qt::Popup || type == Qt::ToolTip;
+}
+
+// The window a pop-up belongs to: its parent's (menus, a combo box's list), else that of the
+// widget it hands the focus to (a completer's list has no parent), else the window the
+// window system shows it over.
+const QWidget* OwnerOfPopup(const QWidget* popup) {
+    if (const QWidget* parent = popup->parentWidget()) {
+        return parent->window();
+    }
+    if (const QWidget* proxy = popup->focusProxy()) {
+        return proxy->window();
+    }
+    const QWindow* handle = popup->windowHandle();
+    const QWindow* over = handle ? handle->transientParent() : nullptr;
+    if (over) {
+        for (const QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->windowHandle() == over) {
+                return window;
+            }
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -96,6 +124,13 @@ bool TInputGuard::MayReceive(QObject* receiver) const {
         }
     }
     const QWidget* window = widget->window();
+    // A pop-up takes input when the window it belongs to does; pop-ups may open pop-ups.
+    for (int depth = 0; window && IsPopup(window) && depth < 16; ++depth) {
+        window = OwnerOfPopup(window);
+    }
+    if (!window) {
+        return false;
+    }
     if (window == &progressWindow_) {
         return true;
     }

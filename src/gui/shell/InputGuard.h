@@ -11,7 +11,8 @@ namespace melodrix {
 // the progress window, so nothing the user clicks can change what the operation works on.
 // The windows go on painting. Escape anywhere counts as Cancel when Cancel is offered. A
 // request to close the main window cancels the operation and is carried out once it ends.
-// Questions the operation itself asks (modal windows opened while it runs) take input.
+// Questions the operation itself asks (modal windows opened while it runs) take input, with
+// their pop-ups (menus, combo box lists, completions, tooltips).
 class TInputGuard final : public QObject {
     Q_OBJECT
 public:
