@@ -34,8 +34,10 @@ void TCatalogAttributes::Remove(std::string_view name) {
 }
 
 bool IsCatalogAttributeName(std::string_view name) {
-    static constexpr std::array<std::string_view, 4> kKnown = {
-        kScanMaskAttribute, kOnlyFoldersAttribute, kScanFolderAttribute, kRenamedItemsAttribute};
+    static constexpr std::array<std::string_view, 7> kKnown = {
+        kScanMaskAttribute,      kOnlyFoldersAttribute, kScanFolderAttribute,
+        kRenamedItemsAttribute,  kScanLocaleAttribute,  kScanDateFormatAttribute,
+        kScanTimeFormatAttribute};
     return std::find(kKnown.begin(), kKnown.end(), name) != kKnown.end();
 }
 

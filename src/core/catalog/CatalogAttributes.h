@@ -35,6 +35,12 @@ inline constexpr std::string_view kOnlyFoldersAttribute = "OnlyFolders";
 inline constexpr std::string_view kScanFolderAttribute = "ScanFolder";
 // The names the user gave items in place of the scanned ones, by scanned relative path.
 inline constexpr std::string_view kRenamedItemsAttribute = "RenamedItems";
+// How the times of the items are written: the locale (its month names and AM/PM texts, by
+// QLocale::name) and the QLocale date and time formats, so that they are read back as they
+// were written under any locale.
+inline constexpr std::string_view kScanLocaleAttribute = "ScanLocale";
+inline constexpr std::string_view kScanDateFormatAttribute = "ScanDateFormat";
+inline constexpr std::string_view kScanTimeFormatAttribute = "ScanTimeFormat";
 // A catalog that does not say how it was made was made with this mask, files and folders.
 inline constexpr std::string_view kDefaultScanMask = "\\.MP3\\";
 

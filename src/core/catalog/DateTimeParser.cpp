@@ -1,5 +1,6 @@
 #include "core/catalog/DateTimeParser.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <algorithm>
 
@@ -60,8 +61,10 @@ char32_t DecodeUtf8(std::string_view text, size_t pos, size_t& length) {
 
 }  // namespace
 
-TDateTimeParser::TDateTimeParser() {
-    const QLocale locale;
+TDateTimeParser::TDateTimeParser() : TDateTimeParser(CurrentTimeFormat()) {}
+
+TDateTimeParser::TDateTimeParser(const TTimeFormat& format) : format_(format) {
+    const QLocale& locale = format_.Locale;
     for (const QString& text : {locale.amText(), locale.pmText()}) {
         std::vector<std::string>& variants = text == locale.amText() ? am_ : pm_;
         for (const QString& variant : {text, text.toUpper(), text.toLower()}) {
@@ -70,11 +73,22 @@ TDateTimeParser::TDateTimeParser() {
             }
         }
     }
+    for (int month = 1; month <= 12; ++month) {
+        for (const QLocale::FormatType type : {QLocale::LongFormat, QLocale::ShortFormat}) {
+            for (const QString& name :
+                 {locale.monthName(month, type), locale.standaloneMonthName(month, type)}) {
+                if (!name.isEmpty()) {
+                    monthNames_.emplace_back(name.toStdString(), month);
+                }
+            }
+        }
+    }
+    std::stable_sort(monthNames_.begin(), monthNames_.end(),
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
     const QList<uint> zero = locale.zeroDigit().toUcs4();
     zero_ = zero.isEmpty() ? U'0' : static_cast<char32_t>(zero.front());
-    const QString date = DateFormatWithFullYear();
-    const QString time = TimeFormatWithoutZone();
-    fast_ = Compile(date + QLatin1Char(' ') + time, dateTime_) && Compile(date, dateOnly_);
+    fast_ = Compile(format_.Date + QLatin1Char(' ') + format_.Time, dateTime_) &&
+            Compile(format_.Date, dateOnly_);
 }
 
 bool TDateTimeParser::Compile(const QString& format, std::vector<TPart>& parts) {
@@ -126,9 +140,9 @@ bool TDateTimeParser::Compile(const QString& format, std::vector<TPart>& parts) 
                 token = TToken::Day;
                 break;
             case 'M':
-                if (run > 2)
-                    return false;  // month names
-                token = TToken::Month;
+                if (run > 4)
+                    return false;
+                token = run > 2 ? TToken::MonthName : TToken::Month;
                 break;
             case 'y':
                 if (run != 2 && run != 4)
@@ -226,6 +240,18 @@ std::optional<int64_t> TDateTimeParser::ParseWith(const std::vector<TPart>& part
                 if (!readNumber(2, month))
                     return std::nullopt;
                 break;
+            case TToken::MonthName: {
+                const std::string_view rest = text.substr(pos);
+                const auto name = std::find_if(
+                    monthNames_.begin(), monthNames_.end(),
+                    [&](const auto& entry) { return StartsWithIgnoringCase(rest, entry.first); });
+                if (name == monthNames_.end()) {
+                    return std::nullopt;
+                }
+                month = name->second;
+                pos += name->first.size();
+                break;
+            }
             case TToken::Year2:
                 if (!readNumber(2, year))
                     return std::nullopt;
@@ -310,16 +336,48 @@ std::optional<int64_t> TDateTimeParser::ParseToMsecs(std::string_view text) cons
         }
         return ParseWith(dateOnly_, text);
     }
-    const auto parsed = ParseDateTimeTextByLocale(
-        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    if (!parsed) {
-        return std::nullopt;
+    return ParseByLocale(text);
+}
+
+std::optional<int64_t> TDateTimeParser::ParseByLocale(std::string_view text) const {
+    const QString trimmed = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QDateTime parsed =
+        format_.Locale.toDateTime(trimmed, format_.Date + QLatin1Char(' ') + format_.Time);
+    if (!parsed.isValid()) {
+        const QDate date = format_.Locale.toDate(trimmed, format_.Date);
+        if (!date.isValid()) {
+            return std::nullopt;
+        }
+        parsed = QDateTime(date, QTime(0, 0));
     }
-    const QDate d = parsed->date();
-    const QTime t = parsed->time();
+    const QDate d = parsed.date();
+    const QTime t = parsed.time();
     const int64_t days =
         DaysFromCivil(d.year(), static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()));
     return days * 86400000 + t.msecsSinceStartOfDay();
+}
+
+TStoredTimeReader::TStoredTimeReader(const std::optional<TTimeFormat>& recorded) {
+    if (recorded) {
+        parsers_.emplace_back(*recorded);
+        return;
+    }
+    const TTimeFormat current = CurrentTimeFormat();
+    parsers_.emplace_back(current);
+    for (const TTimeFormat& common : CommonTimeFormats()) {
+        if (!(common == current)) {
+            parsers_.emplace_back(common);
+        }
+    }
+}
+
+std::optional<int64_t> TStoredTimeReader::ParseToMsecs(std::string_view text) const {
+    for (const TDateTimeParser& parser : parsers_) {
+        if (const std::optional<int64_t> msecs = parser.ParseToMsecs(text)) {
+            return msecs;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace melodrix

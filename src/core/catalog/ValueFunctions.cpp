@@ -180,7 +180,11 @@ int CompareDateTimeText(std::string_view a, std::string_view b) {
 }
 
 QString DateFormatWithFullYear() {
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    return DateFormatWithFullYear(QLocale());
+}
+
+QString DateFormatWithFullYear(const QLocale& locale) {
+    QString format = locale.dateFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1String("yyyy"))) {
         format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
     }
@@ -188,9 +192,13 @@ QString DateFormatWithFullYear() {
 }
 
 QString TimeFormatWithoutZone() {
+    return TimeFormatWithoutZone(QLocale());
+}
+
+QString TimeFormatWithoutZone(const QLocale& locale) {
     // Drops the unquoted zone letters ("t", "tttt") with a bracket pair that only held them,
     // then the blanks left over; quoted literals stay as they are.
-    const QString format = QLocale().timeFormat(QLocale::LongFormat);
+    const QString format = locale.timeFormat(QLocale::LongFormat);
     QString result;
     bool quoted = false;
     for (qsizetype i = 0; i < format.size(); ++i) {

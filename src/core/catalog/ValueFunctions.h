@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -48,6 +49,7 @@ std::optional<QDateTime> ParseDateTimeTextByLocale(const QString& text);
 
 // The locale's formats used above, exposed for tests and the date-time parser.
 QString DateFormatWithFullYear();
+QString DateFormatWithFullYear(const QLocale& locale);
 
 // The local date and time of a moment given in seconds since 1970, as
 // QDateTime::fromSecsSinceEpoch(secs) gives them, but in the time zone ReadSystemTimeZone
@@ -56,6 +58,7 @@ QString DateFormatWithFullYear();
 void ReadSystemTimeZone();
 std::optional<std::pair<QDate, QTime>> LocalDateAndTime(int64_t secs);
 QString TimeFormatWithoutZone();
+QString TimeFormatWithoutZone(const QLocale& locale);
 
 // The number with two decimals and "." as separator, halves rounded away from zero (0.125
 // gives "0.13"), judged on the value as its 15 significant digits show it, so that the

@@ -53,8 +53,10 @@ bool ShowsAmPm(const QString& format) {
 
 }  // namespace
 
-TScanTimeTexts::TScanTimeTexts()
-    : dateFormat_(DateFormatWithFullYear()), timeFormat_(TimeFormatWithoutZone()) {
+TScanTimeTexts::TScanTimeTexts() : TScanTimeTexts(CurrentTimeFormat()) {}
+
+TScanTimeTexts::TScanTimeTexts(const TTimeFormat& format)
+    : locale_(format.Locale), dateFormat_(format.Date), timeFormat_(format.Time) {
     ReadSystemTimeZone();  // once for the scan: the zone as it is now
     composed_ = Compose();
 }

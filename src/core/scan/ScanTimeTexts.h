@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/catalog/TimeFormat.h"
+
 namespace melodrix {
 
 // Modification times as the catalog stores them (DateTimeText: the locale's short date with
@@ -18,7 +20,9 @@ namespace melodrix {
 // locale for every time, as before.
 class TScanTimeTexts {
 public:
+    // In the current locale's format, or in `format`.
     TScanTimeTexts();
+    explicit TScanTimeTexts(const TTimeFormat& format);
 
     // The text of a moment in seconds since 1970, in the time zone read when the object was
     // made; empty for a moment the system cannot convert. Valid until the next call.

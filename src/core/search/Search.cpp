@@ -14,6 +14,7 @@
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/TimeFormat.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
@@ -98,14 +99,16 @@ class TSearchRun {
 public:
     // Catalogs of a group are streamed; a single catalog is read into the document, which
     // the engine gets at the end anyway.
-    TSearchRun(TFileInfo& engine, THitList& result, TFileItem& conditions,
-               const TSearchMatcher& matcher, bool streaming)
+    // `linkRoot` is where a linked catalog must lead to be read; nothing: anywhere.
+    TSearchRun(TFileInfo& engine, THitList& result, TFileItem& conditions, TSearchMatcher& matcher,
+               bool streaming, std::optional<fs::path> linkRoot)
         : engine_(engine),
           progress_(engine.Progress()),
           result_(result),
           conditions_(conditions),
           matcher_(matcher),
-          streaming_(streaming) {}
+          streaming_(streaming),
+          linkRoot_(std::move(linkRoot)) {}
 
     QStringList skipped;
 
@@ -142,12 +145,21 @@ public:
     // The catalog named by the conditions' FullPath, whose name on disk is `native`.
     void SearchCatalogFile(const QByteArray& native) {
         const QString path = TextOf(conditions_.Field(FullPath));
-        std::error_code error;
-        if (!fs::is_regular_file(fs::path(native.toStdString()), error)) {
+        const TEntry entry = EntryOf(fs::path(native.toStdString()));
+        if (entry == TEntry::Gone) {
+            return;
+        }
+        if (entry == TEntry::Other) {
+            skipped << path;
             return;
         }
         lastSearched_ = path;
         last_ = TLast::Skipped;
+        if (entry == TEntry::Empty) {
+            // Not read: it fails as a catalog all the same.
+            skipped << path;
+            return;
+        }
         if (streaming_ && StreamCatalogFile(path, native)) {
             last_ = TLast::Streamed;
             return;
@@ -161,6 +173,7 @@ public:
         }
         last_ = TLast::InDocument;
         SetDiskName(path);
+        matcher_.UseTimeFormat(DocumentTimeFormat(document_.document_element()));
 
         const THitsUpdate bracket(result_);
         ForEachDocumentItem(document_.document_element(), [this](const pugi::xml_node& element) {
@@ -182,7 +195,13 @@ public:
         const uint64_t testedBefore = tested_;
         const THitsUpdate bracket(result_);
         bool plain = true;
+        bool first = true;
         while (plain && stream_.NextItem()) {
+            if (first) {
+                // The root element's attributes are known from the first item on.
+                matcher_.UseTimeFormat(StreamedTimeFormat());
+                first = false;
+            }
             const std::optional<bool> matches = MatchesStreamed();
             plain = matches && (!*matches || AddStreamedHit());
             if (plain && Tested([this] { return StreamedFileName(); })) {
@@ -220,6 +239,46 @@ private:
     // How the last catalog searched was read, and so what the hand-over has to do.
     enum class TLast { Skipped, InDocument, Streamed };
 
+    // What an entry of the scope is to the search. Only a regular file is read as a catalog:
+    // a FIFO or a device would block the reader or never end (the open checks the kind again,
+    // so a file swapped after this look cannot block it either). A link is followed only into
+    // the link root.
+    enum class TEntry { Catalog, Empty, Gone, Other };
+    TEntry EntryOf(const fs::path& entry) const {
+        std::error_code error;
+        const fs::file_status own = fs::symlink_status(entry, error);
+        if (error || own.type() == fs::file_type::not_found) {
+            return TEntry::Gone;  // removed while the walk ran
+        }
+        if (fs::is_symlink(own) && linkRoot_ && !LeadsInto(entry, *linkRoot_)) {
+            return TEntry::Other;
+        }
+        const fs::file_status target = fs::status(entry, error);
+        if (fs::is_directory(target)) {
+            return TEntry::Gone;  // a folder is never a catalog, nor worth a word
+        }
+        if (error || !fs::is_regular_file(target)) {
+            return TEntry::Other;
+        }
+        // No catalog is empty. The files of /proc and /sys say they are, and some of them
+        // never end or read the memory of a process: they are not read.
+        const uintmax_t size = fs::file_size(entry, error);
+        return error ? TEntry::Other : size > 0 ? TEntry::Catalog : TEntry::Empty;
+    }
+
+    static bool LeadsInto(const fs::path& link, const fs::path& root) {
+        std::error_code error;
+        const fs::path target = fs::canonical(link, error);
+        if (error) {
+            return false;
+        }
+        const std::string& folder = root.native();
+        const std::string& found = target.native();
+        return found == folder ||
+               (found.size() > folder.size() && found.compare(0, folder.size(), folder) == 0 &&
+                (folder.back() == '/' || found[folder.size()] == '/'));
+    }
+
     // Parses a catalog as opening it does, in the encoding its declaration names.
     bool ParseCatalogFile(const QString& path) {
         try {
@@ -245,6 +304,31 @@ private:
         const QByteArray diskName = DiskNameOf(path).toUtf8();
         disk_.assign(diskName.constData(), static_cast<size_t>(diskName.size()));
         diskHolds_ = matcher_.DiskHolds(disk_);
+    }
+
+    // The time format a catalog records, from the attributes of its root element.
+    static std::optional<TTimeFormat> DocumentTimeFormat(const pugi::xml_node& root) {
+        TCatalogAttributes attributes;
+        for (pugi::xml_attribute attribute = root.first_attribute(); attribute;
+             attribute = attribute.next_attribute()) {
+            if (IsCatalogAttributeName(attribute.name())) {
+                attributes.Set(attribute.name(), attribute.value());
+            }
+        }
+        return RecordedTimeFormat(attributes);
+    }
+
+    std::optional<TTimeFormat> StreamedTimeFormat() {
+        TCatalogAttributes attributes;
+        for (const TCatalogStream::TAttribute& attribute : stream_.RootAttributes()) {
+            if (IsCatalogAttributeName(attribute.name)) {
+                if (const std::optional<std::string_view> value =
+                        TCatalogStream::DecodeClean(attribute, scratch_, mendedScratch_)) {
+                    attributes.Set(attribute.name, *value);
+                }
+            }
+        }
+        return RecordedTimeFormat(attributes);
     }
 
     const TCatalogStream::TAttribute* FindStreamed(std::string_view name) const {
@@ -339,10 +423,11 @@ private:
     IProgressSink& progress_;
     THitList& result_;
     TFileItem& conditions_;
-    const TSearchMatcher& matcher_;
+    TSearchMatcher& matcher_;
     TProgressThrottle throttle_;
     TFieldNameMatcher fields_;
     const bool streaming_;
+    const std::optional<fs::path> linkRoot_;
     pugi::xml_document document_;
     TCatalogStream stream_;
     std::string scratch_;
@@ -360,10 +445,21 @@ private:
 
 // The search of TFileInfo::Search, its hits put in `hits`.
 QStringList RunSearch(TFileInfo& engine, TSearchScope scope, THitList& hits, TFileItem& conditions,
-                      const TSearchMatcher& matcher) {
+                      TSearchMatcher& matcher, const QString& linkRoot) {
     TProgressScope progress(engine.Progress(), QString(), true);
     SetCancelRequested(false);
-    TSearchRun run(engine, hits, conditions, matcher, scope == TSearchScope::Group);
+    const QString rootText = !linkRoot.isEmpty()            ? linkRoot
+                             : scope == TSearchScope::Group ? TextOf(conditions.Field(FullPath))
+                                                            : QString();
+    std::optional<fs::path> root;
+    if (!rootText.isEmpty()) {
+        // Compared with the real paths links lead to; no link leads into a root not there.
+        const fs::path given(NativePathOf(rootText).toStdString());
+        std::error_code error;
+        const fs::path real = fs::canonical(given, error);
+        root = error ? given : real;
+    }
+    TSearchRun run(engine, hits, conditions, matcher, scope == TSearchScope::Group, root);
     if (scope == TSearchScope::Group) {
         const QString folder = WithTrailingBackslash(TextOf(conditions.Field(FullPath)));
         run.SearchGroupFolder(folder, fs::path(NativePathOf(folder).toStdString()));
@@ -387,27 +483,32 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
 QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
                               const TSearchOptions& options) {
     // Made first: a condition that cannot be used is refused before anything is read.
-    const TSearchMatcher matcher(conditions, options);
+    TSearchMatcher matcher(conditions, options);
     result.Clear();
     THitList hits(result);
-    return RunSearch(*this, scope, hits, conditions, matcher);
+    return RunSearch(*this, scope, hits, conditions, matcher, options.linkRoot);
 }
 
 TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
                                       TDuplicateKey key, TCatalogTree& result) {
+    return melodrix::FindDuplicates(*this, scope, scopePath, key, QString(), result);
+}
+
+TDuplicates FindDuplicates(TFileInfo& engine, TSearchScope scope, const QString& scopePath,
+                           TDuplicateKey key, const QString& linkRoot, TCatalogTree& result) {
     // Every file of the scope is gathered as a search hit would be, but into a flat list:
     // only the files that have a copy become nodes, already in their groups' order.
     TFileItem record;
     record.SetField(FullPath, scopePath.toUtf8().toStdString());
     TSearchOptions options;
     options.kind = TItemKind::Files;
-    const TSearchMatcher matcher(record, options);
+    TSearchMatcher matcher(record, options);
     result.Clear();
     std::vector<TFileItem> files;
     std::vector<QString> sources;
     THitList hits(files, sources);
     TDuplicates duplicates;
-    duplicates.skipped = RunSearch(*this, scope, hits, record, matcher);
+    duplicates.skipped = RunSearch(engine, scope, hits, record, matcher, linkRoot);
     GroupDuplicates(files, sources, key, duplicates, result);
     return duplicates;
 }

@@ -27,7 +27,21 @@ TSearchMatcher::TSearchMatcher(const TFileItem& record, const TSearchOptions& op
     }
     if (options.time.IsSet()) {
         conditions_.push_back({TTest::Time, FileTime});
+        unrecordedTimes_.emplace(std::nullopt);
     }
+}
+
+void TSearchMatcher::UseTimeFormat(const std::optional<TTimeFormat>& recorded) {
+    useRecorded_ = false;
+    if (!unrecordedTimes_ || !recorded) {
+        return;
+    }
+    // Catalogs of one library share their format, which is made into a reader once.
+    if (!recordedFormat_ || !(*recordedFormat_ == *recorded)) {
+        recordedFormat_ = recorded;
+        recordedTimes_.emplace(recorded);
+    }
+    useRecorded_ = true;
 }
 
 void TSearchMatcher::AddText(int field, std::string text, const TSearchOptions& options) {
@@ -71,7 +85,8 @@ bool TSearchMatcher::ConditionHolds(size_t condition, bool present, std::string_
             return year && ranges_.year.Holds(*year);
         }
         case TTest::Time: {
-            const std::optional<int64_t> time = times_.ParseToMsecs(value);
+            const TStoredTimeReader& times = useRecorded_ ? *recordedTimes_ : *unrecordedTimes_;
+            const std::optional<int64_t> time = times.ParseToMsecs(value);
             return time && ranges_.time.Holds(*time);
         }
     }

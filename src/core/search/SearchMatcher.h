@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <pugixml.hpp>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,17 @@ namespace melodrix {
 //
 // DiskName is not tested per item: hits carry the disk name of their catalog, so that is
 // what its condition is held against, once per catalog (DiskHolds).
+//
+// A time condition reads the stored FileTime texts as their catalog wrote them: in the
+// format it records (UseTimeFormat before its items are tested), else in the current
+// locale's format and then the common ones.
 class TSearchMatcher {
 public:
     // Throws TSearchConditionError for a condition that cannot be used.
     TSearchMatcher(const TFileItem& record, const TSearchOptions& options);
+
+    // The time format the catalog whose items come next records; nothing when it records none.
+    void UseTimeFormat(const std::optional<TTimeFormat>& recorded);
 
     bool Matches(const pugi::xml_node& element) const;
     // The same test on one value; `present` is false for an item without the attribute.
@@ -45,7 +53,12 @@ private:
     std::vector<TTextPattern> patterns_;
     std::vector<TTextPattern> diskPatterns_;
     TSearchOptions ranges_;  // the ranges and the kind; its texts are left empty
-    TDateTimeParser times_;
+    // Made only for a time condition: the reader of catalogs without a format of their own,
+    // and that of the last format a catalog recorded.
+    std::optional<TStoredTimeReader> unrecordedTimes_;
+    std::optional<TTimeFormat> recordedFormat_;
+    std::optional<TStoredTimeReader> recordedTimes_;
+    bool useRecorded_ = false;
 };
 
 }  // namespace melodrix

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include "core/catalog/DateTimeParser.h"
+#include "core/catalog/TimeFormat.h"
 #include "core/catalog/ValueFunctions.h"
 #include "core/scan/ScanTimeTexts.h"
 #include "support/TempDir.h"
@@ -68,4 +70,37 @@ TEST_F(ScanTimeTexts, AreWhatTheLocaleWritesInEveryCommonLocale) {
     }
     // Taking the format apart is what makes it fast: it must work for nearly every locale.
     EXPECT_GE(composed, static_cast<int>(locales.size()) - 1);
+}
+
+// A catalog's times are read in the format they were written in, whatever locale reads them:
+// month names, AM/PM texts and native digits included.
+TEST_F(ScanTimeTexts, AreReadBackInTheirOwnFormatUnderAnyLocale) {
+    const std::vector<QLocale> locales = {QLocale(QLocale::C),
+                                          QLocale(QLocale::English, QLocale::UnitedStates),
+                                          QLocale(QLocale::English, QLocale::UnitedKingdom),
+                                          QLocale(QLocale::German, QLocale::Germany),
+                                          QLocale(QLocale::Korean, QLocale::SouthKorea),
+                                          QLocale(QLocale::Arabic, QLocale::Egypt),
+                                          QLocale(QLocale::Hindi, QLocale::India),
+                                          QLocale(QLocale::Portuguese, QLocale::Brazil)};
+    for (const QLocale& locale : locales) {
+        QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+        const TTimeFormat format = TimeFormatOf(locale);
+        TScanTimeTexts texts(format);
+        const TDateTimeParser parser(format);
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+        for (int64_t secs = 1733778629; secs < 1733778629 + 400 * 86400; secs += 86400 * 7 + 3607) {
+            const QDateTime local = QDateTime::fromSecsSinceEpoch(secs);
+            const int64_t expected = QDate(1, 1, 1).daysTo(local.date()) * 86400000 +
+                                     local.time().msecsSinceStartOfDay();
+            const std::string text = texts.Text(secs);
+            ASSERT_EQ(parser.ParseToMsecs(text), expected)
+                << locale.name().toStdString() << " " << text;
+        }
+    }
+    // Month names need no help from the locale's own parser.
+    EXPECT_TRUE(TDateTimeParser(TimeFormatOf(QLocale::c())).IsFast());
+    EXPECT_EQ(
+        TDateTimeParser(TimeFormatOf(QLocale::c())).ParseToMsecs("9 dec 2026 21:10:29"),
+        QDate(1, 1, 1).daysTo(QDate(2026, 12, 9)) * 86400000 + (21 * 3600 + 10 * 60 + 29) * 1000);
 }
