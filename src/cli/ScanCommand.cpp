@@ -21,8 +21,29 @@ const char* const kScanUsage =
     "                    [--music mp3|all] [--only-folders] [--force]\n"
     "Catalogs the MP3 files (--music all: also FLAC, Ogg Vorbis, Opus and MP4 audio:\n"
     ".flac .ogg .oga .opus .m4a .mp4 .m4b) below FOLDER into LIBRARY[/GROUP]/NAME.xml and\n"
-    "prints the catalog's path. NAME defaults to the folder's disk name. An existing catalog\n"
-    "is only replaced with --force.\n";
+    "prints the catalog's path (with --json, one object: catalog, items, complete and what\n"
+    "could not be read). NAME defaults to the folder's disk name. An existing catalog is only\n"
+    "replaced with --force. Folders that cannot be listed and files that cannot be read are\n"
+    "named on stderr; the catalog holds what could be read.\n";
+
+QString ProblemsJson(const std::vector<TScanProblem>& problems) {
+    QStringList items;
+    for (const TScanProblem& problem : problems) {
+        items << QStringLiteral("{\"path\":%1,\"error\":%2}")
+                     .arg(JsonString(problem.Path), JsonString(problem.Error));
+    }
+    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QLatin1Char(']');
+}
+
+// The catalog written, its number of items and what could not be read, as one object.
+QString ScanJson(const QString& catalog, const TCatalogTree& tree, const TScanOutcome& outcome) {
+    return QStringLiteral(
+               "{\"catalog\":%1,\"items\":%2,\"complete\":%3,"
+               "\"unlistedFolders\":%4,\"unreadFiles\":%5}")
+        .arg(JsonString(catalog), QString::number(tree.NodeCount()),
+             outcome.Complete() ? QStringLiteral("true") : QStringLiteral("false"),
+             ProblemsJson(outcome.UnlistedFolders), ProblemsJson(outcome.UnreadFiles));
+}
 
 void CheckName(const QString& what, const QString& name) {
     const QString refusal = ValidateEntryName(name);
@@ -87,10 +108,29 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
     TCatalogTree& tree = context.NewCatalogTree();
-    engine.ScanFolder(tree, folder, MusicMaskList(music == QStringLiteral("all")),
-                      parsed.Has(QStringLiteral("only-folders")), catalog);
+    const TScanOutcome outcome =
+        engine.ScanFolder(tree, folder, MusicMaskList(music == QStringLiteral("all")),
+                          parsed.Has(QStringLiteral("only-folders")), catalog);
+    if (!outcome.Failure.isEmpty()) {
+        // A part of the folder is no catalog of it; an existing one is better kept.
+        throw TMelodrixError(QStringLiteral("the scan of %1 ended early (%2); no catalog was "
+                                            "written")
+                                 .arg(folder, outcome.Failure));
+    }
     ReplaceCatalogFile(engine, catalog, tree);
-    context.out << catalog << '\n';
+    // What could not be read is left out of the catalog: the user hears which.
+    if (!outcome.Complete()) {
+        context.out.flush();
+        for (const QString& line : ScanProblemLines(outcome)) {
+            context.err << "melodrix-cli: " << line << '\n';
+        }
+        context.err.flush();
+    }
+    if (context.json) {
+        context.out << ScanJson(catalog, tree, outcome) << '\n';
+    } else {
+        context.out << catalog << '\n';
+    }
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
+#include "core/scan/ScanOutcome.h"
 
 namespace melodrix {
 
@@ -14,6 +15,7 @@ enum class TSearchScope { Group, Catalog };
 struct TSearchOptions;     // core/search/SearchConditions.h
 struct TDuplicates;        // core/search/Duplicates.h
 enum class TDuplicateKey;  // core/search/Duplicates.h
+struct TTimeFormat;        // core/catalog/TimeFormat.h
 
 // The catalog engine: moves catalogs between trees, its XML Document and files, scans
 // folders, searches catalog files and exports. It works on a document it does not own.
@@ -64,8 +66,12 @@ public:
     pugi::xml_node DocumentRoot();
 
     // --- Scanner ---
-    void ScanFolder(TCatalogTree& tree, const QString& folder, const QString& maskList,
-                    bool onlyFolders, const QString& catalogFile);
+    // Fills the tree with what it can read below the folder and tells what it could not.
+    // Times are written in `timeFormat` (the current locale's when null), which the catalog
+    // records with the mask and the only-folders choice.
+    TScanOutcome ScanFolder(TCatalogTree& tree, const QString& folder, const QString& maskList,
+                            bool onlyFolders, const QString& catalogFile,
+                            const TTimeFormat* timeFormat = nullptr);
 
     // --- Search --- Returns the files of the scope that were skipped as unreadable catalogs.
     QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,

@@ -82,23 +82,27 @@ bool TScanWalk::Walk(const std::string& directory) {
         location_ = directory;
     }
     TWalkListing listing;
-    ListScanDirectory(directory, scanned_);  // one that cannot be opened lists nothing
-    std::vector<std::string> folders;        // entered once the listing is handed over
+    listing.directory = directory;
+    ListScanDirectory(directory, scanned_, &listing.error);
+    std::vector<std::string> folders;  // entered once the listing is handed over
     for (TScanEntry& entry : scanned_) {
         if (!entry.isDirectory && !PassesFilter(entry.name)) {
             continue;
         }
         kept_.fetch_add(1, std::memory_order_relaxed);
-        TWalkEntry& walked = listing.emplace_back();
+        TWalkEntry& walked = listing.entries.emplace_back();
         walked.entry = std::move(entry);
         if (!walked.entry.isDirectory) {
-            ReadTags(directory, walked);
+            // A file that could not even be examined cannot be read either.
+            if (walked.entry.error == 0) {
+                ReadTags(directory, walked);
+            }
         } else if (!walked.entry.isLink) {
             // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
             folders.push_back(directory + walked.entry.name + '/');
         }
     }
-    filling_.entries += listing.size() + 1;
+    filling_.entries += listing.entries.size() + 1;
     filling_.listings.push_back(std::move(listing));
     if (filling_.entries >= kBatchEntries && !batches_.Give(filling_)) {
         return false;
@@ -143,7 +147,8 @@ void TScanWalk::ReadTags(const std::string& directory, TWalkEntry& walked) {
         // Borrowed, not copied: the string outlives the call and ends in its NUL.
         readers_.Read(QByteArray::fromRawData(path_.data(), static_cast<qsizetype>(path_.size())),
                       format, walked.tags, walked.entry.size);
-        walked.tagsRead = true;
+        walked.readError = readers_.LastError();
+        walked.tagsRead = walked.readError == 0;
     } catch (const std::exception&) {
         walked.readFailed = true;
     }

@@ -22,11 +22,16 @@ struct TWalkEntry {
     TScanEntry entry;
     bool tagsRead = false;    // `tags` holds what the file's tags say
     bool readFailed = false;  // reading the file failed (out of memory): its item stays empty
+    int readError = 0;        // the errno value of a music file that could not be read
     TTagFields tags;
 };
 
-// A directory as the walk hands it over: empty when it could not be opened.
-using TWalkListing = std::vector<TWalkEntry>;
+// A directory as the walk hands it over.
+struct TWalkListing {
+    std::string directory;  // its name on disk, ending in '/'
+    std::vector<TWalkEntry> entries;
+    int error = 0;  // the errno value when it could not be listed; `entries` is then empty
+};
 
 // Listings handed over together, so that the two threads seldom wait for each other.
 struct TWalkBatch {

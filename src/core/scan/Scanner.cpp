@@ -7,7 +7,10 @@
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/TimeFormat.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/scan/FolderSizes.h"
+#include "core/scan/ScanOutcome.h"
 #include "core/scan/ScanTimeTexts.h"
 #include "core/scan/ScanWalk.h"
 
@@ -31,18 +34,62 @@ struct TBuiltItem {
 struct TSubtree {
     double bytes = 0;
     bool holdsFile = false;
+    bool holdsUnlisted = false;  // a folder that could not be listed, which a mask keeps
+
+    bool Kept() const { return holdsFile || holdsUnlisted; }
 };
+
+QString DiskText(const std::string& native) {
+    return QFile::decodeName(QByteArray::fromStdString(native));
+}
+
+// The value a folder's size has once written as text and read back: whole numbers below
+// 10^15 as they are, larger ones as their 15 significant digits.
+double StoredNumber(double bytes) {
+    if (bytes < 1e15) {
+        return bytes;
+    }
+    return NumberOfText(Utf8(ShortestNumberText(bytes))).value_or(0.0);
+}
+
+// The share of the whole an item of `bytes` has, as a scan writes it.
+std::string ShareText(double bytes, double total, const std::string& decimal) {
+    return total == 0 ? std::string() : PercentageTextUtf8(bytes / total * 100.0, decimal);
+}
+
+// Sums the sizes below `node` as the scan does, writing each folder's; `built` gets every
+// item below it with its bytes, in pre-order.
+double SumBelow(TCatalogNode& node, std::vector<TBuiltItem>& built) {
+    double sum = 0;
+    for (TCatalogNode* child = node.FirstChild(); child; child = child->NextSibling()) {
+        const size_t at = built.size();
+        built.push_back({child, 0});
+        double bytes = 0;
+        if (child->Item().IsDirectory()) {
+            bytes = StoredNumber(SumBelow(*child, built));
+            child->Item().SetField(FileSize, Utf8(ShortestNumberText(bytes)));
+        } else {
+            bytes = NumberOfText(child->Item().Field(FileSize)).value_or(0.0);
+        }
+        built[at].bytes = bytes;
+        sum += bytes;
+    }
+    return sum;
+}
 
 class TScanRun {
 public:
     TScanRun(TCatalogTree& tree, IProgressSink& progress, const QString& folder,
-             const QString& maskList, bool onlyFolders, const QString& catalogFile)
+             const QString& maskList, bool onlyFolders, const QString& catalogFile,
+             const TTimeFormat& timeFormat, TScanOutcome& outcome)
         : tree_(tree),
           progress_(progress),
+          outcome_(outcome),
           mask_(maskList),
           onlyFolders_(onlyFolders),
           prune_(!onlyFolders && !maskList.isEmpty()),
           diskName_(Utf8(DiskNameOf(catalogFile))),
+          times_(timeFormat),
           shareRoom_(onlyFolders ? std::string() : PercentageTextUtf8(0, decimal_)) {
         const bool volumeRoot = IsVolumeRoot(folder);
         const QString label = volumeRoot ? VolumeLabelOf(folder) : QString();
@@ -80,7 +127,7 @@ public:
             throw;
         }
 
-        if (prune_ && !all.holdsFile) {
+        if (prune_ && !all.Kept()) {
             tree_.DeleteNode(root);
             return;
         }
@@ -99,8 +146,19 @@ private:
         TSubtree subtree;
         TWalkListing listing;
         walk.Next(listing, [&] { ShowProgress(walk); });
+        if (listing.error != 0) {
+            std::string directory = listing.directory;
+            if (directory.size() > 1 && directory.back() == '/') {
+                directory.pop_back();
+            }
+            outcome_.UnlistedFolders.push_back({DiskText(directory),
+                                                std::string(parent->Item().Field(FullPath)),
+                                                ScanErrorText(listing.error)});
+            subtree.holdsUnlisted = true;
+            return subtree;
+        }
         std::string fullPath;  // the entry's FullPath text
-        for (const TWalkEntry& walked : listing) {
+        for (const TWalkEntry& walked : listing.entries) {
             const TScanEntry& entry = walked.entry;
             TCatalogNode* node = tree_.AppendChild(parent);
             const size_t first = built_.size();  // the node's place in pre-order
@@ -126,6 +184,12 @@ private:
                 continue;
             }
             if (!entry.isDirectory) {
+                if (entry.error != 0 || walked.readError != 0) {
+                    outcome_.UnreadFiles.push_back(
+                        {DiskText(listing.directory + entry.name), fullPath,
+                         ScanErrorText(entry.error != 0 ? entry.error : walked.readError),
+                         entry.error == 0});
+                }
                 built_[first].bytes = static_cast<double>(entry.size);
                 subtree.bytes += built_[first].bytes;
                 subtree.holdsFile = true;
@@ -136,7 +200,7 @@ private:
                 fullPath += '/';
                 below = ScanDirectory(walk, fullPath, node);
             }
-            if (prune_ && !below.holdsFile) {
+            if (prune_ && !below.Kept()) {
                 // Nothing kept below it: the folder goes, with what was listed for it.
                 tree_.DeleteNode(node);
                 built_.resize(first);
@@ -149,6 +213,7 @@ private:
             }
             subtree.bytes += below.bytes;
             subtree.holdsFile = subtree.holdsFile || below.holdsFile;
+            subtree.holdsUnlisted = subtree.holdsUnlisted || below.holdsUnlisted;
         }
         return subtree;
     }
@@ -164,7 +229,7 @@ private:
     void SkipDirectory(TScanWalk& walk) {
         TWalkListing listing;
         walk.Next(listing, [&] { ShowProgress(walk); });
-        for (const TWalkEntry& walked : listing) {
+        for (const TWalkEntry& walked : listing.entries) {
             if (walked.entry.isDirectory && !walked.entry.isLink) {
                 SkipDirectory(walk);
             }
@@ -209,24 +274,13 @@ private:
         item.SetAllFields(texts);
     }
 
-    // The value a folder's size has once written as text and read back: whole numbers below
-    // 10^15 as they are, larger ones as their 15 significant digits.
-    static double StoredNumber(double bytes) {
-        if (bytes < 1e15) {
-            return bytes;
-        }
-        return NumberOfText(Utf8(ShortestNumberText(bytes))).value_or(0.0);
-    }
-
     // Every item but the root gets its share of the root's size, written over the room each
     // was given when it was made.
     void ComputeSizePercentages(double total) {
         built_.front().node->Item().SetField(SizePercentage, "100");
         for (size_t index = 1; index < built_.size(); ++index) {
             TFileItem& item = built_[index].node->Item();
-            const std::string share =
-                total == 0 ? std::string()
-                           : PercentageTextUtf8(built_[index].bytes / total * 100.0, decimal_);
+            const std::string share = ShareText(built_[index].bytes, total, decimal_);
             if (!item.OverwriteField(SizePercentage, share)) {
                 item.SetField(SizePercentage, share);
             }
@@ -235,6 +289,7 @@ private:
 
     TCatalogTree& tree_;
     IProgressSink& progress_;
+    TScanOutcome& outcome_;
     QString mask_;
     bool onlyFolders_;
     bool prune_;
@@ -250,21 +305,47 @@ private:
 
 }  // namespace
 
-void TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder, const QString& maskList,
-                           bool onlyFolders, const QString& catalogFile) {
+void ComputeFolderSizes(TCatalogTree& tree) {
+    TCatalogNode* root = tree.GetFirst();
+    if (!root) {
+        return;
+    }
+    std::vector<TBuiltItem> built;
+    const double total = StoredNumber(SumBelow(*root, built));
+    root->Item().SetField(FileSize, Utf8(ShortestNumberText(total)));
+    root->Item().SetField(SizePercentage, "100");
+    const std::string decimal = DecimalSeparatorUtf8();
+    for (const TBuiltItem& item : built) {
+        item.node->Item().SetField(SizePercentage, ShareText(item.bytes, total, decimal));
+    }
+}
+
+TScanOutcome TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder,
+                                   const QString& maskList, bool onlyFolders,
+                                   const QString& catalogFile, const TTimeFormat* timeFormat) {
     TTreeUpdate bracket(tree);
     tree.Clear();
-    // The catalog remembers how it was made, so an update can scan the same way.
+    const TTimeFormat format = timeFormat ? *timeFormat : CurrentTimeFormat();
+    // The catalog remembers how it was made, so an update can scan the same way and its
+    // times are read as they were written.
     tree.Attributes().Set(kScanMaskAttribute, Utf8(maskList));
     tree.Attributes().Set(kOnlyFoldersAttribute, onlyFolders ? "true" : "false");
     tree.Attributes().Set(kScanFolderAttribute, Utf8(folder));
+    RecordTimeFormat(tree.Attributes(), format);
     TProgressScope progress(Progress(), kLoadingInfo);
+    TScanOutcome outcome;
     try {
-        TScanRun run(tree, Progress(), folder, maskList, onlyFolders, catalogFile);
+        TScanRun run(tree, Progress(), folder, maskList, onlyFolders, catalogFile, format, outcome);
         run.Run(folder);
-    } catch (const std::exception&) {
-        // A failure outside the per-entry guards ends the scan; the tree keeps what was built.
+    } catch (const std::exception& error) {
+        // A failure outside the per-entry guards ends the scan; the tree keeps what was built,
+        // and the outcome says that it is not the whole folder.
+        outcome.Failure = QString::fromLocal8Bit(error.what());
+        if (outcome.Failure.isEmpty()) {
+            outcome.Failure = QStringLiteral("unknown failure");
+        }
     }
+    return outcome;
 }
 
 }  // namespace melodrix

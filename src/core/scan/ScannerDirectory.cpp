@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <cerrno>
+
 #ifdef Q_OS_UNIX
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,14 +29,32 @@ void FillFromStat(const struct stat& status, TScanEntry& entry) {
 
 }  // namespace
 
-bool ListScanDirectory(const std::string& directory, std::vector<TScanEntry>& entries) {
+bool ListScanDirectory(const std::string& directory, std::vector<TScanEntry>& entries, int* error) {
     entries.clear();
     DIR* dir = ::opendir(directory.c_str());
     if (!dir) {
+        if (error) {
+            *error = errno;
+        }
         return false;
     }
     const int fd = ::dirfd(dir);
-    while (const dirent* item = ::readdir(dir)) {
+    for (;;) {
+        // readdir tells the end from a failure only through errno.
+        errno = 0;
+        const dirent* item = ::readdir(dir);
+        if (!item) {
+            const int failure = errno;
+            ::closedir(dir);
+            if (failure != 0) {
+                entries.clear();
+                if (error) {
+                    *error = failure;
+                }
+                return false;
+            }
+            return true;
+        }
         const char* name = item->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
             continue;
@@ -46,34 +66,33 @@ bool ListScanDirectory(const std::string& directory, std::vector<TScanEntry>& en
             if (S_ISLNK(status.st_mode)) {
                 entry.isLink = true;
                 struct stat target {};
-                // A dangling link is listed as the link itself.
-                FillFromStat(::fstatat(fd, name, &target, 0) == 0 ? target : status, entry);
+                if (::fstatat(fd, name, &target, 0) == 0) {
+                    FillFromStat(target, entry);
+                } else {
+                    // A link that points nowhere is listed as the link itself; its own size
+                    // is the length of the name it holds, which is no size of a file.
+                    FillFromStat(status, entry);
+                    entry.size = 0;
+                }
             } else {
                 FillFromStat(status, entry);
             }
         } else {
+            entry.error = errno;
             entry.isDirectory = item->d_type == DT_DIR;
         }
         entries.push_back(std::move(entry));
     }
-    ::closedir(dir);
-    return true;
 }
 
 #else
 
-bool ListScanDirectory(const std::string& directory, std::vector<TScanEntry>& entries) {
+bool ListScanDirectory(const std::string& directory, std::vector<TScanEntry>& entries, int* error) {
     namespace fs = std::filesystem;
     entries.clear();
-    std::error_code error;
-    fs::directory_iterator it(fs::u8path(directory), error);
-    if (error) {
-        return false;
-    }
-    for (const fs::directory_iterator end; it != end; it.increment(error)) {
-        if (error) {
-            break;
-        }
+    std::error_code failure;
+    fs::directory_iterator it(fs::u8path(directory), failure);
+    for (const fs::directory_iterator end; !failure && it != end; it.increment(failure)) {
         TScanEntry entry;
         entry.name = it->path().filename().u8string();
         std::error_code e;
@@ -86,8 +105,17 @@ bool ListScanDirectory(const std::string& directory, std::vector<TScanEntry>& en
             entry.modifiedSecs =
                 std::chrono::floor<std::chrono::seconds>(system.time_since_epoch()).count();
             entry.hasTime = true;
+        } else {
+            entry.error = e.value();
         }
         entries.push_back(std::move(entry));
+    }
+    if (failure) {
+        entries.clear();
+        if (error) {
+            *error = failure.value();
+        }
+        return false;
     }
     return true;
 }

@@ -89,9 +89,17 @@ TTagKind TTagReaders::Read(const QByteArray& nativePath, TMusicFormat format, TT
     // One open file serves every reader that is asked.
     TFileByteSource source =
         listedSize ? TFileByteSource(nativePath, *listedSize) : TFileByteSource(nativePath);
-    if (!source.IsOpen()) {
+    const TTagKind kind = source.IsOpen() ? ReadSource(source, format, fields) : TTagKind::None;
+    lastError_ = source.Error();
+    if (lastError_ != 0) {
+        // A read that failed part way found nothing it can vouch for.
+        fields = TTagFields();
         return TTagKind::None;
     }
+    return kind;
+}
+
+TTagKind TTagReaders::ReadSource(IByteSource& source, TMusicFormat format, TTagFields& fields) {
     switch (format) {
         case TMusicFormat::FLAC:
             if (flac_.Read(source) && flac_.TagFound) {

@@ -44,8 +44,13 @@ public:
     // `listedSize`, the size a directory listing has just given (see TFileByteSource).
     TTagKind Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields,
                   std::optional<uint64_t> listedSize = std::nullopt);
+    // The errno value with which the last Read failed to open or read its file; 0 when the
+    // file was read (with or without a tag). Its fields are then empty but say nothing of
+    // what the file holds.
+    int LastError() const { return lastError_; }
 
 private:
+    TTagKind ReadSource(IByteSource& source, TMusicFormat format, TTagFields& fields);
     TTagKind ReadMp3(IByteSource& source, TTagFields& fields);
 
     TID3v1 id3v1_;
@@ -54,6 +59,7 @@ private:
     TFLACTag flac_;
     TOggTag ogg_;
     TMP4Tag mp4_;
+    int lastError_ = 0;
 };
 
 }  // namespace melodrix

@@ -2,14 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstring>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace melodrix {
@@ -38,10 +37,16 @@ int OpenForTags(const QByteArray& path) {
 TFileByteSource::TFileByteSource(const QByteArray& path) {
     const int handle = OpenForTags(path);
     if (handle < 0) {
+        error_ = path.isEmpty() ? ENOENT : errno;
         return;
     }
     struct stat status {};
-    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
+    if (::fstat(handle, &status) != 0) {
+        error_ = errno;
+        ::close(handle);
+        return;
+    }
+    if (!S_ISREG(status.st_mode) || status.st_size < 0) {
         ::close(handle);
         return;
     }
@@ -53,6 +58,9 @@ TFileByteSource::TFileByteSource(const QByteArray& path) {
 TFileByteSource::TFileByteSource(const QByteArray& path, uint64_t listedSize) {
     handle_ = OpenForTags(path);
     open_ = handle_ >= 0;
+    if (!open_) {
+        error_ = path.isEmpty() ? ENOENT : errno;
+    }
     size_ = listedSize;
 }
 
@@ -72,8 +80,14 @@ bool TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            return false;  // an error, or the file shrank while we read it
+        if (got < 0) {
+            if (error_ == 0) {
+                error_ = errno;
+            }
+            return false;
+        }
+        if (got == 0) {
+            return false;  // the file shrank while we read it
         }
         target += got;
         offset += static_cast<uint64_t>(got);
@@ -86,9 +100,14 @@ bool TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
 
 TFileByteSource::TFileByteSource(const QString& fileName)
     : file_(std::make_unique<QFile>(fileName)) {
-    if (QFileInfo(fileName).isFile() && file_->open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(fileName).isFile()) {
+        return;
+    }
+    if (file_->open(QIODevice::ReadOnly)) {
         open_ = true;
         size_ = static_cast<uint64_t>(file_->size());
+    } else {
+        error_ = file_->error() == QFileDevice::PermissionsError ? EACCES : EIO;
     }
 }
 

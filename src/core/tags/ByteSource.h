@@ -40,11 +40,15 @@ public:
 
     // False when the file could not be opened or is not a regular file (a folder, a pipe).
     bool IsOpen() const { return open_; }
+    // The errno value of the first open or read that failed; 0 when none did. A file that is
+    // not a regular one, or that ends before a range asked for, is no failure.
+    int Error() const { return error_; }
     std::optional<uint64_t> Size() override;
     bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
 
 private:
     bool open_ = false;
+    int error_ = 0;
     uint64_t size_ = 0;
 #if defined(Q_OS_UNIX)
     int handle_ = -1;  // positioned reads need no seek state

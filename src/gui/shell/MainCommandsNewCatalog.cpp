@@ -22,12 +22,17 @@ void TFMMain::NewCatalogCommand() {
             LastScanFolder = dialog.FolderPath;
             CurrentCatalog = dialog.CatalogFile;
             repaint();  // the closed dialog leaves no trace while the scan runs
-            FileInfo->ScanFolder(ContentTree(), LastScanFolder, MusicMaskList(dialog.AllMusicFiles),
-                                 dialog.OnlyFolders, dialog.CatalogFile);
+            const TScanOutcome outcome = FileInfo->ScanFolder(
+                ContentTree(), LastScanFolder, MusicMaskList(dialog.AllMusicFiles),
+                dialog.OnlyFolders, dialog.CatalogFile);
             if (TCatalogNode* first = ContentTree().GetFirst()) {
                 // The scanned folder opens on its contents.
                 ContentTree().SetExpanded(first, true);
                 VT()->expand(ContentModel()->IndexOf(first));
+            }
+            if (!outcome.Complete()) {
+                Prompt().ShowMessage(kWarningTitle, ScanProblemsMessage(outcome),
+                                     TMessageIcon::Warning);
             }
             try {
                 SaveCurrentCatalog();

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -16,6 +15,7 @@
 #include "core/scan/ScanWalk.h"
 #include "core/tags/MusicTagBuilders.h"
 #include "core/tags/TagBuilders.h"
+#include "support/FileRights.h"
 #include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
@@ -227,34 +227,60 @@ TEST_F(Scanner, LinksAreCataloguedButLinkedFoldersAreNotEntered) {
     EXPECT_EQ(Text(Node("/alias.mp3"), FileType), "file");
     EXPECT_EQ(Text(Node("/alias.mp3"), FileSize), "20");
     EXPECT_EQ(Text(Node("/dead"), FileType), "file");
+    // Not the length of the name the link holds.
+    EXPECT_EQ(Text(Node("/dead"), FileSize), "0");
 }
 
-TEST_F(Scanner, UnreadableFoldersAreCataloguedAndTheWalkGoesOn) {
-    Add(QStringLiteral("locked/hidden.mp3"), QByteArray(5, 'x'));
-    Add(QStringLiteral("open/song.mp3"), QByteArray(5, 'x'));
-    const QByteArray locked = QFile::encodeName(folder + QStringLiteral("/locked"));
-    ASSERT_EQ(::chmod(locked.constData(), 0), 0);
-    const std::vector<std::string> expected{"", "/locked", "/open", "/open/song.mp3"};
-    if (::geteuid() != 0) {
-        Scan();
-        EXPECT_EQ(Paths(), expected);
-        return;
+TEST_F(Scanner, WhatCannotBeReadIsNamedAndTheWalkGoesOn) {
+    const std::string v1 = ID3v1Record("Title", "Artist", "", "", "", 1);
+    Add(QStringLiteral("locked/hidden.mp3"), QByteArray::fromStdString(v1));
+    Add(QStringLiteral("open/song.mp3"), QByteArray::fromStdString(v1));
+    const QString sealed = Add(QStringLiteral("open/sealed.mp3"), QByteArray::fromStdString(v1));
+    const QString locked = folder + QStringLiteral("/locked");
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(sealed).constData(), 0), 0);
+    TScanOutcome outcome;
+    {
+        const melodrix::testing::TFileRightsAsBitsSay rights;
+        ASSERT_TRUE(rights.Holds());
+        outcome = engine.ScanFolder(tree, folder, kMp3Mask, false, catalog);
     }
-    // Root reads every folder, so the scan runs in a child that gives its rights up.
-    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
-            ::_exit(3);
-        }
-        Scan();
-        ::_exit(Paths() == expected ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong tree, 3: could not drop rights";
+    ::chmod(QFile::encodeName(locked).constData(), 0755);
+    ::chmod(QFile::encodeName(sealed).constData(), 0644);
+
+    // The folder stays, although the mask would prune a folder without music: what it holds
+    // is not known.
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"", "/locked", "/open", "/open/sealed.mp3",
+                                                 "/open/song.mp3"}));
+    EXPECT_FALSE(outcome.Complete());
+    EXPECT_TRUE(outcome.Failure.isEmpty());
+    ASSERT_EQ(outcome.UnlistedFolders.size(), 1u);
+    EXPECT_EQ(outcome.UnlistedFolders[0].Path, locked);
+    EXPECT_EQ(outcome.UnlistedFolders[0].FullPath, locked.toStdString());
+    EXPECT_EQ(outcome.UnlistedFolders[0].Error, QStringLiteral("Permission denied"));
+    ASSERT_EQ(outcome.UnreadFiles.size(), 1u);
+    EXPECT_EQ(outcome.UnreadFiles[0].Path, sealed);
+    EXPECT_EQ(outcome.UnreadFiles[0].FullPath, sealed.toStdString());
+    EXPECT_TRUE(outcome.UnreadFiles[0].Examined);
+    EXPECT_EQ(Text(Node("/sealed.mp3"), FileSize), std::to_string(v1.size()));
+    EXPECT_EQ(Text(Node("/sealed.mp3"), MP3_Title), "");
+    EXPECT_EQ(Text(Node("/song.mp3"), MP3_Title), "Title");
+    EXPECT_EQ(
+        ScanProblemLines(outcome),
+        (QStringList{QStringLiteral("Could not list the folder %1: Permission denied").arg(locked),
+                     QStringLiteral("Could not read the file %1: Permission denied").arg(sealed)}));
+
+    // Readable again, the same folder scans whole.
+    EXPECT_TRUE(engine.ScanFolder(tree, folder, kMp3Mask, false, catalog).Complete());
+    EXPECT_NE(Node("/locked/hidden.mp3"), nullptr);
+}
+
+TEST_F(Scanner, AListingThatFailsHasNoEntriesAndSaysWhy) {
+    std::vector<TScanEntry> entries{TScanEntry{}};
+    int error = 0;
+    EXPECT_FALSE(ListScanDirectory(folder.toStdString() + "/none/", entries, &error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_TRUE(entries.empty());
 }
 
 TEST_F(Scanner, TagPrecedenceIsID3v1ThenID3v2ThenAPEv2) {
@@ -426,7 +452,7 @@ TEST_F(Scanner, AWalkLeftEarlyStopsWhileItStillHasFoldersToList) {
         TScanWalk walk(QFile::encodeName(folder).toStdString() + '/', QString(), false);
         walk.Next(listing, [] {});
     }  // returns only once the walk's thread has ended
-    EXPECT_EQ(listing.size(), 8u);
+    EXPECT_EQ(listing.entries.size(), 8u);
 }
 
 namespace {
@@ -467,7 +493,7 @@ TEST_F(Scanner, AWalkThatKeepsTheCallerWaitingHandsOverEveryListingInOrder) {
             TWalkListing listing;
             walk.Next(listing, [&] { ++waits; });
             std::vector<std::string>& names = handed.emplace_back();
-            for (const TWalkEntry& walked : listing) {
+            for (const TWalkEntry& walked : listing.entries) {
                 names.push_back(walked.entry.name);
             }
         }
@@ -491,7 +517,9 @@ TEST_F(Scanner, AScanCutShortKeepsWhatWasBuiltWithoutShares) {
     }
     TFailingProgress failing;
     TFileInfo cutShort{failing};
-    cutShort.ScanFolder(tree, folder, QString(), false, catalog);
+    const TScanOutcome outcome = cutShort.ScanFolder(tree, folder, QString(), false, catalog);
+    EXPECT_EQ(outcome.Failure, QStringLiteral("gone"));
+    EXPECT_FALSE(outcome.Complete());
     ASSERT_GE(tree.NodeCount(), 2u);
     EXPECT_LT(tree.NodeCount(), 3007u);
     for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+namespace melodrix {
+
+// A folder the scan could not list, or a file it could not read.
+struct TScanProblem {
+    QString Path;          // the folder or file on disk
+    std::string FullPath;  // its item's FullPath in the scanned tree
+    QString Error;         // what the system said, such as "Permission denied"
+    // False when not even the entry's size and time could be learnt.
+    bool Examined = true;
+};
+
+// How a scan went. The tree holds what could be read: a folder that could not be listed is
+// an item without children (kept even when a mask would prune it, since what it holds is not
+// known), a file that could not be read has no tags.
+struct TScanOutcome {
+    std::vector<TScanProblem> UnlistedFolders;
+    std::vector<TScanProblem> UnreadFiles;
+    // What ended the scan before the walk was over; empty when it ran to the end.
+    QString Failure;
+
+    bool Complete() const {
+        return UnlistedFolders.empty() && UnreadFiles.empty() && Failure.isEmpty();
+    }
+};
+
+// The system's text for an errno value.
+QString ScanErrorText(int error);
+
+// One line per problem ("Could not list the folder /a/b: Permission denied"), the failure
+// that cut the scan short first.
+QStringList ScanProblemLines(const TScanOutcome& outcome);
+
+// A message that the catalog holds only what could be read, with the first `mostLines` of
+// those lines and the number of the others.
+QString ScanProblemsMessage(const TScanOutcome& outcome, qsizetype mostLines = 20);
+
+}  // namespace melodrix
