@@ -1,18 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
 #include <filesystem>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <pugixml.hpp>
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/FileInfo.h"
 #include "core/tags/TagBuilders.h"
+#include "support/FileRights.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -64,8 +71,23 @@ protected:
                                             ID3v1Record(title, "A", "B", "2000", "", 17)));
     }
 
-    TUpdateRun Run(const QStringList& args) {
+    // `locale` sets the locale the program runs in; `asBitsSay` runs it without the right to
+    // read what permission bits forbid, also as root.
+    TUpdateRun Run(const QStringList& args, const QString& locale = QString(),
+                   bool asBitsSay = false) {
         QProcess process;
+        if (!locale.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("LC_ALL"), locale);
+            process.setProcessEnvironment(environment);
+        }
+        if (asBitsSay) {
+            process.setChildProcessModifier([] {
+                if (!melodrix::testing::GiveUpFileOverridesForGood()) {
+                    ::_exit(99);
+                }
+            });
+        }
         process.start(QStringLiteral(MELODRIX_CLI_PATH),
                       QStringList{QStringLiteral("--library"), library} + args);
         EXPECT_TRUE(process.waitForFinished(60000));
@@ -151,4 +173,113 @@ TEST_F(CliUpdate, ErrorsAndUsageHaveTheirOwnExitStatus) {
     EXPECT_EQ(
         Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--bogus")}).status,
         2);
+}
+
+namespace {
+
+void SetMode(const QString& path, mode_t mode) {
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+}  // namespace
+
+TEST_F(CliUpdate, AnUnreadableFolderIsNamedAndItsItemsKeptNotRemoved) {
+    const QString band = music + QStringLiteral("/Band");
+    const QByteArray before = ReadFile(catalog);
+    SetMode(band, 0);
+    const QStringList update{QStringLiteral("update"), QStringLiteral("Disk")};
+    const TUpdateRun dry = Run(update + QStringList{QStringLiteral("--dry-run")}, {}, true);
+    const TUpdateRun refused = Run(update, {}, true);
+    const TUpdateRun json = Run(update + QStringList{QStringLiteral("--json")}, {}, true);
+    const QByteArray afterRefusal = ReadFile(catalog);
+    const TUpdateRun kept =
+        Run(update + QStringList{QStringLiteral("--keep-unreadable")}, {}, true);
+    SetMode(band, 0755);
+
+    ASSERT_NE(dry.status, 99) << "the capabilities could not be given up";
+    EXPECT_EQ(dry.status, 1) << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains(QStringLiteral("Added: 0  Removed: 0  Changed: 0")))
+        << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains(QStringLiteral("folder %1: Permission denied").arg(band)))
+        << dry.out.toStdString();
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--keep-unreadable")))
+        << refused.err.toStdString();
+    EXPECT_EQ(afterRefusal, before);
+    const QJsonObject unreadable = QJsonDocument::fromJson(json.out.trimmed().toUtf8()).object();
+    EXPECT_EQ(unreadable.value(QStringLiteral("change")).toString(), QStringLiteral("unreadable"))
+        << json.out.toStdString();
+    EXPECT_EQ(unreadable.value(QStringLiteral("path")).toString(), band);
+
+    EXPECT_EQ(kept.status, 0) << kept.err.toStdString();
+    const QByteArray saved = ReadFile(catalog);
+    EXPECT_TRUE(saved.contains("demo take"));
+    EXPECT_TRUE(saved.contains("two.mp3"));
+}
+
+TEST_F(CliUpdate, AnUnreadableFileKeepsItsTags) {
+    const QString one = music + QStringLiteral("/Band/one.mp3");
+    SetMode(one, 0);
+    const TUpdateRun refused = Run({QStringLiteral("update"), QStringLiteral("Disk")}, {}, true);
+    const TUpdateRun kept =
+        Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--keep-unreadable")},
+            {}, true);
+    SetMode(one, 0644);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("file %1: Permission denied").arg(one)))
+        << refused.out.toStdString();
+    EXPECT_TRUE(kept.out.contains(QStringLiteral("Changed: 0"))) << kept.out.toStdString();
+    EXPECT_EQ(kept.status, 0);
+    EXPECT_TRUE(ReadFile(catalog).contains("MP3_Title=\"One\""));
+}
+
+TEST_F(CliUpdate, TimesWrittenUnderOneLocaleAreReadUnderAnother) {
+    // Scanned by a job without a locale, updated and searched by a user with one.
+    const QDateTime time(QDate(2026, 12, 9), QTime(21, 10, 29));
+    for (const char* name : {"/Band/one.mp3", "/Band/two.mp3", "/Band"}) {
+        const utimbuf times{time.toSecsSinceEpoch(), time.toSecsSinceEpoch()};
+        ASSERT_EQ(::utime(QFile::encodeName(music + QLatin1String(name)).constData(), &times), 0);
+    }
+    ASSERT_EQ(Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("Disk"),
+                   QStringLiteral("--force")},
+                  QStringLiteral("C"))
+                  .status,
+              0);
+    EXPECT_TRUE(ReadFile(catalog).contains("FileTime=\"9 Dec 2026 21:10:29\""));
+    const QString american = QStringLiteral("en_US.UTF-8");
+    const TUpdateRun update = Run({QStringLiteral("update"), QStringLiteral("Disk")}, american);
+    EXPECT_EQ(update.status, 0) << update.err.toStdString();
+    EXPECT_TRUE(update.out.contains(QStringLiteral("Added: 0  Removed: 0  Changed: 0")))
+        << update.out.toStdString();
+    EXPECT_TRUE(ReadFile(catalog).contains("FileTime=\"9 Dec 2026 21:10:29\""));
+    const TUpdateRun after =
+        Run({QStringLiteral("search"), QStringLiteral("--after"), QStringLiteral("2026-12-09")},
+            american);
+    EXPECT_TRUE(after.out.contains(QStringLiteral("one.mp3"))) << after.out.toStdString();
+    const TUpdateRun before = Run({QStringLiteral("search"), QStringLiteral("--before"),
+                                   QStringLiteral("2026-12-09"), QStringLiteral("--files-only")},
+                                  american);
+    EXPECT_FALSE(before.out.contains(QStringLiteral("one.mp3"))) << before.out.toStdString();
+}
+
+TEST_F(CliUpdate, ControlCharactersInTextsAreEscapedSoEachItemKeepsOneLine) {
+    pugi::xml_document document;
+    TFileInfo engine;
+    engine.Document = &document;
+    TCatalogTree tree;
+    engine.OpenCatalogTree(catalog, tree);
+    ForEachNode(tree, [](TCatalogNode* node) {
+        if (node->Item().Field(FileName) == "two.mp3") {
+            node->Item().SetField(Description, "first line\nsecond\tpart\x7f");
+        }
+    });
+    engine.SaveCatalogTree(tree, catalog);
+    ASSERT_TRUE(QFile::remove(music + QStringLiteral("/Band/two.mp3")));
+    const TUpdateRun dry =
+        Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(dry.status, 0);
+    EXPECT_TRUE(dry.out.contains(
+        music + QStringLiteral("/Band/two.mp3: first line\\nsecond\\tpart\\x7f\n")))
+        << dry.out.toStdString();
+    EXPECT_FALSE(dry.out.contains(QStringLiteral("\nsecond"))) << dry.out.toStdString();
 }

@@ -8,10 +8,15 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/catalog/DateTimeParser.h"
 #include "core/catalog/Errors.h"
+#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
+#include "core/catalog/TimeFormat.h"
 #include "core/catalogfile/CatalogLock.h"
 #include "core/catalogfile/CatalogWriter.h"
+#include "core/scan/FolderSizes.h"
+#include "core/scan/ScannerDirectory.h"
 #include "core/scan/UpdateRenames.h"
 
 #include "core/tags/TextDecoding.h"
@@ -33,11 +38,28 @@ std::string Utf8(const QString& text) {
 constexpr std::array<int, 8> kFileFields = {FileSize,  FileTime, MP3_Title,   MP3_Artist,
                                             MP3_Album, MP3_Year, MP3_Comment, MP3_Genre};
 constexpr std::array<int, 1> kFolderFields = {FileTime};
+// What a file that could not be read keeps of its stored item.
+constexpr std::array<int, 6> kTagFields = {MP3_Title, MP3_Artist,  MP3_Album,
+                                           MP3_Year,  MP3_Comment, MP3_Genre};
 
 class TUpdateRun {
 public:
-    TUpdateRun(const TCatalogTree& old, TCatalogTree& fresh)
-        : old_(old), fresh_(fresh), record_(TRenameRecord::Of(old)), scanned_(record_) {}
+    // `oldTimes` reads the catalog's times, `freshTimes` those the rescan wrote.
+    TUpdateRun(const TCatalogTree& old, TCatalogTree& fresh, const TScanOutcome& outcome,
+               const TStoredTimeReader& oldTimes, const TDateTimeParser& freshTimes)
+        : old_(old),
+          fresh_(fresh),
+          record_(TRenameRecord::Of(old)),
+          scanned_(record_),
+          oldTimes_(oldTimes),
+          freshTimes_(freshTimes) {
+        for (const TScanProblem& folder : outcome.UnlistedFolders) {
+            unlisted_.insert(folder.FullPath);
+        }
+        for (const TScanProblem& file : outcome.UnreadFiles) {
+            unread_.emplace(file.FullPath, file.Examined);
+        }
+    }
 
     void Run(TCatalogUpdate& update) {
         const TCatalogNode* oldTop = old_.GetFirst();
@@ -59,6 +81,9 @@ public:
                 FixPaths(*fresh_.TopLevel(row), std::string(), false);
             }
         }
+        if (carried_ && fresh_.Attributes().Value(kOnlyFoldersAttribute) != "true") {
+            ComputeFolderSizes(fresh_);
+        }
         CarryAttributes();
         Report(update);
     }
@@ -66,6 +91,13 @@ public:
 private:
     void MatchPair(const TCatalogNode& oldNode, TCatalogNode& newNode, std::string& path) {
         TFileItem& item = newNode.Item();
+        const std::string scannedPath(item.Field(FullPath));
+        if (!item.IsDirectory()) {
+            if (const auto unread = unread_.find(scannedPath); unread != unread_.end()) {
+                KeepStored(oldNode.Item(), item, unread->second);
+            }
+        }
+        KeepStoredTime(oldNode.Item(), item);
         const std::string_view description = oldNode.Item().Field(Description);
         if (!description.empty()) {
             item.SetField(Description, description);
@@ -77,6 +109,10 @@ private:
         }
         if (Differs(oldNode.Item(), item)) {
             changed_.emplace_back(&oldNode, &newNode);
+        }
+        if (item.IsDirectory() && unlisted_.count(scannedPath) > 0) {
+            CarryOver(oldNode, newNode, path);
+            return;
         }
         if (oldNode.ChildCount() == 0) {
             for (TCatalogNode* child = newNode.FirstChild(); child; child = child->NextSibling()) {
@@ -115,6 +151,70 @@ private:
             if (!matched[i]) {
                 RemovedSubtree(*oldNode.Child(static_cast<int>(i)));
             }
+        }
+    }
+
+    // A file that could not be read keeps its stored tags; one that could not even be
+    // examined keeps its size and time as well.
+    static void KeepStored(const TFileItem& stored, TFileItem& item, bool examined) {
+        for (const int field : kTagFields) {
+            item.SetField(field, stored.Field(field));
+        }
+        if (!examined) {
+            item.SetField(FileSize, stored.Field(FileSize));
+            item.SetField(FileTime, stored.Field(FileTime));
+        }
+    }
+
+    // The same moment keeps the text it is stored with, in whatever format that was written.
+    void KeepStoredTime(const TFileItem& stored, TFileItem& item) const {
+        const std::string_view before = stored.Field(FileTime);
+        const std::string_view after = item.Field(FileTime);
+        if (before == after || before.empty() || after.empty()) {
+            return;
+        }
+        const std::optional<int64_t> was = oldTimes_.ParseToMsecs(before);
+        const std::optional<int64_t> now = freshTimes_.ParseToMsecs(after);
+        if (was && now && *was == *now) {
+            item.SetField(FileTime, std::string(before));
+        }
+    }
+
+    // Puts the stored items below a folder that could not be listed under its new item, as
+    // they are, and keeps the names the user gave them.
+    void CarryOver(const TCatalogNode& oldNode, TCatalogNode& newNode, const std::string& path) {
+        const std::string oldPath(oldNode.Item().Field(FullPath));
+        const std::string newPath(newNode.Item().Field(FullPath));
+        for (TCatalogNode* child = oldNode.FirstChild(); child; child = child->NextSibling()) {
+            CopySubtree(*child, newNode, oldPath, newPath);
+        }
+        const std::string below = path.empty() ? std::string() : path + '/';
+        for (const auto& [scanned, name] : record_.Entries()) {
+            if (scanned.size() > below.size() && scanned.starts_with(below)) {
+                kept_.Set(scanned, name);
+            }
+        }
+        carried_ = true;
+    }
+
+    // The copy's path is the new folder's path followed by what followed the old one's.
+    void CopySubtree(const TCatalogNode& from, TCatalogNode& parent, const std::string& oldPath,
+                     const std::string& newPath) {
+        TCatalogNode* copy = fresh_.AppendChild(&parent);
+        TFileItem& item = copy->Item();
+        item = from.Item();
+        const std::string_view stored = from.Item().Field(FullPath);
+        const std::string path = stored.starts_with(oldPath)
+                                     ? newPath + std::string(stored.substr(oldPath.size()))
+                                     : std::string(parent.Item().Field(FullPath)) +
+                                           Utf8(PathDelimiter()) +
+                                           std::string(from.Item().Field(FileName));
+        if (path != stored) {
+            item.SetField(FullPath, path);
+            item.SetField(PathNameLength, std::to_string(Utf8CharacterCount(path)));
+        }
+        for (TCatalogNode* child = from.FirstChild(); child; child = child->NextSibling()) {
+            CopySubtree(*child, *copy, oldPath, newPath);
         }
     }
 
@@ -183,7 +283,8 @@ private:
     }
 
     // The new tree has the scan's own attributes; the others of the old catalog stay, and
-    // the rename record keeps the entries of the items found again.
+    // the rename record keeps the entries of the items found again. The time format, which
+    // older catalogs lack, comes after the attributes they have.
     void CarryAttributes() {
         TCatalogAttributes& attributes = fresh_.Attributes();
         for (const auto& [name, value] : old_.Attributes().Entries()) {
@@ -192,6 +293,10 @@ private:
             }
         }
         kept_.StoreIn(fresh_);
+        if (const std::optional<TTimeFormat> format = RecordedTimeFormat(attributes)) {
+            ForgetTimeFormat(attributes);
+            RecordTimeFormat(attributes, *format);
+        }
     }
 
     void Report(TCatalogUpdate& update) const {
@@ -234,15 +339,39 @@ private:
     TCatalogTree& fresh_;
     const TRenameRecord record_;
     const TScannedNames scanned_;
+    const TStoredTimeReader& oldTimes_;
+    const TDateTimeParser& freshTimes_;
+    std::unordered_set<std::string> unlisted_;      // by the FullPath the scan gave
+    std::unordered_map<std::string, bool> unread_;  // the same, to whether it was examined
+    bool carried_ = false;  // items were carried over below a folder that could not be listed
     TRenameRecord kept_;
     std::unordered_set<const TCatalogNode*> renamed_;
     std::vector<const TCatalogNode*> added_, removed_;
     std::vector<std::pair<const TCatalogNode*, const TCatalogNode*>> changed_;
 };
 
-bool IsEmptyFolder(const QString& folder) {
-    return QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                QDir::NoDotAndDotDot);
+// The format every stored time of the catalog is in: the first of the current one and the
+// common ones that reads them all; nothing when none does (texts of several formats).
+std::optional<TTimeFormat> FormatOfStoredTimes(const TCatalogTree& catalog) {
+    std::vector<TTimeFormat> candidates{CurrentTimeFormat()};
+    for (const TTimeFormat& common : CommonTimeFormats()) {
+        if (!(common == candidates.front())) {
+            candidates.push_back(common);
+        }
+    }
+    for (const TTimeFormat& candidate : candidates) {
+        const TDateTimeParser parser(candidate);
+        bool readsAll = true;
+        for (TCatalogNode* node = catalog.GetFirst(); node && readsAll;
+             node = catalog.GetNext(node)) {
+            const std::string_view time = node->Item().Field(FileTime);
+            readsAll = time.empty() || parser.ParseToMsecs(time).has_value();
+        }
+        if (readsAll) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -291,7 +420,15 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
                                             "mounted?). The catalog was not changed.")
                                  .arg(update.Folder));
     }
-    if (!catalog.IsEmpty() && IsEmptyFolder(update.Folder)) {
+    std::vector<TScanEntry> entries;
+    int error = 0;
+    const std::string native = NativePathOf(WithTrailingBackslash(update.Folder)).toStdString();
+    if (!ListScanDirectory(native, entries, &error)) {
+        throw TMelodrixError(QStringLiteral("The folder %1 could not be read (%2). The catalog "
+                                            "was not changed.")
+                                 .arg(update.Folder, ScanErrorText(error)));
+    }
+    if (!catalog.IsEmpty() && entries.empty()) {
         throw TMelodrixError(QStringLiteral("The folder %1 is empty while the catalog is not "
                                             "(is the disk mounted?). The catalog was not "
                                             "changed.")
@@ -300,10 +437,40 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
     const TCatalogAttributes& made = catalog.Attributes();
     const QString mask = QText(made.Value(kScanMaskAttribute, kDefaultScanMask));
     const bool onlyFolders = made.Value(kOnlyFoldersAttribute) == "true";
+    // The rescan writes its times as the catalog's are written, so that the same moment
+    // gives the same text.
+    std::optional<TTimeFormat> stored = RecordedTimeFormat(made);
+    if (!stored) {
+        stored = FormatOfStoredTimes(catalog);
+    }
+    const TTimeFormat format = stored.value_or(CurrentTimeFormat());
 
     update.Tree = std::make_unique<TCatalogTree>();
-    engine.ScanFolder(*update.Tree, update.Folder, mask, onlyFolders, catalogFile);
-    TUpdateRun(catalog, *update.Tree).Run(update);
+    const TScanOutcome outcome =
+        engine.ScanFolder(*update.Tree, update.Folder, mask, onlyFolders, catalogFile, &format);
+    if (!outcome.Failure.isEmpty()) {
+        // What the scan did not reach would pass for removed.
+        throw TMelodrixError(QStringLiteral("The scan of %1 ended early (%2). The catalog was "
+                                            "not changed.")
+                                 .arg(update.Folder, outcome.Failure));
+    }
+    const TCatalogNode* top = update.Tree->GetFirst();
+    for (const TScanProblem& folder : outcome.UnlistedFolders) {
+        if (top && folder.FullPath == top->Item().Field(FullPath)) {
+            throw TMelodrixError(QStringLiteral("The folder %1 could not be read (%2). The "
+                                                "catalog was not changed.")
+                                     .arg(update.Folder, folder.Error));
+        }
+    }
+    const TStoredTimeReader oldTimes(stored);
+    const TDateTimeParser freshTimes(format);
+    TUpdateRun(catalog, *update.Tree, outcome, oldTimes, freshTimes).Run(update);
+    if (!stored) {
+        // Stored texts of several formats stay as they are: the catalog can name none of them.
+        ForgetTimeFormat(update.Tree->Attributes());
+    }
+    update.UnlistedFolders = outcome.UnlistedFolders;
+    update.UnreadFiles = outcome.UnreadFiles;
     return update;
 }
 

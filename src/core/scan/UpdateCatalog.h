@@ -35,7 +35,14 @@ struct TCatalogUpdate {
     std::unique_ptr<TCatalogTree> Tree;
     std::vector<TCatalogChange> Added, Removed, Changed;  // each in the catalogs' tree order
 
+    // What the rescan could not read. Their items stay as the catalog has them: a folder
+    // that could not be listed with everything below it, descriptions and all; a file that
+    // could not be read with its tags (and its size and time, when not even those could be
+    // learnt). They are not among the changes.
+    std::vector<TScanProblem> UnlistedFolders, UnreadFiles;
+
     bool HasChanges() const { return !Added.empty() || !Removed.empty() || !Changed.empty(); }
+    bool HasUnreadable() const { return !UnlistedFolders.empty() || !UnreadFiles.empty(); }
     // The removed items that carry a description: the descriptions an apply drops.
     std::vector<const TCatalogChange*> DroppedDescriptions() const;
 };
@@ -48,8 +55,11 @@ QString StoredScanFolder(const TCatalogTree& catalog);
 // Rescans `folder` (StoredScanFolder when empty) with the mask and only-folders choice the
 // catalog was made with, carries every description and every name the user gave over to
 // the items found again (matched by their path below the folder), and reports the
-// differences. Nothing is written. Throws TMelodrixError when there is no folder to scan,
-// it does not exist, or it is empty while the catalog is not.
+// differences. Times are compared as times, read in the format the catalog records (or, for
+// a catalog that records none, the format all its times are in), and the rescan writes them
+// in that format too. Nothing is written. Throws TMelodrixError when there is no folder to
+// scan, it does not exist, cannot be listed, or is empty while the catalog is not, and when
+// the rescan ends early.
 TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
                              const QString& catalogFile, const QString& folder = QString());
 

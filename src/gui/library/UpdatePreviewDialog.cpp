@@ -61,6 +61,8 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
                            {QStringLiteral("FullPath"), QStringLiteral("Description")})),
       lstChanged_(MakeList(QStringLiteral("LstChanged"),
                            {QStringLiteral("FullPath"), QStringLiteral("Changes")})),
+      lstUnreadable_(MakeList(QStringLiteral("LstUnreadable"),
+                              {QStringLiteral("Could not be read"), QStringLiteral("Why")})),
       btnApply_(new QPushButton(QStringLiteral("Apply"))),
       btnCancel_(new QPushButton(QStringLiteral("Cancel"))) {
     setObjectName(QStringLiteral("FMUpdatePreview"));
@@ -71,13 +73,20 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
     btnCancel_->setObjectName(QStringLiteral("BtnCancel"));
 
     const auto dropped = update.DroppedDescriptions();
-    lblCounts_->setText(QStringLiteral("Folder: %1\nAdded: %2    Removed: %3    Changed: %4\n"
-                                       "Descriptions that will be dropped: %5")
-                            .arg(update.Folder)
-                            .arg(update.Added.size())
-                            .arg(update.Removed.size())
-                            .arg(update.Changed.size())
-                            .arg(dropped.size()));
+    const size_t unreadable = update.UnlistedFolders.size() + update.UnreadFiles.size();
+    QString counts =
+        QStringLiteral(
+            "Folder: %1\nAdded: %2    Removed: %3    Changed: %4\n"
+            "Descriptions that will be dropped: %5")
+            .arg(update.Folder, QString::number(update.Added.size()),
+                 QString::number(update.Removed.size()), QString::number(update.Changed.size()),
+                 QString::number(dropped.size()));
+    if (unreadable > 0) {
+        counts += QStringLiteral("\nCould not be read, kept as they are: folders %1, files %2")
+                      .arg(update.UnlistedFolders.size())
+                      .arg(update.UnreadFiles.size());
+    }
+    lblCounts_->setText(counts);
 
     // Thousands of rows are filled at once, not item by item.
     QList<QTreeWidgetItem*> rows;
@@ -121,10 +130,28 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
     }
     AddCutRow(rows, update.Changed.size(), kMostRows);
     lstChanged_->addTopLevelItems(rows);
+    rows.clear();
+    // Each is listed: the user decides on Apply knowing every one.
+    for (const TScanProblem& folder : update.UnlistedFolders) {
+        rows << new QTreeWidgetItem(
+            QStringList{QStringLiteral("folder ") + folder.Path, folder.Error});
+    }
+    for (const TScanProblem& file : update.UnreadFiles) {
+        rows << new QTreeWidgetItem(QStringList{QStringLiteral("file ") + file.Path, file.Error});
+    }
+    lstUnreadable_->addTopLevelItems(rows);
 
     tabs_->addTab(lstAdded_, QStringLiteral("Added (%1)").arg(update.Added.size()));
     tabs_->addTab(lstRemoved_, QStringLiteral("Removed (%1)").arg(update.Removed.size()));
     tabs_->addTab(lstChanged_, QStringLiteral("Changed (%1)").arg(update.Changed.size()));
+    if (unreadable > 0) {
+        tabs_->insertTab(0, lstUnreadable_,
+                         QStringLiteral("Could not be read (%1)").arg(unreadable));
+        tabs_->setCurrentIndex(0);
+    } else {
+        lstUnreadable_->setParent(this);
+        lstUnreadable_->hide();
+    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -13,7 +13,8 @@ namespace melodrix {
 
 // Shows what an update of a catalog would change, before anything is written: the counts,
 // and the added, removed (the descriptions that would be dropped first) and changed items
-// on three tabs. Accepted by "Apply", rejected by "Cancel".
+// on three tabs; the folders and files that could not be read, whose items Apply keeps as
+// they are, on a fourth one shown first. Accepted by "Apply", rejected by "Cancel".
 class TFMUpdatePreview final : public QDialog {
     Q_OBJECT
 public:
@@ -25,6 +26,7 @@ public:
     QTreeWidget* LstAdded() const { return lstAdded_; }
     QTreeWidget* LstRemoved() const { return lstRemoved_; }
     QTreeWidget* LstChanged() const { return lstChanged_; }
+    QTreeWidget* LstUnreadable() const { return lstUnreadable_; }
     QPushButton* BtnApply() const { return btnApply_; }
     QPushButton* BtnCancel() const { return btnCancel_; }
 
@@ -34,6 +36,7 @@ private:
     QTreeWidget* lstAdded_;
     QTreeWidget* lstRemoved_;
     QTreeWidget* lstChanged_;
+    QTreeWidget* lstUnreadable_;
     QPushButton* btnApply_;
     QPushButton* btnCancel_;
 };

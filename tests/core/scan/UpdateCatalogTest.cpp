@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +18,7 @@
 #include "core/scan/UpdateCatalog.h"
 #include "core/scan/UpdateRenames.h"
 #include "core/tags/TagBuilders.h"
+#include "support/FileRights.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -160,7 +164,7 @@ TEST_F(UpdateCatalogTest, AddedRemovedResizedAndRetaggedFilesAreReportedAndWritt
     Add(QStringLiteral("new/fresh.mp3"), Mp3("Fresh"));
     Add(QStringLiteral("new/notes.txt"), "not music");
 
-    const TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
     EXPECT_EQ(PathsOf(update.Added, folder), (std::vector<std::string>{"/new", "/new/fresh.mp3"}));
     EXPECT_EQ(PathsOf(update.Removed, folder),
               (std::vector<std::string>{"/old", "/old/gone.mp3", "/plain.mp3"}));
@@ -328,6 +332,9 @@ TEST_F(UpdateCatalogTest, AKillDuringTheApplyLeavesTheOldCatalogWhole) {
         Add(QStringLiteral("d%1/s%2.mp3").arg(i % 10).arg(i), Mp3("S"));
     }
     MakeCatalog();
+    // As when the catalog is read from its file: the apply then knows it is unchanged and
+    // writes this update rather than working it out again.
+    tree.SetFileStamp(FileStampOf(catalog));
     const QByteArray before = ReadFile(catalog);
     TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
     // A large update, so the write takes long enough to be caught in the middle.
@@ -364,4 +371,148 @@ TEST_F(UpdateCatalogTest, AKillDuringTheApplyLeavesTheOldCatalogWhole) {
     }
     pugi::xml_document parsed;
     EXPECT_TRUE(parsed.load_buffer(after.constData(), static_cast<size_t>(after.size())));
+}
+
+namespace {
+
+void SetTime(const QString& path, const QDateTime& time) {
+    const utimbuf times{time.toSecsSinceEpoch(), time.toSecsSinceEpoch()};
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+}
+
+void SetMode(const QString& path, mode_t mode) {
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+}  // namespace
+
+TEST_F(UpdateCatalogTest, WhatCannotBeReadKeepsItsStoredItemsAndIsNamed) {
+    Add(QStringLiteral("open/one.mp3"), Mp3("One"));
+    const QString locked = folder + QStringLiteral("/locked");
+    Add(QStringLiteral("locked/x.mp3"), Mp3("X"));
+    Add(QStringLiteral("locked/deep/y.mp3"), Mp3("Y", 1000));
+    const QString sealed = Add(QStringLiteral("open/sealed.mp3"), Mp3("Sealed"));
+    MakeCatalog();
+    Describe("/locked", "the vault");
+    Describe("/locked/x.mp3", "treasure");
+    TCatalogNode* y = Node(tree, "/locked/deep/y.mp3");
+    RecordRename(tree, *y, "Why");
+    y->Item().SetField(FileName, "Why");
+    Save(tree);
+    Add(QStringLiteral("open/new.mp3"), Mp3("New"));
+    SetMode(locked, 0);
+    SetMode(sealed, 0);
+
+    auto update = [&](const QString& from) {
+        const melodrix::testing::TFileRightsAsBitsSay rights;
+        EXPECT_TRUE(rights.Holds());
+        return UpdateCatalog(engine, tree, catalog, from);
+    };
+    TCatalogUpdate result = update(QString());
+    EXPECT_EQ(PathsOf(result.Added, folder), std::vector<std::string>{"/open/new.mp3"});
+    EXPECT_TRUE(result.Removed.empty());
+    EXPECT_TRUE(result.Changed.empty());
+    ASSERT_EQ(result.UnlistedFolders.size(), 1u);
+    EXPECT_EQ(result.UnlistedFolders[0].Path, locked);
+    EXPECT_EQ(result.UnlistedFolders[0].Error, QStringLiteral("Permission denied"));
+    ASSERT_EQ(result.UnreadFiles.size(), 1u);
+    EXPECT_EQ(result.UnreadFiles[0].Path, sealed);
+    EXPECT_TRUE(result.HasUnreadable());
+
+    // The folder's items as they were, descriptions, names and all; the file's tags.
+    const TCatalogTree& fresh = *result.Tree;
+    EXPECT_EQ(Text(Node(fresh, "/locked"), Description), "the vault");
+    EXPECT_EQ(Text(Node(fresh, "/locked/x.mp3"), Description), "treasure");
+    EXPECT_EQ(Text(Node(fresh, "/locked/x.mp3"), MP3_Title), "X");
+    EXPECT_EQ(Text(Node(fresh, "/locked/deep/y.mp3"), FileName), "Why");
+    EXPECT_EQ(TRenameRecord::Of(fresh).Entries(), TRenameRecord::Of(tree).Entries());
+    EXPECT_EQ(Text(Node(fresh, "/open/sealed.mp3"), MP3_Title), "Sealed");
+    EXPECT_EQ(Text(Node(fresh, "/open/sealed.mp3"), MP3_Artist), "Artist");
+    // Sizes and shares count what was kept: as the same tree scanned whole gives them.
+    SetMode(locked, 0755);
+    SetMode(sealed, 0644);
+    TCatalogTree whole;
+    engine.ScanFolder(whole, folder, kMp3Mask, false, catalog);
+    for (const char* path : {"/locked", "/locked/deep", "/open", "/open/new.mp3"}) {
+        EXPECT_EQ(Text(Node(fresh, path), FileSize), Text(Node(whole, path), FileSize)) << path;
+        EXPECT_EQ(Text(Node(fresh, path), SizePercentage), Text(Node(whole, path), SizePercentage))
+            << path;
+    }
+    EXPECT_EQ(Text(fresh.GetFirst(), FileSize), Text(whole.GetFirst(), FileSize));
+
+    // The same disk mounted elsewhere: the kept items get the paths below it.
+    const QString elsewhere = dir.filePath(QStringLiteral("mnt"));
+    ASSERT_TRUE(QDir().rename(folder, elsewhere));
+    SetMode(elsewhere + QStringLiteral("/locked"), 0);
+    result = update(elsewhere);
+    SetMode(elsewhere + QStringLiteral("/locked"), 0755);
+    EXPECT_TRUE(result.Removed.empty());
+    const TCatalogNode* moved = Node(*result.Tree, "/locked/x.mp3");
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(Text(moved, FullPath), (elsewhere + QStringLiteral("/locked/x.mp3")).toStdString());
+    EXPECT_EQ(Text(moved, PathNameLength), std::to_string(Text(moved, FullPath).size()));
+}
+
+TEST_F(UpdateCatalogTest, AnUnreadableFolderToScanIsRefused) {
+    Add(QStringLiteral("one.mp3"), Mp3("One"));
+    MakeCatalog();
+    SetMode(folder, 0);
+    try {
+        const melodrix::testing::TFileRightsAsBitsSay rights;
+        UpdateCatalog(engine, tree, catalog);
+        ADD_FAILURE() << "an unreadable folder emptied the catalog";
+    } catch (const TMelodrixError& error) {
+        EXPECT_TRUE(error.Message().contains(QStringLiteral("could not be read")))
+            << qPrintable(error.Message());
+    }
+    SetMode(folder, 0755);
+}
+
+TEST_F(UpdateCatalogTest, TimesAreComparedAsTimesInTheFormatTheCatalogWasWrittenIn) {
+    const QString a = Add(QStringLiteral("a.mp3"), Mp3("A"));
+    const QString b = Add(QStringLiteral("b.mp3"), Mp3("B"));
+    SetTime(a, QDateTime(QDate(2026, 12, 9), QTime(21, 10, 29)));
+    SetTime(b, QDateTime(QDate(2026, 12, 9), QTime(21, 10, 29)));
+    QLocale::setDefault(QLocale::c());  // a job started without a locale
+    MakeCatalog();
+    EXPECT_EQ(tree.Attributes().Value(kScanLocaleAttribute), "C");
+    EXPECT_EQ(tree.Attributes().Value(kScanDateFormatAttribute), "d MMM yyyy");
+    EXPECT_EQ(tree.Attributes().Value(kScanTimeFormatAttribute), "HH:mm:ss");
+    EXPECT_EQ(Text(Node(tree, "/a.mp3"), FileTime), "9 Dec 2026 21:10:29");
+    // Saved after what the catalog already held.
+    EXPECT_TRUE(ReadFile(catalog).contains(
+        "ScanFolder=\"" + folder.toUtf8() +
+        "\" ScanLocale=\"C\" ScanDateFormat=\"d MMM yyyy\" ScanTimeFormat=\"HH:mm:ss\">"));
+
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    SetTime(b, QDateTime(QDate(2026, 12, 10), QTime(8, 0, 0)));
+    TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    ASSERT_EQ(update.Changed.size(), 1u);
+    EXPECT_EQ(update.Changed[0].FullPath, (folder + QStringLiteral("/b.mp3")).toStdString());
+    ASSERT_EQ(update.Changed[0].Fields.size(), 1u);
+    EXPECT_EQ(update.Changed[0].Fields[0].Before, "9 Dec 2026 21:10:29");
+    EXPECT_EQ(update.Changed[0].Fields[0].After, "10 Dec 2026 08:00:00");
+    EXPECT_EQ(Text(Node(*update.Tree, "/a.mp3"), FileTime), "9 Dec 2026 21:10:29");
+    EXPECT_EQ(update.Tree->Attributes().Value(kScanLocaleAttribute), "C");
+
+    // A catalog written before it recorded its format: the format its times are all in.
+    TCatalogTree old;
+    Open(old);
+    for (const std::string_view name :
+         {kScanLocaleAttribute, kScanDateFormatAttribute, kScanTimeFormatAttribute}) {
+        old.Attributes().Remove(name);
+    }
+    update = UpdateCatalog(engine, old, catalog);
+    EXPECT_EQ(update.Changed.size(), 1u);
+    EXPECT_EQ(update.Tree->Attributes().Value(kScanDateFormatAttribute), "d MMM yyyy");
+    EXPECT_EQ(Text(Node(*update.Tree, "/b.mp3"), FileTime), "10 Dec 2026 08:00:00");
+
+    // Times of several formats: each is read in the one that reads it, and keeps its text.
+    Node(old, "/b.mp3")->Item().SetField(FileTime, "12/9/2026 9:10:29 PM");
+    update = UpdateCatalog(engine, old, catalog);
+    ASSERT_EQ(update.Changed.size(), 1u);
+    EXPECT_EQ(update.Changed[0].FullPath, (folder + QStringLiteral("/b.mp3")).toStdString());
+    EXPECT_EQ(Text(Node(*update.Tree, "/a.mp3"), FileTime), "9 Dec 2026 21:10:29");
+    EXPECT_EQ(Text(Node(*update.Tree, "/b.mp3"), FileTime), "12/10/2026 8:00:00 AM");
+    EXPECT_EQ(update.Tree->Attributes().Find(kScanLocaleAttribute), nullptr);
 }
