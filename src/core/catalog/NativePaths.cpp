@@ -189,11 +189,20 @@ bool OpenNativeForReading(QFile& file, const QByteArray& native, QIODevice::Open
     if (native.isEmpty()) {
         return false;
     }
+    // Only a regular file is read: a FIFO would block the open and the reads, a device would
+    // never end. The open does not wait (O_NONBLOCK) and the kind is checked on what was
+    // opened, so a file swapped after the caller looked cannot block it either; a special
+    // file that claims to be regular (/proc/kmsg) fails its reads rather than wait.
     int handle;
     do {
-        handle = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        handle = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (handle < 0 && errno == EINTR);
     if (handle < 0) {
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(handle);
         return false;
     }
     if (!file.open(handle, QIODevice::ReadOnly | extra, QFileDevice::AutoCloseHandle)) {

@@ -34,7 +34,8 @@ QByteArray NativePathOf(const QString& path);
 // apart from the other one, so nothing may be renamed, moved or deleted through it.
 bool IsAmbiguousPath(const QString& path);
 
-// Opens the file whose text is `path` for reading, by its bytes on disk.
+// Opens the file whose text is `path` for reading, by its bytes on disk. Both openers take only
+// a regular file: false, at once, for a FIFO, a device or a socket.
 bool OpenForReading(QFile& file, const QString& path);
 // Opens the file whose name on disk is exactly `nativePath` for reading (with `extra`
 // open flags such as Unbuffered).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/catalog/CatalogTree.h"
+#include "core/catalog/FileInfo.h"
 
 namespace melodrix {
 
@@ -30,6 +31,11 @@ struct TDuplicates {
     std::vector<int> groupOfHit;  // group number (from 1) of each top-level hit, in order
     QStringList skipped;          // files of the scope that are not catalogs
 };
+
+// TFileInfo::FindDuplicates with catalogs reached through symbolic links read only when the
+// link leads into `linkRoot` (see TSearchOptions::linkRoot).
+TDuplicates FindDuplicates(TFileInfo& engine, TSearchScope scope, const QString& scopePath,
+                           TDuplicateKey key, const QString& linkRoot, TCatalogTree& result);
 
 // Groups the files (each with its catalog's DiskName) by `key` and appends the groups of two
 // or more to `result` as top-level items, moved out of `files`: groups in the order their

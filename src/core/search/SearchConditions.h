@@ -47,6 +47,10 @@ struct TSearchOptions {
     TRange<int64_t> year;                  // MP3_Year read as a number
     TRange<int64_t> time;                  // FileTime, wall-clock ms since 0001-01-01
     TItemKind kind = TItemKind::Both;
+    // A catalog reached through a symbolic link is searched only when the link's target lies
+    // in this folder (the library); empty: in the folder searched. A catalog scope given as
+    // a link is searched wherever it leads unless this is set.
+    QString linkRoot;
 };
 
 // A condition the search cannot use, such as a malformed regular expression. Raised before
