@@ -57,18 +57,21 @@ QString TextOf(std::string_view utf8);
 // Prints rows as columns padded to their widest cell (the last column is not padded).
 void PrintTable(QTextStream& out, const std::vector<QStringList>& rows);
 
-// A library path or a path relative to the library: the first that exists of `given`,
-// LIBRARY/given and LIBRARY/given.xml; `given` itself when none does.
-QString ResolveInLibrary(const TCliContext& context, const QString& given);
-// The same for an argument that must name an existing catalog file; fails with
-// "no catalog file PATH" otherwise.
+// An argument that must name an existing catalog file: a path relative to the library (with or
+// without ".xml"), relative to the current directory, or absolute. A relative path that names
+// something different in both places is refused as ambiguous (TUsageError). Inside the library
+// a symbolic link is followed only to a target inside it; only a regular file is a catalog.
+// Fails with TMelodrixError ("no catalog file PATH", ...) otherwise.
 QString ResolveCatalogFile(const TCliContext& context, const QString& given);
 
 // The --scope of a command that reads many catalogs: a group (folder) or one catalog, the
-// whole library when not given. Fails with "no group or catalog PATH" when nothing is there.
+// whole library when not given. Resolved as ResolveCatalogFile does; outside the library only
+// an existing folder given explicitly is a scope. Fails with "no group or catalog PATH" when
+// nothing is there.
 struct TScopeArgument {
     QString path;
     TSearchScope scope = TSearchScope::Group;
+    QString linkRoot;  // the folder symbolic links of the scope may lead into
 };
 TScopeArgument ResolveScope(const TCliContext& context, const TParsedArguments& parsed);
 

@@ -14,11 +14,11 @@ namespace {
 const char* const kDuplicatesUsage =
     "Usage: melodrix-cli [--library DIR] duplicates [--scope PATH]\n"
     "                    [--by name-size|size|artist-title|artist-album-title] [--json]\n"
-    "Lists the files that share a key across the catalogs of the library or of the group\n"
-    "or catalog PATH, in groups of two or more, ordered by group. Keys: name and size\n"
-    "(default); size alone; artist and title (case-folded, blanks trimmed, both non-empty);\n"
-    "artist, album and title. Ends with the number of groups and the bytes that the extra\n"
-    "copies take (all but the largest copy of each group).\n";
+    "Lists the files that share a key across the catalogs of the library, of the group or\n"
+    "catalog PATH or of a folder outside the library, in groups of two or more, ordered by\n"
+    "group. Keys: name and size (default); size alone; artist and title (case-folded, blanks\n"
+    "trimmed, both non-empty); artist, album and title. Ends with the number of groups and the\n"
+    "bytes that the extra copies take (all but the largest copy of each group).\n";
 
 }  // namespace
 
@@ -42,13 +42,14 @@ int RunDuplicatesCommand(TCliContext& context, const QStringList& args) {
         }
         key = *named;
     }
-    const auto [scope, scopeKind] = ResolveScope(context, parsed);
+    const TScopeArgument scope = ResolveScope(context, parsed);
 
     pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
     TCatalogTree hits;
-    const TDuplicates duplicates = engine.FindDuplicates(scopeKind, scope, key, hits);
+    const TDuplicates duplicates =
+        FindDuplicates(engine, scope.scope, scope.path, key, scope.linkRoot, hits);
 
     const QString summary = QStringLiteral("%1 groups, %2 files, %3 bytes in extra copies")
                                 .arg(duplicates.groups)

@@ -28,8 +28,9 @@ const char* const kSearchUsage =
     "regex (RE2 syntax, matching anywhere). Sizes are bytes with an optional K, M or G\n"
     "(1024s); --year-range reads MP3_Year as a number (1990-1999, 2000-, -1980); --after\n"
     "and --before take ISO 8601 dates (2024-01-31 or 2024-01-31T12:00): modified on or\n"
-    "after, and before. Items without the field never match a range. Files in the scope that\n"
-    "are not catalogs are skipped and listed on stderr.\n";
+    "after, and before. Items without the field never match a range. PATH is a group or\n"
+    "catalog of the library, or a folder outside it; files in the scope that are not\n"
+    "catalogs, and links that lead out of the library, are skipped and listed on stderr.\n";
 
 // The text options, each on one catalog field.
 const std::vector<std::pair<const char*, int>>& TextOptions() {
@@ -157,15 +158,16 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
     const QString name = parsed.Value(QStringLiteral("name"));
     const QString ext = parsed.Value(QStringLiteral("ext"));
     const QString description = parsed.Value(QStringLiteral("description"));
-    const TSearchOptions options = OptionsOf(parsed);
+    TSearchOptions options = OptionsOf(parsed);
     if (name.trimmed().isEmpty() && ext.trimmed().isEmpty() && description.trimmed().isEmpty() &&
         !HasCondition(options)) {
         throw TUsageError(QStringLiteral("Please input search condition."));
     }
-    const auto [scope, scopeKind] = ResolveScope(context, parsed);
+    const TScopeArgument scope = ResolveScope(context, parsed);
+    options.linkRoot = scope.linkRoot;
 
     TFileItem conditions;
-    conditions.SetField(FullPath, scope.toUtf8().toStdString());
+    conditions.SetField(FullPath, scope.path.toUtf8().toStdString());
     conditions.SetField(FileName, name.toUtf8().toStdString());
     conditions.SetField(FileExt, ext.toUtf8().toStdString());
     conditions.SetField(Description, description.toUtf8().toStdString());
@@ -174,7 +176,7 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, context.prompt);
     engine.Document = &document;
     TCatalogTree hits;
-    const QStringList skipped = engine.Search(scopeKind, hits, conditions, options);
+    const QStringList skipped = engine.Search(scope.scope, hits, conditions, options);
 
     if (context.json) {
         ForEachNode(
