@@ -21,7 +21,8 @@ const char* const kExportUsage =
     "without \".xml\". --columns defaults to the columns ticked for export in the desktop\n"
     "program; names are field names such as FileName or MP3_Title. --separator sets the\n"
     "cell separator of csv (default \",\") and text (default four blanks). An existing FILE\n"
-    "is only replaced with --force. Prints the path of the written file.\n";
+    "is only replaced with --force. Prints the path of the written file (with --json, one\n"
+    "object with the output, the catalog and the format).\n";
 
 enum class TFormat { Html, Text, Csv, Xml, Workbook };
 
@@ -161,7 +162,14 @@ int RunExportCommand(TCliContext& context, const QStringList& args) {
         throw TMelodrixError(prompt.message.isEmpty() ? QStringLiteral("nothing was written")
                                                       : prompt.message);
     }
-    context.out << output << '\n';
+    if (context.json) {
+        context.out << "{\"output\":" << JsonString(QStringView(output))
+                    << ",\"catalog\":" << JsonString(QStringView(catalog))
+                    << ",\"format\":" << JsonString(parsed.Value(QStringLiteral("format")))
+                    << "}\n";
+    } else {
+        context.out << output << '\n';
+    }
     return kExitOk;
 }
 

@@ -1,5 +1,7 @@
 #include <QDateTime>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTimeZone>
 #include <optional>
 #include <pugixml.hpp>
 
@@ -8,6 +10,7 @@
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
 #include "core/search/SearchConditions.h"
+#include "core/search/SearchMatcher.h"
 
 namespace melodrix::cli {
 
@@ -27,10 +30,11 @@ const char* const kSearchUsage =
     "whole stored value; --whole-words is the same), glob (* and ? over the whole value) or\n"
     "regex (RE2 syntax, matching anywhere). Sizes are bytes with an optional K, M or G\n"
     "(1024s); --year-range reads MP3_Year as a number (1990-1999, 2000-, -1980); --after\n"
-    "and --before take ISO 8601 dates (2024-01-31 or 2024-01-31T12:00): modified on or\n"
-    "after, and before. Items without the field never match a range. PATH is a group or\n"
-    "catalog of the library, or a folder outside it; files in the scope that are not\n"
-    "catalogs, and links that lead out of the library, are skipped and listed on stderr.\n";
+    "and --before take ISO 8601 dates (2024-01-31 or 2024-01-31T12:00, local time unless\n"
+    "followed by Z or an offset such as +02:00): modified on or after, and before. Items\n"
+    "without the field never match a range. PATH is a group or catalog of the library, or a\n"
+    "folder outside it; files in the scope that are not catalogs, and links that lead out of\n"
+    "the library, are skipped and listed on stderr.\n";
 
 // The text options, each on one catalog field.
 const std::vector<std::pair<const char*, int>>& TextOptions() {
@@ -62,19 +66,39 @@ uint64_t SizeOption(const TParsedArguments& parsed, const QString& name) {
     return *size;
 }
 
-// Wall-clock milliseconds of an ISO 8601 date or date and time.
+// Wall-clock milliseconds of an ISO 8601 date, or date and time (minutes, seconds, fractions)
+// with an optional time-zone offset or "Z"; the stored times are local, so a time with an offset
+// is taken to the local time zone first. Anything else is refused whole, not read in part.
 int64_t TimeOption(const TParsedArguments& parsed, const QString& name) {
+    static const QRegularExpression form(QStringLiteral(
+        "^(\\d{4})-(\\d{2})-(\\d{2})"
+        "(?:T(\\d{2}):(\\d{2})(?::(\\d{2})(?:[.,](\\d{1,9}))?)?(Z|[+-]\\d{2}(?::?\\d{2})?)?)?$"));
     const QString text = parsed.Value(name).trimmed();
-    QDateTime time = QDateTime::fromString(text, Qt::ISODate);
-    if (!time.isValid()) {
-        time = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
-    }
-    if (!time.isValid()) {
+    const QRegularExpressionMatch match = form.match(text);
+    const auto number = [&](int group) { return match.captured(group).toInt(); };
+    const QDate date = match.hasMatch() ? QDate(number(1), number(2), number(3)) : QDate();
+    // Milliseconds from the first three digits of the fraction.
+    const int msecs = match.captured(7).leftJustified(3, QLatin1Char('0')).left(3).toInt();
+    const QTime time =
+        match.capturedLength(4) > 0 ? QTime(number(4), number(5), number(6), msecs) : QTime(0, 0);
+    const QString zone = match.captured(8);
+    const int zoneHours = zone.mid(1, 2).toInt();
+    const int zoneMinutes = zone.size() > 3 ? zone.right(2).toInt() : 0;
+    if (!date.isValid() || !time.isValid() || zoneHours > 14 || zoneMinutes > 59) {
         throw TUsageError(
-            QStringLiteral("--%1 needs an ISO 8601 date such as 2024-01-31, not \"%2\"")
+            QStringLiteral("--%1 needs an ISO 8601 date such as 2024-01-31 or "
+                           "2024-01-31T12:00, optionally with Z or an offset such as +02:00, "
+                           "not \"%2\"")
                 .arg(name, text));
     }
-    return MsecsOfDayStart(time.date()) + time.time().msecsSinceStartOfDay();
+    QDateTime moment(date, time);
+    if (!zone.isEmpty()) {
+        const int offset = (zoneHours * 60 + zoneMinutes) * 60;
+        moment =
+            QDateTime(date, time, QTimeZone(zone.startsWith(QLatin1Char('-')) ? -offset : offset))
+                .toLocalTime();
+    }
+    return MsecsOfDayStart(moment.date()) + moment.time().msecsSinceStartOfDay();
 }
 
 TSearchOptions OptionsOf(const TParsedArguments& parsed) {
@@ -163,14 +187,20 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
         !HasCondition(options)) {
         throw TUsageError(QStringLiteral("Please input search condition."));
     }
-    const TScopeArgument scope = ResolveScope(context, parsed);
-    options.linkRoot = scope.linkRoot;
-
     TFileItem conditions;
-    conditions.SetField(FullPath, scope.path.toUtf8().toStdString());
     conditions.SetField(FileName, name.toUtf8().toStdString());
     conditions.SetField(FileExt, ext.toUtf8().toStdString());
     conditions.SetField(Description, description.toUtf8().toStdString());
+    try {
+        // A condition the search cannot use, such as a malformed regular expression, is a
+        // mistake on the command line: refused before the scope is even looked at.
+        const TSearchMatcher check(conditions, options);
+    } catch (const TSearchConditionError& error) {
+        throw TUsageError(error.Message());
+    }
+    const TScopeArgument scope = ResolveScope(context, parsed);
+    conditions.SetField(FullPath, scope.path.toUtf8().toStdString());
+    options.linkRoot = scope.linkRoot;
 
     pugi::xml_document document;
     TFileInfo engine(context.progress, context.prompt);

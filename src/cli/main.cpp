@@ -1,5 +1,6 @@
 // melodrix-cli: the catalog engine from a shell, for scripts, cron jobs and servers.
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,11 @@ QStringList TakeCommonOptions(const QStringList& args, TCommonOptions& common) {
     if (libraryGiven && common.library.isEmpty()) {
         throw TUsageError(QStringLiteral("option --library needs a directory"));
     }
+    // A library that does not exist yet is made by scan; a file is never one.
+    const QFileInfo library(common.library);
+    if (libraryGiven && library.exists() && !library.isDir()) {
+        throw TUsageError(QStringLiteral("--library %1 is not a folder").arg(common.library));
+    }
     return rest;
 }
 
@@ -129,6 +135,11 @@ int main(int argc, char** argv) {
         if (command == QLatin1String("--version")) {
             out << "melodrix-cli " MELODRIX_VERSION "\n";
             return kExitOk;
+        }
+        if (command.startsWith(QLatin1Char('-'))) {
+            const QString unknown = command;
+            command.clear();
+            throw TUsageError(QStringLiteral("unknown option %1").arg(unknown));
         }
         const auto found = CommandTable().find(command);
         if (found == CommandTable().end()) {

@@ -1,10 +1,12 @@
 // What the paths given to the command-line tool mean: catalogs and scopes in the library or
-// beside it, links, FIFOs and devices.
+// beside it, links, FIFOs and devices, and the options every command shares.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -246,4 +248,37 @@ TEST_F(CliPaths, FifosAndDevicesAreSkippedOrRefusedWithoutWaiting) {
     EXPECT_EQ(direct.status, 1);
     EXPECT_TRUE(direct.err.contains(QStringLiteral("not a regular file")))
         << direct.err.toStdString();
+}
+
+TEST_F(CliPaths, CommonOptionsAreCheckedBeforeAnyCommand) {
+    const QString file = outside + QStringLiteral("/o.xml");
+    for (const char* command : {"list", "scan", "show", "search", "duplicates", "tags", "export",
+                                "info", "describe", "update"}) {
+        const TRun run =
+            Run({QStringLiteral("--library"), file, QString::fromUtf8(command)}, false);
+        EXPECT_EQ(run.status, 2) << command;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("not a folder"))) << run.err.toStdString();
+    }
+    const TRun bogus = Run({QStringLiteral("--bogus"), QStringLiteral("list")});
+    EXPECT_EQ(bogus.status, 2);
+    EXPECT_TRUE(bogus.err.contains(QStringLiteral("unknown option --bogus")))
+        << bogus.err.toStdString();
+    EXPECT_EQ(Run({QStringLiteral("list")}).status, 0);  // a library not made yet is no error
+}
+
+TEST_F(CliPaths, ExportPrintsOneJsonObjectWithJson) {
+    const QString output = dir.filePath(QStringLiteral("x.csv"));
+    const TRun run =
+        Run({QStringLiteral("--json"), QStringLiteral("export"), QStringLiteral("S/s"),
+             QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("-o"), output});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << run.out.toStdString();
+    QJsonParseError error{};
+    const QJsonObject object = QJsonDocument::fromJson(lines[0].toUtf8(), &error).object();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << lines[0].toStdString();
+    EXPECT_EQ(object[QStringLiteral("output")].toString(), output);
+    EXPECT_EQ(object[QStringLiteral("catalog")].toString(), library + QStringLiteral("/S/s.xml"));
+    EXPECT_EQ(object[QStringLiteral("format")].toString(), QStringLiteral("csv"));
+    EXPECT_TRUE(ReadFile(output).contains("inlib.mp3"));
 }

@@ -66,6 +66,8 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
         environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+        // The stored times are local; offsets in the conditions are read against UTC here.
+        environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(MELODRIX_CLI_PATH), args);
         EXPECT_TRUE(process.waitForFinished(60000));
@@ -118,17 +120,37 @@ TEST_F(CliSearch, TagModesRangesAndKinds) {
               L{"b.mp3"});
 }
 
+TEST_F(CliSearch, TimesWithAnOffsetAreTakenToLocalTime) {
+    using L = std::vector<std::string>;
+    // a.mp3 was modified at 10:00 local (UTC here) on 2021-03-04.
+    EXPECT_EQ(Names({QStringLiteral("--after"), QStringLiteral("2021-03-04T11:00+02:00")}),
+              L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--after"), QStringLiteral("2021-03-04T10:00:00.001Z")}), L{});
+    EXPECT_EQ(Names({QStringLiteral("--after"), QStringLiteral("2021-03-04T10:00Z")}), L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--before"), QStringLiteral("2021-03-04T09:30-0100"),
+                     QStringLiteral("--after"), QStringLiteral("2021-01-01")}),
+              L{"a.mp3"});
+    EXPECT_EQ(Names({QStringLiteral("--before"), QStringLiteral("2021-03-04T09:30"),
+                     QStringLiteral("--after"), QStringLiteral("2021-01-01")}),
+              L{});
+}
+
 TEST_F(CliSearch, BadConditionsAreRefusedWithTheirError) {
     const TRun regex =
         Run({QStringLiteral("search"), QStringLiteral("--title"), QStringLiteral("(a"),
              QStringLiteral("--mode"), QStringLiteral("regex")});
-    EXPECT_EQ(regex.status, 1);
+    EXPECT_EQ(regex.status, 2);  // a usage error, like every other bad condition
     EXPECT_TRUE(regex.err.contains(QStringLiteral("missing )"))) << regex.err.toStdString();
     EXPECT_TRUE(regex.out.isEmpty());
     for (const QStringList& args :
          {QStringList{QStringLiteral("--min-size"), QStringLiteral("lots")},
           QStringList{QStringLiteral("--year-range"), QStringLiteral("1999-1990")},
           QStringList{QStringLiteral("--after"), QStringLiteral("31/01/2024")},
+          QStringList{QStringLiteral("--after"), QStringLiteral("2026-12-09T99:99")},
+          QStringList{QStringLiteral("--after"), QStringLiteral("2026-12-09xyz")},
+          QStringList{QStringLiteral("--before"), QStringLiteral("2026-02-30")},
+          QStringList{QStringLiteral("--before"), QStringLiteral("2026-12-09T10:00+25:00")},
+          QStringList{QStringLiteral("--before"), QStringLiteral("2026-12-09T10")},
           QStringList{QStringLiteral("--mode"), QStringLiteral("fuzzy"), QStringLiteral("--name"),
                       QStringLiteral("a")},
           QStringList{QStringLiteral("--files-only"), QStringLiteral("--folders-only")},
