@@ -18,7 +18,6 @@
 #include "core/catalog/FileInfo.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
-#include "core/search/Duplicates.h"
 #include "core/search/SearchConditions.h"
 #include "support/TempDir.h"
 
@@ -152,17 +151,6 @@ TEST_F(SpecialFiles, OpeningAFifoOrADeviceAsACatalogFailsAtOnce) {
                       return std::string("parsed");
                   }),
                   "refused");
-        EXPECT_EQ(OutcomeWithin([&] {
-                      TFileInfo engine;
-                      TCatalogTree tree;
-                      try {
-                          engine.OpenCatalogTree(path, tree);
-                      } catch (const TCatalogFileError&) {
-                          return std::string("refused");
-                      }
-                      return std::string("opened");
-                  }),
-                  "refused");
     }
 }
 
@@ -174,41 +162,4 @@ TEST_F(SpecialFiles, AGroupSearchSkipsWhatIsNoRegularFileAndLinksLeadingOut) {
     EXPECT_EQ(SearchGroup(dir.filePath(QStringLiteral("lib"))),
               "inside.mp3 plain.mp3 | dangling.xml empty.xml null.xml pipe.xml to-outside.xml "
               "to-pipe.xml");
-    EXPECT_EQ(SearchGroup(dir.path()),
-              "inside.mp3 outside.mp3 plain.mp3 | dangling.xml empty.xml null.xml pipe.xml "
-              "to-pipe.xml");
-
-    // The duplicate finder walks the same way: the copies it finds are the catalogs it reads.
-    WriteFile(group, QStringLiteral("copy.xml"), Catalog("outside.mp3"));
-    const auto duplicates = [&](const QString& linkRoot) {
-        return OutcomeWithin([&] {
-            TFileInfo engine;
-            TCatalogTree hits;
-            const TDuplicates found = FindDuplicates(engine, TSearchScope::Group, group,
-                                                     TDuplicateKey::NameSize, linkRoot, hits);
-            return std::to_string(found.groups) + " " + Described(hits, found.skipped);
-        });
-    };
-    EXPECT_EQ(duplicates(dir.filePath(QStringLiteral("lib"))),
-              "0  | dangling.xml empty.xml null.xml pipe.xml to-outside.xml to-pipe.xml");
-    EXPECT_EQ(duplicates(dir.path()),
-              "1 outside.mp3 outside.mp3 | dangling.xml empty.xml null.xml pipe.xml to-pipe.xml");
-}
-
-TEST_F(SpecialFiles, ACatalogScopeThatIsALinkIsReadWhereverItLeadsUnlessBounded) {
-    const auto searchLink = [&](const QString& linkRoot) {
-        return OutcomeWithin([&] {
-            TFileInfo engine;
-            TFileItem conditions;
-            conditions.SetField(FullPath,
-                                (group + QStringLiteral("/to-outside.xml")).toStdString());
-            conditions.SetField(FileName, "mp3");
-            TSearchOptions options;
-            options.linkRoot = linkRoot;
-            TCatalogTree hits;
-            return Described(hits, engine.Search(TSearchScope::Catalog, hits, conditions, options));
-        });
-    };
-    EXPECT_EQ(searchLink(QString()), "outside.mp3 | ");
-    EXPECT_EQ(searchLink(dir.filePath(QStringLiteral("lib"))), " | to-outside.xml");
 }
