@@ -117,6 +117,14 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
                                             "written")
                                  .arg(folder, outcome.Failure));
     }
+    const TCatalogNode* top = tree.GetFirst();
+    for (const TScanProblem& unlisted : outcome.UnlistedFolders) {
+        if (top && unlisted.FullPath == top->Item().Field(FullPath)) {
+            throw TMelodrixError(QStringLiteral("cannot read the folder %1: %2; no catalog was "
+                                                "written")
+                                     .arg(folder, unlisted.Error));
+        }
+    }
     ReplaceCatalogFile(engine, catalog, tree);
     // What could not be read is left out of the catalog: the user hears which.
     if (!outcome.Complete()) {

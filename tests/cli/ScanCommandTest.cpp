@@ -103,6 +103,17 @@ TEST_F(CliScan, FoldersAndFilesThatCannotBeReadAreNamed) {
     EXPECT_EQ(object.value(QStringLiteral("unreadFiles")).toArray().size(), 1);
 }
 
+TEST_F(CliScan, AFolderThatCannotBeReadGivesNoCatalog) {
+    ASSERT_EQ(::chmod(QFile::encodeName(music).constData(), 0), 0);
+    const TScanRun run = Scan({});
+    ::chmod(QFile::encodeName(music).constData(), 0755);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("cannot read the folder %1: Permission denied").arg(music)))
+        << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(library + QStringLiteral("/Disk.xml")));
+}
+
 TEST_F(CliScan, ALinkThatPointsNowhereHasNoSize) {
     ASSERT_TRUE(QFile::link(music + QStringLiteral("/a/target/that/is/gone.mp3"),
                             music + QStringLiteral("/Band/dead.mp3")));
