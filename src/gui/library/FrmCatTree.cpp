@@ -10,6 +10,7 @@
 #include "gui/library/LibraryModel.h"
 #include "gui/shell/ContentView.h"
 #include "gui/shell/Guard.h"
+#include "gui/shell/ViewState.h"
 #include "gui/shell/ViewStyle.h"
 
 namespace melodrix {
@@ -200,12 +201,23 @@ TFrmCatTree::~TFrmCatTree() {
 }
 
 void TFrmCatTree::LoadLibraryTree(const QString& path, bool groupsOnly) {
+    loadedPath_ = path;
+    groupsOnly_ = groupsOnly;
     FillLibraryTree(tree_, path, groupsOnly);
     view_->setFocus();
     if (TCatalogNode* root = RootNode()) {
         FocusNode(root);
         view_->expand(model_->IndexOf(root));
     }
+}
+
+void TFrmCatTree::ReloadLibraryTree() {
+    const TContentViewState place = TContentViewState::Capture(*view_, *model_);
+    FillLibraryTree(tree_, loadedPath_, groupsOnly_);
+    if (sortColumn_ >= 0) {
+        SortLibraryTree(tree_, sortColumn_, ascending_);
+    }
+    place.Restore(*view_, *model_);
 }
 
 TCatalogNode* TFrmCatTree::FocusedNode() const {

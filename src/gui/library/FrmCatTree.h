@@ -38,6 +38,9 @@ public:
     // Fills the tree from the library directory (empty: the configured library), then
     // focuses the view, selects, focuses and expands the root.
     void LoadLibraryTree(const QString& path, bool groupsOnly);
+    // Reads the library last loaded again (it changed on disk), keeping the open groups, the
+    // focused node, the scroll position and the sort; the input focus stays where it is.
+    void ReloadLibraryTree();
 
     TCatalogTree& Tree() { return tree_; }
     TLibraryView* VTLib() const { return view_; }
@@ -94,6 +97,8 @@ private:
     TGridHeader* header_;
     int sortColumn_ = -1;
     bool ascending_ = true;
+    QString loadedPath_;  // what LoadLibraryTree was last given
+    bool groupsOnly_ = false;
 };
 
 }  // namespace melodrix

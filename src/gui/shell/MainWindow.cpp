@@ -418,6 +418,7 @@ void TFMMain::InitializeMainWindow() {
     frmCatTree_->LoadLibraryTree(QString(), false);
     ShowDetail(nullptr);
     DetailEditable = false;
+    StartFollowingDisk();
 }
 
 void TFMMain::closeEvent(QCloseEvent* event) {

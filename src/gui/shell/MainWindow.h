@@ -157,6 +157,27 @@ private:
     std::unique_ptr<TContentWatcher> contentWatcher_;
     bool initialized_ = false;
     bool commandRunning_ = false;
+
+    // --- Following the disk (MainFollowDisk.cpp) ---
+public:
+    // Starts following the open catalog and the library folders: when another program
+    // changes them, the views reload by themselves and keep the user's place.
+    void StartFollowingDisk();
+    // Reloads, now, what changed on disk since it was read, unless MayFollowDiskNow says
+    // no (the next check then does it). True when something was reloaded or emptied.
+    bool FollowDisk();
+    // Nothing is in the way of a reload: no command, long operation, dialog, pop-up, open
+    // editor or held mouse button.
+    bool MayFollowDiskNow() const;
+    // Runs `reload`, which may replace the content tree, and puts the content view (open
+    // folders, focused item, scroll position, sort) and the detail panel back where they were.
+    void KeepPlaceAcrossReload(const std::function<void()>& reload);
+
+private:
+    class TDiskFollower;
+    // The edits shown in the view that are not saved yet, applied again to a tree read afresh.
+    void ReapplyUnsavedEdits();
+    TDiskFollower* diskFollower_ = nullptr;  // owned as a child
 };
 
 // "Cannot open catalog: <reason>" from the engine's message.
