@@ -1,10 +1,7 @@
 #include "core/catalog/CatalogTree.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <thread>
 
 namespace melodrix {
@@ -211,99 +208,90 @@ void TCatalogTree::NotifyNodeChanged(TCatalogNode* node) {
     }
 }
 
-// The lists still to be reordered that a thread has handed to the others.
-struct TCatalogTree::TLevelWork {
-    explicit TLevelWork(int threadCount) : threads(threadCount) {}
-    const int threads;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<TCatalogNode*> shared;
-    int idle = 0;
-    std::atomic<bool> wanted = false;  // a thread waits for work
-    std::atomic<bool> failed = false;
-    std::exception_ptr failure;  // the first
-
-    // Keeps the failure; every thread then stops.
-    void Fail(std::exception_ptr error) {
-        const std::lock_guard lock(mutex);
-        if (!failure) {
-            failure = std::move(error);
-        }
-        failed = true;
-        changed.notify_all();
-    }
-};
-
-// Reorders the lists below the nodes it is given, depth first. A thread that runs out takes
-// what another hands over; the other hands over half of what it still has to do when it sees
-// one waiting. All are done when every thread waits.
-void TCatalogTree::ReorderLevels(TLevelWork& work, const TReorder& reorder) {
-    std::vector<TCatalogNode*> mine;
-    for (;;) {
-        if (mine.empty()) {
-            std::unique_lock lock(work.mutex);
-            ++work.idle;
-            work.wanted = true;
-            work.changed.notify_all();
-            work.changed.wait(lock, [&] {
-                return !work.shared.empty() || work.idle == work.threads || work.failed;
-            });
-            if (work.shared.empty() || work.failed) {
-                return;
-            }
-            --work.idle;
-            work.wanted = work.idle > 0;
-            mine.swap(work.shared);
-            continue;
-        }
-        TCatalogNode* parent = mine.back();
-        mine.pop_back();
+// Reorders the child lists of `tops` and of every node below them, depth first: a list is
+// reordered just before its children are visited, while it is still in the cache.
+void TCatalogTree::ReorderSubtrees(const std::vector<TCatalogNode*>& tops,
+                                   const TReorder& reorder) {
+    std::vector<TCatalogNode*> pending(tops.rbegin(), tops.rend());
+    while (!pending.empty()) {
+        TCatalogNode* parent = pending.back();
+        pending.pop_back();
         if (parent->children_.size() > 1) {
             reorder(parent->children_);
             Renumber(parent, 0);
         }
-        for (const auto& child : parent->children_) {
-            if (!child->children_.empty()) {
-                mine.push_back(child.get());
-            }
-        }
-        if (work.wanted && mine.size() > 1) {
-            const std::lock_guard lock(work.mutex);
-            if (work.shared.empty() && work.idle > 0) {
-                // The bottom of the stack lies nearest the top of the tree: the larger share.
-                const auto half = mine.begin() + static_cast<std::ptrdiff_t>(mine.size() / 2);
-                work.shared.assign(mine.begin(), half);
-                mine.erase(mine.begin(), half);
-                work.changed.notify_all();
+        for (auto child = parent->children_.rbegin(); child != parent->children_.rend(); ++child) {
+            if (!(*child)->children_.empty()) {
+                pending.push_back(child->get());
             }
         }
     }
 }
 
-void TCatalogTree::ReorderAllLevels(const std::function<TReorder()>& makeReorder) {
+// Reorders the top levels, level by level, until there are enough subtrees below them to
+// share between two threads; then cuts that list of subtrees once, where half of their
+// children lie before the cut: `frontier` keeps the first half, `later` gets the rest.
+void TCatalogTree::SplitTopLevels(const TReorder& reorder, std::vector<TCatalogNode*>& frontier,
+                                  std::vector<TCatalogNode*>& later) {
+    constexpr size_t kSubtreesToShare = 64;
+    std::vector<TCatalogNode*> next;
+    while (!frontier.empty() && frontier.size() < kSubtreesToShare) {
+        next.clear();
+        for (TCatalogNode* parent : frontier) {
+            if (parent->children_.size() > 1) {
+                reorder(parent->children_);
+                Renumber(parent, 0);
+            }
+            for (const auto& child : parent->children_) {
+                if (!child->children_.empty()) {
+                    next.push_back(child.get());
+                }
+            }
+        }
+        frontier.swap(next);
+    }
+    size_t total = 0;
+    for (const TCatalogNode* node : frontier) {
+        total += node->children_.size();
+    }
+    size_t cut = 0;
+    for (size_t before = 0; cut < frontier.size() && before < total / 2; ++cut) {
+        before += frontier[cut]->children_.size();
+    }
+    later.assign(frontier.begin() + static_cast<std::ptrdiff_t>(cut), frontier.end());
+    frontier.resize(cut);
+}
+
+void TCatalogTree::ReorderAllLevels(const std::function<TReorder()>& makeReorder, int threads) {
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.LayoutAboutToChange(); });
     }
     // A second thread pays for itself only over many nodes.
     constexpr size_t kNodesForTwoThreads = 20000;
-    const bool twoThreads = nodeCount_ >= kNodesForTwoThreads;
-    TLevelWork work(twoThreads ? 2 : 1);
-    const auto run = [&] {
-        try {
-            ReorderLevels(work, makeReorder());
-        } catch (...) {
-            work.Fail(std::current_exception());
-        }
-    };
+    const bool twoThreads = threads == 0 ? nodeCount_ >= kNodesForTwoThreads : threads > 1;
+    std::vector<TCatalogNode*> frontier{root_.get()};
+    std::vector<TCatalogNode*> later;
+    std::exception_ptr failure;
+    std::exception_ptr helperFailure;
     std::thread helper;
-    if (twoThreads) {
-        helper = std::thread(run);
+    try {
+        const TReorder reorder = makeReorder();
+        if (twoThreads) {
+            SplitTopLevels(reorder, frontier, later);
+        }
+        if (!later.empty()) {
+            helper = std::thread([&] {
+                try {
+                    ReorderSubtrees(later, makeReorder());
+                } catch (...) {
+                    helperFailure = std::current_exception();
+                }
+            });
+        }
+        ReorderSubtrees(frontier, reorder);
+    } catch (...) {
+        failure = std::current_exception();
     }
-    {
-        const std::lock_guard lock(work.mutex);
-        work.shared.push_back(root_.get());
-    }
-    run();
     if (helper.joinable()) {
         helper.join();
     }
@@ -311,8 +299,8 @@ void TCatalogTree::ReorderAllLevels(const std::function<TReorder()>& makeReorder
     if (!InUpdate()) {
         Notify([](ITreeObserver& o) { o.LayoutChanged(); });
     }
-    if (work.failure) {
-        std::rethrow_exception(work.failure);
+    if (failure || helperFailure) {
+        std::rethrow_exception(failure ? failure : helperFailure);
     }
 }
 

@@ -112,10 +112,12 @@ public:
     void SortAllLevels(const std::function<bool(const TCatalogNode*, const TCatalogNode*)>& less);
     // Reorders every child list by a permutation callback: it receives the child list and
     // must leave it reordered. Rows are renumbered afterwards. A large tree is worked on by
-    // two threads, each calling the callback `makeReorder` made for it: each list is reordered
-    // once, by one of them, so the callbacks only must not share what they change.
+    // two threads, each calling the callback `makeReorder` made for it: the child lists are
+    // split once between them, so each list is reordered by one thread and the callbacks
+    // only must not share what they change. `threads` is 1 or 2; 0 lets the tree's size
+    // decide.
     using TReorder = std::function<void(std::vector<std::unique_ptr<TCatalogNode>>&)>;
-    void ReorderAllLevels(const std::function<TReorder()>& makeReorder);
+    void ReorderAllLevels(const std::function<TReorder()>& makeReorder, int threads = 0);
 
     void AddObserver(ITreeObserver* observer);
     void RemoveObserver(ITreeObserver* observer);
@@ -123,9 +125,10 @@ public:
 private:
     template <typename F>
     void Notify(F&& f);
-    struct TLevelWork;
     static void Renumber(TCatalogNode* parent, int from);
-    static void ReorderLevels(TLevelWork& work, const TReorder& reorder);
+    static void ReorderSubtrees(const std::vector<TCatalogNode*>& tops, const TReorder& reorder);
+    static void SplitTopLevels(const TReorder& reorder, std::vector<TCatalogNode*>& frontier,
+                               std::vector<TCatalogNode*>& later);
     void DestroyChildren(TCatalogNode* node);
 
     std::unique_ptr<TCatalogNode> root_;

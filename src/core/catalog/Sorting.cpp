@@ -40,10 +40,10 @@ TSortKind SortKindOf(int field) {
     }
 }
 
-void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
+void SortCatalogTree(TCatalogTree& tree, int field, bool ascending, int threads) {
     const TSortKind kind = SortKindOf(field);
     // Each thread that sorts gets a parser and a key list of its own.
-    tree.ReorderAllLevels([&]() -> TCatalogTree::TReorder {
+    const auto makeReorder = [&]() -> TCatalogTree::TReorder {
         return [kind, field, ascending, parser = TDateTimeParser(), keys = std::vector<TSortKey>(),
                 decimal = DecimalSeparatorUtf8()](
                    std::vector<std::unique_ptr<TCatalogNode>>& children) mutable {
@@ -112,7 +112,8 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending) {
             }
             children.swap(sorted);
         };
-    });
+    };
+    tree.ReorderAllLevels(makeReorder, threads);
 }
 
 }  // namespace melodrix

@@ -14,6 +14,7 @@ TSortKind SortKindOf(int field);
 // (empty first, unreadable last), FileType not at all, every other field as text with
 // A-Z folded. Each item's key is computed once; ties keep their current order, so the
 // order is a strict weak ordering whatever the stored texts are.
-void SortCatalogTree(TCatalogTree& tree, int field, bool ascending);
+// `threads` as for TCatalogTree::ReorderAllLevels.
+void SortCatalogTree(TCatalogTree& tree, int field, bool ascending, int threads = 0);
 
 }  // namespace melodrix

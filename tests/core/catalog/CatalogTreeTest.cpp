@@ -246,7 +246,7 @@ TEST(CatalogTree, ALargeTreeIsReorderedOnTwoThreadsLikeOnOne) {
     });
     EXPECT_EQ(seen, count);
 
-    // A reorder that fails stops both threads, reaches the caller and still tells the views
+    // A reorder that fails on either thread reaches the caller and still tells the views
     // that the layout changed.
     TRecorder recorder;
     tree.AddObserver(&recorder);
