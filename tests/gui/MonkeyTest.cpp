@@ -2,7 +2,8 @@
 // library, clicks, keys, drags, minimising and closing chosen by a seeded generator, file
 // dialogs and questions answered at random. Afterwards every catalog must still be a
 // catalog holding only its own items, and nothing may be written outside the test's
-// temporary directory.
+// temporary directory. Meanwhile melodrix-cli, a second writer, describes random items of
+// the catalogs; none of its edits may be lost unless the monkey changed that item later.
 //
 // MELODRIX_MONKEY_STEPS and MELODRIX_MONKEY_SEED choose the run (a small default for CI);
 // MELODRIX_MONKEY_SECONDS caps its time, MELODRIX_MONKEY_TRACE=1 prints every action.
@@ -35,6 +36,7 @@
 #include "monkey/MonkeyInput.h"
 #include "monkey/MonkeyLog.h"
 #include "monkey/MonkeyPrompt.h"
+#include "monkey/MonkeySecondWriter.h"
 #include "monkey/MonkeyWorld.h"
 #include "support/TempDir.h"
 
@@ -47,6 +49,9 @@ using namespace melodrix;
 using namespace melodrix::testing;
 
 namespace {
+
+// How often the second writer starts an edit (when its last one has ended).
+constexpr int kSecondWriterEvery = 15;
 
 TMonkeyLog* gLog = nullptr;  // for the sanitizer's death callback and the hang signal
 pthread_t gMainThread;
@@ -112,6 +117,7 @@ public:
           rng_(seed),
           input_(rng_, log_),
           prompt_(seed, world_, log_),
+          writer_(seed, world_, prompt_, log_, QStringLiteral(MELODRIX_CLI_PATH)),
           seconds_(seconds) {
         log_.seed = seed;
         log_.steps = steps;
@@ -134,6 +140,7 @@ public:
     TMonkeyLog& Log() { return log_; }
     const TMonkeyWorld& World() const { return world_; }
     const TMonkeyPrompt& Prompt() const { return prompt_; }
+    const TMonkeySecondWriter& SecondWriter() const { return writer_; }
     QStringList faults;
     int restarts = 0;
     int maxDepth = 0;
@@ -170,16 +177,18 @@ public:
         watchdog.join();
         loop_ = nullptr;
         seconds = clock.elapsed() / 1000.0;
+        writer_.Check();
         return finished_;
     }
 
 private:
     void StartMain() {
         if (world_.CatalogCount() < 6) {
-            world_.Refill();
+            writer_.NoteRewritten(world_.Refill());
         }
         main_ = std::make_unique<TFMMain>();
         main_->UsePrompt(prompt_);
+        writer_.Watch(*main_);
         main_->show();
         log_.Note(QStringLiteral("main window started"));
     }
@@ -287,6 +296,9 @@ private:
             return;
         }
         Act();
+        if (log_.step.load() % kSecondWriterEvery == 0) {
+            writer_.Step(main_.get());
+        }
         if (depth == 0 && log_.step.load() % 250 == 0) {
             CheckLibrary();
         }
@@ -464,6 +476,7 @@ private:
     std::mt19937 rng_;
     TMonkeyInput input_;
     TMonkeyPrompt prompt_;
+    TMonkeySecondWriter writer_;
     TUrlCatcher urls_;
     std::unique_ptr<TFMMain> main_;
     QEventLoop* loop_ = nullptr;
@@ -544,8 +557,14 @@ private:
             run.stepsDuringOperations, run.restarts, run.maxDepth, run.maxDepthStep,
             run.Prompt().questions, run.Prompt().messages, int(run.Prompt().savedFiles.size()),
             run.World().CatalogCount());
+        const TMonkeySecondWriter& writer = run.SecondWriter();
+        qInfo(
+            "monkey: second writer: %d edits started, %d saved; %d found in their catalog, %d "
+            "changed later by the monkey, %d whose item or catalog is gone",
+            writer.started, writer.made, writer.checked, writer.overtaken, writer.gone);
         QVERIFY2(ended, qPrintable(run.faults.join(QLatin1Char('\n'))));
         QStringList faults = run.faults;
+        faults << run.SecondWriter().faults;
         for (const QString& fault : run.World().CheckLibrary()) {
             if (!faults.join(QLatin1Char('\n')).contains(fault)) {
                 faults << QStringLiteral("at the end: ") + fault;
@@ -618,6 +637,53 @@ private slots:
         QVERIFY(world.CheckLibrary()
                     .join(QLatin1Char('\n'))
                     .contains(QStringLiteral("not well-formed")));
+    }
+
+    // The second writer's check finds an edit that a writer without the lock's check lost,
+    // and leaves out one the test itself wrote over.
+    void secondWriterCheckFindsLostEdits() {
+        QTemporaryDir dir(home_ + QStringLiteral("/writer-XXXXXX"));
+        TMonkeyWorld world(dir.path());
+        world.Build();
+        TMonkeyLog log;
+        TMonkeyPrompt prompt(1, world, log);
+        QHash<QString, QByteArray> before;
+        QDirIterator it(world.Library(), {QStringLiteral("*.xml")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            before.insert(path, ReadFile(path));
+        }
+        const auto saveStale = [&] {
+            for (auto file = before.cbegin(); file != before.cend(); ++file) {
+                QFile out(file.key());
+                QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                out.write(file.value());
+            }
+        };
+        const auto describeOnce = [&](TMonkeySecondWriter& writer) {
+            // A random catalog; the broken one gives no item to describe.
+            for (int attempt = 0; attempt < 50 && writer.started == 0; ++attempt) {
+                writer.Step(nullptr);
+            }
+            writer.WaitForLast();
+            QCOMPARE(writer.made, 1);
+        };
+
+        TMonkeySecondWriter lost(1, world, prompt, log, QStringLiteral(MELODRIX_CLI_PATH));
+        describeOnce(lost);
+        saveStale();
+        lost.Check();
+        QCOMPARE(lost.faults.size(), 1);
+        QVERIFY2(lost.faults[0].contains(QStringLiteral("is lost")), qPrintable(lost.faults[0]));
+
+        TMonkeySecondWriter rewritten(2, world, prompt, log, QStringLiteral(MELODRIX_CLI_PATH));
+        describeOnce(rewritten);
+        saveStale();
+        rewritten.NoteRewritten(before.keys());
+        rewritten.Check();
+        QCOMPARE(rewritten.faults, QStringList());
+        QCOMPARE(rewritten.overtaken, 1);
     }
 
     // Seeds that once found a fault. The input is the seed's, the timing of long operations

@@ -83,13 +83,16 @@ public:
         MakeScanFolders();
     }
 
-    // Puts back the catalogs the monkey deleted, so a long run keeps something to work on.
-    void Refill() {
+    // Puts back the catalogs the monkey deleted, so a long run keeps something to work on;
+    // returns the files written.
+    QStringList Refill() {
+        QStringList refilled;
         for (const TWrittenCatalog& catalog : written_) {
             if (!QFileInfo::exists(Library() + QLatin1Char('/') + catalog.relative)) {
-                WriteFile(Library(), catalog.relative, catalog.bytes);
+                refilled << WriteFile(Library(), catalog.relative, catalog.bytes);
             }
         }
+        return refilled;
     }
 
     int CatalogCount() const {
