@@ -287,8 +287,12 @@ bool TFMMain::FollowDisk() {
 void TFMMain::KeepPlaceAcrossReload(const std::function<void()>& reload) {
     const TContentViewState place = TContentViewState::Capture(*vt_, *contentModel_);
     const bool showedContent = detailNode_ != nullptr;
+    // By its path alone: counting the items of the same path before it would cost a walk of
+    // the whole tree on every edit, and two items of one path are rare.
     const std::optional<TItemLocation> detailItem =
-        showedContent ? std::optional(LocationOf(contentTree_, *detailNode_)) : std::nullopt;
+        showedContent
+            ? std::optional(TItemLocation{std::string(detailNode_->Item().Field(FullPath)), 0})
+            : std::nullopt;
     const QString detailPath = ShownDetailPath(vle_->Model());
     const bool editable = DetailEditable;
     TResetCounter resets(contentTree_);
