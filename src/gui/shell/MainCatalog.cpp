@@ -156,32 +156,35 @@ TCatalogNode* TFMMain::EditItemField(TCatalogNode* node, int field, const QStrin
         THideProgressAtEnd hide(progress);
         progress.ShowProgress(true, false);
         progress.SetProgressText(QStringLiteral("Saving info..."));
-        SaveCatalogChange(
-            *FileInfo, CurrentCatalog, contentTree_, [&](TCatalogTree& tree, bool again) {
-                TCatalogNode* target = node;
-                if (again) {
-                    for (const TUnsavedEdit& unsaved : unsavedEdits_) {
-                        if (TCatalogNode* earlier = FindItem(tree, unsaved.location)) {
-                            EditCatalogItem(tree, *earlier, unsaved.field, unsaved.text, true);
+        // The view keeps its place (open folders, focus, scroll, sort) if the tree is replaced.
+        KeepPlaceAcrossReload([&] {
+            SaveCatalogChange(
+                *FileInfo, CurrentCatalog, contentTree_, [&](TCatalogTree& tree, bool again) {
+                    TCatalogNode* target = node;
+                    if (again) {
+                        for (const TUnsavedEdit& unsaved : unsavedEdits_) {
+                            if (TCatalogNode* earlier = FindItem(tree, unsaved.location)) {
+                                EditCatalogItem(tree, *earlier, unsaved.field, unsaved.text, true);
+                            }
+                        }
+                        target = FindItem(tree, locationBefore());
+                        if (!target) {
+                            throw TMelodrixError(ItemGoneText(locationBefore(), CurrentCatalog));
                         }
                     }
-                    target = FindItem(tree, locationBefore());
-                    if (!target) {
-                        throw TMelodrixError(ItemGoneText(locationBefore(), CurrentCatalog));
+                    {
+                        TRepaintPause pause(*vt_);
+                        EditCatalogItem(tree, *target, field, typed, true);
                     }
-                }
-                {
-                    TRepaintPause pause(*vt_);
-                    EditCatalogItem(tree, *target, field, typed, true);
-                }
-                applied = !again;
-                if (again) {
-                    after = LocationOf(tree, *target);
-                    replaced = true;  // the window's tree takes this one, saved or not
-                } else {
-                    contentTree_.NotifyNodeChanged(node);
-                }
-            });
+                    applied = !again;
+                    if (again) {
+                        after = LocationOf(tree, *target);
+                        replaced = true;  // the window's tree takes this one, saved or not
+                    } else {
+                        contentTree_.NotifyNodeChanged(node);
+                    }
+                });
+        });
     } catch (const TMelodrixError& error) {
         // The file on disk is still the previous one; the edit stays in the view and goes
         // with the next save that works.
@@ -201,7 +204,6 @@ TCatalogNode* TFMMain::EditItemField(TCatalogNode* node, int field, const QStrin
     if (!replaced) {
         return node;
     }
-    SortContent();
     ShowStatusText(
         QStringLiteral("The catalog was changed by another program: your edit was "
                        "saved into the catalog as it is now."));
