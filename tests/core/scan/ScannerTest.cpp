@@ -275,14 +275,6 @@ TEST_F(Scanner, WhatCannotBeReadIsNamedAndTheWalkGoesOn) {
     EXPECT_NE(Node("/locked/hidden.mp3"), nullptr);
 }
 
-TEST_F(Scanner, AListingThatFailsHasNoEntriesAndSaysWhy) {
-    std::vector<TScanEntry> entries{TScanEntry{}};
-    int error = 0;
-    EXPECT_FALSE(ListScanDirectory(folder.toStdString() + "/none/", entries, &error));
-    EXPECT_EQ(error, ENOENT);
-    EXPECT_TRUE(entries.empty());
-}
-
 TEST_F(Scanner, TagPrecedenceIsID3v1ThenID3v2ThenAPEv2) {
     const std::string v2 = ID3v2Tag(3, Frame23("TIT2", Latin1Body("V2 Title")) +
                                            Frame23("TPE1", Latin1Body("V2 Artist")) +
