@@ -149,12 +149,16 @@ int main(int argc, char** argv) {
         }
         const int status = found->second(context, args);
         out.flush();
+#ifndef MELODRIX_FREE_AT_EXIT
+        // Everything is written; the process's end gives the trees back at once. Freeing the
+        // items of a million-item catalog one by one costs `info` 0.59 s instead of 0.49 s.
+        // Sanitizer builds free them, so the leak check sees every tree.
         if (!context.keptTrees.empty()) {
-            // Everything is written; the process's end frees the trees.
             err.flush();
             std::fflush(nullptr);
             std::_Exit(status);
         }
+#endif
         return status;
     } catch (const TUsageError& error) {
         out.flush();
