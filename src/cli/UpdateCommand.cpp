@@ -176,7 +176,7 @@ int RunUpdateCommand(TCliContext& context, const QStringList& args) {
     const bool dryRun = parsed.Has(QStringLiteral("dry-run"));
     const bool apply = !dryRun && !refused;
     if (apply) {
-        ApplyCatalogUpdate(engine, update, path);
+        ApplyCatalogUpdate(engine, update, path, parsed.Has(QStringLiteral("keep-unreadable")));
     }
     if (context.json) {
         for (const std::vector<TCatalogChange>* list :

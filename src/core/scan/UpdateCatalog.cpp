@@ -474,7 +474,8 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
     return update;
 }
 
-void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile) {
+void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile,
+                        bool keepUnreadable) {
     if (!update.Tree || catalogFile.isEmpty()) {
         throw TMelodrixError(QStringLiteral("There is no update to save."));
     }
@@ -492,6 +493,15 @@ void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString
         engine.OpenCatalogTree(catalogFile, current);
         current.SetFileStamp(lock.Stamp());
         update = UpdateCatalog(engine, current, catalogFile, update.Folder);
+        if (update.HasUnreadable() && !keepUnreadable) {
+            throw TMelodrixError(
+                QStringLiteral("Another program saved %1 during the update, so the folder was "
+                               "scanned again, and this time %2 folders and %3 files could not "
+                               "be read. The catalog was not changed.")
+                    .arg(catalogFile)
+                    .arg(update.UnlistedFolders.size())
+                    .arg(update.UnreadFiles.size()));
+        }
     }
     TProgressScope progress(engine.Progress(), kGatheringInfo);
     update.Tree->SetFileStamp(WriteCatalogTreeFile(catalogFile, *update.Tree));

@@ -69,6 +69,9 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
 // rescanned), so `update` may change; afterwards its Tree is the catalog as saved. Throws
 // TMelodrixError on failure and when the catalog is gone, TCancelledError when the user
 // stops the wait for the lock.
-void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile);
+// When the update had to be worked out again and now finds folders or files it cannot read,
+// it is saved only with `keepUnreadable` (their items are then kept as they were).
+void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile,
+                        bool keepUnreadable = true);
 
 }  // namespace melodrix

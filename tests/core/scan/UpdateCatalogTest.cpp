@@ -15,6 +15,7 @@
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/FileInfo.h"
+#include "core/catalogfile/CatalogChange.h"
 #include "core/scan/UpdateCatalog.h"
 #include "core/scan/UpdateRenames.h"
 #include "core/tags/TagBuilders.h"
@@ -515,4 +516,41 @@ TEST_F(UpdateCatalogTest, TimesAreComparedAsTimesInTheFormatTheCatalogWasWritten
     EXPECT_EQ(Text(Node(*update.Tree, "/a.mp3"), FileTime), "9 Dec 2026 21:10:29");
     EXPECT_EQ(Text(Node(*update.Tree, "/b.mp3"), FileTime), "12/10/2026 8:00:00 AM");
     EXPECT_EQ(update.Tree->Attributes().Find(kScanLocaleAttribute), nullptr);
+}
+
+TEST_F(UpdateCatalogTest, AnUpdateWorkedOutAgainKeepsTheOtherWritersEditAndItsOwnRefusal) {
+    Add(QStringLiteral("open/one.mp3"), Mp3("One"));
+    const QString locked = folder + QStringLiteral("/locked");
+    Add(QStringLiteral("locked/x.mp3"), Mp3("X"));
+    MakeCatalog();
+    TCatalogTree read;
+    engine.OpenCatalogTree(catalog, read);
+    TCatalogUpdate update = UpdateCatalog(engine, read, catalog);
+    ASSERT_FALSE(update.HasUnreadable());
+
+    // Before Apply another program describes a song and a folder becomes unreadable: the
+    // update is worked out again, finds the folder, and is refused unless told to keep it.
+    const auto describe = [&](const char* text) {
+        ChangeCatalogFile(engine, catalog, [&](TCatalogTree& tree, bool) {
+            Node(tree, "/open/one.mp3")->Item().SetField(Description, text);
+        });
+    };
+    describe("typed meanwhile");
+    Add(QStringLiteral("open/two.mp3"), Mp3("Two"));
+    SetMode(locked, 0);
+    const QByteArray before = ReadFile(catalog);
+    {
+        const melodrix::testing::TFileRightsAsBitsSay rights;
+        EXPECT_THROW(ApplyCatalogUpdate(engine, update, catalog, false), TMelodrixError);
+        EXPECT_EQ(ReadFile(catalog), before);
+        ApplyCatalogUpdate(engine, update, catalog, true);
+    }
+    SetMode(locked, 0755);
+    TCatalogTree saved;
+    engine.OpenCatalogTree(catalog, saved);
+    EXPECT_EQ(Text(Node(saved, "/open/one.mp3"), Description), "typed meanwhile");
+    EXPECT_NE(Node(saved, "/open/two.mp3"), nullptr);
+    EXPECT_NE(Node(saved, "/locked/x.mp3"), nullptr);
+    EXPECT_EQ(saved.FileStamp(), FileStampOf(catalog));
+    EXPECT_EQ(update.Tree->FileStamp(), FileStampOf(catalog));
 }
