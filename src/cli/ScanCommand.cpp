@@ -111,19 +111,9 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     const TScanOutcome outcome =
         engine.ScanFolder(tree, folder, MusicMaskList(music == QStringLiteral("all")),
                           parsed.Has(QStringLiteral("only-folders")), catalog);
-    if (!outcome.Failure.isEmpty()) {
-        // A part of the folder is no catalog of it; an existing one is better kept.
-        throw TMelodrixError(QStringLiteral("the scan of %1 ended early (%2); no catalog was "
-                                            "written")
-                                 .arg(folder, outcome.Failure));
-    }
-    const TCatalogNode* top = tree.GetFirst();
-    for (const TScanProblem& unlisted : outcome.UnlistedFolders) {
-        if (top && unlisted.FullPath == top->Item().Field(FullPath)) {
-            throw TMelodrixError(QStringLiteral("cannot read the folder %1: %2; no catalog was "
-                                                "written")
-                                     .arg(folder, unlisted.Error));
-        }
+    // A part of the folder is no catalog of it; an existing one is better kept.
+    if (const QString refusal = WhyNoCatalog(outcome, tree, folder); !refusal.isEmpty()) {
+        throw TMelodrixError(refusal);
     }
     ReplaceCatalogFile(engine, catalog, tree);
     // What could not be read is left out of the catalog: the user hears which.

@@ -109,7 +109,7 @@ TEST_F(CliScan, AFolderThatCannotBeReadGivesNoCatalog) {
     ::chmod(QFile::encodeName(music).constData(), 0755);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(
-        run.err.contains(QStringLiteral("cannot read the folder %1: Permission denied").arg(music)))
+        run.err.contains(QStringLiteral("Cannot read the folder %1: Permission denied").arg(music)))
         << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(library + QStringLiteral("/Disk.xml")));
 }

@@ -79,6 +79,29 @@ private slots:
         // The catalog is written all the same, with what could be read.
         QVERIFY(FindNode(main->ContentTree(), QStringLiteral("a.mp3")));
         QVERIFY(QFileInfo::exists(main->CurrentCatalog));
+
+        // A folder that cannot be listed at all makes no catalog: an existing one stays.
+        const QString catalog = main->CurrentCatalog;
+        const QByteArray before = ReadFile(catalog);
+        const QByteArray whole = QFile::encodeName(folder);
+        WhenDialogOpens<TFMNewCat>([folder](TFMNewCat* dialog) {
+            dialog->BrowseForFolder = [folder](QWidget*, const QString&) { return folder; };
+            QTest::mouseClick(dialog->SpeedButton1(), Qt::LeftButton);
+            QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+        });
+        prompt.yesNoAnswers = {true};  // replace the catalog of the same name
+        QCOMPARE(::chmod(whole.constData(), 0), 0);
+        {
+            const TFileRightsAsBitsSay rights;
+            main->NewCatalogCommand();
+        }
+        ::chmod(whole.constData(), 0755);
+        QVERIFY2(prompt.messages.last().contains(
+                     QStringLiteral("Cannot read the folder %1: Permission denied").arg(folder)),
+                 qPrintable(prompt.messages.last()));
+        QCOMPARE(ReadFile(catalog), before);
+        QVERIFY(main->CurrentCatalog.isEmpty());
+        QCOMPARE(main->ContentTree().TopLevelCount(), 0);
     }
 };
 

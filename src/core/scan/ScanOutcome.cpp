@@ -34,4 +34,19 @@ QString ScanProblemsMessage(const TScanOutcome& outcome, qsizetype mostLines) {
     return message;
 }
 
+QString WhyNoCatalog(const TScanOutcome& outcome, const TCatalogTree& tree, const QString& folder) {
+    if (!outcome.Failure.isEmpty()) {
+        return QStringLiteral("The scan of %1 ended early (%2); no catalog was written.")
+            .arg(folder, outcome.Failure);
+    }
+    const TCatalogNode* top = tree.GetFirst();
+    for (const TScanProblem& unlisted : outcome.UnlistedFolders) {
+        if (top && unlisted.FullPath == top->Item().Field(FullPath)) {
+            return QStringLiteral("Cannot read the folder %1: %2; no catalog was written.")
+                .arg(folder, unlisted.Error);
+        }
+    }
+    return QString();
+}
+
 }  // namespace melodrix

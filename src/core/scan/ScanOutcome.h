@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/catalog/CatalogTree.h"
+
 namespace melodrix {
 
 // A folder the scan could not list, or a file it could not read.
@@ -29,6 +31,11 @@ struct TScanOutcome {
         return UnlistedFolders.empty() && UnreadFiles.empty() && Failure.isEmpty();
     }
 };
+
+// Why the scan of `folder` into `tree` makes no catalog, or the empty text when it does: a
+// scan that ended early, or one that could not list the folder itself, would replace a
+// catalog with a part of it.
+QString WhyNoCatalog(const TScanOutcome& outcome, const TCatalogTree& tree, const QString& folder);
 
 // The system's text for an errno value.
 QString ScanErrorText(int error);

@@ -30,6 +30,15 @@ void TFMMain::NewCatalogCommand() {
                 ContentTree().SetExpanded(first, true);
                 VT()->expand(ContentModel()->IndexOf(first));
             }
+            if (const QString refusal = WhyNoCatalog(outcome, ContentTree(), LastScanFolder);
+                !refusal.isEmpty()) {
+                // As the command line does: an existing catalog is better kept than replaced
+                // by a part of it, and the view shows no catalog that is not on disk.
+                ContentTree().Clear();
+                CurrentCatalog.clear();
+                Prompt().ShowMessage(kWarningTitle, refusal, TMessageIcon::Warning);
+                return;
+            }
             if (!outcome.Complete()) {
                 Prompt().ShowMessage(kWarningTitle, ScanProblemsMessage(outcome),
                                      TMessageIcon::Warning);
