@@ -11,6 +11,7 @@
 
 #include "core/catalog/Sinks.h"
 #include "core/config/Config.h"
+#include "core/search/Duplicates.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/search/HitCount.h"
 #include "gui/shell/CatalogModel.h"
@@ -105,8 +106,9 @@ void FindDuplicatesCommand(TFMMain& main) {
         main.CurrentCatalog.clear();
     }
     main.repaint();
-    const TDuplicates found =
-        main.FileInfo->FindDuplicates(scope, scopePath, key, main.ContentTree());
+    // Links between groups of the library are followed, links out of it are not.
+    const TDuplicates found = FindDuplicates(*main.FileInfo, scope, scopePath, key,
+                                             GetConfig().LibraryPath(), main.ContentTree());
     std::unordered_map<const TCatalogNode*, int> groups;
     groups.reserve(found.groupOfHit.size());
     for (int i = 0; i < main.ContentTree().TopLevelCount(); ++i) {

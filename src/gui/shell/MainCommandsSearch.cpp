@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <optional>
 
+#include "core/config/Config.h"
 #include "core/search/SearchConditions.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/search/HitCount.h"
@@ -40,6 +41,8 @@ std::optional<TSearchRequest> RequestOf(const TFMSearch& dialog) {
     request.conditions.SetField(FullPath, node->Item().Field(FullPath));
     request.scope = node->Item().IsDirectory() ? TSearchScope::Group : TSearchScope::Catalog;
     request.options = dialog.Options();
+    // Links between groups of the library are followed, links out of it are not.
+    request.options.linkRoot = GetConfig().LibraryPath();
     return request;
 }
 
