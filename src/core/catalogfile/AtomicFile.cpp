@@ -1,7 +1,9 @@
 #include "core/catalogfile/AtomicFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/NativePaths.h"
@@ -148,6 +150,47 @@ TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIO
     if (!file.commit()) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     }
+    return written;
+}
+
+TFileStamp ReplaceFileThroughTemporary(
+    const QString& path, const std::function<void(const QString& temporaryPath)>& write) {
+    const QFileInfo target(path);
+    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                             QStringLiteral(".XXXXXX"));
+    if (!temporary.open()) {
+        throw TMelodrixError(
+            QStringLiteral("Cannot write %1: %2").arg(path, temporary.errorString()));
+    }
+    const QString temporaryPath = temporary.fileName();
+    temporary.close();
+    write(temporaryPath);
+
+    // A temporary file is private to its owner; the export gets the usual rights, or
+    // keeps those of the file it replaces.
+    const QFileDevice::Permissions permissions =
+        target.exists() ? QFile::permissions(path)
+                        : (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QFile::setPermissions(temporaryPath, permissions);
+
+    // As every other file: on the disk before it replaces the old one.
+    const QByteArray temporaryNative = QFile::encodeName(temporaryPath);
+    const int handle = ::open(temporaryNative.constData(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0 || ::fsync(handle) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        if (handle >= 0) {
+            ::close(handle);
+        }
+        throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
+    const TFileStamp written = FileStampOfHandle(handle);
+    ::close(handle);
+    if (::rename(temporaryNative.constData(), NativePathOf(path).constData()) != 0) {
+        throw TMelodrixError(QStringLiteral("Cannot write %1: %2")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    temporary.setAutoRemove(false);
     return written;
 }
 

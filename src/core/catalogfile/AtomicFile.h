@@ -15,6 +15,13 @@ namespace melodrix {
 // replaced it since.
 TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write);
 
+// For writers that need a path of their own: `write` fills a fresh temporary file in
+// the target's directory, which then replaces the target in one rename. On any
+// failure the temporary file is removed and the target stays as it was. The file is synced
+// to the disk before the rename, as WriteFileAtomically does.
+TFileStamp ReplaceFileThroughTemporary(
+    const QString& path, const std::function<void(const QString& temporaryPath)>& write);
+
 // Writes all bytes or throws with the device's error text.
 void WriteAll(QIODevice& device, const char* data, qint64 size);
 

@@ -15,10 +15,4 @@ struct TNeedsParser {};
 // when the new one is complete. Throws TMelodrixError on failure.
 void WriteExportText(const QString& path, const std::function<void(TTextOutput&)>& build);
 
-// For writers that need a path of their own: `write` fills a fresh temporary file in
-// the target's directory, which then replaces the target in one rename. On any
-// failure the temporary file is removed and the target stays as it was.
-void ReplaceFileThroughTemporary(const QString& path,
-                                 const std::function<void(const QString& temporaryPath)>& write);
-
 }  // namespace melodrix

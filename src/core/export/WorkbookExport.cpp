@@ -8,6 +8,7 @@
 
 #include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalogfile/AtomicFile.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/export/CatalogWorkbook.h"
