@@ -247,7 +247,7 @@ void TFMCatLib::FrmCatTreeVTLibNewText(TCatalogNode* node, const QString& text) 
     }
     const QString oldPath = TextOf(node, FullPath);
     const TLibraryResult result =
-        RenameLibraryEntry(frmCatTree_->Tree(), node, LibraryPath(), text);
+        RenameLibraryEntry(frmCatTree_->Tree(), node, LibraryPath(), text, *progress_);
     if (!result) {
         Warn(result.error);
         // A name the user can correct keeps the editor open for another try.
@@ -320,7 +320,8 @@ void TFMCatLib::FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* targ
     const QString source = TextOf(dragged, FullPath);
     const QString destination = WithTrailingBackslash(TextOf(target, FullPath)) +
                                 LastPathComponent(WithoutTrailingBackslash(source));
-    const TLibraryResult result = MoveLibraryEntry(LibraryPath(), source, TextOf(target, FullPath));
+    const TLibraryResult result =
+        MoveLibraryEntry(LibraryPath(), source, TextOf(target, FullPath), *progress_);
     if (!result) {
         Warn(result.error);
         return;
@@ -347,7 +348,7 @@ void TFMCatLib::BtnDelClick() {
     } else {
         const QString path = TextOf(node, FullPath);
         const TLibraryResult result =
-            DeleteLibraryEntry(LibraryPath(), path, !node->Item().IsFile());
+            DeleteLibraryEntry(LibraryPath(), path, !node->Item().IsFile(), *progress_);
         if (!result) {
             Warn(result.error);
             return;

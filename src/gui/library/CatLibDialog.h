@@ -4,13 +4,13 @@
 #include <functional>
 
 #include "core/catalog/CatalogTree.h"
+#include "core/catalog/Sinks.h"
 #include "gui/shell/CommandDialog.h"
 
 class QPushButton;
 
 namespace melodrix {
 
-class IPromptSink;
 
 // An entry of the library that went elsewhere: renamed or moved to `to`, or deleted
 // (`to` empty).
@@ -28,6 +28,10 @@ class TFMCatLib final : public TCommandDialog {
 public:
     explicit TFMCatLib(IPromptSink& prompt, QWidget* parent = nullptr);
     ~TFMCatLib() override;
+
+    // Where a rename, move or delete of a catalog shows that it waits for the program writing
+    // it (with Cancel); shows nothing until set.
+    void UseProgress(IProgressSink& progress) { progress_ = &progress; }
 
     // A group node was added whose directory does not exist yet.
     bool NewGroupPending = false;
@@ -77,6 +81,7 @@ private:
     QString LibraryPath() const;
 
     IPromptSink& prompt_;
+    IProgressSink* progress_ = &SilentProgress();
     TFrmCatTree* frmCatTree_;
     QPushButton* btnNewCat_;
     QPushButton* btnOpen_;

@@ -12,6 +12,7 @@ void TFMMain::CatalogLibraryCommand() {
     QString selected;
     {
         TFMCatLib dialog(Prompt(), this);
+        dialog.UseProgress(Progress());
         dialog.ExportCatalog = [this, &dialog](const QString& path) {
             RunExportDialog(*this, path, &dialog);
         };
