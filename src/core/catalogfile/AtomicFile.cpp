@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <optional>
 
 #include "core/catalog/Errors.h"
 #include "core/catalog/NativePaths.h"
@@ -60,8 +61,8 @@ namespace {
 
 // QSaveFile can only name UTF-8 paths; this is the same replacement for a file (or a
 // folder on the way) whose name on disk is in another encoding.
-TFileStamp WriteNativeFileAtomically(const QString& path, const QByteArray& native,
-                                     const std::function<void(QIODevice&)>& write) {
+std::optional<TFileStamp> WriteNativeFileAtomically(const QString& path, const QByteArray& native,
+                                                    const TWriteIf& write) {
     const auto fail = [&](const QString& reason) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, reason));
     };
@@ -91,7 +92,10 @@ TFileStamp WriteNativeFileAtomically(const QString& path, const QByteArray& nati
         ::unlink(temporary.constData());
     };
     try {
-        write(file);
+        if (!write(file)) {
+            discard();
+            return std::nullopt;
+        }
     } catch (const TMelodrixError& error) {
         discard();
         fail(error.Message());
@@ -120,7 +124,7 @@ TFileStamp WriteNativeFileAtomically(const QString& path, const QByteArray& nati
 
 #endif
 
-TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write) {
+std::optional<TFileStamp> WriteFileAtomicallyIf(const QString& path, const TWriteIf& write) {
 #ifdef Q_OS_UNIX
     const QByteArray native = NativePathOf(path);
     if (native != path.toUtf8()) {
@@ -132,7 +136,10 @@ TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIO
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     }
     try {
-        write(file);
+        if (!write(file)) {
+            file.cancelWriting();
+            return std::nullopt;
+        }
     } catch (const TMelodrixError& error) {
         file.cancelWriting();
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2").arg(path, error.Message()));
@@ -153,8 +160,15 @@ TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIO
     return written;
 }
 
-TFileStamp ReplaceFileThroughTemporary(
-    const QString& path, const std::function<void(const QString& temporaryPath)>& write) {
+TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write) {
+    return *WriteFileAtomicallyIf(path, [&](QIODevice& device) {
+        write(device);
+        return true;
+    });
+}
+
+std::optional<TFileStamp> ReplaceFileThroughTemporary(
+    const QString& path, const std::function<bool(const QString& temporaryPath)>& write) {
     const QFileInfo target(path);
     QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                              QStringLiteral(".XXXXXX"));
@@ -164,7 +178,9 @@ TFileStamp ReplaceFileThroughTemporary(
     }
     const QString temporaryPath = temporary.fileName();
     temporary.close();
-    write(temporaryPath);
+    if (!write(temporaryPath)) {
+        return std::nullopt;  // the temporary file goes with `temporary`
+    }
 
     // A temporary file is private to its owner; the export gets the usual rights, or
     // keeps those of the file it replaces.

@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "core/catalog/FileStamp.h"
 
@@ -15,12 +16,19 @@ namespace melodrix {
 // replaced it since.
 TFileStamp WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write);
 
+// The same for a writer that may find it cannot finish (a catalog read as it goes that turns
+// out to need the full parser): when `write` returns false the temporary file is dropped, the
+// target stays as it was and the result is empty.
+using TWriteIf = std::function<bool(QIODevice&)>;
+std::optional<TFileStamp> WriteFileAtomicallyIf(const QString& path, const TWriteIf& write);
+
 // For writers that need a path of their own: `write` fills a fresh temporary file in
 // the target's directory, which then replaces the target in one rename. On any
 // failure the temporary file is removed and the target stays as it was. The file is synced
 // to the disk before the rename, as WriteFileAtomically does.
-TFileStamp ReplaceFileThroughTemporary(
-    const QString& path, const std::function<void(const QString& temporaryPath)>& write);
+// When `write` returns false nothing is replaced and the result is empty.
+std::optional<TFileStamp> ReplaceFileThroughTemporary(
+    const QString& path, const std::function<bool(const QString& temporaryPath)>& write);
 
 // Writes all bytes or throws with the device's error text.
 void WriteAll(QIODevice& device, const char* data, qint64 size);

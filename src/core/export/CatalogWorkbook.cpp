@@ -161,6 +161,7 @@ TRowWalk DocumentRows(const pugi::xml_node& root, const std::vector<std::string>
         TColumnValues columnValues(names);
         ForEachDocumentItem(root,
                             [&](const pugi::xml_node& element) { each(columnValues.Of(element)); });
+        return true;
     };
 }
 
@@ -184,16 +185,18 @@ TRowWalk TreeRows(const TCatalogTree& tree, const std::vector<std::string>& name
             }
             each(cells);
         });
+        return true;
     };
 }
 
-TWorkbookLayout MeasureWorkbook(const TRowWalk& rows, const std::vector<std::string>& names) {
+std::optional<TWorkbookLayout> MeasureWorkbook(const TRowWalk& rows,
+                                               const std::vector<std::string>& names) {
     TWorkbookLayout layout;
     std::vector<uint32_t> widest(names.size() + 1, 0);
     for (size_t c = 0; c < names.size(); ++c) {
         widest[c + 1] = TextDisplayWidth(names[c]);
     }
-    rows([&](std::span<const std::string_view> cells) {
+    const bool complete = rows([&](std::span<const std::string_view> cells) {
         ++layout.items;
         for (size_t c = 0; c < cells.size(); ++c) {
             if (!cells[c].empty()) {
@@ -201,6 +204,9 @@ TWorkbookLayout MeasureWorkbook(const TRowWalk& rows, const std::vector<std::str
             }
         }
     });
+    if (!complete) {
+        return std::nullopt;
+    }
     widest[0] = std::max(TextDisplayWidth(kSerialHeading),
                          static_cast<uint32_t>(std::to_string(layout.items).size()));
     layout.widths.reserve(widest.size());
@@ -211,7 +217,7 @@ TWorkbookLayout MeasureWorkbook(const TRowWalk& rows, const std::vector<std::str
     return layout;
 }
 
-void WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWorkbookLayout& layout,
+bool WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWorkbookLayout& layout,
                           const std::vector<std::string>& names, const QString& title) {
     if (!FitsSheetRows(layout.items)) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: too many rows").arg(path));
@@ -271,7 +277,7 @@ void WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWork
 
     uint32_t row = 2;
     uint64_t serial = 0;
-    rows([&](std::span<const std::string_view> cells) {
+    const bool complete = rows([&](std::span<const std::string_view> cells) {
         const std::string number = std::to_string(++serial);
         sheet.Text(row, 0, number.c_str(), cellFormat);
         for (uint32_t c = 0; c < lastColumn; ++c) {
@@ -283,12 +289,16 @@ void WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWork
         }
         ++row;
     });
+    if (!complete) {
+        return false;  // the handle closes the unfinished workbook; its caller drops it
+    }
 
     const lxw_error closed = workbook_close(workbook.release());
     if (closed != LXW_NO_ERROR) {
         throw TMelodrixError(QStringLiteral("Cannot write %1: %2")
                                  .arg(path, QString::fromUtf8(lxw_strerror(closed))));
     }
+    return true;
 }
 
 }  // namespace melodrix

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <pugixml.hpp>
 #include <span>
 #include <string>
@@ -16,8 +17,10 @@ namespace melodrix {
 
 // The rows of a workbook: a walk hands the cell texts of every item, one per column, to
 // `each`, in pre-order; an empty text is an empty cell. The texts are valid during the call.
+// A walk returns false when its catalog file holds something only the XML parser reads: the
+// rows handed on so far are then not all.
 using TEachRow = std::function<void(std::span<const std::string_view> cells)>;
-using TRowWalk = std::function<void(const TEachRow& each)>;
+using TRowWalk = std::function<bool(const TEachRow& each)>;
 
 // The column names of a workbook as UTF-8.
 std::vector<std::string> WorkbookColumnNames(const QStringList& columns);
@@ -36,15 +39,16 @@ struct TWorkbookLayout {
     std::vector<double> widths;  // the serial column, then one per name
 };
 
-// Measures the rows (one pass of the walk).
-TWorkbookLayout MeasureWorkbook(const TRowWalk& rows, const std::vector<std::string>& names);
+// Measures the rows (one pass of the walk); empty when the walk was not complete.
+std::optional<TWorkbookLayout> MeasureWorkbook(const TRowWalk& rows,
+                                               const std::vector<std::string>& names);
 
 // Writes a workbook file at `path` whose first sheet shows the rows: the title in row 1
 // (bold, centred, merged over the table's width), the heading "SerialNO" and the column
 // names in row 2, then one row per item with its running number and texts. All cells of the
-// table are text with thin borders; columns have the layout's widths. Throws TMelodrixError
-// on failure.
-void WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWorkbookLayout& layout,
+// table are text with thin borders; columns have the layout's widths. False, with no file
+// written, when the walk was not complete. Throws TMelodrixError on failure.
+bool WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWorkbookLayout& layout,
                           const std::vector<std::string>& names, const QString& title);
 
 }  // namespace melodrix

@@ -20,12 +20,12 @@ void AppendCell(std::string& out, std::string_view text, std::string_view separa
 
 }  // namespace
 
-void BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
+bool BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
                         std::string_view separator, TDelimitedStyle style, TTextOutput& output) {
     const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
     std::string& text = output.Text();
     bool any = false;
-    items([&](const TItemTexts& texts) {
+    const bool complete = items([&](const TItemTexts& texts) {
         if (!any) {
             // The heading comes with the first item: without items there is no text.
             any = true;
@@ -46,9 +46,10 @@ void BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
         text.append(kCrLf);
         output.RowEnd();
     });
-    if (any) {
+    if (complete && any) {
         output.Finish();
     }
+    return complete;
 }
 
 bool IsUsableCsvSeparator(const QString& separator) {

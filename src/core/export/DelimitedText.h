@@ -19,8 +19,9 @@ enum class TDelimitedStyle {
 };
 
 // A heading line with the column names and one line per item in pre-order, the cells
-// joined by the separator; lines end in CR LF. No items give the empty text.
-void BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
+// joined by the separator; lines end in CR LF. No items give the empty text. False when the
+// walk was not complete.
+bool BuildDelimitedText(const TItemWalk& items, const QStringList& columns,
                         std::string_view separator, TDelimitedStyle style, TTextOutput& output);
 
 // True when the text can separate CSV fields: not empty, no quote, no line break.

@@ -8,14 +8,20 @@
 
 namespace melodrix {
 
-void WriteExportText(const QString& path, const std::function<void(TTextOutput&)>& build) {
-    WriteFileAtomically(path, [&](QIODevice& device) {
-        TBackgroundWriter pieces(device);
-        TTextOutput output([&](std::string& piece) { pieces.Write(piece); });
-        build(output);
-        output.Finish();
-        pieces.Finish();
-    });
+bool WriteExportText(const QString& path, const std::function<bool(TTextOutput&)>& build) {
+    return WriteFileAtomicallyIf(
+               path,
+               [&](QIODevice& device) {
+                   TBackgroundWriter pieces(device);
+                   TTextOutput output([&](std::string& piece) { pieces.Write(piece); });
+                   if (!build(output)) {
+                       return false;
+                   }
+                   output.Finish();
+                   pieces.Finish();
+                   return true;
+               })
+        .has_value();
 }
 
 }  // namespace melodrix

@@ -7,12 +7,10 @@
 
 namespace melodrix {
 
-// Thrown by an export that writes a catalog file as it reads it when the file holds what only
-// the XML parser reads; the export then starts again from the parsed file.
-struct TNeedsParser {};
-
 // Writes the text that `build` produces, piece by piece; the old file is replaced only
-// when the new one is complete. Throws TMelodrixError on failure.
-void WriteExportText(const QString& path, const std::function<void(TTextOutput&)>& build);
+// when the new one is complete. When `build` returns false (it read a catalog file as it went
+// and met what only the XML parser reads) nothing is replaced and the result is false.
+// Throws TMelodrixError on failure.
+bool WriteExportText(const QString& path, const std::function<bool(TTextOutput&)>& build);
 
 }  // namespace melodrix

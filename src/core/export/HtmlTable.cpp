@@ -61,13 +61,13 @@ std::string HtmlPageHead() {
     return head;
 }
 
-void BuildHtmlTable(const TItemWalk& items, const QStringList& columns, std::string_view title,
+bool BuildHtmlTable(const TItemWalk& items, const QStringList& columns, std::string_view title,
                     TTextOutput& output) {
     const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
     std::string& page = output.Text();
     bool any = false;
     bool firstClass = true;
-    items([&](const TItemTexts& texts) {
+    const bool complete = items([&](const TItemTexts& texts) {
         if (!any) {
             // The page starts with the first item: without items there is no page.
             any = true;
@@ -99,13 +99,17 @@ void BuildHtmlTable(const TItemWalk& items, const QStringList& columns, std::str
         page.append("</tr>");
         output.RowEnd();
     });
+    if (!complete) {
+        return false;
+    }
     if (!any) {
-        return;
+        return true;
     }
     page.append("</Table>");
     page.append("</BODY></HTML>");
     page.append(kCrLf);
     output.Finish();
+    return true;
 }
 
 }  // namespace melodrix

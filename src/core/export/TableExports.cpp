@@ -24,9 +24,10 @@ QStringList ColumnsOf(const TFileInfo& info) {
 // Runs `write` with the items of the export: those of the tree given; else those of the
 // catalog file at catalogPath, read as they are written out; else those of Document. A
 // catalog file that only the XML parser reads is opened into a tree first, and what was
-// written from it so far is dropped with the unfinished file.
+// written from it so far is dropped with the unfinished file: `write` returns false when its
+// walk was not complete.
 void WithExportItems(TFileInfo& info, const TCatalogTree* tree, const QString& catalogPath,
-                     const std::function<void(const TItemWalk&)>& write) {
+                     const std::function<bool(const TItemWalk&)>& write) {
     if (tree) {
         write(WalkTree(*tree));
         return;
@@ -35,17 +36,14 @@ void WithExportItems(TFileInfo& info, const TCatalogTree* tree, const QString& c
     if (!catalogPath.isEmpty()) {
         const QByteArray disk = DiskNameOf(catalogPath).toUtf8();
         const std::string_view diskName(disk.constData(), static_cast<size_t>(disk.size()));
-        try {
-            write([&](const TEachItem& each) {
-                TCatalogStream stream;
-                if (!stream.Load(catalogPath) ||
-                    !StreamCatalogItems(stream, diskName,
-                                        [&](const TItemTexts& texts, size_t) { each(texts); })) {
-                    throw TNeedsParser{};
-                }
-            });
+        const bool written = write([&](const TEachItem& each) {
+            TCatalogStream stream;
+            return stream.Load(catalogPath) &&
+                   StreamCatalogItems(stream, diskName,
+                                      [&](const TItemTexts& texts, size_t) { each(texts); });
+        });
+        if (written) {
             return;
-        } catch (const TNeedsParser&) {
         }
         info.OpenCatalogTree(catalogPath, owned);
     } else {
@@ -77,8 +75,8 @@ bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString&
     TProgressScope progress(info.Progress(), kExportToFile);
     const std::string separatorText = separator.toStdString();
     WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
-        WriteExportText(path, [&](TTextOutput& output) {
-            BuildDelimitedText(items, columns, separatorText, style, output);
+        return WriteExportText(path, [&](TTextOutput& output) {
+            return BuildDelimitedText(items, columns, separatorText, style, output);
         });
     });
     return true;
@@ -94,8 +92,9 @@ bool ExportHtmlOf(TFileInfo& info, const QString& defaultName, const TCatalogTre
     const QStringList columns = ColumnsOf(info);
     const std::string title = ExportTitleOf(path).toStdString();
     WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
-        WriteExportText(
-            path, [&](TTextOutput& output) { BuildHtmlTable(items, columns, title, output); });
+        return WriteExportText(path, [&](TTextOutput& output) {
+            return BuildHtmlTable(items, columns, title, output);
+        });
     });
     return true;
 }

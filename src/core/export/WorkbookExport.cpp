@@ -94,30 +94,28 @@ private:
     std::string scratch_;
 };
 
-// The rows of the catalog file read as they are handed on; throws TNeedsParser at the first
-// thing only the XML parser reads (the rows so far have then been handed on).
+// The rows of the catalog file read as they are handed on; false at the first thing only the
+// XML parser reads (the rows so far have then been handed on).
 TRowWalk StreamedRows(const QString& catalogPath, const std::vector<std::string>& names) {
     return [&catalogPath, &names](const TEachRow& each) {
         TCatalogStream stream;
         if (!stream.Load(catalogPath)) {
-            throw TNeedsParser{};
+            return false;
         }
         TStreamedCells cells(names);
         while (stream.NextItem()) {
             const std::optional<std::span<const std::string_view>> row = cells.Of(stream);
             if (!row) {
-                throw TNeedsParser{};
+                return false;
             }
             each(*row);
         }
         std::string scratch;
-        if (stream.Unusual() ||
-            std::any_of(stream.RootAttributes().begin(), stream.RootAttributes().end(),
-                        [&](const TCatalogStream::TAttribute& attribute) {
-                            return !TCatalogStream::Decode(attribute, scratch);
-                        })) {
-            throw TNeedsParser{};
-        }
+        return !stream.Unusual() &&
+               std::all_of(stream.RootAttributes().begin(), stream.RootAttributes().end(),
+                           [&](const TCatalogStream::TAttribute& attribute) {
+                               return TCatalogStream::Decode(attribute, scratch);
+                           });
     };
 }
 
@@ -133,12 +131,13 @@ QString AskWorkbookPath(TFileInfo& info, const QString& defaultName) {
     return AskSaveFileName(info.Prompt(), kWorkbookExtension, kWorkbookFilter, defaultName);
 }
 
-// Measures the rows, then writes them in place of the file at `path`.
+// Measures the rows, then writes them in place of the file at `path`: rows of a document or
+// a tree, which are always complete.
 void WriteWorkbook(const QString& path, const TRowWalk& rows,
                    const std::vector<std::string>& names) {
-    const TWorkbookLayout layout = MeasureWorkbook(rows, names);
+    const std::optional<TWorkbookLayout> layout = MeasureWorkbook(rows, names);
     ReplaceFileThroughTemporary(path, [&](const QString& temporaryPath) {
-        WriteCatalogWorkbook(temporaryPath, rows, layout, names, ExportTitleOf(path));
+        return WriteCatalogWorkbook(temporaryPath, rows, *layout, names, ExportTitleOf(path));
     });
 }
 
@@ -182,10 +181,7 @@ bool TFileInfo::ExportCatalogExcel(const QString& catalogPath, const QString& de
     std::optional<TWorkbookLayout> layout;
     {
         TProgressScope progress(Progress(), kLoadingInfo);
-        try {
-            layout = MeasureWorkbook(streamed, names);
-        } catch (const TNeedsParser&) {
-        }
+        layout = MeasureWorkbook(streamed, names);
     }
     if (!layout) {
         pugi::xml_document document;
@@ -205,12 +201,11 @@ bool TFileInfo::ExportCatalogExcel(const QString& catalogPath, const QString& de
         return false;
     }
     TProgressScope progress(Progress(), kExportToFile);
-    try {
-        ReplaceFileThroughTemporary(path, [&](const QString& temporaryPath) {
-            WriteCatalogWorkbook(temporaryPath, streamed, *layout, names, ExportTitleOf(path));
-        });
+    if (ReplaceFileThroughTemporary(path, [&](const QString& temporaryPath) {
+            return WriteCatalogWorkbook(temporaryPath, streamed, *layout, names,
+                                        ExportTitleOf(path));
+        })) {
         return true;
-    } catch (const TNeedsParser&) {
     }
     // The file changed after it was measured into one only the parser reads.
     pugi::xml_document document;

@@ -64,16 +64,13 @@ bool TFileInfo::ExportCatalogXml(const QString& catalogPath, const QString& defa
     }
     const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
     TProgressScope progress(Progress(), kExportToFile);
-    try {
-        WriteFileAtomically(path, [&](QIODevice& device) {
+    // What was written of a catalog that needs the parser goes with the unfinished file.
+    if (WriteFileAtomicallyIf(path, [&](QIODevice& device) {
             TCatalogStream stream;
             TCatalogWriter writer(device);
-            if (!stream.Load(catalogPath) || !CopyStreamedCatalog(stream, writer)) {
-                throw TNeedsParser{};  // what was written goes with the unfinished file
-            }
-        });
+            return stream.Load(catalogPath) && CopyStreamedCatalog(stream, writer);
+        })) {
         return true;
-    } catch (const TNeedsParser&) {
     }
     pugi::xml_document document;
     Progress().SetProgressText(kLoadingInfo);
