@@ -15,12 +15,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -31,6 +33,7 @@
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/NewCatDialog.h"
 #include "gui/shell/FileIcons.h"
+#include "gui/shell/InputGuard.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/WaitForm.h"
 #include "monkey/MonkeyInput.h"
@@ -52,6 +55,8 @@ namespace {
 
 // How often the second writer starts an edit (when its last one has ended).
 constexpr int kSecondWriterEvery = 15;
+// How often its edits are looked for in the catalogs.
+constexpr int kSecondWriterCheckEvery = 500;
 
 TMonkeyLog* gLog = nullptr;  // for the sanitizer's death callback and the hang signal
 pthread_t gMainThread;
@@ -148,6 +153,7 @@ public:
     int dialogsSeen = 0;
     int operations = 0;
     int stepsDuringOperations = 0;
+    int reloads = 0;
     double seconds = 0;
 
     // Runs every step, then ends every dialog and the main window; false when the run
@@ -177,7 +183,7 @@ public:
         watchdog.join();
         loop_ = nullptr;
         seconds = clock.elapsed() / 1000.0;
-        writer_.Check();
+        writer_.Check(true);
         return finished_;
     }
 
@@ -219,6 +225,15 @@ private:
 
     QWidget* ProgressWindow() const { return main_ ? main_->WaitForm() : nullptr; }
 
+    // The window read its catalog again after the second writer's edit.
+    void WatchReloads() {
+        const QString text = main_ ? main_->StatusPanel()->text() : QString();
+        if (text != lastStatus_ && text.startsWith(QStringLiteral("Catalog reloaded"))) {
+            ++reloads;
+        }
+        lastStatus_ = text;
+    }
+
     // Long operations seen, and the steps that sent input while one ran.
     void WatchProgress() {
         const bool visible = ProgressWindow() && ProgressWindow()->isVisible();
@@ -250,6 +265,7 @@ private:
         log_.Touch();
         Housekeeping();
         WatchProgress();
+        WatchReloads();
         if (!ending_ && (log_.step.load() >= steps_ ||
                          (seconds_ > 0 && clock_.elapsed() > seconds_ * 1000LL))) {
             ending_ = true;
@@ -285,7 +301,10 @@ private:
                          QGuiApplication::focusWindow()
                              ? QGuiApplication::focusWindow()->objectName()
                              : QStringLiteral("-"),
-                         open.join(QLatin1Char(','))));
+                         open.join(QLatin1Char(',')))
+                    .append(main_ && main_->WaitForm()->InputGuard().Active()
+                                ? QStringLiteral(" guard on")
+                                : QString()));
         }
         if (pendingDrop_.view) {
             // A drop is user input too: not while an operation runs.
@@ -295,10 +314,17 @@ private:
             pendingDrop_ = {};
             return;
         }
-        Act();
-        if (log_.step.load() % kSecondWriterEvery == 0) {
+        // Before the input: an action may open a loop (a menu, a dialog) that lasts long.
+        // While the window shows a catalog the second writer goes at once: the window then
+        // has to follow the change.
+        if (log_.step.load() % kSecondWriterEvery == 0 ||
+            (main_ && !main_->CurrentCatalog.isEmpty())) {
             writer_.Step(main_.get());
         }
+        if (log_.step.load() % kSecondWriterCheckEvery == 0) {
+            writer_.Check(false);
+        }
+        Act();
         if (depth == 0 && log_.step.load() % 250 == 0) {
             CheckLibrary();
         }
@@ -491,6 +517,7 @@ private:
     bool finished_ = false;
     bool progressShown_ = false;
     bool deepStackShown_ = false;
+    QString lastStatus_;
 };
 
 // Files below the temporary directory that nobody asked for: everything outside the
@@ -549,19 +576,24 @@ private:
         TMonkeyRun run(dir.path(), seed, steps, seconds);
         const bool ended = run.Run();
         const QStringList cwdAfter = QDir::current().entryList(QDir::AllEntries | QDir::Hidden);
-        qInfo(
+        // On stderr rather than through Qt Test, which drops messages after its warning limit.
+        std::fprintf(
+            stderr,
             "monkey: seed %u: %d steps in %.1f s; %d dialogs, %d long operations (%d steps "
             "sent input while one ran), %d restarts, nesting up to %d (step %d), "
-            "%d questions, %d messages, %d files saved, %d catalogs left",
+            "%d questions, %d messages, %d files saved, %d catalogs left\n",
             seed, run.Log().step.load(), run.seconds, run.dialogsSeen, run.operations,
             run.stepsDuringOperations, run.restarts, run.maxDepth, run.maxDepthStep,
             run.Prompt().questions, run.Prompt().messages, int(run.Prompt().savedFiles.size()),
             run.World().CatalogCount());
         const TMonkeySecondWriter& writer = run.SecondWriter();
-        qInfo(
-            "monkey: second writer: %d edits started, %d saved; %d found in their catalog, %d "
-            "changed later by the monkey, %d whose item or catalog is gone",
-            writer.started, writer.made, writer.checked, writer.overtaken, writer.gone);
+        std::fprintf(
+            stderr,
+            "monkey: second writer: %d edits started, %d saved; %d found in their catalog at the "
+            "end, %d found before their catalog or item went, %d changed later by the monkey, "
+            "%d gone before a check; the window reloaded its catalog %d times\n",
+            writer.started, writer.made, writer.checked, writer.seenBefore, writer.overtaken,
+            writer.gone, run.reloads);
         QVERIFY2(ended, qPrintable(run.faults.join(QLatin1Char('\n'))));
         QStringList faults = run.faults;
         faults << run.SecondWriter().faults;
@@ -673,7 +705,7 @@ private slots:
         TMonkeySecondWriter lost(1, world, prompt, log, QStringLiteral(MELODRIX_CLI_PATH));
         describeOnce(lost);
         saveStale();
-        lost.Check();
+        lost.Check(true);
         QCOMPARE(lost.faults.size(), 1);
         QVERIFY2(lost.faults[0].contains(QStringLiteral("is lost")), qPrintable(lost.faults[0]));
 
@@ -681,7 +713,7 @@ private slots:
         describeOnce(rewritten);
         saveStale();
         rewritten.NoteRewritten(before.keys());
-        rewritten.Check();
+        rewritten.Check(true);
         QCOMPARE(rewritten.faults, QStringList());
         QCOMPARE(rewritten.overtaken, 1);
     }

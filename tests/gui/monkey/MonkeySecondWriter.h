@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <memory>
@@ -55,10 +56,11 @@ public:
 
     QStringList faults;
     int started = 0;
-    int made = 0;       // edits melodrix-cli reported as saved
-    int checked = 0;    // of those, found in their catalog at the end
-    int overtaken = 0;  // changed later by the monkey or the test: not checked
-    int gone = 0;       // their catalog or item is no longer there
+    int made = 0;        // edits melodrix-cli reported as saved
+    int checked = 0;     // of those, found in their catalog at the end
+    int seenBefore = 0;  // found during the run, their catalog or item gone by the end
+    int overtaken = 0;   // changed later by the monkey or the test: not checked
+    int gone = 0;        // their catalog or item went before any check
 
     // Notes what the monkey types into the window's cells, through the entry points the
     // views use: the content view's and the detail panel's accepted edits.
@@ -66,7 +68,7 @@ public:
         TCatalogModel* model = main.ContentModel();
         model->NewText = [this, typed = model->NewText](TCatalogNode* node, int field,
                                                         const QString& text) {
-            const TTyped edit = Before(node, field, text);
+            const size_t edit = Before(node, field, text);
             const int messages = prompt_.messages;
             typed(node, field, text);
             After(edit, messages);
@@ -75,7 +77,7 @@ public:
         detail.NewText = [this, &main, typed = detail.NewText](const QString& key,
                                                                const QString& text) {
             const int field = key == QLatin1String("FileName") ? FileName : Description;
-            const TTyped edit = Before(main.DetailNode(), field, text);
+            const size_t edit = Before(main.DetailNode(), field, text);
             const int messages = prompt_.messages;
             typed(key, text);
             After(edit, messages);
@@ -96,7 +98,7 @@ public:
         }
         QString catalog;
         std::string item;
-        if (main && !main->CurrentCatalog.isEmpty() && Roll(100) < 75) {
+        if (main && !main->CurrentCatalog.isEmpty() && Roll(100) < 90) {
             catalog = main->CurrentCatalog;
             item = PickItem(main->ContentTree());
         } else {
@@ -133,13 +135,17 @@ public:
         }
     }
 
-    // Every edit that nothing overtook is in its catalog file.
-    void Check() {
-        WaitForLast();
+    // Every edit that nothing overtook is in its catalog file. Run now and then during the
+    // run too, so that an edit whose catalog the monkey deletes later is still checked.
+    void Check(bool atTheEnd) {
+        if (atTheEnd) {
+            WaitForLast();
+        }
         std::map<QString, std::unique_ptr<TCatalogTree>> trees;
-        for (const TEdit& edit : edits_) {
+        for (size_t i = 0; i < edits_.size(); ++i) {
+            TEdit& edit = edits_[i];
             if (Overtaken(edit)) {
-                ++overtaken;
+                overtaken += atTheEnd ? 1 : 0;
                 continue;
             }
             auto& tree = trees[edit.catalog];
@@ -156,15 +162,21 @@ public:
             }
             const TCatalogNode* node = FindItem(*tree, {edit.item, 0});
             if (!node) {
-                ++gone;
+                if (atTheEnd) {
+                    ++(edit.seen ? seenBefore : gone);
+                }
                 continue;
             }
-            ++checked;
             const std::string_view found = node->Item().Field(Description);
-            if (found != edit.text) {
+            if (found == edit.text) {
+                edit.seen = true;
+                checked += atTheEnd ? 1 : 0;
+            } else if (!edit.reported) {
+                edit.reported = true;
                 faults << QStringLiteral(
-                              "the second writer's description \"%1\" of %2 in %3 is "
-                              "lost: the file says \"%4\"")
+                              "by step %1: the second writer's description \"%2\" of %3 "
+                              "in %4 is lost: the file says \"%5\"")
+                              .arg(log_.step.load())
                               .arg(QString::fromStdString(edit.text),
                                    QString::fromStdString(edit.item), edit.catalog,
                                    QString::fromUtf8(found.data(),
@@ -179,6 +191,8 @@ private:
         std::string item;
         std::string text;
         int startedAt = 0;
+        bool seen = false;      // found intact by a check
+        bool reported = false;  // found lost
     };
     struct TTyped {
         std::string path;     // the item as it was
@@ -191,6 +205,7 @@ private:
         int at = 0;
     };
     static constexpr int kStillPending = std::numeric_limits<int>::max();
+    static constexpr size_t kNone = std::numeric_limits<size_t>::max();
 
     int Roll(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
 
@@ -205,28 +220,30 @@ private:
                                    path[folder.size()] == '/'));
     }
 
-    TTyped Before(const TCatalogNode* node, int field, const QString& text) const {
+    // Notes an edit the monkey is making; until After it counts as still being made, so a
+    // check in the middle of its save does not take the monkey's text for a lost one.
+    size_t Before(const TCatalogNode* node, int field, const QString& text) {
+        if (!node || (field != FileName && field != Description)) {
+            return kNone;
+        }
         TTyped edit;
         edit.field = field;
-        if (!node) {
-            return edit;
-        }
+        edit.endedAt = kStillPending;
         edit.path = std::string(node->Item().Field(FullPath));
         if (field == FileName) {
             const TCatalogNode* parent = node->Parent();
             edit.renamed = (parent ? std::string(parent->Item().Field(FullPath)) + '/' : "") +
                            text.toStdString();
         }
-        return edit;
+        typed_.push_back(std::move(edit));
+        return typed_.size() - 1;
     }
 
-    void After(TTyped edit, int messagesBefore) {
-        if (edit.path.empty() || (edit.field != FileName && edit.field != Description)) {
-            return;
+    void After(size_t typed, int messagesBefore) {
+        // A save that failed keeps the edit and makes it with a later save: it stays pending.
+        if (typed != kNone && prompt_.messages == messagesBefore) {
+            typed_[typed].endedAt = ++clock_;
         }
-        // A save that failed keeps the edit and makes it with a later save: from then on.
-        edit.endedAt = prompt_.messages != messagesBefore ? kStillPending : ++clock_;
-        typed_.push_back(std::move(edit));
     }
 
     bool Overtaken(const TEdit& edit) const {
@@ -242,10 +259,12 @@ private:
                 return true;
             }
         }
-        for (const TEdit& later : edits_) {
-            if (later.startedAt > edit.startedAt && later.item == edit.item) {
-                return true;  // the second writer's own later description of the item
-            }
+        // The second writer's own later description of the item, saved or on its way.
+        const auto later = [&](const TEdit& other) {
+            return other.startedAt > edit.startedAt && other.item == edit.item;
+        };
+        if (std::any_of(edits_.begin(), edits_.end(), later) || (running_ && later(*running_))) {
+            return true;
         }
         for (const TRewritten& rewritten : rewritten_) {
             if (rewritten.at > edit.startedAt && rewritten.catalog == edit.catalog) {
