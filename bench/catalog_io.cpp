@@ -27,7 +27,7 @@
 #include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 
 using namespace melodrix;
 

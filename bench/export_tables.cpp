@@ -13,8 +13,8 @@
 
 #include "BenchSupport.h"
 #include "CatalogFixture.h"
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
+#include "core/engine/FileInfo.h"
 #include "core/export/ExportTexts.h"
 
 using namespace melodrix;

@@ -21,8 +21,8 @@
 
 #include "BenchSupport.h"
 #include "CatalogFixture.h"
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
+#include "core/engine/FileInfo.h"
 
 using namespace melodrix;
 using melodrix::bench::Seconds;

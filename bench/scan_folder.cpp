@@ -28,7 +28,7 @@
 #include "BenchSupport.h"
 #include "CatalogFixture.h"
 #include "ProcessCost.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 
 using namespace melodrix;
 using namespace melodrix::tagbytes;

@@ -18,7 +18,7 @@
 
 #include "BenchSupport.h"
 #include "SearchLibraryFixture.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/Duplicates.h"
 #include "core/search/SearchConditions.h"
 

@@ -21,7 +21,7 @@
 #include "BenchSupport.h"
 #include "ProcessCost.h"
 #include "SearchLibraryFixture.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 
 using namespace melodrix;
 namespace fs = std::filesystem;

@@ -19,7 +19,7 @@
 
 #include "BenchSupport.h"
 #include "CatalogFixture.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/UpdateCatalog.h"
 
 using namespace melodrix;
@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
         const double fresh = SecondsSince(start);
 
         start = TClock::now();
-        const TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
-        ApplyCatalogUpdate(engine, update, catalog);
+        TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
+        ApplyCatalogUpdate(engine.Progress(), update, catalog);
         const double updated = SecondsSince(start);
         if (update.HasChanges()) {
             std::fprintf(stderr, "the unchanged folder gave changes\n");

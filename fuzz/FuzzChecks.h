@@ -11,7 +11,7 @@
 
 #include <span>
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 #include "core/tags/TextTag.h"
 
 namespace melodrix::fuzzing {

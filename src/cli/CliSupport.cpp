@@ -6,8 +6,8 @@
 
 #include <sys/stat.h>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 #include "core/config/Config.h"
 
 namespace melodrix::cli {

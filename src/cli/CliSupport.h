@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/FileItem.h"
+#include "core/engine/FileInfo.h"
 
 namespace melodrix::cli {
 

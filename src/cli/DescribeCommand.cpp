@@ -4,10 +4,10 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalog/ItemEdit.h"
 #include "core/catalogfile/CatalogChange.h"
+#include "core/engine/FileInfo.h"
 
 namespace melodrix::cli {
 
@@ -37,7 +37,7 @@ int RunDescribeCommand(TCliContext& context, const QStringList& args) {
     TFileInfo engine(context.progress, context.prompt);
     // Read, changed and written under the catalog's lock, so that no other writer's edit
     // made in the meantime is lost.
-    ChangeCatalogFile(engine, path, [&](TCatalogTree& tree, bool) {
+    ChangeCatalogFile(engine.Progress(), path, [&](TCatalogTree& tree, bool) {
         TCatalogNode* node = tree.GetFirst();
         while (node && node->Item().Field(FullPath) != wanted) {
             node = tree.GetNext(node);

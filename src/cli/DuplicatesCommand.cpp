@@ -3,8 +3,8 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/Duplicates.h"
 
 namespace melodrix::cli {
@@ -49,7 +49,7 @@ int RunDuplicatesCommand(TCliContext& context, const QStringList& args) {
     engine.Document = &document;
     TCatalogTree hits;
     const TDuplicates duplicates =
-        FindDuplicates(engine, scope.scope, scope.path, key, scope.linkRoot, hits);
+        engine.FindDuplicates(scope.scope, scope.path, key, hits, scope.linkRoot);
 
     const QString summary = QStringLiteral("%1 groups, %2 files, %3 bytes in extra copies")
                                 .arg(duplicates.groups)

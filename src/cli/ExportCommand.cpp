@@ -2,11 +2,11 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalog/FileItem.h"
 #include "core/catalog/Paths.h"
 #include "core/config/Config.h"
+#include "core/engine/FileInfo.h"
 #include "core/export/ExportTexts.h"
 
 namespace melodrix::cli {

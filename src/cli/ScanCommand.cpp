@@ -4,10 +4,10 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/CatalogChange.h"
+#include "core/engine/FileInfo.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryOperations.h"
 #include "core/scan/MusicMasks.h"
@@ -115,7 +115,7 @@ int RunScanCommand(TCliContext& context, const QStringList& args) {
     if (const QString refusal = WhyNoCatalog(outcome, tree, folder); !refusal.isEmpty()) {
         throw TMelodrixError(refusal);
     }
-    ReplaceCatalogFile(engine, catalog, tree);
+    ReplaceCatalogFile(engine.Progress(), catalog, tree);
     // What could not be read is left out of the catalog: the user hears which.
     if (!outcome.Complete()) {
         context.out.flush();

@@ -7,8 +7,8 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/SearchConditions.h"
 #include "core/search/SearchMatcher.h"
 

@@ -3,8 +3,8 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/UpdateCatalog.h"
 
 namespace melodrix::cli {
@@ -169,14 +169,15 @@ int RunUpdateCommand(TCliContext& context, const QStringList& args) {
     TCatalogTree tree;
     engine.OpenCatalogTree(path, tree);
 
-    TCatalogUpdate update = UpdateCatalog(engine, tree, path, folder);
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, path, folder);
     // Items that could not be read stay as the catalog has them; a catalog that no longer
     // tells what is on the disk is saved only when the user says so.
     const bool refused = update.HasUnreadable() && !parsed.Has(QStringLiteral("keep-unreadable"));
     const bool dryRun = parsed.Has(QStringLiteral("dry-run"));
     const bool apply = !dryRun && !refused;
     if (apply) {
-        ApplyCatalogUpdate(engine, update, path, parsed.Has(QStringLiteral("keep-unreadable")));
+        ApplyCatalogUpdate(engine.Progress(), update, path,
+                           parsed.Has(QStringLiteral("keep-unreadable")));
     }
     if (context.json) {
         for (const std::vector<TCatalogChange>* list :

@@ -9,7 +9,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "cli/TerminalProgress.h"
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 
 using namespace melodrix;
 using namespace melodrix::cli;

@@ -7,8 +7,8 @@
 #include <pugixml.hpp>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
 #include "core/config/Config.h"
+#include "core/engine/FileInfo.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;

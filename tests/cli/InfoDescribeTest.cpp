@@ -12,7 +12,7 @@
 #include <QThread>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;

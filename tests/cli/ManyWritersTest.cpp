@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;

@@ -17,7 +17,7 @@
 #include <pugixml.hpp>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "core/tags/TagBuilders.h"
 #include "support/FileRights.h"
 #include "support/TempDir.h"

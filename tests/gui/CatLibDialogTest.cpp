@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "DialogTestSupport.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "gui/library/CatLibDialog.h"
 #include "support/RawNames.h"
 

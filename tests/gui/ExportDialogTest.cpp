@@ -7,8 +7,8 @@
 #include <pugixml.hpp>
 
 #include "DialogTestSupport.h"
-#include "core/catalog/FileInfo.h"
 #include "core/config/Config.h"
+#include "core/engine/FileInfo.h"
 #include "gui/export/ExportDialog.h"
 #include "gui/library/CatLibDialog.h"
 

@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/catalogfile/CatalogLock.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/ItemEdits.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/LibraryModel.h"
@@ -78,7 +78,7 @@ QByteArray FolderCatalog(int folders, int files) {
 // What melodrix-cli does to a catalog, from "another program".
 void ChangeFromShell(const QString& catalog, const std::function<void(TCatalogTree&)>& change) {
     TFileInfo engine;
-    ChangeCatalogFile(engine, catalog, [&](TCatalogTree& tree, bool) { change(tree); });
+    ChangeCatalogFile(engine.Progress(), catalog, [&](TCatalogTree& tree, bool) { change(tree); });
 }
 
 void DescribeFromShell(const QString& catalog, const std::string& path, const std::string& text) {

@@ -6,10 +6,10 @@
 #include <pugixml.hpp>
 
 #include "GuiTestSupport.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/catalogfile/CatalogLock.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/ItemEdits.h"
 #include "core/search/Duplicates.h"
 #include "gui/library/UpdatePreviewDialog.h"
@@ -34,7 +34,7 @@ std::unique_ptr<TFMMain> StartMain(TScriptedPrompt& prompt) {
 // What melodrix-cli describe does, from "another program".
 void DescribeFromShell(const QString& catalog, const std::string& path, const std::string& text) {
     TFileInfo engine;
-    ChangeCatalogFile(engine, catalog, [&](TCatalogTree& tree, bool) {
+    ChangeCatalogFile(engine.Progress(), catalog, [&](TCatalogTree& tree, bool) {
         TCatalogNode* node = FindItem(tree, {path, 0});
         if (!node) {
             throw TMelodrixError(QStringLiteral("no such item"));
@@ -184,7 +184,7 @@ private slots:
 
         // The item is removed from its catalog by someone else: a Warning, nothing written.
         TFileInfo shell;
-        ChangeCatalogFile(shell, jazz, [](TCatalogTree& tree, bool) {
+        ChangeCatalogFile(shell.Progress(), jazz, [](TCatalogTree& tree, bool) {
             tree.DeleteNode(FindItem(tree, {"/e/Jazz/Live/z.mp3", 0}));
         });
         const QByteArray jazzBefore = ReadFile(jazz);
@@ -239,7 +239,7 @@ private slots:
             TFileInfo engine;
             TCatalogTree tree;
             engine.ScanFolder(tree, music, QStringLiteral("\\.MP3\\"), false, catalog);
-            ReplaceCatalogFile(engine, catalog, tree);
+            ReplaceCatalogFile(engine.Progress(), catalog, tree);
         }
         TScriptedPrompt prompt;
         auto main = StartMain(prompt);

@@ -11,7 +11,7 @@
 #include <pugixml.hpp>
 
 #include "GuiTestSupport.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "gui/library/CatLibDialog.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/UpdatePreviewDialog.h"

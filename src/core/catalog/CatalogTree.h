@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/base/FileStamp.h"
 #include "core/catalog/CatalogAttributes.h"
 #include "core/catalog/FileItem.h"
-#include "core/catalog/FileStamp.h"
 
 namespace melodrix {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/catalog/ByteScan.h"
+#include "core/base/ByteScan.h"
 
 namespace melodrix {
 

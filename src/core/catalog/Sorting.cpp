@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/TextDecoding.h"
 #include "core/catalog/DateTimeParser.h"
 #include "core/catalog/ValueFunctions.h"
-#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 

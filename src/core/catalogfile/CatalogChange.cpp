@@ -1,7 +1,9 @@
 #include "core/catalogfile/CatalogChange.h"
 
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogLock.h"
+#include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/CatalogWriter.h"
 
 namespace melodrix {
@@ -16,35 +18,36 @@ void RequireCatalog(const TCatalogLock& lock) {
     }
 }
 
-void WriteLocked(TFileInfo& engine, const TCatalogLock& lock, TCatalogTree& tree) {
-    TProgressScope progress(engine.Progress(), kGatheringInfo);
+void WriteLocked(IProgressSink& progress, const TCatalogLock& lock, TCatalogTree& tree) {
+    TProgressScope scope(progress, kGatheringInfo);
     tree.SetFileStamp(WriteCatalogTreeFile(lock.Path(), tree));
 }
 
 // Reads the locked catalog into a tree of its own, so a failure leaves the caller's alone.
-void ReadLocked(TFileInfo& engine, const TCatalogLock& lock, TCatalogTree& fresh) {
-    engine.OpenCatalogTree(lock.Path(), fresh);
+void ReadLocked(IProgressSink& progress, const TCatalogLock& lock, TCatalogTree& fresh) {
+    TProgressScope scope(progress, kLoadingInfo);
+    ReadCatalogTreeFile(lock.Path(), fresh);
     fresh.SetFileStamp(lock.Stamp());
 }
 
 }  // namespace
 
-bool SaveCatalogChange(TFileInfo& engine, const QString& path, TCatalogTree& tree,
+bool SaveCatalogChange(IProgressSink& progress, const QString& path, TCatalogTree& tree,
                        const TCatalogChangeFn& change) {
-    const TCatalogLock lock(path, engine.Progress());
+    const TCatalogLock lock(path, progress);
     RequireCatalog(lock);
     if (tree.FileStamp().Exists && tree.FileStamp() == lock.Stamp()) {
         change(tree, false);
-        WriteLocked(engine, lock, tree);
+        WriteLocked(progress, lock, tree);
         return false;
     }
     TCatalogTree fresh;
-    ReadLocked(engine, lock, fresh);
+    ReadLocked(progress, lock, fresh);
     change(fresh, true);
     // The tree shows what the disk holds with the change, also when the write fails; its
     // stamp then still names the file on disk, so the next save needs no second reading.
     try {
-        WriteLocked(engine, lock, fresh);
+        WriteLocked(progress, lock, fresh);
     } catch (...) {
         tree.TakeContents(fresh);
         throw;
@@ -53,22 +56,24 @@ bool SaveCatalogChange(TFileInfo& engine, const QString& path, TCatalogTree& tre
     return true;
 }
 
-void ChangeCatalogFile(TFileInfo& engine, const QString& path, const TCatalogChangeFn& change) {
+void ChangeCatalogFile(IProgressSink& progress, const QString& path,
+                       const TCatalogChangeFn& change) {
     TCatalogTree tree;
-    SaveCatalogChange(engine, path, tree, change);
+    SaveCatalogChange(progress, path, tree, change);
 }
 
-void ReplaceCatalogFile(TFileInfo& engine, const QString& path, TCatalogTree& tree) {
-    const TCatalogLock lock(path, engine.Progress());
-    WriteLocked(engine, lock, tree);
+void ReplaceCatalogFile(IProgressSink& progress, const QString& path, TCatalogTree& tree) {
+    const TCatalogLock lock(path, progress);
+    WriteLocked(progress, lock, tree);
 }
 
-bool ReloadCatalogIfChanged(TFileInfo& engine, const QString& path, TCatalogTree& tree) {
+bool ReloadCatalogIfChanged(IProgressSink& progress, const QString& path, TCatalogTree& tree) {
     const TFileStamp now = FileStampOf(path);
     if (!now.Exists || now == tree.FileStamp()) {
         return false;
     }
-    engine.OpenCatalogTree(path, tree);
+    TProgressScope scope(progress, kLoadingInfo);
+    ReadCatalogTreeFile(path, tree);
     return true;
 }
 

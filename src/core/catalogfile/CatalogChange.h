@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/catalog/Sinks.h"
 
 namespace melodrix {
 
@@ -23,20 +23,21 @@ namespace melodrix {
 // (the file then stays as it was), TCancelledError when the user stops the wait for the
 // lock.
 using TCatalogChangeFn = std::function<void(TCatalogTree& tree, bool readAgain)>;
-bool SaveCatalogChange(TFileInfo& engine, const QString& path, TCatalogTree& tree,
+bool SaveCatalogChange(IProgressSink& progress, const QString& path, TCatalogTree& tree,
                        const TCatalogChangeFn& change);
 
 // The same for a writer that has not read the catalog: the file is read under the lock,
 // changed and saved.
-void ChangeCatalogFile(TFileInfo& engine, const QString& path, const TCatalogChangeFn& change);
+void ChangeCatalogFile(IProgressSink& progress, const QString& path,
+                       const TCatalogChangeFn& change);
 
 // Replaces whatever the catalog at `path` holds by `tree` (a new scan of it), under its lock,
 // and records the file written in the tree's stamp.
-void ReplaceCatalogFile(TFileInfo& engine, const QString& path, TCatalogTree& tree);
+void ReplaceCatalogFile(IProgressSink& progress, const QString& path, TCatalogTree& tree);
 
 // Reads the catalog at `path` afresh when the file is no longer the one `tree` was read from
 // (nothing happens otherwise, nor when the file is gone). Returns whether it was read. Takes no
 // lock: a file is only ever replaced whole, so what is read is one writer's catalog.
-bool ReloadCatalogIfChanged(TFileInfo& engine, const QString& path, TCatalogTree& tree);
+bool ReloadCatalogIfChanged(IProgressSink& progress, const QString& path, TCatalogTree& tree);
 
 }  // namespace melodrix

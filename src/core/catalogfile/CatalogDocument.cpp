@@ -4,9 +4,9 @@
 #include <QLatin1StringView>
 #include <QStringDecoder>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
+#include "core/catalog/XmlText.h"
 
 namespace melodrix {
 

@@ -6,9 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
 
 namespace melodrix {
+
+// The catalog file texts.
+inline constexpr const char* kNewDocumentText =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?> "
+    "<fileinfo generated=\"Vellumdex\"></fileinfo>";
+inline const QString kCatalogFileFilter = QStringLiteral("XML File|*.XML");
+inline const QString kLoadingInfo = QStringLiteral("Loading info..");
+inline const QString kGatheringInfo = QStringLiteral("Gathering info..");
 
 // How the bytes of a catalog file are turned into UTF-8 text before anything reads them.
 struct TCatalogEncoding {
@@ -42,6 +51,16 @@ void LoadCatalogDocument(const QString& path, pugi::xml_document& document);
 // Writes the document as a catalog file at `path`, replacing it once complete: our own
 // declaration, then everything but the declaration, raw. Throws TMelodrixError on failure.
 void WriteCatalogDocument(const QString& path, const pugi::xml_document& document);
+
+// Resets the document to an empty catalog.
+void NewCatalogDocument(pugi::xml_document& document);
+// The root element of the document, making an empty catalog first when it has none.
+pugi::xml_node CatalogDocumentRoot(pugi::xml_document& document);
+// Replaces the items and root attributes of the document by those of the tree.
+void CatalogTreeToDocument(const TCatalogTree& tree, pugi::xml_document& document);
+// Replaces the tree's contents by the items below `root`, each with the disk name of
+// `catalogFile`.
+void CatalogDocumentToTree(pugi::xml_node root, const QString& catalogFile, TCatalogTree& tree);
 
 // The catalog file to open or to save: `given`, or when it is empty the one the user picks;
 // empty when the user declined.

@@ -2,12 +2,12 @@
 #include <QFile>
 #include <vector>
 
-#include "core/catalog/ByteScan.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/AtomicFile.h"
+#include "core/base/ByteScan.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 #include "core/catalog/Paths.h"
-#include "core/catalogfile/AtomicFile.h"
+#include "core/catalog/XmlText.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogRootAttributes.h"
 #include "core/catalogfile/CatalogTreeReader.h"
@@ -16,47 +16,8 @@ namespace melodrix {
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::string_view kCatalogDeclaration =
     "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>";
-
-// Length of the valid UTF-8 sequence at text[i] that XML 1.0 may hold; 0 when invalid.
-[[gnu::always_inline]] inline size_t XmlCharLength(std::string_view text, size_t i) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    if (b0 < 0x80) {
-        return (b0 >= 0x20 || b0 == '\t' || b0 == '\n' || b0 == '\r') ? 1 : 0;
-    }
-    size_t length = 0;
-    uint32_t code = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        code = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        code = b0 & 0x0F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        code = b0 & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (b & 0x3F);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    if (overlong || surrogate || code > 0x10FFFF || code == 0xFFFE || code == 0xFFFF) {
-        return 0;
-    }
-    return length;
-}
 
 class TDeviceWriter final : public pugi::xml_writer {
 public:
@@ -130,85 +91,7 @@ private:
 
 }  // namespace
 
-void SanitizeDocument(pugi::xml_node top) {
-    std::string scratch;
-    for (pugi::xml_node node = top; node;) {
-        if (SanitizeForXml(node.name(), scratch)) {
-            node.set_name(scratch.c_str());
-        }
-        if (SanitizeForXml(node.value(), scratch)) {
-            node.set_value(scratch.c_str());
-        }
-        for (pugi::xml_attribute attribute = node.first_attribute(); attribute;
-             attribute = attribute.next_attribute()) {
-            if (SanitizeForXml(attribute.name(), scratch)) {
-                attribute.set_name(scratch.c_str());
-            }
-            if (SanitizeForXml(attribute.value(), scratch)) {
-                attribute.set_value(scratch.data(), scratch.size());
-            }
-        }
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && node != top && !node.next_sibling()) {
-            node = node.parent();
-        }
-        node = node == top ? pugi::xml_node() : node.next_sibling();
-    }
-}
-
-bool SanitizeForXml(std::string_view text, std::string& out) {
-    size_t i = 0;
-    while (i < text.size()) {
-        // Printable ASCII is by far the most common case: whole words of it first.
-        i += bytescan::PrintableAsciiWords(text.substr(i));
-        if (i == text.size()) {
-            break;
-        }
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x80) {
-            ++i;
-            continue;
-        }
-        const size_t length = XmlCharLength(text, i);
-        if (length == 0) {
-            break;
-        }
-        i += length;
-    }
-    if (i == text.size()) {
-        return false;
-    }
-    out.assign(text.substr(0, i));
-    while (i < text.size()) {
-        const size_t length = XmlCharLength(text, i);
-        if (length == 0) {
-            out += kReplacement;
-            ++i;
-        } else {
-            out.append(text.substr(i, length));
-            i += length;
-        }
-    }
-    return true;
-}
-
-TFileInfo::TFileInfo(IProgressSink& progress, IPromptSink& prompt)
-    : progress_(&progress), prompt_(&prompt) {}
-
-TFileInfo::~TFileInfo() = default;
-
-pugi::xml_document& TFileInfo::ActiveDocument() {
-    if (!Document) {
-        throw TMelodrixError(QStringLiteral("The catalog engine has no document."));
-    }
-    return *Document;
-}
-
-void TFileInfo::NewDocument() {
-    pugi::xml_document& document = ActiveDocument();
+void NewCatalogDocument(pugi::xml_document& document) {
     const pugi::xml_parse_result result =
         document.load_string(kNewDocumentText, pugi::parse_default | pugi::parse_declaration);
     if (!result) {
@@ -216,17 +99,15 @@ void TFileInfo::NewDocument() {
     }
 }
 
-pugi::xml_node TFileInfo::DocumentRoot() {
-    pugi::xml_document& document = ActiveDocument();
+pugi::xml_node CatalogDocumentRoot(pugi::xml_document& document) {
     if (!document.document_element()) {
-        NewDocument();
+        NewCatalogDocument(document);
     }
     return document.document_element();
 }
 
-void TFileInfo::TreeToDocument(const TCatalogTree& tree) {
-    TProgressScope progress(Progress(), kGatheringInfo);
-    pugi::xml_node root = DocumentRoot();
+void CatalogTreeToDocument(const TCatalogTree& tree, pugi::xml_document& document) {
+    pugi::xml_node root = CatalogDocumentRoot(document);
     root.remove_children();
     root.remove_attributes();
     std::string scratch;
@@ -276,16 +157,6 @@ QString CatalogFileToSave(IPromptSink& prompt, const QString& given) {
                : given;
 }
 
-bool TFileInfo::SaveCatalogFile(const QString& path) {
-    const QString target = CatalogFileToSave(Prompt(), path);
-    if (target.isEmpty()) {
-        return false;
-    }
-    DocumentRoot();
-    WriteCatalogDocument(target, ActiveDocument());
-    return true;
-}
-
 void WriteCatalogDocument(const QString& path, const pugi::xml_document& document) {
     WriteFileAtomically(path, [&](QIODevice& device) {
         TDeviceWriter writer(device);
@@ -299,23 +170,11 @@ void WriteCatalogDocument(const QString& path, const pugi::xml_document& documen
     });
 }
 
-bool TFileInfo::OpenCatalogFile(const QString& path) {
-    TProgressScope progress(Progress(), kLoadingInfo);
-    const QString source = CatalogFileToOpen(Prompt(), path);
-    if (source.isEmpty()) {
-        return false;
-    }
-    CatalogFileName = source;
-    LoadCatalogDocument(source, ActiveDocument());
-    return true;
-}
-
-void TFileInfo::DocumentToTree(TCatalogTree& tree) {
-    TProgressScope progress(Progress(), kLoadingInfo);
+void CatalogDocumentToTree(const pugi::xml_node root, const QString& catalogFile,
+                           TCatalogTree& tree) {
     TTreeUpdate bracket(tree);
     tree.Clear();
-    const QByteArray diskName = DiskNameOf(CatalogFileName).toUtf8();
-    const pugi::xml_node root = DocumentRoot();
+    const QByteArray diskName = DiskNameOf(catalogFile).toUtf8();
     for (pugi::xml_attribute attribute = root.first_attribute(); attribute;
          attribute = attribute.next_attribute()) {
         KeepCatalogRootAttribute(tree, attribute.name(), attribute.value());

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 
 namespace melodrix {
 

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "core/catalog/FileStamp.h"
+#include "core/base/FileStamp.h"
 #include "core/catalog/Sinks.h"
 
 namespace melodrix {

@@ -1,11 +1,11 @@
 #include "core/catalogfile/CatalogStream.h"
 
-#include "core/catalog/ByteScan.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/ByteScan.h"
+#include "core/base/NativePaths.h"
+#include "core/base/ReadAhead.h"
+#include "core/base/TextDecoding.h"
+#include "core/catalog/XmlText.h"
 #include "core/catalogfile/CatalogDocument.h"
-#include "core/catalogfile/ReadAhead.h"
-#include "core/tags/TextDecoding.h"
 
 #include <QFile>
 #include <QLatin1StringView>

@@ -10,12 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
+#include "core/base/Handoff.h"
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogRootAttributes.h"
 #include "core/catalogfile/CatalogStream.h"
-#include "core/catalogfile/Handoff.h"
 
 namespace melodrix {
 
@@ -241,13 +240,7 @@ void DocumentItemsToTree(const pugi::xml_node& root, std::string_view diskName,
     }
 }
 
-bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
-    TProgressScope progress(Progress(), kLoadingInfo);
-    const QString source = CatalogFileToOpen(Prompt(), path);
-    if (source.isEmpty()) {
-        return false;
-    }
-    CatalogFileName = source;
+void ReadCatalogTreeFile(const QString& source, TCatalogTree& tree) {
     const QByteArray diskName = DiskNameOf(source).toUtf8();
     const std::string_view disk(diskName.constData(), static_cast<size_t>(diskName.size()));
     // Read aside, so that a file that cannot be read leaves the tree as it was. The stamp is
@@ -268,11 +261,9 @@ bool TFileInfo::OpenCatalogTree(const QString& path, TCatalogTree& tree) {
     }
     read.SetFileStamp(stamp);
     tree.TakeContents(read);
-    return true;
 }
 
-void TFileInfo::CheckCatalogFile(const QString& path) {
-    TProgressScope progress(Progress(), kLoadingInfo);
+void VerifyCatalogFile(const QString& path) {
     std::string scratch;
     const auto decodable = [&](std::span<const TCatalogStream::TAttribute> attributes) {
         return std::all_of(attributes.begin(), attributes.end(),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,15 @@ bool StreamCatalogItems(TCatalogStream& stream, std::string_view diskName,
 // Appends the items of the stream to `tree`; false when the stream meets something only the
 // XML parser reads (the tree then holds the items read so far).
 bool StreamItemsToTree(TCatalogStream& stream, std::string_view diskName, TCatalogTree& tree);
+
+// Reads the catalog file straight into the tree, without a document, and records the file's
+// stamp in it. Throws TCatalogFileError when the file cannot be read or parsed, and then
+// leaves the tree as it was.
+void ReadCatalogTreeFile(const QString& path, TCatalogTree& tree);
+
+// Reads the catalog file through without keeping anything, to learn whether it can be opened:
+// throws TCatalogFileError as ReadCatalogTreeFile would, for the same files.
+void VerifyCatalogFile(const QString& path);
 
 // Appends the elements below `root`, at any depth, to `tree`.
 void DocumentItemsToTree(const pugi::xml_node& root, std::string_view diskName, TCatalogTree& tree);

@@ -3,7 +3,6 @@
 // replaces the catalog only once it is complete.
 #include <string_view>
 
-#include "core/catalog/FileInfo.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogRootAttributes.h"
 #include "core/catalogfile/CatalogWriter.h"
@@ -68,16 +67,6 @@ TFileStamp WriteCatalogTreeFile(const QString& path, const TCatalogTree& tree) {
         TCatalogWriter writer(device);
         WriteCatalog(writer, tree);
     });
-}
-
-bool TFileInfo::SaveCatalogTree(const TCatalogTree& tree, const QString& path) {
-    const QString target = CatalogFileToSave(Prompt(), path);
-    if (target.isEmpty()) {
-        return false;
-    }
-    TProgressScope progress(Progress(), kGatheringInfo);
-    WriteCatalogTreeFile(target, tree);
-    return true;
 }
 
 }  // namespace melodrix

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/catalog/ByteScan.h"
+#include "core/base/AtomicFile.h"
+#include "core/base/BackgroundWriter.h"
+#include "core/base/ByteScan.h"
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalogfile/AtomicFile.h"
-#include "core/catalogfile/BackgroundWriter.h"
+#include "core/catalog/XmlText.h"
 
 namespace melodrix {
 

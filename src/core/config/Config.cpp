@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "core/catalog/Errors.h"
+#include "core/base/AtomicFile.h"
+#include "core/base/Errors.h"
 #include "core/catalog/FileItem.h"
-#include "core/catalogfile/AtomicFile.h"
 
 namespace melodrix {
 

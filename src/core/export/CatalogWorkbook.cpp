@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalog/XmlText.h"
 #include "core/catalogfile/DocumentItems.h"
 #include "core/export/SheetCells.h"
 

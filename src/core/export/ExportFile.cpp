@@ -2,9 +2,9 @@
 
 #include <QFile>
 
-#include "core/catalog/Errors.h"
-#include "core/catalogfile/AtomicFile.h"
-#include "core/catalogfile/BackgroundWriter.h"
+#include "core/base/AtomicFile.h"
+#include "core/base/BackgroundWriter.h"
+#include "core/base/Errors.h"
 
 namespace melodrix {
 

@@ -2,8 +2,8 @@
 #include <functional>
 #include <string_view>
 
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
 #include "core/export/DelimitedText.h"
@@ -11,22 +11,20 @@
 #include "core/export/ExportFile.h"
 #include "core/export/ExportItems.h"
 #include "core/export/ExportTexts.h"
+#include "core/export/Exports.h"
 #include "core/export/HtmlTable.h"
 
 namespace melodrix {
 
 namespace {
 
-QStringList ColumnsOf(const TFileInfo& info) {
-    return info.ExportColumns ? *info.ExportColumns : QStringList();
-}
-
 // Runs `write` with the items of the export: those of the tree given; else those of the
 // catalog file at catalogPath, read as they are written out; else those of Document. A
 // catalog file that only the XML parser reads is opened into a tree first, and what was
 // written from it so far is dropped with the unfinished file: `write` returns false when its
 // walk was not complete.
-void WithExportItems(TFileInfo& info, const TCatalogTree* tree, const QString& catalogPath,
+void WithExportItems(const TExportContext& info, const TCatalogTree* tree,
+                     const QString& catalogPath,
                      const std::function<bool(const TItemWalk&)>& write) {
     if (tree) {
         write(WalkTree(*tree));
@@ -45,34 +43,38 @@ void WithExportItems(TFileInfo& info, const TCatalogTree* tree, const QString& c
         if (written) {
             return;
         }
-        info.OpenCatalogTree(catalogPath, owned);
+        TProgressScope loading(info.Progress, kLoadingInfo);
+        ReadCatalogTreeFile(catalogPath, owned);
     } else {
-        info.DocumentToTree(owned);
+        TProgressScope loading(info.Progress, kLoadingInfo);
+        CatalogDocumentToTree(CatalogDocumentRoot(info.OpenDocument()), info.CatalogFileName,
+                              owned);
     }
     // Loading hid the progress window; the export goes on.
-    info.Progress().ShowProgress(true, false);
-    info.Progress().SetProgressText(kExportToFile);
+    info.Progress.ShowProgress(true, false);
+    info.Progress.SetProgressText(kExportToFile);
     write(WalkTree(owned));
 }
 
-bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString& separator,
-                     const TCatalogTree* tree, const QString& catalogPath, TDelimitedStyle style) {
-    const QStringList columns = ColumnsOf(info);
+bool ExportDelimited(const TExportContext& info, const QString& defaultName,
+                     const QString& separator, const TCatalogTree* tree, const QString& catalogPath,
+                     TDelimitedStyle style) {
+    const QStringList columns = info.ColumnList();
     if (columns.isEmpty()) {
-        info.Prompt().ShowMessage(kWarningTitle, kNoExportColumns, TMessageIcon::Warning);
+        info.Prompt.ShowMessage(kWarningTitle, kNoExportColumns, TMessageIcon::Warning);
         return false;
     }
     const bool csv = style == TDelimitedStyle::Csv;
     if (csv && !IsUsableCsvSeparator(separator)) {
-        info.Prompt().ShowMessage(kWarningTitle, kBadCsvSeparator, TMessageIcon::Warning);
+        info.Prompt.ShowMessage(kWarningTitle, kBadCsvSeparator, TMessageIcon::Warning);
         return false;
     }
-    const QString path = AskSaveFileName(info.Prompt(), csv ? kCsvExtension : kTextExtension,
+    const QString path = AskSaveFileName(info.Prompt, csv ? kCsvExtension : kTextExtension,
                                          csv ? kCsvFilter : kTextFilter, defaultName);
     if (path.isEmpty()) {
         return false;
     }
-    TProgressScope progress(info.Progress(), kExportToFile);
+    TProgressScope progress(info.Progress, kExportToFile);
     const std::string separatorText = separator.toStdString();
     WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
         return WriteExportText(path, [&](TTextOutput& output) {
@@ -82,14 +84,14 @@ bool ExportDelimited(TFileInfo& info, const QString& defaultName, const QString&
     return true;
 }
 
-bool ExportHtmlOf(TFileInfo& info, const QString& defaultName, const TCatalogTree* tree,
+bool ExportHtmlOf(const TExportContext& info, const QString& defaultName, const TCatalogTree* tree,
                   const QString& catalogPath) {
-    const QString path = AskSaveFileName(info.Prompt(), kHtmlExtension, kHtmlFilter, defaultName);
+    const QString path = AskSaveFileName(info.Prompt, kHtmlExtension, kHtmlFilter, defaultName);
     if (path.isEmpty()) {
         return false;
     }
-    TProgressScope progress(info.Progress(), kExportToFile);
-    const QStringList columns = ColumnsOf(info);
+    TProgressScope progress(info.Progress, kExportToFile);
+    const QStringList columns = info.ColumnList();
     const std::string title = ExportTitleOf(path).toStdString();
     WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
         return WriteExportText(path, [&](TTextOutput& output) {
@@ -101,33 +103,36 @@ bool ExportHtmlOf(TFileInfo& info, const QString& defaultName, const TCatalogTre
 
 }  // namespace
 
-bool TFileInfo::ExportHtml(const QString& defaultName, const TCatalogTree* tree) {
-    return ExportHtmlOf(*this, defaultName, tree, QString());
+bool ExportHtml(const TExportContext& context, const QString& defaultName,
+                const TCatalogTree* tree) {
+    return ExportHtmlOf(context, defaultName, tree, QString());
 }
 
-bool TFileInfo::ExportText(const QString& defaultName, const QString& separator,
-                           const TCatalogTree* tree) {
-    return ExportDelimited(*this, defaultName, separator, tree, QString(), TDelimitedStyle::Plain);
-}
-
-bool TFileInfo::ExportCsv(const QString& defaultName, const QString& separator,
-                          const TCatalogTree* tree) {
-    return ExportDelimited(*this, defaultName, separator, tree, QString(), TDelimitedStyle::Csv);
-}
-
-bool TFileInfo::ExportCatalogHtml(const QString& catalogPath, const QString& defaultName) {
-    return ExportHtmlOf(*this, defaultName, nullptr, catalogPath);
-}
-
-bool TFileInfo::ExportCatalogText(const QString& catalogPath, const QString& defaultName,
-                                  const QString& separator) {
-    return ExportDelimited(*this, defaultName, separator, nullptr, catalogPath,
+bool ExportText(const TExportContext& context, const QString& defaultName, const QString& separator,
+                const TCatalogTree* tree) {
+    return ExportDelimited(context, defaultName, separator, tree, QString(),
                            TDelimitedStyle::Plain);
 }
 
-bool TFileInfo::ExportCatalogCsv(const QString& catalogPath, const QString& defaultName,
-                                 const QString& separator) {
-    return ExportDelimited(*this, defaultName, separator, nullptr, catalogPath,
+bool ExportCsv(const TExportContext& context, const QString& defaultName, const QString& separator,
+               const TCatalogTree* tree) {
+    return ExportDelimited(context, defaultName, separator, tree, QString(), TDelimitedStyle::Csv);
+}
+
+bool ExportCatalogHtml(const TExportContext& context, const QString& catalogPath,
+                       const QString& defaultName) {
+    return ExportHtmlOf(context, defaultName, nullptr, catalogPath);
+}
+
+bool ExportCatalogText(const TExportContext& context, const QString& catalogPath,
+                       const QString& defaultName, const QString& separator) {
+    return ExportDelimited(context, defaultName, separator, nullptr, catalogPath,
+                           TDelimitedStyle::Plain);
+}
+
+bool ExportCatalogCsv(const TExportContext& context, const QString& catalogPath,
+                      const QString& defaultName, const QString& separator) {
+    return ExportDelimited(context, defaultName, separator, nullptr, catalogPath,
                            TDelimitedStyle::Csv);
 }
 

@@ -1,6 +1,6 @@
 #include "core/export/TextAppend.h"
 
-#include "core/catalog/ByteScan.h"
+#include "core/base/ByteScan.h"
 
 namespace melodrix {
 

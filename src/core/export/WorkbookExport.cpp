@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
+#include "core/base/AtomicFile.h"
 #include "core/catalog/FileItem.h"
-#include "core/catalogfile/AtomicFile.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/export/CatalogWorkbook.h"
 #include "core/export/ExportColumns.h"
 #include "core/export/ExportFile.h"
 #include "core/export/ExportTexts.h"
+#include "core/export/Exports.h"
 #include "core/export/SheetCells.h"
 
 namespace melodrix {
@@ -119,16 +119,16 @@ TRowWalk StreamedRows(const QString& catalogPath, const std::vector<std::string>
     };
 }
 
-bool FitsOrWarn(TFileInfo& info, uint64_t items) {
+bool FitsOrWarn(const TExportContext& info, uint64_t items) {
     if (!FitsSheetRows(items)) {
-        info.Prompt().ShowMessage(kWarningTitle, kRowCountOutOfRange, TMessageIcon::Exclamation);
+        info.Prompt.ShowMessage(kWarningTitle, kRowCountOutOfRange, TMessageIcon::Exclamation);
         return false;
     }
     return true;
 }
 
-QString AskWorkbookPath(TFileInfo& info, const QString& defaultName) {
-    return AskSaveFileName(info.Prompt(), kWorkbookExtension, kWorkbookFilter, defaultName);
+QString AskWorkbookPath(const TExportContext& info, const QString& defaultName) {
+    return AskSaveFileName(info.Prompt, kWorkbookExtension, kWorkbookFilter, defaultName);
 }
 
 // Measures the rows, then writes them in place of the file at `path`: rows of a document or
@@ -142,8 +142,8 @@ void WriteWorkbook(const QString& path, const TRowWalk& rows,
 }
 
 // The export of rows whose number is known: the row check, the question, then the file.
-bool ExportRows(TFileInfo& info, const QString& defaultName, uint64_t items, const TRowWalk& rows,
-                const std::vector<std::string>& names) {
+bool ExportRows(const TExportContext& info, const QString& defaultName, uint64_t items,
+                const TRowWalk& rows, const std::vector<std::string>& names) {
     if (!FitsOrWarn(info, items)) {
         return false;
     }
@@ -151,56 +151,58 @@ bool ExportRows(TFileInfo& info, const QString& defaultName, uint64_t items, con
     if (path.isEmpty()) {
         return false;
     }
-    TProgressScope progress(info.Progress(), kExportToFile);
+    TProgressScope progress(info.Progress, kExportToFile);
     WriteWorkbook(path, rows, names);
     return true;
 }
 
-std::vector<std::string> ColumnNamesOf(const TFileInfo& info) {
-    return WorkbookColumnNames(info.ExportColumns ? *info.ExportColumns : QStringList());
+std::vector<std::string> ColumnNamesOf(const TExportContext& info) {
+    return WorkbookColumnNames(info.ColumnList());
 }
 
 }  // namespace
 
-bool TFileInfo::ExportExcel(const QString& defaultName) {
-    const pugi::xml_node root = DocumentRoot();
-    const std::vector<std::string> names = ColumnNamesOf(*this);
-    return ExportRows(*this, defaultName, CountDocumentItems(root), DocumentRows(root, names),
+bool ExportExcel(const TExportContext& context, const QString& defaultName) {
+    const pugi::xml_node root = CatalogDocumentRoot(context.OpenDocument());
+    const std::vector<std::string> names = ColumnNamesOf(context);
+    return ExportRows(context, defaultName, CountDocumentItems(root), DocumentRows(root, names),
                       names);
 }
 
-bool TFileInfo::ExportExcel(const QString& defaultName, const TCatalogTree& tree) {
-    const std::vector<std::string> names = ColumnNamesOf(*this);
-    return ExportRows(*this, defaultName, tree.NodeCount(), TreeRows(tree, names), names);
+bool ExportExcel(const TExportContext& context, const QString& defaultName,
+                 const TCatalogTree& tree) {
+    const std::vector<std::string> names = ColumnNamesOf(context);
+    return ExportRows(context, defaultName, tree.NodeCount(), TreeRows(tree, names), names);
 }
 
-bool TFileInfo::ExportCatalogExcel(const QString& catalogPath, const QString& defaultName) {
-    const std::vector<std::string> names = ColumnNamesOf(*this);
+bool ExportCatalogExcel(const TExportContext& context, const QString& catalogPath,
+                        const QString& defaultName) {
+    const std::vector<std::string> names = ColumnNamesOf(context);
     const TRowWalk streamed = StreamedRows(catalogPath, names);
     // A first reading counts the rows and fits the columns before the question.
     std::optional<TWorkbookLayout> layout;
     {
-        TProgressScope progress(Progress(), kLoadingInfo);
+        TProgressScope progress(context.Progress, kLoadingInfo);
         layout = MeasureWorkbook(streamed, names);
     }
     if (!layout) {
         pugi::xml_document document;
         {
-            TProgressScope progress(Progress(), kLoadingInfo);
+            TProgressScope progress(context.Progress, kLoadingInfo);
             LoadCatalogDocument(catalogPath, document);
         }
         const pugi::xml_node root = document.document_element();
-        return ExportRows(*this, defaultName, CountDocumentItems(root), DocumentRows(root, names),
+        return ExportRows(context, defaultName, CountDocumentItems(root), DocumentRows(root, names),
                           names);
     }
-    if (!FitsOrWarn(*this, layout->items)) {
+    if (!FitsOrWarn(context, layout->items)) {
         return false;
     }
-    const QString path = AskWorkbookPath(*this, defaultName);
+    const QString path = AskWorkbookPath(context, defaultName);
     if (path.isEmpty()) {
         return false;
     }
-    TProgressScope progress(Progress(), kExportToFile);
+    TProgressScope progress(context.Progress, kExportToFile);
     if (ReplaceFileThroughTemporary(path, [&](const QString& temporaryPath) {
             return WriteCatalogWorkbook(temporaryPath, streamed, *layout, names,
                                         ExportTitleOf(path));

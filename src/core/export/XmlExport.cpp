@@ -2,22 +2,22 @@
 // from a catalog file as it is read.
 #include <optional>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalogfile/AtomicFile.h"
+#include "core/base/AtomicFile.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogLock.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogWriter.h"
 #include "core/export/ExportFile.h"
 #include "core/export/ExportTexts.h"
+#include "core/export/Exports.h"
 
 namespace melodrix {
 
 namespace {
 
-QString AskXmlPath(TFileInfo& info, const QString& defaultName) {
-    return AskSaveFileName(info.Prompt(), kXmlExtension, kXmlFilter, defaultName);
+QString AskXmlPath(const TExportContext& context, const QString& defaultName) {
+    return AskSaveFileName(context.Prompt, kXmlExtension, kXmlFilter, defaultName);
 }
 
 // An XML export may replace a catalog of the library: it waits for whoever writes that
@@ -35,35 +35,39 @@ std::optional<TCatalogLock> LockExportTarget(const QString& path, IProgressSink&
 
 }  // namespace
 
-bool TFileInfo::ExportXml(const QString& defaultName) {
-    const QString path = AskXmlPath(*this, defaultName);
+bool ExportXml(const TExportContext& context, const QString& defaultName) {
+    const QString path = AskXmlPath(context, defaultName);
     if (path.isEmpty()) {
         return false;
     }
-    const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
-    TProgressScope progress(Progress(), kExportToFile);
-    DocumentRoot();  // an empty document is written as an empty catalog
-    return SaveCatalogFile(path);
+    const std::optional<TCatalogLock> lock = LockExportTarget(path, context.Progress);
+    TProgressScope progress(context.Progress, kExportToFile);
+    pugi::xml_document& document = context.OpenDocument();
+    CatalogDocumentRoot(document);  // an empty document is written as an empty catalog
+    WriteCatalogDocument(path, document);
+    return true;
 }
 
-bool TFileInfo::ExportXml(const QString& defaultName, const TCatalogTree& tree) {
-    const QString path = AskXmlPath(*this, defaultName);
+bool ExportXml(const TExportContext& context, const QString& defaultName,
+               const TCatalogTree& tree) {
+    const QString path = AskXmlPath(context, defaultName);
     if (path.isEmpty()) {
         return false;
     }
-    const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
-    TProgressScope progress(Progress(), kExportToFile);
+    const std::optional<TCatalogLock> lock = LockExportTarget(path, context.Progress);
+    TProgressScope progress(context.Progress, kExportToFile);
     WriteCatalogTreeFile(path, tree);
     return true;
 }
 
-bool TFileInfo::ExportCatalogXml(const QString& catalogPath, const QString& defaultName) {
-    const QString path = AskXmlPath(*this, defaultName);
+bool ExportCatalogXml(const TExportContext& context, const QString& catalogPath,
+                      const QString& defaultName) {
+    const QString path = AskXmlPath(context, defaultName);
     if (path.isEmpty()) {
         return false;
     }
-    const std::optional<TCatalogLock> lock = LockExportTarget(path, Progress());
-    TProgressScope progress(Progress(), kExportToFile);
+    const std::optional<TCatalogLock> lock = LockExportTarget(path, context.Progress);
+    TProgressScope progress(context.Progress, kExportToFile);
     // What was written of a catalog that needs the parser goes with the unfinished file.
     if (WriteFileAtomicallyIf(path, [&](QIODevice& device) {
             TCatalogStream stream;
@@ -73,9 +77,9 @@ bool TFileInfo::ExportCatalogXml(const QString& catalogPath, const QString& defa
         return true;
     }
     pugi::xml_document document;
-    Progress().SetProgressText(kLoadingInfo);
+    context.Progress.SetProgressText(kLoadingInfo);
     LoadCatalogDocument(catalogPath, document);
-    Progress().SetProgressText(kExportToFile);
+    context.Progress.SetProgressText(kExportToFile);
     WriteCatalogDocument(path, document);
     return true;
 }

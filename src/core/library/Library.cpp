@@ -3,13 +3,13 @@
 #include <QDateTime>
 #include <QDir>
 
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
+#include "core/base/TextDecoding.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/catalog/ValueFunctions.h"
 #include "core/config/Config.h"
 #include "core/library/LibraryEntries.h"
-#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 

@@ -1,6 +1,6 @@
 #include "core/library/LibraryEntries.h"
 
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
 
 #include <chrono>
 #include <filesystem>

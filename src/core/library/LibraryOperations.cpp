@@ -8,8 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalogfile/CatalogLock.h"
 

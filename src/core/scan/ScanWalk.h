@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/catalogfile/Handoff.h"
+#include "core/base/Handoff.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
 

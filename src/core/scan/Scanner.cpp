@@ -4,17 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/TimeFormat.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/scan/FolderSizes.h"
 #include "core/scan/ScanOutcome.h"
 #include "core/scan/ScanTimeTexts.h"
 #include "core/scan/ScanWalk.h"
+#include "core/scan/Scanner.h"
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 namespace melodrix {
 
@@ -320,9 +321,9 @@ void ComputeFolderSizes(TCatalogTree& tree) {
     }
 }
 
-TScanOutcome TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder,
-                                   const QString& maskList, bool onlyFolders,
-                                   const QString& catalogFile, const TTimeFormat* timeFormat) {
+TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
+                              const QString& maskList, bool onlyFolders, const QString& catalogFile,
+                              const TTimeFormat* timeFormat) {
     TTreeUpdate bracket(tree);
     tree.Clear();
     const TTimeFormat format = timeFormat ? *timeFormat : CurrentTimeFormat();
@@ -332,10 +333,10 @@ TScanOutcome TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder,
     tree.Attributes().Set(kOnlyFoldersAttribute, onlyFolders ? "true" : "false");
     tree.Attributes().Set(kScanFolderAttribute, Utf8(folder));
     RecordTimeFormat(tree.Attributes(), format);
-    TProgressScope progress(Progress(), kLoadingInfo);
+    TProgressScope scope(progress, kLoadingInfo);
     TScanOutcome outcome;
     try {
-        TScanRun run(tree, Progress(), folder, maskList, onlyFolders, catalogFile, format, outcome);
+        TScanRun run(tree, progress, folder, maskList, onlyFolders, catalogFile, format, outcome);
         run.Run(folder);
     } catch (const std::exception& error) {
         // A failure outside the per-entry guards ends the scan; the tree keeps what was built,

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
 #include "core/tags/ByteSource.h"
 #include "core/tags/Genres.h"
 

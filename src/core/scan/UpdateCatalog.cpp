@@ -1,6 +1,7 @@
 // Updating a catalog from its folder: rescan, match old and new items by their scanned
 // path, keep what the user typed, report the differences.
 #include "core/scan/UpdateCatalog.h"
+#include "core/scan/Scanner.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,18 +9,20 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 #include "core/catalog/DateTimeParser.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/TimeFormat.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogLock.h"
+#include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/CatalogWriter.h"
 #include "core/scan/FolderSizes.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/UpdateRenames.h"
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 namespace melodrix {
 
@@ -405,7 +408,7 @@ QString StoredScanFolder(const TCatalogTree& catalog) {
     return path;
 }
 
-TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
+TCatalogUpdate UpdateCatalog(IProgressSink& progress, const TCatalogTree& catalog,
                              const QString& catalogFile, const QString& folder) {
     TCatalogUpdate update;
     update.CatalogStamp = catalog.FileStamp();
@@ -446,8 +449,8 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
     const TTimeFormat format = stored.value_or(CurrentTimeFormat());
 
     update.Tree = std::make_unique<TCatalogTree>();
-    const TScanOutcome outcome =
-        engine.ScanFolder(*update.Tree, update.Folder, mask, onlyFolders, catalogFile, &format);
+    const TScanOutcome outcome = ScanFolderToTree(progress, *update.Tree, update.Folder, mask,
+                                                  onlyFolders, catalogFile, &format);
     if (!outcome.Failure.isEmpty()) {
         // What the scan did not reach would pass for removed.
         throw TMelodrixError(QStringLiteral("The scan of %1 ended early (%2). The catalog was "
@@ -474,12 +477,12 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
     return update;
 }
 
-void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile,
+void ApplyCatalogUpdate(IProgressSink& progress, TCatalogUpdate& update, const QString& catalogFile,
                         bool keepUnreadable) {
     if (!update.Tree || catalogFile.isEmpty()) {
         throw TMelodrixError(QStringLiteral("There is no update to save."));
     }
-    const TCatalogLock lock(catalogFile, engine.Progress());
+    const TCatalogLock lock(catalogFile, progress);
     if (!lock.Exists()) {
         throw TMelodrixError(QStringLiteral("The catalog %1 no longer exists (it was renamed, "
                                             "moved or deleted). The update was not saved.")
@@ -490,9 +493,12 @@ void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString
         // program, a describe in a shell): the update is worked out again from what the file
         // holds now, so that their change is kept. The folder is rescanned under the lock.
         TCatalogTree current;
-        engine.OpenCatalogTree(catalogFile, current);
+        {
+            TProgressScope scope(progress, kLoadingInfo);
+            ReadCatalogTreeFile(catalogFile, current);
+        }
         current.SetFileStamp(lock.Stamp());
-        update = UpdateCatalog(engine, current, catalogFile, update.Folder);
+        update = UpdateCatalog(progress, current, catalogFile, update.Folder);
         if (update.HasUnreadable() && !keepUnreadable) {
             throw TMelodrixError(
                 QStringLiteral("Another program saved %1 during the update, so the folder was "
@@ -503,7 +509,7 @@ void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString
                     .arg(update.UnreadFiles.size()));
         }
     }
-    TProgressScope progress(engine.Progress(), kGatheringInfo);
+    TProgressScope scope(progress, kGatheringInfo);
     update.Tree->SetFileStamp(WriteCatalogTreeFile(catalogFile, *update.Tree));
     update.CatalogStamp = update.Tree->FileStamp();
 }

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/catalog/Sinks.h"
+#include "core/scan/ScanOutcome.h"
 
 namespace melodrix {
 
@@ -60,7 +61,7 @@ QString StoredScanFolder(const TCatalogTree& catalog);
 // in that format too. Nothing is written. Throws TMelodrixError when there is no folder to
 // scan, it does not exist, cannot be listed, or is empty while the catalog is not, and when
 // the rescan ends early.
-TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
+TCatalogUpdate UpdateCatalog(IProgressSink& progress, const TCatalogTree& catalog,
                              const QString& catalogFile, const QString& folder = QString());
 
 // Saves the updated catalog over `catalogFile` under the catalog's lock; the old file is
@@ -71,7 +72,7 @@ TCatalogUpdate UpdateCatalog(TFileInfo& engine, const TCatalogTree& catalog,
 // stops the wait for the lock.
 // When the update had to be worked out again and now finds folders or files it cannot read,
 // it is saved only with `keepUnreadable` (their items are then kept as they were).
-void ApplyCatalogUpdate(TFileInfo& engine, TCatalogUpdate& update, const QString& catalogFile,
+void ApplyCatalogUpdate(IProgressSink& progress, TCatalogUpdate& update, const QString& catalogFile,
                         bool keepUnreadable = true);
 
 }  // namespace melodrix

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/TextDecoding.h"
 #include "core/search/SearchConditions.h"
-#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/catalog/Sinks.h"
+#include "core/search/Search.h"
 
 namespace melodrix {
 
@@ -32,10 +33,13 @@ struct TDuplicates {
     QStringList skipped;          // files of the scope that are not catalogs
 };
 
-// TFileInfo::FindDuplicates with catalogs reached through symbolic links read only when the
-// link leads into `linkRoot` (see TSearchOptions::linkRoot).
-TDuplicates FindDuplicates(TFileInfo& engine, TSearchScope scope, const QString& scopePath,
-                           TDuplicateKey key, const QString& linkRoot, TCatalogTree& result);
+// The files of the group or catalog at scopePath that share the key, in groups of two or
+// more, as a flat list ordered by group; each hit carries its catalog's disk name. Catalogs
+// reached through symbolic links are read only when the link leads into `linkRoot` (see
+// TSearchOptions::linkRoot; empty: anywhere).
+TDuplicates FindDuplicates(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
+                           TDuplicateKey key, const QString& linkRoot, TCatalogTree& result,
+                           TSearchLeftover& leftover);
 
 // Groups the files (each with its catalog's DiskName) by `key` and appends the groups of two
 // or more to `result` as top-level items, moved out of `files`: groups in the order their

@@ -9,17 +9,18 @@
 #include <system_error>
 #include <vector>
 
-#include "core/catalog/ByteScan.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/ByteScan.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/TimeFormat.h"
+#include "core/catalog/XmlText.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/DocumentItems.h"
 #include "core/search/Duplicates.h"
+#include "core/search/Search.h"
 #include "core/search/SearchMatcher.h"
 
 namespace melodrix {
@@ -100,10 +101,11 @@ public:
     // Catalogs of a group are streamed; a single catalog is read into the document, which
     // the engine gets at the end anyway.
     // `linkRoot` is where a linked catalog must lead to be read; nothing: anywhere.
-    TSearchRun(TFileInfo& engine, THitList& result, TFileItem& conditions, TSearchMatcher& matcher,
-               bool streaming, std::optional<fs::path> linkRoot)
-        : engine_(engine),
-          progress_(engine.Progress()),
+    TSearchRun(IProgressSink& progress, TSearchLeftover& leftover, THitList& result,
+               TFileItem& conditions, TSearchMatcher& matcher, bool streaming,
+               std::optional<fs::path> linkRoot)
+        : leftover_(leftover),
+          progress_(progress),
           result_(result),
           conditions_(conditions),
           matcher_(matcher),
@@ -216,13 +218,13 @@ public:
         return false;
     }
 
-    // Leaves the engine's Document holding the last catalog searched, as opening it would.
+    // Leaves the leftover's Document holding the last catalog searched, as opening it would.
     void HandOverLastCatalog() {
         if (lastSearched_.isEmpty()) {
             return;
         }
-        engine_.CatalogFileName = lastSearched_;
-        if (!engine_.Document) {
+        leftover_.CatalogFileName = lastSearched_;
+        if (!leftover_.Document) {
             return;
         }
         if (last_ == TLast::Streamed && ParseCatalogFile(lastSearched_) &&
@@ -231,7 +233,7 @@ public:
         }
         if (last_ == TLast::InDocument) {
             SanitizeDocument(document_.document_element());
-            *engine_.Document = std::move(document_);
+            *leftover_.Document = std::move(document_);
         }
     }
 
@@ -419,7 +421,7 @@ private:
         return SanitizeForXml(value, mended) ? std::string_view(mended) : value;
     }
 
-    TFileInfo& engine_;
+    TSearchLeftover& leftover_;
     IProgressSink& progress_;
     THitList& result_;
     TFileItem& conditions_;
@@ -443,10 +445,11 @@ private:
     bool stopped_ = false;
 };
 
-// The search of TFileInfo::Search, its hits put in `hits`.
-QStringList RunSearch(TFileInfo& engine, TSearchScope scope, THitList& hits, TFileItem& conditions,
-                      TSearchMatcher& matcher, const QString& linkRoot) {
-    TProgressScope progress(engine.Progress(), QString(), true);
+// The search of SearchCatalogs, its hits put in `hits`.
+QStringList RunSearch(IProgressSink& progress, TSearchLeftover& leftover, TSearchScope scope,
+                      THitList& hits, TFileItem& conditions, TSearchMatcher& matcher,
+                      const QString& linkRoot) {
+    TProgressScope shown(progress, QString(), true);
     SetCancelRequested(false);
     const QString rootText = !linkRoot.isEmpty()            ? linkRoot
                              : scope == TSearchScope::Group ? TextOf(conditions.Field(FullPath))
@@ -459,7 +462,8 @@ QStringList RunSearch(TFileInfo& engine, TSearchScope scope, THitList& hits, TFi
         const fs::path real = fs::canonical(given, error);
         root = error ? given : real;
     }
-    TSearchRun run(engine, hits, conditions, matcher, scope == TSearchScope::Group, root);
+    TSearchRun run(progress, leftover, hits, conditions, matcher, scope == TSearchScope::Group,
+                   root);
     if (scope == TSearchScope::Group) {
         const QString folder = WithTrailingBackslash(TextOf(conditions.Field(FullPath)));
         run.SearchGroupFolder(folder, fs::path(NativePathOf(folder).toStdString()));
@@ -472,30 +476,19 @@ QStringList RunSearch(TFileInfo& engine, TSearchScope scope, THitList& hits, TFi
 
 }  // namespace
 
-QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
-                              bool caseSensitive, bool wholeWords) {
-    TSearchOptions options;
-    options.caseSensitive = caseSensitive;
-    options.mode = wholeWords ? TTextMode::Whole : TTextMode::Contains;
-    return Search(scope, result, conditions, options);
-}
-
-QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,
-                              const TSearchOptions& options) {
+QStringList SearchCatalogs(IProgressSink& progress, TSearchScope scope, TCatalogTree& result,
+                           TFileItem& conditions, const TSearchOptions& options,
+                           TSearchLeftover& leftover) {
     // Made first: a condition that cannot be used is refused before anything is read.
     TSearchMatcher matcher(conditions, options);
     result.Clear();
     THitList hits(result);
-    return RunSearch(*this, scope, hits, conditions, matcher, options.linkRoot);
+    return RunSearch(progress, leftover, scope, hits, conditions, matcher, options.linkRoot);
 }
 
-TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
-                                      TDuplicateKey key, TCatalogTree& result) {
-    return melodrix::FindDuplicates(*this, scope, scopePath, key, QString(), result);
-}
-
-TDuplicates FindDuplicates(TFileInfo& engine, TSearchScope scope, const QString& scopePath,
-                           TDuplicateKey key, const QString& linkRoot, TCatalogTree& result) {
+TDuplicates FindDuplicates(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
+                           TDuplicateKey key, const QString& linkRoot, TCatalogTree& result,
+                           TSearchLeftover& leftover) {
     // Every file of the scope is gathered as a search hit would be, but into a flat list:
     // only the files that have a copy become nodes, already in their groups' order.
     TFileItem record;
@@ -508,7 +501,7 @@ TDuplicates FindDuplicates(TFileInfo& engine, TSearchScope scope, const QString&
     std::vector<QString> sources;
     THitList hits(files, sources);
     TDuplicates duplicates;
-    duplicates.skipped = RunSearch(engine, scope, hits, record, matcher, linkRoot);
+    duplicates.skipped = RunSearch(progress, leftover, scope, hits, record, matcher, linkRoot);
     GroupDuplicates(files, sources, key, duplicates, result);
     return duplicates;
 }

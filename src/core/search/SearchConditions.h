@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 
 namespace melodrix {
 

@@ -2,8 +2,8 @@
 
 #include <re2/re2.h>
 
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/catalog/XmlText.h"
 
 namespace melodrix {
 

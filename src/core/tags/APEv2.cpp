@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 
+#include "core/base/TextDecoding.h"
 #include "core/tags/ByteWindow.h"
 #include "core/tags/ID3v1.h"
-#include "core/tags/TextDecoding.h"
 
 namespace melodrix {
 namespace {

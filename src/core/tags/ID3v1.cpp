@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 namespace melodrix {
 namespace {

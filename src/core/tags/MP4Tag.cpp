@@ -3,10 +3,10 @@
 #include <cstring>
 #include <span>
 
+#include "core/base/TextDecoding.h"
 #include "core/tags/Genres.h"
 #include "core/tags/ID3v2Numbers.h"
 #include "core/tags/MP4Atoms.h"
-#include "core/tags/TextDecoding.h"
 #include "core/tags/VorbisComments.h"
 
 namespace melodrix {

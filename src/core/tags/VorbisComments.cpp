@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 namespace melodrix {
 namespace {

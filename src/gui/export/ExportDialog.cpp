@@ -11,10 +11,10 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalog/Paths.h"
 #include "core/config/Config.h"
+#include "core/engine/FileInfo.h"
 #include "core/export/ExportTexts.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/shell/FileIcons.h"

@@ -107,8 +107,8 @@ void FindDuplicatesCommand(TFMMain& main) {
     }
     main.repaint();
     // Links between groups of the library are followed, links out of it are not.
-    const TDuplicates found = FindDuplicates(*main.FileInfo, scope, scopePath, key,
-                                             GetConfig().LibraryPath(), main.ContentTree());
+    const TDuplicates found = main.FileInfo->FindDuplicates(
+        scope, scopePath, key, main.ContentTree(), GetConfig().LibraryPath());
     std::unordered_map<const TCatalogNode*, int> groups;
     groups.reserve(found.groupOfHit.size());
     for (int i = 0; i < main.ContentTree().TopLevelCount(); ++i) {

@@ -1,7 +1,7 @@
 // The current catalog of the main window: opening, saving, editing and the library click.
 #include <optional>
 
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/catalogfile/CatalogChange.h"
@@ -106,7 +106,7 @@ void TFMMain::SaveCurrentCatalog() {
         return;
     }
     // The tree is the whole catalog (a new scan): it replaces the file, under its lock.
-    ReplaceCatalogFile(*FileInfo, CurrentCatalog, contentTree_);
+    ReplaceCatalogFile(FileInfo->Progress(), CurrentCatalog, contentTree_);
 }
 
 void TFMMain::ShowCatalogTree(const QString& path, TCatalogTree& tree) {
@@ -159,7 +159,8 @@ TCatalogNode* TFMMain::EditItemField(TCatalogNode* node, int field, const QStrin
         // The view keeps its place (open folders, focus, scroll, sort) if the tree is replaced.
         KeepPlaceAcrossReload([&] {
             SaveCatalogChange(
-                *FileInfo, CurrentCatalog, contentTree_, [&](TCatalogTree& tree, bool again) {
+                FileInfo->Progress(), CurrentCatalog, contentTree_,
+                [&](TCatalogTree& tree, bool again) {
                     TCatalogNode* target = node;
                     if (again) {
                         for (const TUnsavedEdit& unsaved : unsavedEdits_) {
@@ -227,7 +228,7 @@ void TFMMain::EditHit(TCatalogNode* hit, int field, const std::string& typed) {
         THideProgressAtEnd hide(progress);
         progress.ShowProgress(true, false);
         progress.SetProgressText(QStringLiteral("Saving info..."));
-        ChangeCatalogFile(*FileInfo, catalog, [&](TCatalogTree& tree, bool) {
+        ChangeCatalogFile(FileInfo->Progress(), catalog, [&](TCatalogTree& tree, bool) {
             TCatalogNode* target = FindItem(tree, location);
             if (!target) {
                 throw TMelodrixError(ItemGoneText(location, catalog));

@@ -1,6 +1,6 @@
 // The catalog-library command of the main window: manage the library in its dialog, open
 // the catalog chosen there, and show the library as it is afterwards.
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "gui/export/ExportDialog.h"
 #include "gui/library/CatLibDialog.h"
 #include "gui/library/FrmCatTree.h"

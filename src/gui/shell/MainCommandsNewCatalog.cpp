@@ -3,7 +3,7 @@
 // library.
 #include <QFileInfo>
 
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/scan/MusicMasks.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/NewCatDialog.h"

@@ -4,7 +4,7 @@
 #include <QInputDialog>
 #include <QMenu>
 
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/catalog/Paths.h"
 #include "core/scan/UpdateCatalog.h"
 #include "gui/library/FrmCatTree.h"
@@ -68,7 +68,7 @@ void TFMMain::UpdateCatalogCommand(const QString& catalogPath) {
             return;
         }
         repaint();  // the closed question leaves no trace while the scan runs
-        TCatalogUpdate update = UpdateCatalog(*FileInfo, catalog, catalogPath, folder);
+        TCatalogUpdate update = UpdateCatalog(FileInfo->Progress(), catalog, catalogPath, folder);
         TFMUpdatePreview preview(update, DiskNameOf(catalogPath), this);
         const bool apply =
             ShowUpdatePreview ? ShowUpdatePreview(preview) : preview.exec() == QDialog::Accepted;
@@ -77,7 +77,7 @@ void TFMMain::UpdateCatalogCommand(const QString& catalogPath) {
         }
         {
             TProgressScope progress(Progress(), QStringLiteral("Saving info..."));
-            ApplyCatalogUpdate(*FileInfo, update, catalogPath);
+            ApplyCatalogUpdate(FileInfo->Progress(), update, catalogPath);
         }
         FrmCatTree()->LoadLibraryTree(QString(), false);
         // The catalog as saved is shown: it is the file on disk now, stamp and all.

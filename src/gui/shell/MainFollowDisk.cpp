@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <optional>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileStamp.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/Errors.h"
+#include "core/base/FileStamp.h"
+#include "core/base/NativePaths.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/config/Config.h"
 #include "core/library/LibraryEntries.h"
@@ -169,7 +169,8 @@ public:
         }
         try {
             w.KeepPlaceAcrossReload([&] {
-                if (ReloadCatalogIfChanged(*w.FileInfo, w.CurrentCatalog, w.contentTree_)) {
+                if (ReloadCatalogIfChanged(w.FileInfo->Progress(), w.CurrentCatalog,
+                                           w.contentTree_)) {
                     w.ReapplyUnsavedEdits();
                 }
             });

@@ -1,6 +1,6 @@
 // Search and duplicate hits lead back to their catalogs: "Show in catalog" and a double click
 // open the catalog a hit came from with its item focused.
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/scan/ItemEdits.h"
 #include "gui/shell/CatalogModel.h"
 #include "gui/shell/ContentView.h"

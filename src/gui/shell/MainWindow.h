@@ -7,7 +7,7 @@
 #include <pugixml.hpp>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/ItemEdits.h"
 
 class QLabel;

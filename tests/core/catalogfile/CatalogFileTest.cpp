@@ -8,10 +8,11 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "core/base/AtomicFile.h"
+#include "core/base/Errors.h"
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
-#include "core/catalogfile/AtomicFile.h"
+#include "core/catalog/XmlText.h"
+#include "core/engine/FileInfo.h"
 #include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"

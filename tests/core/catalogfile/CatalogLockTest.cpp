@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/catalogfile/CatalogLock.h"
 #include "core/catalogfile/CatalogWriter.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/ItemEdits.h"
 #include "support/ScriptedSinks.h"
 
@@ -97,7 +97,8 @@ TEST(CatalogLock, WritersOnManyThreadsKeepEveryEdit) {
         writers.emplace_back([&, w] {
             TFileInfo engine;
             for (int i = w; i < 40; i += 4) {
-                ChangeCatalogFile(engine, path, Describe(ItemPath(i), "note " + std::to_string(i)));
+                ChangeCatalogFile(engine.Progress(), path,
+                                  Describe(ItemPath(i), "note " + std::to_string(i)));
             }
         });
     }
@@ -118,17 +119,18 @@ TEST(CatalogLock, AStaleTreeIsReadAgainAndTheEditGoesToTheNewFile) {
     window.OpenCatalogTree(path, shown);
 
     // Unchanged on disk: the tree itself is changed and written, nothing is read.
-    EXPECT_FALSE(SaveCatalogChange(window, path, shown, Describe(ItemPath(0), "first")));
+    EXPECT_FALSE(SaveCatalogChange(window.Progress(), path, shown, Describe(ItemPath(0), "first")));
     EXPECT_EQ(shown.FileStamp(), FileStampOf(path));
 
     // Another writer saves meanwhile: the window's next edit keeps that writer's edit.
     TFileInfo shell;
-    ChangeCatalogFile(shell, path, Describe(ItemPath(1), "from the shell"));
+    ChangeCatalogFile(shell.Progress(), path, Describe(ItemPath(1), "from the shell"));
     bool toldReadAgain = false;
-    EXPECT_TRUE(SaveCatalogChange(window, path, shown, [&](TCatalogTree& tree, bool again) {
-        toldReadAgain = again;
-        Describe(ItemPath(2), "window")(tree, again);
-    }));
+    EXPECT_TRUE(
+        SaveCatalogChange(window.Progress(), path, shown, [&](TCatalogTree& tree, bool again) {
+            toldReadAgain = again;
+            Describe(ItemPath(2), "window")(tree, again);
+        }));
     EXPECT_TRUE(toldReadAgain);
     const auto onDisk = Read(path);
     for (const TCatalogTree* tree : {&shown, onDisk.get()}) {
@@ -144,12 +146,13 @@ TEST(CatalogLock, AChangeThatFailsOrACatalogThatIsGoneWritesNothing) {
     const QString path = WriteCatalog(dir, 2);
     const TFileStamp before = FileStampOf(path);
     TFileInfo engine;
-    EXPECT_THROW(ChangeCatalogFile(engine, path, Describe("/nowhere", "x")), TMelodrixError);
+    EXPECT_THROW(ChangeCatalogFile(engine.Progress(), path, Describe("/nowhere", "x")),
+                 TMelodrixError);
     EXPECT_EQ(FileStampOf(path), before);
 
     const auto shown = Read(path);
     ASSERT_TRUE(QFile::remove(path));
-    EXPECT_THROW(SaveCatalogChange(engine, path, *shown, Describe(ItemPath(0), "lost?")),
+    EXPECT_THROW(SaveCatalogChange(engine.Progress(), path, *shown, Describe(ItemPath(0), "lost?")),
                  TMelodrixError);
     EXPECT_FALSE(QFileInfo::exists(path));
 }
@@ -164,7 +167,8 @@ TEST(CatalogLock, AWaiterCanCancelAndAReplacedFileIsLockedAnew) {
     TFileInfo engine;
     TCancellingProgress cancelling;
     engine.SetProgress(cancelling);
-    EXPECT_THROW(ChangeCatalogFile(engine, path, Describe(ItemPath(0), "never")), TCancelledError);
+    EXPECT_THROW(ChangeCatalogFile(engine.Progress(), path, Describe(ItemPath(0), "never")),
+                 TCancelledError);
     EXPECT_TRUE(cancelling.shownWithCancel);
     EXPECT_EQ(cancelling.lastText, kWaitingForCatalog.arg(path));
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/base/Errors.h"
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
+#include "core/engine/FileInfo.h"
 #include "support/HostileCatalogs.h"
 #include "support/TempDir.h"
 

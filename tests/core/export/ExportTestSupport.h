@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
 

@@ -9,7 +9,7 @@
 
 #include "ExportTestSupport.h"
 #include "WorkbookReader.h"
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogWriter.h"
 #include "core/export/ExportTexts.h"

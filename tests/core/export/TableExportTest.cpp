@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "ExportTestSupport.h"
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/export/ExportTexts.h"
 #include "core/export/HtmlTable.h"
 

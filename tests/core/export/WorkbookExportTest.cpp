@@ -5,7 +5,7 @@
 
 #include "ExportTestSupport.h"
 #include "WorkbookReader.h"
-#include "core/catalog/Errors.h"
+#include "core/base/Errors.h"
 #include "core/export/ExportTexts.h"
 #include "core/export/SheetCells.h"
 

@@ -9,10 +9,10 @@
 #include <optional>
 #include <thread>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/catalogfile/CatalogLock.h"
+#include "core/engine/FileInfo.h"
 #include "core/library/Library.h"
 #include "core/library/LibraryOperations.h"
 #include "support/RawNames.h"
@@ -165,7 +165,7 @@ TEST_F(LibraryOperations, ACatalogIsRenamedMovedAndDeletedOnlyOnceItsWriterIsDon
         EXPECT_FALSE(QFileInfo::exists(catalog)) << operation;
         // A writer that comes later finds the catalog gone and does not bring it back.
         TFileInfo engine;
-        EXPECT_THROW(ChangeCatalogFile(engine, catalog, [](TCatalogTree&, bool) {}),
+        EXPECT_THROW(ChangeCatalogFile(engine.Progress(), catalog, [](TCatalogTree&, bool) {}),
                      TMelodrixError);
         EXPECT_FALSE(QFileInfo::exists(catalog)) << operation;
         QFile::remove(Path(QStringLiteral("Rock/renamed.xml")));

@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/MusicMasks.h"
 #include "core/scan/ScanWalk.h"
 #include "core/tags/MusicTagBuilders.h"

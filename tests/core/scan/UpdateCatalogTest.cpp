@@ -13,9 +13,9 @@
 #include <QThread>
 #include <pugixml.hpp>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/UpdateCatalog.h"
 #include "core/scan/UpdateRenames.h"
 #include "core/tags/TagBuilders.h"
@@ -136,7 +136,7 @@ TEST_F(UpdateCatalogTest, AnUnchangedFolderReportsNothingAndKeepsDescriptions) {
     Describe("/a/b/two.mp3", "live at home");
     Describe("/a", "the A folder");
 
-    const TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    const TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
     EXPECT_FALSE(update.HasChanges());
     EXPECT_EQ(update.Folder, folder);
     EXPECT_EQ(update.Tree->NodeCount(), tree.NodeCount());
@@ -165,7 +165,7 @@ TEST_F(UpdateCatalogTest, AddedRemovedResizedAndRetaggedFilesAreReportedAndWritt
     Add(QStringLiteral("new/fresh.mp3"), Mp3("Fresh"));
     Add(QStringLiteral("new/notes.txt"), "not music");
 
-    TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
     EXPECT_EQ(PathsOf(update.Added, folder), (std::vector<std::string>{"/new", "/new/fresh.mp3"}));
     EXPECT_EQ(PathsOf(update.Removed, folder),
               (std::vector<std::string>{"/old", "/old/gone.mp3", "/plain.mp3"}));
@@ -189,7 +189,7 @@ TEST_F(UpdateCatalogTest, AddedRemovedResizedAndRetaggedFilesAreReportedAndWritt
 
     // Nothing is written until the update is applied.
     EXPECT_EQ(ReadFile(catalog), before);
-    ApplyCatalogUpdate(engine, update, catalog);
+    ApplyCatalogUpdate(engine.Progress(), update, catalog);
     TCatalogTree reopened;
     Open(reopened);
     EXPECT_EQ(Node(reopened, "/plain.mp3"), nullptr);
@@ -205,7 +205,7 @@ TEST_F(UpdateCatalogTest, AFileRenamedOnDiskIsRemovedAndAddedAndItsDescriptionLi
     Describe("/song.mp3", "favourite");
     ASSERT_TRUE(QFile::rename(song, folder + QStringLiteral("/song (1).mp3")));
 
-    const TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    const TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
     EXPECT_EQ(PathsOf(update.Added, folder), std::vector<std::string>{"/song (1).mp3"});
     EXPECT_EQ(PathsOf(update.Removed, folder), std::vector<std::string>{"/song.mp3"});
     ASSERT_EQ(update.DroppedDescriptions().size(), 1u);
@@ -233,7 +233,7 @@ TEST_F(UpdateCatalogTest, NamesTheUserGaveSurviveASaveAndAnUpdate) {
     TCatalogTree reopened;
     Open(reopened);
     Add(QStringLiteral("a/z.mp3"), Mp3("Z"));
-    const TCatalogUpdate update = UpdateCatalog(engine, reopened, catalog);
+    const TCatalogUpdate update = UpdateCatalog(engine.Progress(), reopened, catalog);
     EXPECT_EQ(update.Folder, folder);
     ASSERT_EQ(update.Added.size(), 1u);
     EXPECT_EQ(update.Added[0].FullPath, "My music/Best of/z.mp3");
@@ -252,7 +252,7 @@ TEST_F(UpdateCatalogTest, NamesTheUserGaveSurviveASaveAndAnUpdate) {
     EXPECT_EQ(Text(Node(fresh, "/Best of"), FileName), "Best of");
     EXPECT_NE(Node(fresh, "My music/Best of/y.mp3"), nullptr);
     // The record goes on, so a second update finds the same items.
-    const TCatalogUpdate again = UpdateCatalog(engine, fresh, catalog);
+    const TCatalogUpdate again = UpdateCatalog(engine.Progress(), fresh, catalog);
     EXPECT_FALSE(again.HasChanges());
     EXPECT_NE(Node(*again.Tree, "My music/Best of/Favourite"), nullptr);
 }
@@ -282,7 +282,7 @@ TEST_F(UpdateCatalogTest, AMissingOrEmptyFolderIsRefusedAndChangesNothing) {
     const QString away = dir.filePath(QStringLiteral("unmounted"));
     ASSERT_TRUE(QDir().rename(folder, away));
     try {
-        UpdateCatalog(engine, tree, catalog);
+        UpdateCatalog(engine.Progress(), tree, catalog);
         ADD_FAILURE() << "a missing folder was scanned";
     } catch (const TMelodrixError& error) {
         EXPECT_TRUE(error.Message().contains(QStringLiteral("does not exist")))
@@ -290,7 +290,7 @@ TEST_F(UpdateCatalogTest, AMissingOrEmptyFolderIsRefusedAndChangesNothing) {
     }
     QDir().mkpath(folder);
     try {
-        UpdateCatalog(engine, tree, catalog);
+        UpdateCatalog(engine.Progress(), tree, catalog);
         ADD_FAILURE() << "an empty folder emptied the catalog";
     } catch (const TMelodrixError& error) {
         EXPECT_TRUE(error.Message().contains(QStringLiteral("is empty")))
@@ -299,7 +299,7 @@ TEST_F(UpdateCatalogTest, AMissingOrEmptyFolderIsRefusedAndChangesNothing) {
     EXPECT_EQ(ReadFile(catalog), before);
     // An empty catalog of an empty folder is no risk.
     TCatalogTree empty;
-    EXPECT_FALSE(UpdateCatalog(engine, empty, catalog, folder).HasChanges());
+    EXPECT_FALSE(UpdateCatalog(engine.Progress(), empty, catalog, folder).HasChanges());
 }
 
 TEST_F(UpdateCatalogTest, TheScanIsMadeAsTheCatalogWasAndAnotherFolderMatchesByRelativePath) {
@@ -308,13 +308,13 @@ TEST_F(UpdateCatalogTest, TheScanIsMadeAsTheCatalogWasAndAnotherFolderMatchesByR
     MakeCatalog(QString(), true);
     Describe("/a", "folders only");
     Add(QStringLiteral("b/two.mp3"), Mp3("Two"));
-    TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
     EXPECT_EQ(PathsOf(update.Added, folder), std::vector<std::string>{"/b"});
 
     // A catalog that does not say how it was made: MP3 files, folders and files.
     tree.Attributes().Clear();
     Add(QStringLiteral("a/more.txt"), "text");
-    update = UpdateCatalog(engine, tree, catalog);
+    update = UpdateCatalog(engine.Progress(), tree, catalog);
     EXPECT_EQ(PathsOf(update.Added, folder),
               (std::vector<std::string>{"/a/one.mp3", "/b", "/b/two.mp3"}));
     EXPECT_EQ(update.Tree->Attributes().Value(kScanMaskAttribute), "\\.MP3\\");
@@ -322,7 +322,7 @@ TEST_F(UpdateCatalogTest, TheScanIsMadeAsTheCatalogWasAndAnotherFolderMatchesByR
     // The same disk mounted elsewhere.
     const QString elsewhere = dir.filePath(QStringLiteral("mnt"));
     ASSERT_TRUE(QDir().rename(folder, elsewhere));
-    update = UpdateCatalog(engine, tree, catalog, elsewhere);
+    update = UpdateCatalog(engine.Progress(), tree, catalog, elsewhere);
     EXPECT_EQ(update.Folder, elsewhere);
     EXPECT_EQ(Text(Node(*update.Tree, "mnt/a"), Description), "folders only");
     EXPECT_EQ(update.Removed.size(), 0u);
@@ -337,7 +337,7 @@ TEST_F(UpdateCatalogTest, AKillDuringTheApplyLeavesTheOldCatalogWhole) {
     // writes this update rather than working it out again.
     tree.SetFileStamp(FileStampOf(catalog));
     const QByteArray before = ReadFile(catalog);
-    TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
     // A large update, so the write takes long enough to be caught in the middle.
     TCatalogNode* top = update.Tree->GetFirst();
     for (int i = 0; i < 200000; ++i) {
@@ -348,7 +348,7 @@ TEST_F(UpdateCatalogTest, AKillDuringTheApplyLeavesTheOldCatalogWhole) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         for (;;) {
-            ApplyCatalogUpdate(engine, update, catalog);
+            ApplyCatalogUpdate(engine.Progress(), update, catalog);
         }
     }
     // Kill the child as soon as its temporary file appears, while the new catalog is being
@@ -407,7 +407,7 @@ TEST_F(UpdateCatalogTest, WhatCannotBeReadKeepsItsStoredItemsAndIsNamed) {
     auto update = [&](const QString& from) {
         const melodrix::testing::TFileRightsAsBitsSay rights;
         EXPECT_TRUE(rights.Holds());
-        return UpdateCatalog(engine, tree, catalog, from);
+        return UpdateCatalog(engine.Progress(), tree, catalog, from);
     };
     TCatalogUpdate result = update(QString());
     EXPECT_EQ(PathsOf(result.Added, folder), std::vector<std::string>{"/open/new.mp3"});
@@ -460,7 +460,7 @@ TEST_F(UpdateCatalogTest, AnUnreadableFolderToScanIsRefused) {
     SetMode(folder, 0);
     try {
         const melodrix::testing::TFileRightsAsBitsSay rights;
-        UpdateCatalog(engine, tree, catalog);
+        UpdateCatalog(engine.Progress(), tree, catalog);
         ADD_FAILURE() << "an unreadable folder emptied the catalog";
     } catch (const TMelodrixError& error) {
         EXPECT_TRUE(error.Message().contains(QStringLiteral("could not be read")))
@@ -487,7 +487,7 @@ TEST_F(UpdateCatalogTest, TimesAreComparedAsTimesInTheFormatTheCatalogWasWritten
 
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     SetTime(b, QDateTime(QDate(2026, 12, 10), QTime(8, 0, 0)));
-    TCatalogUpdate update = UpdateCatalog(engine, tree, catalog);
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
     ASSERT_EQ(update.Changed.size(), 1u);
     EXPECT_EQ(update.Changed[0].FullPath, (folder + QStringLiteral("/b.mp3")).toStdString());
     ASSERT_EQ(update.Changed[0].Fields.size(), 1u);
@@ -503,14 +503,14 @@ TEST_F(UpdateCatalogTest, TimesAreComparedAsTimesInTheFormatTheCatalogWasWritten
          {kScanLocaleAttribute, kScanDateFormatAttribute, kScanTimeFormatAttribute}) {
         old.Attributes().Remove(name);
     }
-    update = UpdateCatalog(engine, old, catalog);
+    update = UpdateCatalog(engine.Progress(), old, catalog);
     EXPECT_EQ(update.Changed.size(), 1u);
     EXPECT_EQ(update.Tree->Attributes().Value(kScanDateFormatAttribute), "d MMM yyyy");
     EXPECT_EQ(Text(Node(*update.Tree, "/b.mp3"), FileTime), "10 Dec 2026 08:00:00");
 
     // Times of several formats: each is read in the one that reads it, and keeps its text.
     Node(old, "/b.mp3")->Item().SetField(FileTime, "12/9/2026 9:10:29 PM");
-    update = UpdateCatalog(engine, old, catalog);
+    update = UpdateCatalog(engine.Progress(), old, catalog);
     ASSERT_EQ(update.Changed.size(), 1u);
     EXPECT_EQ(update.Changed[0].FullPath, (folder + QStringLiteral("/b.mp3")).toStdString());
     EXPECT_EQ(Text(Node(*update.Tree, "/a.mp3"), FileTime), "9 Dec 2026 21:10:29");
@@ -525,13 +525,13 @@ TEST_F(UpdateCatalogTest, AnUpdateWorkedOutAgainKeepsTheOtherWritersEditAndItsOw
     MakeCatalog();
     TCatalogTree read;
     engine.OpenCatalogTree(catalog, read);
-    TCatalogUpdate update = UpdateCatalog(engine, read, catalog);
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), read, catalog);
     ASSERT_FALSE(update.HasUnreadable());
 
     // Before Apply another program describes a song and a folder becomes unreadable: the
     // update is worked out again, finds the folder, and is refused unless told to keep it.
     const auto describe = [&](const char* text) {
-        ChangeCatalogFile(engine, catalog, [&](TCatalogTree& tree, bool) {
+        ChangeCatalogFile(engine.Progress(), catalog, [&](TCatalogTree& tree, bool) {
             Node(tree, "/open/one.mp3")->Item().SetField(Description, text);
         });
     };
@@ -541,9 +541,9 @@ TEST_F(UpdateCatalogTest, AnUpdateWorkedOutAgainKeepsTheOtherWritersEditAndItsOw
     const QByteArray before = ReadFile(catalog);
     {
         const melodrix::testing::TFileRightsAsBitsSay rights;
-        EXPECT_THROW(ApplyCatalogUpdate(engine, update, catalog, false), TMelodrixError);
+        EXPECT_THROW(ApplyCatalogUpdate(engine.Progress(), update, catalog, false), TMelodrixError);
         EXPECT_EQ(ReadFile(catalog), before);
-        ApplyCatalogUpdate(engine, update, catalog, true);
+        ApplyCatalogUpdate(engine.Progress(), update, catalog, true);
     }
     SetMode(locked, 0755);
     TCatalogTree saved;

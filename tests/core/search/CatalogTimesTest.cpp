@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/SearchConditions.h"
 #include "support/TempDir.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/Duplicates.h"
 #include "support/TempDir.h"
 

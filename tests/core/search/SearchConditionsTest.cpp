@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/catalog/DateTimeParser.h"
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/SearchConditions.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"

@@ -6,7 +6,7 @@
 #include <pugixml.hpp>
 #include <string>
 
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "support/HostileCatalogs.h"
 #include "support/RawNames.h"
 #include "support/ScriptedSinks.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
+#include "core/engine/FileInfo.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;

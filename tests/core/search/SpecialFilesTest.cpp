@@ -14,10 +14,10 @@
 #include <pugixml.hpp>
 #include <string>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/FileInfo.h"
+#include "core/base/Errors.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
+#include "core/engine/FileInfo.h"
 #include "core/search/SearchConditions.h"
 #include "support/TempDir.h"
 

@@ -20,8 +20,8 @@
 #include <random>
 #include <vector>
 
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/Paths.h"
+#include "core/engine/FileInfo.h"
 #include "core/scan/ItemEdits.h"
 #include "gui/shell/CatalogModel.h"
 #include "gui/shell/DetailPanel.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "core/catalog/CatalogTree.h"
-#include "core/catalog/FileInfo.h"
 #include "core/catalog/Sinks.h"
+#include "core/engine/FileInfo.h"
 #include "monkey/MonkeyCatalogs.h"
 #include "support/TempDir.h"
 

@@ -1,9 +1,9 @@
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
 
 #include <QStringList>
 #include <QtGlobal>
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>

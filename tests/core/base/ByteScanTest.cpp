@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/catalog/ByteScan.h"
+#include "core/base/ByteScan.h"
 
 using namespace melodrix;
 

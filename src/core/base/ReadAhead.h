@@ -6,7 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "core/catalogfile/Handoff.h"
+#include "core/base/Handoff.h"
 
 namespace melodrix {
 

@@ -1,4 +1,4 @@
-#include "core/catalogfile/ReadAhead.h"
+#include "core/base/ReadAhead.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/catalog/FileStamp.h"
+#include "core/base/FileStamp.h"
 
 namespace melodrix {
 

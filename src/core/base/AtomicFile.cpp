@@ -1,4 +1,4 @@
-#include "core/catalogfile/AtomicFile.h"
+#include "core/base/AtomicFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,8 +6,8 @@
 #include <QTemporaryFile>
 #include <optional>
 
-#include "core/catalog/Errors.h"
-#include "core/catalog/NativePaths.h"
+#include "core/base/Errors.h"
+#include "core/base/NativePaths.h"
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>

@@ -3,8 +3,8 @@
 #include <QBuffer>
 #include <string>
 
-#include "core/catalog/Errors.h"
-#include "core/catalogfile/BackgroundWriter.h"
+#include "core/base/BackgroundWriter.h"
+#include "core/base/Errors.h"
 
 using namespace melodrix;
 

@@ -1,8 +1,8 @@
-#include "core/catalog/FileStamp.h"
+#include "core/base/FileStamp.h"
 
 #include <sys/stat.h>
 
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
 
 namespace melodrix {
 

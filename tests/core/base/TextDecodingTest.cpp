@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 using namespace melodrix;
 

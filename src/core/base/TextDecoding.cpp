@@ -1,4 +1,4 @@
-#include "core/tags/TextDecoding.h"
+#include "core/base/TextDecoding.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 
 #include <QTemporaryDir>
 
-#include "core/catalog/NativePaths.h"
+#include "core/base/NativePaths.h"
 #include "support/RawNames.h"
 
 using namespace melodrix;

@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "core/catalogfile/Handoff.h"
+#include "core/base/Handoff.h"
 
 using namespace melodrix;
 using namespace std::chrono_literals;

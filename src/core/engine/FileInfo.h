@@ -7,18 +7,23 @@
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
+#include "core/catalogfile/CatalogDocument.h"
 #include "core/scan/ScanOutcome.h"
+#include "core/search/Search.h"
 
 namespace melodrix {
 
-enum class TSearchScope { Group, Catalog };
 struct TSearchOptions;     // core/search/SearchConditions.h
 struct TDuplicates;        // core/search/Duplicates.h
 enum class TDuplicateKey;  // core/search/Duplicates.h
 struct TTimeFormat;        // core/catalog/TimeFormat.h
+struct TExportContext;     // core/export/ExportContext.h
 
 // The catalog engine: moves catalogs between trees, its XML Document and files, scans
 // folders, searches catalog files and exports. It works on a document it does not own.
+// Each member hands its work to the folder that owns it (catalogfile, scan, search,
+// export) and keeps only what the caller sees between calls: the document, the file it was
+// read from, the export columns and the sinks.
 class TFileInfo {
 public:
     explicit TFileInfo(IProgressSink& progress = SilentProgress(),
@@ -82,8 +87,10 @@ public:
                        const TSearchOptions& options);
     // The files of the group or catalog at scopePath that share the key, in groups of two
     // or more, as a flat list ordered by group; each hit carries its catalog's disk name.
+    // Catalogs reached through symbolic links are read only when the link leads into
+    // `linkRoot` (empty: anywhere).
     TDuplicates FindDuplicates(TSearchScope scope, const QString& scopePath, TDuplicateKey key,
-                               TCatalogTree& result);
+                               TCatalogTree& result, const QString& linkRoot = QString());
 
     // --- Exports --- Each returns true when a file was written.
     bool ExportHtml(const QString& defaultName, const TCatalogTree* tree);
@@ -114,27 +121,12 @@ public:
 
 private:
     pugi::xml_document& ActiveDocument();
+    TSearchLeftover Leftover() const;
+    void TakeLeftover(const TSearchLeftover& leftover);
+    TExportContext ExportContext() const;
 
     IProgressSink* progress_;
     IPromptSink* prompt_;
 };
-
-// The catalog file texts.
-inline constexpr const char* kNewDocumentText =
-    "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?> "
-    "<fileinfo generated=\"Vellumdex\"></fileinfo>";
-inline const QString kCatalogFileFilter = QStringLiteral("XML File|*.XML");
-inline const QString kLoadingInfo = QStringLiteral("Loading info..");
-inline const QString kGatheringInfo = QStringLiteral("Gathering info..");
-
-// Replaces what XML 1.0 cannot hold (C0 controls other than tab, LF and CR, invalid
-// UTF-8, unpaired surrogates, U+FFFE and U+FFFF) by U+FFFD. Returns false and leaves
-// `out` untouched when the text is clean already.
-bool SanitizeForXml(std::string_view text, std::string& out);
-
-// Mends, in a parsed document, what XML 1.0 cannot hold (invalid UTF-8, control characters
-// given as character references), so every later reader and writer of the document (search,
-// exports, the next save) works on well-formed text.
-void SanitizeDocument(pugi::xml_node top);
 
 }  // namespace melodrix

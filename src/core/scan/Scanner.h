@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include "core/catalog/CatalogTree.h"
+#include "core/catalog/Sinks.h"
+#include "core/scan/ScanOutcome.h"
+
+namespace melodrix {
+
+struct TTimeFormat;
+
+// Fills the tree with what it can read below the folder and tells what it could not.
+// Times are written in `timeFormat` (the current locale's when null), which the catalog
+// records with the mask and the only-folders choice.
+TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
+                              const QString& maskList, bool onlyFolders, const QString& catalogFile,
+                              const TTimeFormat* timeFormat = nullptr);
+
+}  // namespace melodrix
