@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "core/catalog/CatalogTree.h"
+#include "core/catalog/XmlText.h"
 #include "core/catalogfile/CatalogDocument.h"
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/DocumentItems.h"
-#include "core/engine/FileInfo.h"
 
 using namespace melodrix;
 
