@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <chrono>
-#include <stdexcept>
+#include <utility>
 
 #include "core/catalog/Paths.h"
 #include "core/catalog/ValueFunctions.h"
@@ -34,7 +34,7 @@ TScanWalk::~TScanWalk() {
     thread_.join();
 }
 
-void TScanWalk::Next(TWalkListing& listing, const std::function<void()>& whileWaiting) {
+bool TScanWalk::Next(TWalkListing& listing, const std::function<void()>& whileWaiting) {
     while (next_ == taken_.listings.size()) {
         next_ = 0;  // the batch is taken, or it is left empty
         const std::optional<bool> taken = batches_.TakeWithin(taken_, patience_);
@@ -47,10 +47,11 @@ void TScanWalk::Next(TWalkListing& listing, const std::function<void()>& whileWa
             if (failure_) {
                 std::rethrow_exception(failure_);
             }
-            throw std::logic_error("the scan asked for more folders than the walk listed");
+            return false;
         }
     }
     listing = std::move(taken_.listings[next_++]);
+    return true;
 }
 
 std::string TScanWalk::Location() const {
@@ -67,7 +68,7 @@ void TScanWalk::Run(const std::string& directory) {
     ::unshare(CLONE_FILES);
 #endif
     try {
-        if (Walk(directory) && !filling_.listings.empty()) {
+        if (Walk(directory, 0) && !filling_.listings.empty()) {
             batches_.Give(filling_);
         }
     } catch (...) {
@@ -76,15 +77,17 @@ void TScanWalk::Run(const std::string& directory) {
     batches_.Close();
 }
 
-bool TScanWalk::Walk(const std::string& directory) {
+bool TScanWalk::Walk(const std::string& directory, size_t folder) {
     {
         const std::lock_guard lock(locationMutex_);
         location_ = directory;
     }
     TWalkListing listing;
+    listing.folder = folder;
     listing.directory = directory;
     ListScanDirectory(directory, scanned_, &listing.error);
-    std::vector<std::string> folders;  // entered once the listing is handed over
+    // Entered once the listing is handed over, with the numbers their listings carry.
+    std::vector<std::pair<std::string, size_t>> folders;
     for (TScanEntry& entry : scanned_) {
         if (!entry.isDirectory && !PassesFilter(entry.name)) {
             continue;
@@ -99,7 +102,8 @@ bool TScanWalk::Walk(const std::string& directory) {
             }
         } else if (!walked.entry.isLink) {
             // A linked folder is catalogued but never entered: no cycles, no leaving the tree.
-            folders.push_back(directory + walked.entry.name + '/');
+            walked.listedAs = ++folders_;
+            folders.emplace_back(directory + walked.entry.name + '/', walked.listedAs);
         }
     }
     filling_.entries += listing.entries.size() + 1;
@@ -107,8 +111,8 @@ bool TScanWalk::Walk(const std::string& directory) {
     if (filling_.entries >= kBatchEntries && !batches_.Give(filling_)) {
         return false;
     }
-    for (const std::string& folder : folders) {
-        if (!Walk(folder)) {
+    for (const auto& [below, number] : folders) {
+        if (!Walk(below, number)) {
             return false;
         }
     }

@@ -23,11 +23,17 @@ struct TWalkEntry {
     bool tagsRead = false;    // `tags` holds what the file's tags say
     bool readFailed = false;  // reading the file failed (out of memory): its item stays empty
     int readError = 0;        // the errno value of a music file that could not be read
+    // The number of this folder's own listing when the walk enters it; 0 for a file and for a
+    // folder it does not enter (a linked one).
+    size_t listedAs = 0;
     TTagFields tags;
 };
 
 // A directory as the walk hands it over.
 struct TWalkListing {
+    // Which folder this lists: 0 for the folder the walk started at, else the `listedAs` of
+    // the folder's entry in its parent's listing, which always comes first.
+    size_t folder = 0;
     std::string directory;  // its name on disk, ending in '/'
     std::vector<TWalkEntry> entries;
     int error = 0;  // the errno value when it could not be listed; `entries` is then empty
@@ -46,9 +52,9 @@ struct TWalkBatch {
 
 // Walks a folder on a thread of its own: lists each directory, examines its entries and
 // reads the tags of its music files. The caller builds the catalog from the listings already
-// handed over while the walk waits on the file system for the next ones. The listings come in
-// the order a depth-first build takes them: a directory, then, for each folder in it that is
-// not a link, in the order listed, that folder's listings.
+// handed over while the walk waits on the file system for the next ones. Each listing says
+// which folder it lists, and a folder's listing always comes after the listing that holds
+// the folder's entry; the caller needs to know nothing else of the order.
 class TScanWalk {
 public:
     // `directory` is the folder's name on disk, ending in '/'. Files pass when `onlyFolders`
@@ -61,10 +67,10 @@ public:
     TScanWalk(const TScanWalk&) = delete;
     TScanWalk& operator=(const TScanWalk&) = delete;
 
-    // The next listing. `whileWaiting` is called every `patience` while the walk has none
-    // ready (a slow disk). Rethrows what ended the walk early; throws when the walk has
-    // ended and a listing is still asked for.
-    void Next(TWalkListing& listing, const std::function<void()>& whileWaiting);
+    // The next listing; false once the walk has handed over every one. `whileWaiting` is
+    // called every `patience` while the walk has none ready (a slow disk). Rethrows what
+    // ended the walk early.
+    bool Next(TWalkListing& listing, const std::function<void()>& whileWaiting);
 
     // The entries the walk has kept so far, and the directory it is reading: on a slow disk
     // it is ahead of what the caller has built.
@@ -74,7 +80,7 @@ public:
 private:
     void Run(const std::string& directory);
     // False once the caller has stopped the walk.
-    bool Walk(const std::string& directory);
+    bool Walk(const std::string& directory, size_t folder);
     bool PassesFilter(const std::string& name);
     void ReadTags(const std::string& directory, TWalkEntry& walked);
 
@@ -88,6 +94,7 @@ private:
     TWalkBatch filling_;  // the walk's
     TWalkBatch taken_;    // the caller's
     size_t next_ = 0;     // the caller's next listing in taken_
+    size_t folders_ = 0;  // the folders numbered so far, the walk's
     std::atomic<uint64_t> kept_{0};
     mutable std::mutex locationMutex_;
     std::string location_;

@@ -25,10 +25,12 @@ std::string Utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-// An item of the tree and the bytes it stands for.
+// An item of the tree, the bytes it stands for and, while a scan builds, the number of the
+// folder it is in.
 struct TBuiltItem {
     TCatalogNode* node;
     double bytes;
+    size_t folder = 0;
 };
 
 // The bytes of a folder's files kept in the catalog, summed over its whole subtree.
@@ -116,10 +118,13 @@ public:
         const std::string prefix =
             rootNameUtf8_ + Utf8(NativePathText(std::string_view(directory).substr(
                                 std::min(relativeStart_, directory.size()))));
+        folders_.push_back({.node = root, .prefix = prefix, .subtree = {}, .gone = false});
         TScanWalk walk(directory, mask_, onlyFolders_);
-        TSubtree all;
         try {
-            all = ScanDirectory(walk, prefix, root);
+            TWalkListing listing;
+            while (walk.Next(listing, [&] { ShowProgress(walk); })) {
+                BuildListing(walk, listing);
+            }
         } catch (...) {
             // A tree cut short has no shares: the room made for them goes.
             for (const TBuiltItem& built : built_) {
@@ -127,26 +132,45 @@ public:
             }
             throw;
         }
-
+        const TSubtree all = SumFolders();
         if (prune_ && !all.Kept()) {
             tree_.DeleteNode(root);
             return;
         }
         if (!onlyFolders_) {
-            all.bytes = StoredNumber(all.bytes);
-            root->Item().SetField(FileSize, Utf8(ShortestNumberText(all.bytes)));
-            ComputeSizePercentages(all.bytes);
+            root->Item().SetField(FileSize, Utf8(ShortestNumberText(StoredNumber(all.bytes))));
+            ComputeSizePercentages(StoredNumber(all.bytes));
         }
         tree_.SetExpanded(root, true);
     }
 
 private:
-    // Builds the next listing of the walk into `parent`; the FullPath of each entry is
-    // `prefix` followed by the entry's name as text.
-    TSubtree ScanDirectory(TScanWalk& walk, const std::string& prefix, TCatalogNode* parent) {
-        TSubtree subtree;
-        TWalkListing listing;
-        walk.Next(listing, [&] { ShowProgress(walk); });
+    // A folder the walk enters, by the number its listing carries.
+    struct TFolder {
+        TCatalogNode* node = nullptr;  // none: its item could not be made, nor anything below
+        std::string prefix;            // the FullPath text of its entries, before their names
+        size_t parent = 0;
+        size_t built = 0;   // the folder's own place in built_
+        TSubtree subtree;   // what its listing and the folders below it hold
+        bool gone = false;  // pruned, or inside a pruned folder
+    };
+
+    // Builds the items of a listing into the folder it lists.
+    void BuildListing(const TScanWalk& walk, TWalkListing& listing) {
+        // The walk numbers folders in the order it finds them, so the number is this one.
+        TFolder& folder = folders_.at(listing.folder);
+        TCatalogNode* const parent = folder.node;
+        const std::string prefix = std::move(folder.prefix);
+        const size_t number = listing.folder;
+        if (!parent) {
+            // Below an item that could not be made nothing is built, however deep.
+            for (const TWalkEntry& walked : listing.entries) {
+                if (walked.listedAs != 0) {
+                    AddFolder(walked.listedAs, nullptr, std::string(), number, 0);
+                }
+            }
+            return;
+        }
         if (listing.error != 0) {
             std::string directory = listing.directory;
             if (directory.size() > 1 && directory.back() == '/') {
@@ -155,15 +179,15 @@ private:
             outcome_.UnlistedFolders.push_back({DiskText(directory),
                                                 std::string(parent->Item().Field(FullPath)),
                                                 ScanErrorText(listing.error)});
-            subtree.holdsUnlisted = true;
-            return subtree;
+            folders_[number].subtree.holdsUnlisted = true;
+            return;
         }
         std::string fullPath;  // the entry's FullPath text
         for (const TWalkEntry& walked : listing.entries) {
             const TScanEntry& entry = walked.entry;
             TCatalogNode* node = tree_.AppendChild(parent);
-            const size_t first = built_.size();  // the node's place in pre-order
-            built_.push_back({node, 0});
+            const size_t first = built_.size();
+            built_.push_back({node, 0, number});
             bool filled = false;
             try {
                 if (!walked.readFailed) {
@@ -176,47 +200,90 @@ private:
             if (throttle_.Due()) {
                 ShowProgress(walk);
             }
-            const bool entered = entry.isDirectory && !entry.isLink;
             if (!filled) {
                 // Neither a file nor a folder: no size, never pruned, nothing built below it.
-                if (entered) {
-                    SkipDirectory(walk);
+                if (walked.listedAs != 0) {
+                    AddFolder(walked.listedAs, nullptr, std::string(), number, first);
                 }
                 continue;
             }
-            if (!entry.isDirectory) {
-                if (entry.error != 0 || walked.readError != 0) {
-                    outcome_.UnreadFiles.push_back(
-                        {DiskText(listing.directory + entry.name), fullPath,
-                         ScanErrorText(entry.error != 0 ? entry.error : walked.readError),
-                         entry.error == 0});
-                }
-                built_[first].bytes = static_cast<double>(entry.size);
-                subtree.bytes += built_[first].bytes;
-                subtree.holdsFile = true;
+            if (entry.isDirectory) {
+                // A folder the walk does not enter (a link) holds nothing, so a mask prunes it.
+                AddFolder(walked.listedAs, node, fullPath + '/', number, first);
                 continue;
             }
-            TSubtree below;
-            if (entered) {
-                fullPath += '/';
-                below = ScanDirectory(walk, fullPath, node);
+            if (entry.error != 0 || walked.readError != 0) {
+                outcome_.UnreadFiles.push_back(
+                    {DiskText(listing.directory + entry.name), fullPath,
+                     ScanErrorText(entry.error != 0 ? entry.error : walked.readError),
+                     entry.error == 0});
             }
-            if (prune_ && !below.Kept()) {
-                // Nothing kept below it: the folder goes, with what was listed for it.
-                tree_.DeleteNode(node);
-                built_.resize(first);
-                continue;
-            }
-            if (!onlyFolders_) {
-                below.bytes = StoredNumber(below.bytes);
-                node->Item().SetField(FileSize, Utf8(ShortestNumberText(below.bytes)));
-                built_[first].bytes = below.bytes;
-            }
-            subtree.bytes += below.bytes;
-            subtree.holdsFile = subtree.holdsFile || below.holdsFile;
-            subtree.holdsUnlisted = subtree.holdsUnlisted || below.holdsUnlisted;
+            built_[first].bytes = static_cast<double>(entry.size);
+            TSubtree& here = folders_[number].subtree;
+            here.bytes += built_[first].bytes;
+            here.holdsFile = true;
         }
-        return subtree;
+    }
+
+    // Records a folder entry: one the walk enters by the number its listing will carry, one
+    // it does not enter (a link) apart, as a folder with nothing in it.
+    void AddFolder(size_t listedAs, TCatalogNode* node, std::string prefix, size_t parent,
+                   size_t built) {
+        TFolder folder{.node = node,
+                       .prefix = std::move(prefix),
+                       .parent = parent,
+                       .built = built,
+                       .subtree = {},
+                       .gone = false};
+        if (listedAs == 0) {
+            unentered_.push_back(std::move(folder));
+            return;
+        }
+        if (folders_.size() <= listedAs) {
+            folders_.resize(listedAs + 1);
+        }
+        folders_[listedAs] = std::move(folder);
+    }
+
+    // Once everything is built: each folder's size is the sum over its subtree, and with a
+    // mask a folder that keeps nothing below it goes. A folder's number is larger than its
+    // parent's, so going down the numbers meets every folder after all the folders below it.
+    // Returns what the whole tree holds.
+    TSubtree SumFolders() {
+        for (TFolder& folder : unentered_) {
+            Fold(folder);
+        }
+        for (size_t number = folders_.size() - 1; number > 0; --number) {
+            Fold(folders_[number]);
+        }
+        for (size_t number = 1; number < folders_.size(); ++number) {
+            TFolder& folder = folders_[number];
+            folder.gone = folder.gone || folders_[folder.parent].gone;
+        }
+        return folders_.front().subtree;
+    }
+
+    // Sets the folder's size and adds it to its parent's, or prunes it.
+    void Fold(TFolder& folder) {
+        if (!folder.node) {
+            return;
+        }
+        TSubtree& parent = folders_[folder.parent].subtree;
+        if (prune_ && !folder.subtree.Kept()) {
+            // Nothing kept below it: the folder goes, with what was listed for it.
+            tree_.DeleteNode(folder.node);
+            built_[folder.built].node = nullptr;
+            folder.gone = true;
+            return;
+        }
+        if (!onlyFolders_) {
+            const double bytes = StoredNumber(folder.subtree.bytes);
+            folder.node->Item().SetField(FileSize, Utf8(ShortestNumberText(bytes)));
+            built_[folder.built].bytes = bytes;
+            parent.bytes += bytes;
+        }
+        parent.holdsFile = parent.holdsFile || folder.subtree.holdsFile;
+        parent.holdsUnlisted = parent.holdsUnlisted || folder.subtree.holdsUnlisted;
     }
 
     // The walk is ahead of the tree, and it is what waits on the disk: it is what is shown.
@@ -224,17 +291,6 @@ private:
         progress_.SetProgressCount(walk.Kept());
         progress_.SetProgressLocation(
             QFile::decodeName(QByteArray::fromStdString(walk.Location())));
-    }
-
-    // Takes the listings of a folder that is not built, and of the folders below it.
-    void SkipDirectory(TScanWalk& walk) {
-        TWalkListing listing;
-        walk.Next(listing, [&] { ShowProgress(walk); });
-        for (const TWalkEntry& walked : listing.entries) {
-            if (walked.entry.isDirectory && !walked.entry.isLink) {
-                SkipDirectory(walk);
-            }
-        }
     }
 
     // Sets `fullPath` to the entry's FullPath.
@@ -280,6 +336,9 @@ private:
     void ComputeSizePercentages(double total) {
         built_.front().node->Item().SetField(SizePercentage, "100");
         for (size_t index = 1; index < built_.size(); ++index) {
+            if (!built_[index].node || folders_[built_[index].folder].gone) {
+                continue;  // pruned
+            }
             TFileItem& item = built_[index].node->Item();
             const std::string share = ShareText(built_[index].bytes, total, decimal_);
             if (!item.OverwriteField(SizePercentage, share)) {
@@ -301,7 +360,9 @@ private:
     const std::string decimal_ = DecimalSeparatorUtf8();
     std::string shareRoom_;  // a share of the usual length; after decimal_, which it is made with
     TProgressThrottle throttle_;
-    std::vector<TBuiltItem> built_;  // in creation order, which is pre-order
+    std::vector<TBuiltItem> built_;   // in creation order
+    std::vector<TFolder> folders_;    // by number; the first is the scanned folder itself
+    std::vector<TFolder> unentered_;  // folders the walk does not enter
 };
 
 }  // namespace
