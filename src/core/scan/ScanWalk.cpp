@@ -1,16 +1,11 @@
 #include "core/scan/ScanWalk.h"
 
 #include <QByteArray>
-#include <QtGlobal>
 #include <chrono>
 #include <utility>
 
 #include "core/catalog/Paths.h"
 #include "core/catalog/ValueFunctions.h"
-
-#ifdef Q_OS_LINUX
-#include <sched.h>
-#endif
 
 namespace melodrix {
 
@@ -60,13 +55,6 @@ std::string TScanWalk::Location() const {
 }
 
 void TScanWalk::Run(const std::string& directory) {
-#ifdef Q_OS_LINUX
-    // Every file the walk opens is its own. With a table of open files to itself, the kernel
-    // takes its cheaper path in each of the walk's calls (no counting of references into a
-    // shared table). The files open now stay open for this thread until it ends. Should this
-    // fail, the walk is the same, a little slower.
-    ::unshare(CLONE_FILES);
-#endif
     try {
         if (Walk(directory, 0) && !filling_.listings.empty()) {
             batches_.Give(filling_);
