@@ -126,7 +126,8 @@ public:
                 BuildListing(walk, listing);
             }
         } catch (...) {
-            // A tree cut short has no shares: the room made for them goes.
+            // The scan did not finish, so the shares of the total cannot be known: clear the
+            // placeholder each item was given for its share.
             for (const TBuiltItem& built : built_) {
                 built.node->Item().SetField(SizePercentage, {});
             }
