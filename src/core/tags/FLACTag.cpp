@@ -3,18 +3,11 @@
 #include <cstring>
 #include <vector>
 
+#include "core/tags/FLACBlocks.h"
 #include "core/tags/ID3v2Numbers.h"
 #include "core/tags/VorbisComments.h"
 
 namespace melodrix {
-namespace {
-
-constexpr uint64_t kBlockHeaderSize = 4;
-constexpr uint8_t kLastBlock = 0x80;
-constexpr uint8_t kCommentBlock = 4;
-constexpr uint8_t kInvalidBlock = 127;
-
-}  // namespace
 
 std::optional<uint64_t> StreamStartAfterID3v2(IByteSource& source, uint64_t fileSize) {
     uint8_t header[10];
@@ -45,35 +38,21 @@ bool TFLACTag::ReadTag(IByteSource& source) {
         !source.ReadAt(*start, marker, sizeof marker) || std::memcmp(marker, "fLaC", 4) != 0) {
         return true;  // no FLAC stream, so no comments to take
     }
-    uint64_t position = *start + sizeof marker;
-    std::vector<uint8_t> block;
-    while (true) {
-        uint8_t header[kBlockHeaderSize];
-        if (*fileSize - position < kBlockHeaderSize ||
-            !source.ReadAt(position, header, kBlockHeaderSize)) {
-            return false;  // the metadata ends before its last block
-        }
-        const uint8_t type = header[0] & 0x7F;
-        const uint32_t size = BigEndianValue(header + 1, 3);
-        position += kBlockHeaderSize;
-        if (type == kInvalidBlock || size > *fileSize - position) {
-            return false;
-        }
-        if (type == kCommentBlock) {
-            block.resize(size);
-            if (!source.ReadAt(position, block.data(), size)) {
+    TFLACBlocks blocks(source, *start + sizeof marker, *fileSize);
+    std::vector<uint8_t> body;
+    while (const std::optional<TFLACBlock> block = blocks.Next()) {
+        if (block->Type == kFLACComment) {
+            body.resize(block->Size);
+            if (!source.ReadAt(block->Start, body.data(), body.size())) {
                 return false;
             }
-            if (ReadVorbisComments(block, *this)) {
+            if (ReadVorbisComments(body, *this)) {
                 TagFound = true;
                 return true;  // one comment block is all a stream may have
             }
         }
-        if (header[0] & kLastBlock) {
-            return true;
-        }
-        position += size;
     }
+    return !blocks.Broken();
 }
 
 }  // namespace melodrix
