@@ -147,13 +147,17 @@ void TAPEv2::Store(std::string_view key, std::string_view value) {
     struct TTarget {
         std::string_view Key;
         std::string TAPEv2::*Field;
-        bool SingleByte;  // track and year are plain bytes, the other items UTF-8
+        bool SingleByte;  // track, disc and year are plain bytes, the other items UTF-8
     };
-    static constexpr TTarget kTargets[] = {
-        {"Title", &TAPEv2::Title, false},     {"Artist", &TAPEv2::Artist, false},
-        {"Album", &TAPEv2::Album, false},     {"Year", &TAPEv2::Year, true},
-        {"Comment", &TAPEv2::Comment, false}, {"Track", &TAPEv2::Track, true},
-        {"Genre", &TAPEv2::Genre, false}};
+    static constexpr TTarget kTargets[] = {{"Title", &TAPEv2::Title, false},
+                                           {"Artist", &TAPEv2::Artist, false},
+                                           {"Album", &TAPEv2::Album, false},
+                                           {"Year", &TAPEv2::Year, true},
+                                           {"Comment", &TAPEv2::Comment, false},
+                                           {"Track", &TAPEv2::Track, true},
+                                           {"Genre", &TAPEv2::Genre, false},
+                                           {"Disc", &TAPEv2::Disc, true},
+                                           {"Album Artist", &TAPEv2::AlbumArtist, false}};
     for (const TTarget& target : kTargets) {
         if (SameKey(key, target.Key)) {
             this->*target.Field = JoinedValues(value, target.SingleByte);

@@ -4,8 +4,9 @@
 
 namespace melodrix {
 
-// Reads title, artist, album, year, comment, track and genre from an APEv2 tag at the end of a
-// file, found by its footer in the last 32 bytes or directly before a 128-byte ID3v1 tag.
+// Reads title, artist, album, year, comment, track, genre, disc and album artist from an APEv2
+// tag at the end of a file, found by its footer in the last 32 bytes or directly before a 128-byte
+// ID3v1 tag.
 class TAPEv2 final : public TTextTag {
 private:
     bool ReadTag(IByteSource& source) override;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/tags/ByteWindow.h"
+#include "core/tags/ID3v2Genre.h"
 #include "core/tags/ID3v2Numbers.h"
 #include "core/tags/ID3v2Text.h"
 
@@ -25,7 +26,19 @@ constexpr uint8_t kCompressed23 = 0x80, kEncrypted23 = 0x40, kGrouped23 = 0x20;
 constexpr uint8_t kGrouped24 = 0x40, kCompressed24 = 0x08, kEncrypted24 = 0x04,
                   kUnsynchronised24 = 0x02, kDataLength24 = 0x01;
 
-enum class TFrameKind { Title, Artist, Album, Year, Comment, Track, Genre, RecordingTime, Other };
+enum class TFrameKind {
+    Title,
+    Artist,
+    Album,
+    Year,
+    Comment,
+    Track,
+    Genre,
+    RecordingTime,
+    Disc,
+    AlbumArtist,
+    Other
+};
 
 TFrameKind KindOf(const uint8_t* id, int major) {
     struct TName {
@@ -36,11 +49,12 @@ TFrameKind KindOf(const uint8_t* id, int major) {
         {"TIT2", TFrameKind::Title},   {"TPE1", TFrameKind::Artist},
         {"TALB", TFrameKind::Album},   {"TYER", TFrameKind::Year},
         {"COMM", TFrameKind::Comment}, {"TRCK", TFrameKind::Track},
-        {"TCON", TFrameKind::Genre},   {"TDRC", TFrameKind::RecordingTime}};
+        {"TCON", TFrameKind::Genre},   {"TDRC", TFrameKind::RecordingTime},
+        {"TPOS", TFrameKind::Disc},    {"TPE2", TFrameKind::AlbumArtist}};
     static constexpr TName kShortNames[] = {
         {"TT2", TFrameKind::Title}, {"TP1", TFrameKind::Artist},  {"TAL", TFrameKind::Album},
         {"TYE", TFrameKind::Year},  {"COM", TFrameKind::Comment}, {"TRK", TFrameKind::Track},
-        {"TCO", TFrameKind::Genre}};
+        {"TCO", TFrameKind::Genre}, {"TPA", TFrameKind::Disc},    {"TP2", TFrameKind::AlbumArtist}};
     const std::span<const TName> names =
         major == 2 ? std::span<const TName>(kShortNames) : std::span<const TName>(kNames);
     const size_t idSize = major == 2 ? 3 : 4;
@@ -234,7 +248,13 @@ void TFrameWalk::Store(TFrameKind kind, std::span<const uint8_t> body) {
             reader_.Track = std::move(*text);
             break;
         case TFrameKind::Genre:
-            reader_.Genre = std::move(*text);
+            reader_.Genre = ResolveGenreReferences(*text, major_ == 4);
+            break;
+        case TFrameKind::Disc:
+            reader_.Disc = std::move(*text);
+            break;
+        case TFrameKind::AlbumArtist:
+            reader_.AlbumArtist = std::move(*text);
             break;
         case TFrameKind::RecordingTime:
             recordingTime_ = std::move(*text);

@@ -30,7 +30,7 @@ constexpr uint32_t kTitle = AtomType("\xA9nam"),
                        "\xA9"
                        "cmt"),
                    kGenre = AtomType("\xA9gen"), kGenreNumber = AtomType("gnre"),
-                   kTrack = AtomType("trkn");
+                   kTrack = AtomType("trkn"), kDisc = AtomType("disk");
 
 // Type indicators of a data atom.
 constexpr uint32_t kUtf8 = 1, kUtf16 = 2, kImplicit = 0, kSignedInteger = 21;
@@ -38,7 +38,7 @@ constexpr size_t kDataPrefix = 8;  // type indicator and locale
 
 // The values of the item list, gathered before they are stored.
 struct TGathered {
-    std::string Title, Artist, AlbumArtist, Album, Day, Comment, Genre, Track;
+    std::string Title, Artist, AlbumArtist, Album, Day, Comment, Genre, Track, Disc;
     uint32_t GenreNumber = 0;
 
     std::string* TextField(uint32_t type) {
@@ -76,15 +76,17 @@ struct TGathered {
         const bool number = indicator == kImplicit || indicator == kSignedInteger;
         if (type == kGenreNumber && number && value.size() >= 2 && GenreNumber == 0) {
             GenreNumber = BigEndianValue(value.data(), 2);
-        } else if (type == kTrack && indicator == kImplicit && value.size() >= 6 && Track.empty()) {
-            // Two reserved bytes, the track number, the number of tracks.
-            const uint32_t track = BigEndianValue(value.data() + 2, 2);
+        } else if ((type == kTrack || type == kDisc) && indicator == kImplicit &&
+                   value.size() >= 6) {
+            // Two reserved bytes, the number, the total.
+            std::string& field = type == kTrack ? Track : Disc;
+            const uint32_t number = BigEndianValue(value.data() + 2, 2);
             const uint32_t total = BigEndianValue(value.data() + 4, 2);
-            if (track > 0) {
-                Track = std::to_string(track);
+            if (number > 0 && field.empty()) {
+                field = std::to_string(number);
                 if (total > 0) {
-                    Track += '/';
-                    Track += std::to_string(total);
+                    field += '/';
+                    field += std::to_string(total);
                 }
             }
         }
@@ -93,7 +95,7 @@ struct TGathered {
     static bool Wanted(uint32_t type) {
         return type == kTitle || type == kArtist || type == kAlbumArtist || type == kAlbum ||
                type == kDay || type == kComment || type == kGenre || type == kGenreNumber ||
-               type == kTrack;
+               type == kTrack || type == kDisc;
     }
 };
 
@@ -217,6 +219,7 @@ bool TMP4Tag::ReadTag(IByteSource& source) {
             if (found) {
                 TagFound = true;
                 Title = std::move(gathered.Title);
+                AlbumArtist = gathered.AlbumArtist;
                 Artist =
                     std::move(gathered.Artist.empty() ? gathered.AlbumArtist : gathered.Artist);
                 Album = std::move(gathered.Album);
@@ -230,6 +233,7 @@ bool TMP4Tag::ReadTag(IByteSource& source) {
                 if (!gathered.Track.empty()) {
                     Track = std::move(gathered.Track);
                 }
+                Disc = std::move(gathered.Disc);
             }
             return true;
         }

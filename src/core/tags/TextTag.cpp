@@ -11,6 +11,8 @@ void TTextTag::Clear() {
     Comment.clear();
     Track.assign(1, '0');  // plain assignment of a literal trips a false GCC 12 warning
     Genre.clear();
+    Disc.clear();
+    AlbumArtist.clear();
 }
 
 bool TTextTag::Read(const QString& fileName) {

@@ -7,8 +7,8 @@
 
 namespace melodrix {
 
-// The shape the ID3v2 and APEv2 readers share, so the scanner treats both alike: seven
-// UTF-8 texts, the genre as text, and one read contract.
+// The shape the ID3v2 and APEv2 readers share, so the scanner treats both alike: UTF-8
+// texts, the genre as text, and one read contract. Track is "0" when the tag has none.
 class TTextTag {
 public:
     virtual ~TTextTag() = default;
@@ -20,6 +20,8 @@ public:
 
     bool TagFound = false;
     std::string Title, Artist, Album, Year, Comment, Track = "0", Genre;
+    // As the tag gives them: "2", or "2/3" with the number of discs; empty when it has none.
+    std::string Disc, AlbumArtist;
 
 protected:
     TTextTag() = default;

@@ -22,6 +22,7 @@ bool SameKey(std::string_view key, std::string_view name) {
 // The values of one list, gathered before they are stored, so a broken list changes nothing.
 struct TGathered {
     std::string Title, Artist, Album, Date, Year, Comment, Description, Genre, Track;
+    std::string TrackTotal, Disc, DiscTotal, AlbumArtist;
 
     void Add(std::string_view key, std::string_view value) {
         struct TTarget {
@@ -36,7 +37,14 @@ struct TGathered {
                                                {"COMMENT", &TGathered::Comment},
                                                {"DESCRIPTION", &TGathered::Description},
                                                {"GENRE", &TGathered::Genre},
-                                               {"TRACKNUMBER", &TGathered::Track}};
+                                               {"TRACKNUMBER", &TGathered::Track},
+                                               {"TRACKTOTAL", &TGathered::TrackTotal},
+                                               {"TOTALTRACKS", &TGathered::TrackTotal},
+                                               {"DISCNUMBER", &TGathered::Disc},
+                                               {"DISCTOTAL", &TGathered::DiscTotal},
+                                               {"TOTALDISCS", &TGathered::DiscTotal},
+                                               {"ALBUMARTIST", &TGathered::AlbumArtist},
+                                               {"ALBUM ARTIST", &TGathered::AlbumArtist}};
         for (const TTarget& target : kTargets) {
             if (SameKey(key, target.Key)) {
                 AppendJoined(this->*target.Field, SanitizeUtf8(value));
@@ -45,6 +53,16 @@ struct TGathered {
         }
     }
 };
+
+// "3" and a total of "12" give "3/12", as the other tags write it; a number that has its
+// total already, or a total without a number, is left as it is.
+std::string WithTotal(std::string number, const std::string& total) {
+    if (!number.empty() && !total.empty() && number.find('/') == std::string::npos) {
+        number += '/';
+        number += total;
+    }
+    return number;
+}
 
 }  // namespace
 
@@ -103,8 +121,10 @@ bool ReadVorbisComments(std::span<const uint8_t> list, TTextTag& tag) {
     tag.Comment = std::move(gathered.Comment.empty() ? gathered.Description : gathered.Comment);
     tag.Genre = std::move(gathered.Genre);
     if (!gathered.Track.empty()) {
-        tag.Track = std::move(gathered.Track);
+        tag.Track = WithTotal(std::move(gathered.Track), gathered.TrackTotal);
     }
+    tag.Disc = WithTotal(std::move(gathered.Disc), gathered.DiscTotal);
+    tag.AlbumArtist = std::move(gathered.AlbumArtist);
     return true;
 }
 

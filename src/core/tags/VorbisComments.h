@@ -11,7 +11,8 @@ namespace melodrix {
 
 // The "KEY=value" comment list that FLAC, Ogg Vorbis and Opus files share: a vendor text, a
 // count, then length-prefixed UTF-8 entries. TITLE, ARTIST, ALBUM, DATE (or YEAR), COMMENT (or
-// DESCRIPTION), GENRE and TRACKNUMBER fill the tag's fields; keys match without case, several
+// DESCRIPTION), GENRE, TRACKNUMBER (with TRACKTOTAL), DISCNUMBER (with DISCTOTAL) and
+// ALBUMARTIST fill the tag's fields; keys match without case, several
 // values of one key are joined with "; ". Bytes after the last entry are ignored. False, with the
 // tag's fields untouched, when a count or a length claims more bytes than the list has.
 bool ReadVorbisComments(std::span<const uint8_t> list, TTextTag& tag);

@@ -67,7 +67,7 @@ TEST(ID3v2, Version23FramesHavePlainSizesSoLongFramesAreSteppedOverRight) {
     EXPECT_EQ(r.Tag.Album, "Album");
     EXPECT_EQ(r.Tag.Year, "1999");
     EXPECT_EQ(r.Tag.Track, "3/12");
-    EXPECT_EQ(r.Tag.Genre, "(17)");  // kept as written, not looked up
+    EXPECT_EQ(r.Tag.Genre, "Rock");  // the reference to the genre table, resolved
     EXPECT_EQ(r.Tag.Comment, "Nice");
 }
 
