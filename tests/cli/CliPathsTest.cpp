@@ -10,18 +10,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "CliRun.h"
 #include "support/TempDir.h"
 
-using melodrix::testing::ReadFile;
-using melodrix::testing::WriteFile;
+using namespace melodrix::testing;
 
 namespace {
-
-struct TRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 QByteArray CatalogText(const char* fileName) {
     return QByteArray(
@@ -43,27 +37,17 @@ protected:
         ASSERT_TRUE(QDir().mkpath(here));
     }
 
-    // Runs the tool in `here`; a run that has not ended in 30 seconds (a read blocked on a
-    // FIFO) is killed and fails the test rather than hang it.
-    TRun Run(QStringList args) {
-        QProcess process;
-        process.setWorkingDirectory(here);
-        process.start(QStringLiteral(MELODRIX_CLI_PATH),
-                      QStringList{QStringLiteral("--library"), library} + args);
-        if (!process.waitForFinished(30000)) {
-            ADD_FAILURE() << "still running: " << args.join(QLatin1Char(' ')).toStdString();
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    // Runs the tool in `here`; a run blocked on a FIFO fails within 30 seconds.
+    TCliRun Run(const QStringList& args) {
+        TCliOptions options;
+        options.workingDirectory = here;
+        options.timeoutMs = 30000;
+        return RunCli(QStringList{QStringLiteral("--library"), library} + args, options);
     }
 
     // Runs and expects the status and a text in the error.
     void Expect(const QStringList& args, int status, const QString& error) {
-        const TRun run = Run(args);
+        const TCliRun run = Run(args);
         EXPECT_EQ(run.status, status) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.err.contains(error)) << run.err.toStdString();
         EXPECT_TRUE(status == 0 || run.out.isEmpty()) << run.out.toStdString();
@@ -106,7 +90,7 @@ TEST_F(CliPaths, ARelativePathNamingTwoFilesIsRefusedAndNeitherChanges) {
 
 TEST_F(CliPaths, AScopeOutsideTheLibraryMustBeAFolderNamedOnItsOwn) {
     // From `here`, "../outside" is a folder the user named.
-    const TRun named =
+    const TCliRun named =
         Run({QStringLiteral("search"), QStringLiteral("--scope"), QStringLiteral("../outside"),
              QStringLiteral("--name"), QStringLiteral("mp3")});
     EXPECT_EQ(named.status, 0) << named.err.toStdString();
@@ -146,7 +130,7 @@ TEST_F(CliPaths, LinksFifosAndDevicesAreSkippedOrRefusedWithoutWaiting) {
                       QStringLiteral("--name"), QStringLiteral("mp3")},
           QStringList{QStringLiteral("duplicates"), QStringLiteral("--scope"),
                       QStringLiteral("S")}}) {
-        const TRun run = Run(args);
+        const TCliRun run = Run(args);
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         for (const QString& file : special) {
             EXPECT_TRUE(run.err.contains(QStringLiteral("skipped, not a catalog: ") + group + file))
@@ -183,7 +167,7 @@ TEST_F(CliPaths, CommonOptionsAndExportJson) {
            QStringLiteral("unknown option --bogus"));
 
     const QString output = dir.filePath(QStringLiteral("x.csv"));
-    const TRun run =
+    const TCliRun run =
         Run({QStringLiteral("--json"), QStringLiteral("export"), QStringLiteral("S/s"),
              QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("-o"), output});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();

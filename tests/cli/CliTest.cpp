@@ -8,31 +8,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "CliRun.h"
 #include "core/tags/TagBuilders.h"
 #include "support/TempDir.h"
 
 using melodrix::testing::WriteFile;
+using namespace melodrix::testing;
 using namespace melodrix::tagbytes;
 
 namespace {
-
-struct TRun {
-    int status = -1;
-    QString out;
-    QString err;
-
-    // The JSON objects of the output, one per line.
-    std::vector<QJsonObject> Objects() const {
-        std::vector<QJsonObject> objects;
-        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            QJsonParseError error{};
-            const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-            EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-            objects.push_back(document.object());
-        }
-        return objects;
-    }
-};
 
 class Cli : public ::testing::Test {
 protected:
@@ -47,17 +31,9 @@ protected:
         WriteFile(music, QStringLiteral("notes.txt"), "not music");
     }
 
-    TRun Run(QStringList args, bool withLibrary = true) {
-        if (withLibrary) {
-            args.prepend(library);
-            args.prepend(QStringLiteral("--library"));
-        }
-        QProcess process;
-        process.start(QStringLiteral(MELODRIX_CLI_PATH), args);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    TCliRun Run(const QStringList& args, bool withLibrary = true) {
+        return RunCli(withLibrary ? QStringList{QStringLiteral("--library"), library} + args
+                                  : args);
     }
 
     QTemporaryDir dir;
@@ -68,7 +44,7 @@ protected:
 }  // namespace
 
 TEST_F(Cli, ScanWritesACatalogAndRefusesToReplaceItWithoutForce) {
-    const TRun scan =
+    const TCliRun scan =
         Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QStringLiteral("Rock"),
              QStringLiteral("--name"), QStringLiteral("Best")});
     ASSERT_EQ(scan.status, 0) << scan.err.toStdString();
@@ -79,7 +55,7 @@ TEST_F(Cli, ScanWritesACatalogAndRefusesToReplaceItWithoutForce) {
         QFileInfo(library + QStringLiteral("/Mp3")).isDir());  // a new library has its groups
 
     const QByteArray before = melodrix::testing::ReadFile(catalog);
-    const TRun again =
+    const TCliRun again =
         Run({QStringLiteral("scan"), music, QStringLiteral("--group"), QStringLiteral("Rock"),
              QStringLiteral("--name"), QStringLiteral("Best")});
     EXPECT_EQ(again.status, 1);
@@ -143,8 +119,8 @@ TEST_F(Cli, ListShowAndSearchReadTheLibrary) {
     EXPECT_EQ(Run({QStringLiteral("show"), QStringLiteral("Rock/stray.txt")}).status, 1);
     EXPECT_EQ(Run({QStringLiteral("show"), QStringLiteral("Rock/missing")}).status, 1);
 
-    const TRun search = Run({QStringLiteral("search"), QStringLiteral("--name"),
-                             QStringLiteral("ONE"), QStringLiteral("--json")});
+    const TCliRun search = Run({QStringLiteral("search"), QStringLiteral("--name"),
+                                QStringLiteral("ONE"), QStringLiteral("--json")});
     EXPECT_EQ(search.status, 0);
     const auto hits = search.Objects();
     ASSERT_EQ(hits.size(), 1u);
@@ -156,10 +132,10 @@ TEST_F(Cli, ListShowAndSearchReadTheLibrary) {
                      QStringLiteral("--case-sensitive"), QStringLiteral("--json"),
                      QStringLiteral("--scope"), QStringLiteral("Rock/music")})
                     .out.contains(QStringLiteral("one.mp3")));
-    const TRun exact = Run({QStringLiteral("search"), QStringLiteral("--ext"),
-                            QStringLiteral("mp3"), QStringLiteral("--case-sensitive"),
-                            QStringLiteral("--whole-words"), QStringLiteral("--json"),
-                            QStringLiteral("--scope"), QStringLiteral("Rock/music.xml")});
+    const TCliRun exact = Run({QStringLiteral("search"), QStringLiteral("--ext"),
+                               QStringLiteral("mp3"), QStringLiteral("--case-sensitive"),
+                               QStringLiteral("--whole-words"), QStringLiteral("--json"),
+                               QStringLiteral("--scope"), QStringLiteral("Rock/music.xml")});
     EXPECT_EQ(exact.Objects().size(), 1u);  // two.MP3 differs in case
 
     EXPECT_EQ(
@@ -171,9 +147,9 @@ TEST_F(Cli, ListShowAndSearchReadTheLibrary) {
 }
 
 TEST_F(Cli, TagsTellWhichKindSuppliedTheFields) {
-    const TRun tags = Run({QStringLiteral("tags"), music + QStringLiteral("/Band/one.mp3"),
-                           music + QStringLiteral("/Band/two.MP3"), QStringLiteral("--json")},
-                          false);
+    const TCliRun tags = Run({QStringLiteral("tags"), music + QStringLiteral("/Band/one.mp3"),
+                              music + QStringLiteral("/Band/two.MP3"), QStringLiteral("--json")},
+                             false);
     EXPECT_EQ(tags.status, 0);
     const auto objects = tags.Objects();
     ASSERT_EQ(objects.size(), 2u);
@@ -183,7 +159,8 @@ TEST_F(Cli, TagsTellWhichKindSuppliedTheFields) {
     EXPECT_EQ(objects[1][QStringLiteral("kind")].toString(), QStringLiteral("none"));
     EXPECT_EQ(objects[1].size(), 8);
 
-    const TRun missing = Run({QStringLiteral("tags"), music + QStringLiteral("/none.mp3")}, false);
+    const TCliRun missing =
+        Run({QStringLiteral("tags"), music + QStringLiteral("/none.mp3")}, false);
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(missing.err.isEmpty());
 }
@@ -197,18 +174,18 @@ TEST_F(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(Run({QStringLiteral("tags")}).status, 2);
     EXPECT_EQ(Run({QStringLiteral("--help")}, false).status, 0);
     for (const char* command : {"scan", "list", "show", "search", "tags"}) {
-        const TRun help = Run({QString::fromUtf8(command), QStringLiteral("--help")});
+        const TCliRun help = Run({QString::fromUtf8(command), QStringLiteral("--help")});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage:"))) << command;
     }
     // Progress stays off stderr when it is not a terminal.
-    const TRun quiet = Run({QStringLiteral("scan"), music});
+    const TCliRun quiet = Run({QStringLiteral("scan"), music});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
 }
 
 TEST_F(Cli, VersionAndErrorsThatNameTheirFileOnStderr) {
-    const TRun version = Run({QStringLiteral("--version")}, false);
+    const TCliRun version = Run({QStringLiteral("--version")}, false);
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, QStringLiteral("melodrix-cli " MELODRIX_VERSION "\n"));
     EXPECT_TRUE(version.err.isEmpty());
@@ -227,7 +204,7 @@ TEST_F(Cli, VersionAndErrorsThatNameTheirFileOnStderr) {
          broken},
     };
     for (const auto& [args, file] : failures) {
-        const TRun run = Run(args);
+        const TCliRun run = Run(args);
         EXPECT_EQ(run.status, 1) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
         EXPECT_TRUE(run.err.startsWith(QStringLiteral("melodrix-cli: ")));
@@ -237,7 +214,7 @@ TEST_F(Cli, VersionAndErrorsThatNameTheirFileOnStderr) {
     ASSERT_EQ(
         Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("m")}).status,
         0);
-    const TRun write =
+    const TCliRun write =
         Run({QStringLiteral("--quiet"), QStringLiteral("export"), QStringLiteral("m"),
              QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("-o"), unwritable});
     EXPECT_EQ(write.status, 1);

@@ -6,22 +6,18 @@
 #include <QTemporaryDir>
 #include <pugixml.hpp>
 
+#include "CliRun.h"
 #include "core/catalog/CatalogTree.h"
 #include "core/config/Config.h"
 #include "core/engine/FileInfo.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
+using namespace melodrix::testing;
 using melodrix::testing::ReadFile;
 using melodrix::testing::WriteFile;
 
 namespace {
-
-struct TExportRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 class CliExport : public ::testing::Test {
 protected:
@@ -49,15 +45,9 @@ protected:
         ASSERT_TRUE(engine.SaveCatalogFile(library + QStringLiteral("/Rock/Hits.xml")));
     }
 
-    TExportRun Export(const QStringList& args) {
-        QProcess process;
-        process.start(
-            QStringLiteral(MELODRIX_CLI_PATH),
-            QStringList{QStringLiteral("--library"), library, QStringLiteral("export")} + args);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    TCliRun Export(const QStringList& args) {
+        return RunCli(QStringList{QStringLiteral("--library"), library, QStringLiteral("export")} +
+                      args);
     }
     QString Out(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
@@ -69,7 +59,7 @@ protected:
 
 TEST_F(CliExport, WritesEachFormatFromALibraryCatalog) {
     const QString csv = Out("hits.csv");
-    const TExportRun run =
+    const TCliRun run =
         Export({QStringLiteral("Rock/Hits"), QStringLiteral("--format"), QStringLiteral("csv"),
                 QStringLiteral("--columns"), QStringLiteral("FileName, FileSize,DiskName"),
                 QStringLiteral("-o"), csv});
@@ -136,7 +126,7 @@ TEST_F(CliExport, ReplacesAFileOnlyWithForce) {
                            QStringLiteral("FileName"),
                            QStringLiteral("-o"),
                            path};
-    const TExportRun refused = Export(args);
+    const TCliRun refused = Export(args);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err.count(QLatin1Char('\n')), 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("--force")));
@@ -170,14 +160,14 @@ TEST_F(CliExport, RefusesBadCommandLines) {
         status({QStringLiteral("Rock/None"), QStringLiteral("--format"), QStringLiteral("csv")}),
         1);
     // The engine's warning becomes the error line.
-    const TExportRun quote =
+    const TCliRun quote =
         Export({QStringLiteral("Rock/Hits"), QStringLiteral("--format"), QStringLiteral("csv"),
                 QStringLiteral("--separator"), QStringLiteral("\""), QStringLiteral("-o"), out});
     EXPECT_EQ(quote.status, 1);
     EXPECT_TRUE(quote.err.contains(QStringLiteral("separator")));
     EXPECT_FALSE(QFileInfo::exists(out));
 
-    const TExportRun help = Export({QStringLiteral("--help")});
+    const TCliRun help = Export({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("--format html|text|csv|xml|xlsx")));
 }

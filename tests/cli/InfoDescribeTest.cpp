@@ -11,29 +11,16 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "CliRun.h"
 #include "core/catalog/CatalogTree.h"
 #include "core/engine/FileInfo.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
+using namespace melodrix::testing;
 using melodrix::testing::ReadFile;
 
 namespace {
-
-struct TRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-TRun RunCli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(MELODRIX_CLI_PATH), args);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 void Set(TCatalogNode* node, std::initializer_list<std::pair<TField, std::string_view>> fields) {
     for (const auto& [field, text] : fields) {
@@ -113,7 +100,7 @@ bool IsLockedByAnother(const QString& path) {
 TEST(CliInfo, CountsWhatTheCatalogHolds) {
     QTemporaryDir dir;
     const QString catalog = WriteSmallCatalog(dir.path());
-    const TRun json = RunCli({QStringLiteral("info"), catalog, QStringLiteral("--json")});
+    const TCliRun json = RunCli({QStringLiteral("info"), catalog, QStringLiteral("--json")});
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
     const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
     EXPECT_EQ(info.value(QStringLiteral("items")).toInt(), 6);
@@ -133,12 +120,13 @@ TEST(CliInfo, CountsWhatTheCatalogHolds) {
     EXPECT_EQ(genres[1].toObject().value(QStringLiteral("genre")).toString(),
               QStringLiteral("Jazz"));
 
-    const TRun text = RunCli({QStringLiteral("info"), catalog});
+    const TCliRun text = RunCli({QStringLiteral("info"), catalog});
     ASSERT_EQ(text.status, 0);
     EXPECT_TRUE(text.out.contains(QStringLiteral("MP3 files:        3")));
     EXPECT_TRUE(text.out.contains(QStringLiteral("  2  Rock")));
 
-    const TRun missing = RunCli({QStringLiteral("info"), dir.filePath(QStringLiteral("no.xml"))});
+    const TCliRun missing =
+        RunCli({QStringLiteral("info"), dir.filePath(QStringLiteral("no.xml"))});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(RunCli({QStringLiteral("info")}).status, 2);
 }
@@ -146,7 +134,7 @@ TEST(CliInfo, CountsWhatTheCatalogHolds) {
 TEST(CliDescribe, SetsAndClearsADescriptionAndRefusesAnUnknownPath) {
     QTemporaryDir dir;
     const QString catalog = WriteSmallCatalog(dir.path());
-    const TRun set =
+    const TCliRun set =
         RunCli({QStringLiteral("describe"), catalog, QStringLiteral("/music/Band/one.mp3"),
                 QStringLiteral("Café & <live>")});
     ASSERT_EQ(set.status, 0) << set.err.toStdString();
@@ -154,14 +142,14 @@ TEST(CliDescribe, SetsAndClearsADescriptionAndRefusesAnUnknownPath) {
     EXPECT_EQ(DescriptionOf(catalog, "/music/Band/two.MP3"), "old note");
 
     const QByteArray before = ReadFile(catalog);
-    const TRun unknown = RunCli({QStringLiteral("describe"), catalog,
-                                 QStringLiteral("/music/Band/none.mp3"), QStringLiteral("x")});
+    const TCliRun unknown = RunCli({QStringLiteral("describe"), catalog,
+                                    QStringLiteral("/music/Band/none.mp3"), QStringLiteral("x")});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_TRUE(unknown.err.contains(QStringLiteral("has the path /music/Band/none.mp3")))
         << unknown.err.toStdString();
     EXPECT_EQ(ReadFile(catalog), before);
 
-    const TRun clear = RunCli(
+    const TCliRun clear = RunCli(
         {QStringLiteral("describe"), catalog, QStringLiteral("/music/Band/two.MP3"), QString()});
     ASSERT_EQ(clear.status, 0);
     EXPECT_EQ(DescriptionOf(catalog, "/music/Band/two.MP3"), "");

@@ -11,21 +11,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "CliRun.h"
 #include "core/tags/TagBuilders.h"
 #include "support/FileRights.h"
 #include "support/TempDir.h"
 
 using namespace melodrix::tagbytes;
+using namespace melodrix::testing;
 using melodrix::testing::ReadFile;
 using melodrix::testing::WriteFile;
 
 namespace {
-
-struct TScanRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 class CliScan : public ::testing::Test {
 protected:
@@ -39,22 +35,14 @@ protected:
     }
 
     // Runs the scan without the right to read what permission bits forbid, also as root.
-    TScanRun Scan(const QStringList& args) {
-        QProcess process;
-        process.setChildProcessModifier([] {
-            if (!melodrix::testing::GiveUpFileOverridesForGood()) {
-                ::_exit(99);
-            }
-        });
-        process.start(QStringLiteral(MELODRIX_CLI_PATH),
-                      QStringList{QStringLiteral("--library"), library, QStringLiteral("scan"),
+    TCliRun Scan(const QStringList& args) {
+        TCliOptions options;
+        options.asPermissionBitsSay = true;
+        return RunCli(QStringList{QStringLiteral("--library"), library, QStringLiteral("scan"),
                                   music, QStringLiteral("--name"), QStringLiteral("Disk"),
                                   QStringLiteral("--force")} +
-                          args);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+                          args,
+                      options);
     }
 
     QTemporaryDir dir;
@@ -64,7 +52,7 @@ protected:
 }  // namespace
 
 TEST_F(CliScan, JsonIsOneObjectAboutTheCatalog) {
-    const TScanRun run = Scan({QStringLiteral("--json")});
+    const TCliRun run = Scan({QStringLiteral("--json")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1) << run.out.toStdString();
@@ -81,8 +69,8 @@ TEST_F(CliScan, FoldersAndFilesThatCannotBeReadAreNamed) {
     WriteFile(music, QStringLiteral("Locked/hidden.mp3"), "x");
     ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(sealed).constData(), 0), 0);
-    const TScanRun text = Scan({});
-    const TScanRun json = Scan({QStringLiteral("--json")});
+    const TCliRun text = Scan({});
+    const TCliRun json = Scan({QStringLiteral("--json")});
     ::chmod(QFile::encodeName(locked).constData(), 0755);
 
     ASSERT_NE(text.status, 99) << "the capabilities could not be given up";
@@ -105,7 +93,7 @@ TEST_F(CliScan, FoldersAndFilesThatCannotBeReadAreNamed) {
 
 TEST_F(CliScan, AFolderThatCannotBeReadGivesNoCatalog) {
     ASSERT_EQ(::chmod(QFile::encodeName(music).constData(), 0), 0);
-    const TScanRun run = Scan({});
+    const TCliRun run = Scan({});
     ::chmod(QFile::encodeName(music).constData(), 0755);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(

@@ -7,33 +7,30 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "support/TempDir.h"
 
 using melodrix::testing::WriteFile;
 
+using namespace melodrix::testing;
+
 namespace {
 
-struct TRun {
-    int status = -1;
-    QString out;
-    QString err;
-
-    // The FileName of each JSON line, in order (with "Group:" before it when there is one).
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-            EXPECT_EQ(object.size() >= 17, true) << line.toStdString();
-            const QString name = object[QStringLiteral("FileName")].toString();
-            names.push_back((object.contains(QStringLiteral("Group"))
-                                 ? QString::number(object[QStringLiteral("Group")].toInt()) +
-                                       QLatin1Char(':') + name
-                                 : name)
-                                .toStdString());
-        }
-        return names;
+// The FileName of each JSON line, in order (with "Group:" before it when there is one).
+std::vector<std::string> NamesOf(const TCliRun& run) {
+    std::vector<std::string> names;
+    for (const QString& line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        EXPECT_EQ(object.size() >= 17, true) << line.toStdString();
+        const QString name = object[QStringLiteral("FileName")].toString();
+        names.push_back((object.contains(QStringLiteral("Group"))
+                             ? QString::number(object[QStringLiteral("Group")].toInt()) +
+                                   QLatin1Char(':') + name
+                             : name)
+                            .toStdString());
     }
-};
+    return names;
+}
 
 class CliSearch : public ::testing::Test {
 protected:
@@ -58,30 +55,25 @@ protected:
                       "MP3_Artist=\"the band \" MP3_Title=\"NIGHT\"/></file></fileinfo>");
     }
 
-    TRun Run(QStringList args) {
-        args.prepend(library);
-        args.prepend(QStringLiteral("--library"));
-        args << QStringLiteral("--json");
-        QProcess process;
+    TCliRun Run(const QStringList& args) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
         environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
         // The stored times are local; offsets in the conditions are read against UTC here.
         environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(MELODRIX_CLI_PATH), args);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        TCliOptions options;
+        options.environment = environment;
+        return RunCli(QStringList{QStringLiteral("--library"), library} + args +
+                          QStringList{QStringLiteral("--json")},
+                      options);
     }
 
     std::vector<std::string> Names(const QStringList& args) {
-        const TRun run = Run(QStringList{QStringLiteral("search"), QStringLiteral("--scope"),
-                                         QStringLiteral("Rock")} +
-                             args);
+        const TCliRun run = Run(QStringList{QStringLiteral("search"), QStringLiteral("--scope"),
+                                            QStringLiteral("Rock")} +
+                                args);
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
-        return run.Names();
+        return NamesOf(run);
     }
 
     QTemporaryDir dir;
@@ -136,7 +128,7 @@ TEST_F(CliSearch, TimesWithAnOffsetAreTakenToLocalTime) {
 }
 
 TEST_F(CliSearch, BadConditionsAreRefusedWithTheirError) {
-    const TRun regex =
+    const TCliRun regex =
         Run({QStringLiteral("search"), QStringLiteral("--title"), QStringLiteral("(a"),
              QStringLiteral("--mode"), QStringLiteral("regex")});
     EXPECT_EQ(regex.status, 2);  // a usage error, like every other bad condition
@@ -161,20 +153,18 @@ TEST_F(CliSearch, BadConditionsAreRefusedWithTheirError) {
 }
 
 TEST_F(CliSearch, DuplicatesByEachKey) {
-    const TRun byName = Run({QStringLiteral("duplicates")});
+    const TCliRun byName = Run({QStringLiteral("duplicates")});
     EXPECT_EQ(byName.status, 0);
-    EXPECT_EQ(byName.Names(), (std::vector<std::string>{"1:a.mp3", "1:a.mp3"}));
+    EXPECT_EQ(NamesOf(byName), (std::vector<std::string>{"1:a.mp3", "1:a.mp3"}));
     EXPECT_TRUE(byName.err.contains(QStringLiteral("1 groups, 2 files, 5242880 bytes")))
         << byName.err.toStdString();
-    EXPECT_EQ(
-        Run({QStringLiteral("duplicates"), QStringLiteral("--by"), QStringLiteral("artist-title")})
-            .Names()
-            .size(),
-        2);
-    EXPECT_TRUE(Run({QStringLiteral("duplicates"), QStringLiteral("--by"),
-                     QStringLiteral("artist-album-title"), QStringLiteral("--scope"),
-                     QStringLiteral("Rock")})
-                    .Names()
+    EXPECT_EQ(NamesOf(Run({QStringLiteral("duplicates"), QStringLiteral("--by"),
+                           QStringLiteral("artist-title")}))
+                  .size(),
+              2);
+    EXPECT_TRUE(NamesOf(Run({QStringLiteral("duplicates"), QStringLiteral("--by"),
+                             QStringLiteral("artist-album-title"), QStringLiteral("--scope"),
+                             QStringLiteral("Rock")}))
                     .empty());
     EXPECT_EQ(Run({QStringLiteral("duplicates"), QStringLiteral("--by"), QStringLiteral("colour")})
                   .status,

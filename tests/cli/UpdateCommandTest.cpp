@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <pugixml.hpp>
 
+#include "CliRun.h"
 #include "core/catalog/CatalogTree.h"
 #include "core/engine/FileInfo.h"
 #include "core/tags/TagBuilders.h"
@@ -24,16 +25,11 @@
 
 using namespace melodrix;
 using namespace melodrix::tagbytes;
+using namespace melodrix::testing;
 using melodrix::testing::ReadFile;
 using melodrix::testing::WriteFile;
 
 namespace {
-
-struct TUpdateRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
 
 class CliUpdate : public ::testing::Test {
 protected:
@@ -73,27 +69,15 @@ protected:
 
     // `locale` sets the locale the program runs in; `asBitsSay` runs it without the right to
     // read what permission bits forbid, also as root.
-    TUpdateRun Run(const QStringList& args, const QString& locale = QString(),
-                   bool asBitsSay = false) {
-        QProcess process;
+    TCliRun Run(const QStringList& args, const QString& locale = QString(),
+                bool asBitsSay = false) {
+        TCliOptions options;
+        options.asPermissionBitsSay = asBitsSay;
         if (!locale.isEmpty()) {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("LC_ALL"), locale);
-            process.setProcessEnvironment(environment);
+            options.environment = QProcessEnvironment::systemEnvironment();
+            options.environment->insert(QStringLiteral("LC_ALL"), locale);
         }
-        if (asBitsSay) {
-            process.setChildProcessModifier([] {
-                if (!melodrix::testing::GiveUpFileOverridesForGood()) {
-                    ::_exit(99);
-                }
-            });
-        }
-        process.start(QStringLiteral(MELODRIX_CLI_PATH),
-                      QStringList{QStringLiteral("--library"), library} + args);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return RunCli(QStringList{QStringLiteral("--library"), library} + args, options);
     }
 
     QTemporaryDir dir;
@@ -113,7 +97,7 @@ TEST_F(CliUpdate, ADryRunPrintsTheChangesAndAnApplySavesThem) {
     std::filesystem::last_write_time(folder, folderTime);
     const QByteArray before = ReadFile(catalog);
 
-    const TUpdateRun dry =
+    const TCliRun dry =
         Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--dry-run")});
     ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
     EXPECT_TRUE(dry.out.contains(
@@ -123,7 +107,7 @@ TEST_F(CliUpdate, ADryRunPrintsTheChangesAndAnApplySavesThem) {
     EXPECT_TRUE(dry.out.contains(music + QStringLiteral("/Band/two.mp3: demo take")));
     EXPECT_EQ(ReadFile(catalog), before);
 
-    const TUpdateRun json = Run({QStringLiteral("update"), catalog, QStringLiteral("--json")});
+    const TCliRun json = Run({QStringLiteral("update"), catalog, QStringLiteral("--json")});
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
     std::map<std::string, QJsonObject> byChange;
     for (const QString& line : json.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
@@ -147,7 +131,7 @@ TEST_F(CliUpdate, ADryRunPrintsTheChangesAndAnApplySavesThem) {
     EXPECT_TRUE(after.contains("three.mp3"));
     EXPECT_FALSE(after.contains("demo take"));
 
-    const TUpdateRun again = Run({QStringLiteral("update"), QStringLiteral("Disk")});
+    const TCliRun again = Run({QStringLiteral("update"), QStringLiteral("Disk")});
     EXPECT_EQ(again.status, 0);
     EXPECT_TRUE(again.out.contains(QStringLiteral("Added: 0  Removed: 0  Changed: 0")));
 }
@@ -155,13 +139,13 @@ TEST_F(CliUpdate, ADryRunPrintsTheChangesAndAnApplySavesThem) {
 TEST_F(CliUpdate, ErrorsAndUsageHaveTheirOwnExitStatus) {
     const QByteArray before = ReadFile(catalog);
     const QString away = dir.filePath(QStringLiteral("away"));
-    const TUpdateRun missing =
+    const TCliRun missing =
         Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--folder"), away});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains(QStringLiteral("does not exist")))
         << missing.err.toStdString();
     QDir().mkpath(away);
-    const TUpdateRun empty =
+    const TCliRun empty =
         Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--folder"), away});
     EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(empty.err.contains(QStringLiteral("is empty"))) << empty.err.toStdString();
@@ -188,12 +172,11 @@ TEST_F(CliUpdate, AnUnreadableFolderIsNamedAndItsItemsKeptNotRemoved) {
     const QByteArray before = ReadFile(catalog);
     SetMode(band, 0);
     const QStringList update{QStringLiteral("update"), QStringLiteral("Disk")};
-    const TUpdateRun dry = Run(update + QStringList{QStringLiteral("--dry-run")}, {}, true);
-    const TUpdateRun refused = Run(update, {}, true);
-    const TUpdateRun json = Run(update + QStringList{QStringLiteral("--json")}, {}, true);
+    const TCliRun dry = Run(update + QStringList{QStringLiteral("--dry-run")}, {}, true);
+    const TCliRun refused = Run(update, {}, true);
+    const TCliRun json = Run(update + QStringList{QStringLiteral("--json")}, {}, true);
     const QByteArray afterRefusal = ReadFile(catalog);
-    const TUpdateRun kept =
-        Run(update + QStringList{QStringLiteral("--keep-unreadable")}, {}, true);
+    const TCliRun kept = Run(update + QStringList{QStringLiteral("--keep-unreadable")}, {}, true);
     SetMode(band, 0755);
 
     ASSERT_NE(dry.status, 99) << "the capabilities could not be given up";
@@ -220,8 +203,8 @@ TEST_F(CliUpdate, AnUnreadableFolderIsNamedAndItsItemsKeptNotRemoved) {
 TEST_F(CliUpdate, AnUnreadableFileKeepsItsTags) {
     const QString one = music + QStringLiteral("/Band/one.mp3");
     SetMode(one, 0);
-    const TUpdateRun refused = Run({QStringLiteral("update"), QStringLiteral("Disk")}, {}, true);
-    const TUpdateRun kept =
+    const TCliRun refused = Run({QStringLiteral("update"), QStringLiteral("Disk")}, {}, true);
+    const TCliRun kept =
         Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--keep-unreadable")},
             {}, true);
     SetMode(one, 0644);
@@ -247,18 +230,18 @@ TEST_F(CliUpdate, TimesWrittenUnderOneLocaleAreReadUnderAnother) {
               0);
     EXPECT_TRUE(ReadFile(catalog).contains("FileTime=\"9 Dec 2026 21:10:29\""));
     const QString american = QStringLiteral("en_US.UTF-8");
-    const TUpdateRun update = Run({QStringLiteral("update"), QStringLiteral("Disk")}, american);
+    const TCliRun update = Run({QStringLiteral("update"), QStringLiteral("Disk")}, american);
     EXPECT_EQ(update.status, 0) << update.err.toStdString();
     EXPECT_TRUE(update.out.contains(QStringLiteral("Added: 0  Removed: 0  Changed: 0")))
         << update.out.toStdString();
     EXPECT_TRUE(ReadFile(catalog).contains("FileTime=\"9 Dec 2026 21:10:29\""));
-    const TUpdateRun after =
+    const TCliRun after =
         Run({QStringLiteral("search"), QStringLiteral("--after"), QStringLiteral("2026-12-09")},
             american);
     EXPECT_TRUE(after.out.contains(QStringLiteral("one.mp3"))) << after.out.toStdString();
-    const TUpdateRun before = Run({QStringLiteral("search"), QStringLiteral("--before"),
-                                   QStringLiteral("2026-12-09"), QStringLiteral("--files-only")},
-                                  american);
+    const TCliRun before = Run({QStringLiteral("search"), QStringLiteral("--before"),
+                                QStringLiteral("2026-12-09"), QStringLiteral("--files-only")},
+                               american);
     EXPECT_FALSE(before.out.contains(QStringLiteral("one.mp3"))) << before.out.toStdString();
 }
 
@@ -275,7 +258,7 @@ TEST_F(CliUpdate, ControlCharactersInTextsAreEscapedSoEachItemKeepsOneLine) {
     });
     engine.SaveCatalogTree(tree, catalog);
     ASSERT_TRUE(QFile::remove(music + QStringLiteral("/Band/two.mp3")));
-    const TUpdateRun dry =
+    const TCliRun dry =
         Run({QStringLiteral("update"), QStringLiteral("Disk"), QStringLiteral("--dry-run")});
     EXPECT_EQ(dry.status, 0);
     EXPECT_TRUE(dry.out.contains(

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "SecondWriterSupport.h"
 #include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/catalogfile/CatalogLock.h"
@@ -31,15 +32,6 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 const QString kReloaded = QStringLiteral("Catalog reloaded: it was changed by another program.");
-
-std::unique_ptr<TFMMain> StartMain(TScriptedPrompt& prompt) {
-    auto main = std::make_unique<TFMMain>();
-    main->resize(800, 600);
-    main->show();
-    QCoreApplication::processEvents();
-    main->UsePrompt(prompt);
-    return main;
-}
 
 void ClickLibrary(TFMMain& main, const QString& name) {
     TCatalogNode* node = FindNode(main.FrmCatTree()->Tree(), name);
@@ -75,32 +67,8 @@ QByteArray FolderCatalog(int folders, int files) {
     return text + "</file></fileinfo>";
 }
 
-// What melodrix-cli does to a catalog, from "another program".
-void ChangeFromShell(const QString& catalog, const std::function<void(TCatalogTree&)>& change) {
-    TFileInfo engine;
-    ChangeCatalogFile(engine.Progress(), catalog, [&](TCatalogTree& tree, bool) { change(tree); });
-}
-
-void DescribeFromShell(const QString& catalog, const std::string& path, const std::string& text) {
-    ChangeFromShell(catalog, [&](TCatalogTree& tree) {
-        TCatalogNode* node = FindItem(tree, {path, 0});
-        if (!node) {
-            throw TMelodrixError(QStringLiteral("no such item"));
-        }
-        EditCatalogItem(tree, *node, Description, text, false);
-    });
-}
-
 QString DescriptionInView(TFMMain& main, const std::string& path) {
     const TCatalogNode* node = FindItem(main.ContentTree(), {path, 0});
-    return node ? Text(node, Description) : QStringLiteral("<missing>");
-}
-
-QString DescriptionInFile(const QString& catalog, const std::string& path) {
-    TFileInfo engine;
-    TCatalogTree tree;
-    engine.OpenCatalogTree(catalog, tree);
-    const TCatalogNode* node = FindItem(tree, {path, 0});
     return node ? Text(node, Description) : QStringLiteral("<missing>");
 }
 

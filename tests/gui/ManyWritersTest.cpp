@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "GuiTestSupport.h"
+#include "SecondWriterSupport.h"
 #include "core/base/Errors.h"
 #include "core/catalogfile/CatalogChange.h"
 #include "core/catalogfile/CatalogLock.h"
@@ -22,34 +23,6 @@ using namespace melodrix;
 using namespace melodrix::testing;
 
 namespace {
-
-std::unique_ptr<TFMMain> StartMain(TScriptedPrompt& prompt) {
-    auto main = std::make_unique<TFMMain>();
-    main->show();
-    QCoreApplication::processEvents();
-    main->UsePrompt(prompt);
-    return main;
-}
-
-// What melodrix-cli describe does, from "another program".
-void DescribeFromShell(const QString& catalog, const std::string& path, const std::string& text) {
-    TFileInfo engine;
-    ChangeCatalogFile(engine.Progress(), catalog, [&](TCatalogTree& tree, bool) {
-        TCatalogNode* node = FindItem(tree, {path, 0});
-        if (!node) {
-            throw TMelodrixError(QStringLiteral("no such item"));
-        }
-        EditCatalogItem(tree, *node, Description, text, false);
-    });
-}
-
-QString DescriptionInFile(const QString& catalog, const std::string& path) {
-    TFileInfo engine;
-    TCatalogTree tree;
-    engine.OpenCatalogTree(catalog, tree);
-    const TCatalogNode* node = FindItem(tree, {path, 0});
-    return node ? Text(node, Description) : QStringLiteral("<missing>");
-}
 
 bool FileHolds(const QString& catalog, const std::string& path) {
     TFileInfo engine;
