@@ -36,8 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const fuzzing::TAllocationBound bound(size);
             properties = ReadAudioProperties(source, hint);
         }
-        // 64 KB of frame search, the 4 MB walk in 64 KB steps, the tail pages, the atoms.
-        Require(source.Reads <= 200, "too many reads");
+        // A few reads each for the frame search, the tail pages and the movie; the 4 MB walk in
+        // 64 KB steps; the top-level atoms of MP4, read one by one, up to a thousand.
+        Require(source.Reads <= 1200, "too many reads");
         if (properties) {
             Require(!properties->SampleRate || *properties->SampleRate > 0, "a rate of 0");
             Require(!properties->Channels || *properties->Channels > 0, "no channels");

@@ -15,6 +15,7 @@ constexpr uint64_t kBlockSize = 32;  // header and footer alike
 constexpr uint64_t kItemHeaderSize = 8;
 constexpr uint32_t kBinaryItem = 0x2;
 constexpr char kPreamble[] = "APETAGEX";
+constexpr int32_t kMaxItems = 4096;
 
 uint32_t LittleEndian32(const uint8_t* bytes) {
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -108,7 +109,8 @@ bool TAPEv2::ReadTag(IByteSource& source) {
             position += kBlockSize;
         }
     }
-    for (int32_t item = 0; item < itemCount; ++item) {
+    // Real tags hold a few dozen items; the rest of a larger count is not read.
+    for (int32_t item = 0; item < std::min(itemCount, kMaxItems); ++item) {
         const uint8_t* itemHeader = window.Get(position, kItemHeaderSize);
         if (itemHeader == nullptr) {
             return false;  // the items run past the tag

@@ -15,6 +15,7 @@ namespace melodrix {
 namespace {
 
 constexpr uint64_t kHeaderSize = 10;
+constexpr int kMaxFrames = 4096;
 
 // Tag header flags.
 constexpr uint8_t kUnsynchronisedTag = 0x80;
@@ -109,8 +110,9 @@ bool TFrameWalk::Run(uint64_t begin, uint64_t end, bool extendedHeader) {
         return false;
     }
     const uint64_t headerSize = major_ == 2 ? 6 : 10;
-    // Fewer bytes than a frame header at the end of the tag can only be padding.
-    while (end - position >= headerSize) {
+    // Fewer bytes than a frame header at the end of the tag can only be padding. Real tags
+    // hold a few dozen frames; the walk stops after a few thousand and keeps what it found.
+    for (int frames = 0; end - position >= headerSize && frames < kMaxFrames; ++frames) {
         const uint8_t* header = window_.Get(position, headerSize);
         if (header == nullptr) {
             return false;  // the tag claims more bytes than the file has

@@ -16,8 +16,8 @@ constexpr uint32_t kMovie = AtomType("moov"), kMediaData = AtomType("mdat"),
                    kSound = AtomType("soun"), kAac = AtomType("mp4a"), kAlac = AtomType("alac"),
                    kFlac = AtomType("fLaC"), kOpus = AtomType("Opus"),
                    kElementary = AtomType("esds");
-// Files have a handful of top-level atoms; fragmented ones some thousands at most.
-constexpr int kMaxTopLevelAtoms = 4096;
+// Files have a handful of top-level atoms; fragmented ones, with many, put the movie first.
+constexpr int kMaxTopLevelAtoms = 1024;
 // Every atom looked at inside the movie counts against this, however they nest.
 constexpr int kMaxMovieAtoms = 4096;
 constexpr size_t kSampleEntrySize = 28;  // up to and including the 16.16 sample rate

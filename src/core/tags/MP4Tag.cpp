@@ -32,6 +32,10 @@ constexpr uint32_t kTitle = AtomType("\xA9nam"),
                    kGenre = AtomType("\xA9gen"), kGenreNumber = AtomType("gnre"),
                    kTrack = AtomType("trkn"), kDisc = AtomType("disk");
 
+constexpr int kMaxTopLevelAtoms = 1024;
+// Every atom looked at inside the movie counts against this, however they nest.
+constexpr int kMaxMovieAtoms = 4096;
+
 // Type indicators of a data atom.
 constexpr uint32_t kUtf8 = 1, kUtf16 = 2, kImplicit = 0, kSignedInteger = 21;
 constexpr size_t kDataPrefix = 8;  // type indicator and locale
@@ -117,11 +121,16 @@ private:
 
     TByteWindow window_;
     const TMP4Atom movie_;
+    int budget_ = kMaxMovieAtoms;
 };
 
 std::optional<TMP4Atom> TMovieWalk::Child(uint64_t begin, uint64_t end, uint32_t type,
                                           bool& broken) {
     for (uint64_t position = begin; position < end;) {
+        if (--budget_ < 0) {
+            broken = true;
+            return std::nullopt;
+        }
         const std::optional<TMP4Atom> atom = ReadAtomHeader(window_, position, end);
         if (!atom) {
             // Fewer bytes than a header at the end of a container are padding, not damage.
@@ -162,6 +171,9 @@ bool TMovieWalk::Run(TGathered& gathered, bool& found) {
     }
     found = true;
     for (uint64_t position = list->ContentStart; position < list->End;) {
+        if (--budget_ < 0) {
+            return false;
+        }
         const std::optional<TMP4Atom> item = ReadAtomHeader(window_, position, list->End);
         if (!item) {
             return list->End - position < 8;
@@ -176,6 +188,9 @@ bool TMovieWalk::Run(TGathered& gathered, bool& found) {
 
 bool TMovieWalk::ReadItem(const TMP4Atom& item, TGathered& gathered) {
     for (uint64_t position = item.ContentStart; position < item.End;) {
+        if (--budget_ < 0) {
+            return false;
+        }
         const std::optional<TMP4Atom> data = ReadAtomHeader(window_, position, item.End);
         if (!data) {
             return item.End - position < 8;
@@ -204,7 +219,10 @@ bool TMP4Tag::ReadTag(IByteSource& source) {
         return false;
     }
     // The top level is walked header by header: the media data between is skipped unread.
-    for (uint64_t position = 0; position < *fileSize;) {
+    // Past a thousand atoms the file is not taken for one that still has a movie to come
+    // (fragmented files, the ones with many, put it first).
+    int count = 0;
+    for (uint64_t position = 0; position < *fileSize && count++ < kMaxTopLevelAtoms;) {
         const std::optional<TMP4Atom> atom = ReadAtomHeader(source, position, *fileSize);
         if (!atom) {
             // At the start this is no MP4 file; further on, a damaged or cut-off tail.

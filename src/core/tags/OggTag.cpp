@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "core/tags/ByteWindow.h"
 #include "core/tags/VorbisComments.h"
 
 namespace melodrix {
@@ -69,15 +70,24 @@ std::optional<std::span<const uint8_t>> CommentList(TOggCodec codec,
 // lacing values, and keeps the bytes of the one packet it is after.
 class TPacketWalk {
 public:
-    TPacketWalk(IByteSource& source, uint64_t fileSize) : source_(source), fileSize_(fileSize) {}
+    TPacketWalk(IByteSource& source, uint64_t fileSize)
+        : source_(source), window_(source, fileSize), fileSize_(fileSize) {}
 
     // False when a page header is broken or the file ends first.
     bool Run(TOggCodec& codec, std::vector<uint8_t>& commentPacket);
 
 private:
     IByteSource& source_;
+    // Page headers and lacing values come through the window, so many small pages of other
+    // streams cost a few reads.
+    TByteWindow window_;
     const uint64_t fileSize_;
 };
+
+// The comment packet comes within this many pages of the start, and is no larger than this;
+// beyond, the file is taken as broken rather than read on.
+constexpr int kMaxPages = 1024;
+constexpr uint64_t kMaxCommentPacket = 16 * 1024 * 1024;
 
 bool TPacketWalk::Run(TOggCodec& codec, std::vector<uint8_t>& commentPacket) {
     uint64_t position = 0;
@@ -85,16 +95,20 @@ bool TPacketWalk::Run(TOggCodec& codec, std::vector<uint8_t>& commentPacket) {
     uint32_t serial = 0;
     int packet = 0;  // the index of the packet the next data byte belongs to
     uint8_t header[kPageHeaderSize + 255];
-    while (packet < 2) {
-        if (fileSize_ - position < kPageHeaderSize ||
-            !source_.ReadAt(position, header, kPageHeaderSize) ||
-            std::memcmp(header, "OggS", 4) != 0 || header[4] != 0) {
+    for (int pages = 0; packet < 2; ++pages) {
+        const uint8_t* fixed = window_.Get(position, kPageHeaderSize);
+        if (pages == kMaxPages || fixed == nullptr || std::memcmp(fixed, "OggS", 4) != 0 ||
+            fixed[4] != 0) {
             return false;
         }
+        std::memcpy(header, fixed, kPageHeaderSize);
         const uint8_t segments = header[26];
-        if (fileSize_ - position - kPageHeaderSize < segments ||
-            !source_.ReadAt(position + kPageHeaderSize, header + kPageHeaderSize, segments)) {
-            return false;
+        if (segments > 0) {
+            const uint8_t* lacingBytes = window_.Get(position + kPageHeaderSize, segments);
+            if (lacingBytes == nullptr) {
+                return false;
+            }
+            std::memcpy(header + kPageHeaderSize, lacingBytes, segments);
         }
         const uint8_t* lacing = header + kPageHeaderSize;
         uint64_t dataSize = 0;
@@ -137,6 +151,9 @@ bool TPacketWalk::Run(TOggCodec& codec, std::vector<uint8_t>& commentPacket) {
                 packet += lacing[s] < 255;
             }
             if (runSize > 0) {
+                if (runSize > kMaxCommentPacket - commentPacket.size()) {
+                    return false;
+                }
                 const size_t had = commentPacket.size();
                 commentPacket.resize(had + runSize);
                 if (!source_.ReadAt(runStart, commentPacket.data() + had, runSize)) {

@@ -275,3 +275,33 @@ TEST(AudioProperties, FilesWrittenByEncoders) {
         EXPECT_EQ(p->DurationMs, c.DurationMs) << c.Name;
     }
 }
+
+// Files that are all small structures, more than any real file has: the tag readers stop
+// after a few thousand of them, reading many with each call (MP4's top-level atoms, which
+// are read one by one so the media data is never touched, after a thousand).
+TEST(AudioProperties, TagReadersStopAfterAFewThousandPagesAtomsItemsOrFrames) {
+    std::string pages = OggGranulePage(1, 0x02, 0, 0, VorbisIdentification());
+    std::string atoms = Atom("ftyp", "M4A ");
+    std::string items, frames;
+    for (int i = 0; i < 20000; ++i) {
+        pages += OggPage(2, 0, static_cast<uint32_t>(i), {}, "");
+        atoms += Atom("free", "");
+        items += ApeItem("k", "");
+        frames += Frame23("TXXX", "");
+    }
+    const std::string ape = AudioLike(100) + ApeTag({items}, false);
+    std::string countedApe = ape;
+    countedApe.replace(ape.size() - 16, 4, LittleEndian32(20000));  // the footer's item count
+    const auto reads = [](auto&& tag, const std::string& file) {
+        TSparseSource source(file, file.size());
+        tag.Read(source);
+        return source.Reads;
+    };
+    EXPECT_LE(reads(TOggTag(), pages), 20);
+    EXPECT_LE(reads(TMP4Tag(), atoms), 1030);
+    EXPECT_LE(reads(TAPEv2(), countedApe), 20);
+    EXPECT_LE(reads(TID3v2(), ID3v2Tag(3, frames)), 20);
+    TSparseSource source(atoms, atoms.size());
+    EXPECT_FALSE(ReadAudioProperties(source));
+    EXPECT_LE(source.Reads, 1030);
+}
