@@ -145,6 +145,13 @@ int main(int argc, char** argv) {
     Write(root / "flac", FlacSeeds());
     Write(root / "ogg", OggSeeds());
     Write(root / "mp4", Mp4Seeds());
+    // The audio readers meet every container: the tag seeds hold each one's headers.
+    std::vector<std::string> audio;
+    for (const auto& seeds :
+         {ID3v1Seeds(), ID3v2Seeds(), APEv2Seeds(), FlacSeeds(), OggSeeds(), Mp4Seeds()}) {
+        audio.insert(audio.end(), seeds.begin(), seeds.end());
+    }
+    Write(root / "audio", audio);
     Write(root / "catalog_stream", CatalogSeeds());
     return 0;
 }
