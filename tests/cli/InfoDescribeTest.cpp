@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -185,23 +186,39 @@ TEST(CliDescribe, AKilledSaveLeavesTheOldOrTheNewCatalog) {
     ASSERT_NE(firstBytes, secondBytes);
 
     // Each run is killed while it holds the catalog's lock, that is between reading the
-    // catalog and replacing it, a little later each round: the moment is known, not guessed
-    // from how fast this machine is.
-    int killedMidway = 0;
-    for (int round = 0; killedMidway < 12 && round < 60; ++round) {
-        QProcess process;
+    // catalog and replacing it: at once, or a quarter, half or three quarters into the time a
+    // run was seen to hold it. A kill at once lands inside the lock whatever the machine's
+    // speed, so the count below cannot depend on it; the later ones reach the writing.
+    const auto startRun = [&](QProcess& process, int round) {
         process.start(QStringLiteral(MELODRIX_CLI_PATH), round % 2 ? second : first);
-        ASSERT_TRUE(process.waitForStarted());
+        EXPECT_TRUE(process.waitForStarted());
         bool locked = false;
         while (!(locked = IsLockedByAnother(catalog)) && process.state() == QProcess::Running) {
             process.waitForFinished(1);
         }
-        if (locked) {
-            QThread::usleep(static_cast<unsigned long>(killedMidway) * 4000);
+        return locked;
+    };
+    QElapsedTimer held;
+    {
+        QProcess process;
+        if (startRun(process, 0)) {
+            held.start();
+            while (IsLockedByAnother(catalog) && process.state() == QProcess::Running) {
+                QThread::usleep(100);
+            }
+        }
+        process.waitForFinished();
+    }
+    const qint64 holdUs = held.isValid() ? held.nsecsElapsed() / 1000 : 0;
+    int killedMidway = 0;
+    for (int round = 0; killedMidway < 12 && round < 60; ++round) {
+        QProcess process;
+        if (startRun(process, round)) {
+            QThread::usleep(static_cast<unsigned long>(holdUs * (round % 4) / 4));
             ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
         }
         process.waitForFinished();
-        killedMidway += locked && process.exitStatus() == QProcess::CrashExit ? 1 : 0;
+        killedMidway += process.exitStatus() == QProcess::CrashExit ? 1 : 0;
         const QByteArray now = ReadFile(catalog);
         ASSERT_TRUE(now == firstBytes || now == secondBytes)
             << "round " << round << ": " << now.size() << " bytes, neither catalog";
