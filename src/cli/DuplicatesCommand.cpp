@@ -13,11 +13,14 @@ namespace {
 
 const char* const kDuplicatesUsage =
     "Usage: melodrix-cli [--library DIR] duplicates [--scope PATH]\n"
-    "                    [--by name-size|size|artist-title|artist-album-title] [--json]\n"
+    "                    [--by name-size|size|artist-title|artist-album-title|\n"
+    "                          artist-title-duration] [--json]\n"
     "Lists the files that share a key across the catalogs of the library, of the group or\n"
     "catalog PATH or of a folder outside the library, in groups of two or more, ordered by\n"
     "group. Keys: name and size (default); size alone; artist and title (case-folded, blanks\n"
-    "trimmed, both non-empty); artist, album and title. Ends with the number of groups and the\n"
+    "trimmed, both non-empty); artist, album and title; artist and title with playing times\n"
+    "within 2 seconds of each other (each run of such times is a group). Ends with the number of "
+    "groups and the\n"
     "bytes that the extra copies take (all but the largest copy of each group).\n";
 
 }  // namespace
@@ -38,7 +41,8 @@ int RunDuplicatesCommand(TCliContext& context, const QStringList& args) {
             DuplicateKeyOfName(parsed.Value(QStringLiteral("by")));
         if (!named) {
             throw TUsageError(
-                QStringLiteral("--by is name-size, size, artist-title or artist-album-title"));
+                QStringLiteral("--by is name-size, size, artist-title, artist-album-title or "
+                               "artist-title-duration"));
         }
         key = *named;
     }

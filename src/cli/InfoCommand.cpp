@@ -10,6 +10,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/base/Errors.h"
+#include "core/catalog/ValueFunctions.h"
 #include "core/engine/FileInfo.h"
 
 namespace melodrix::cli {
@@ -20,7 +21,8 @@ const char* const kInfoUsage =
     "Usage: melodrix-cli [--library DIR] info CATALOG [--json]\n"
     "Opens a catalog as the desktop program does and prints what it holds: items, folders,\n"
     "files, MP3 files, files with tags, total size of the files, disk name, the number of\n"
-    "distinct artists and albums, and the ten most common genres with their counts.\n";
+    "distinct artists and albums, the total playing time of the music files, the number of\n"
+    "files of each codec and the ten most common genres with their counts.\n";
 
 constexpr int kGenresShown = 10;
 
@@ -38,8 +40,20 @@ struct TCatalogSummary {
     QString diskName;
     size_t artists = 0;
     size_t albums = 0;
+    int64_t playingTimeMs = 0;  // over the files that have a playing time
     std::vector<std::pair<std::string_view, uint64_t>> genres;  // most common first
+    std::vector<std::pair<std::string_view, uint64_t>> codecs;  // most common first
 };
+
+// The counts most common first, ties by name.
+std::vector<std::pair<std::string_view, uint64_t>> ByCount(
+    const std::unordered_map<std::string_view, uint64_t>& counts) {
+    std::vector<std::pair<std::string_view, uint64_t>> sorted(counts.begin(), counts.end());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    return sorted;
+}
 
 // The texts viewed stay in the tree, which outlives the summary's use.
 TCatalogSummary Summarise(const TCatalogTree& tree) {
@@ -47,6 +61,7 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
     std::unordered_set<std::string_view> artists;
     std::unordered_set<std::string_view> albums;
     std::unordered_map<std::string_view, uint64_t> genres;
+    std::unordered_map<std::string_view, uint64_t> codecs;
     std::string_view lastArtist;
     std::string_view lastAlbum;
     std::pair<const std::string_view, uint64_t>* lastGenre = nullptr;  // stable in the map
@@ -72,8 +87,19 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
         }
         summary.mp3Files += IsMp3(texts[FileExt]) ? 1 : 0;
         bool tagged = false;
-        for (int field = MP3_Title; field <= MP3_Genre; ++field) {
+        for (int field = MP3_Title; field <= MP3_AlbumArtist; ++field) {
             tagged = tagged || !texts[field].empty();
+        }
+        int64_t duration = 0;
+        const std::string_view durationText = texts[AudioDuration];
+        if (std::from_chars(durationText.data(), durationText.data() + durationText.size(),
+                            duration)
+                    .ec == std::errc() &&
+            duration > 0) {
+            summary.playingTimeMs += duration;
+        }
+        if (!texts[AudioCodec].empty()) {
+            ++codecs[texts[AudioCodec]];
         }
         summary.taggedFiles += tagged ? 1 : 0;
         // The tracks of an album lie side by side: a value like the one before is counted
@@ -95,30 +121,51 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
     });
     summary.artists = artists.size();
     summary.albums = albums.size();
-    summary.genres.assign(genres.begin(), genres.end());
-    std::sort(summary.genres.begin(), summary.genres.end(), [](const auto& a, const auto& b) {
-        return a.second != b.second ? a.second > b.second : a.first < b.first;
-    });
+    summary.genres = ByCount(genres);
+    summary.codecs = ByCount(codecs);
     if (summary.genres.size() > kGenresShown) {
         summary.genres.resize(kGenresShown);
     }
     return summary;
 }
 
-void PrintJson(QTextStream& out, const QString& path, const TCatalogSummary& s) {
-    QString genres;
-    for (const auto& [genre, count] : s.genres) {
-        if (!genres.isEmpty()) {
-            genres += QLatin1Char(',');
+// [{"<key>":"...","count":n},...]
+QString JsonCounts(const char* key,
+                   const std::vector<std::pair<std::string_view, uint64_t>>& counts) {
+    QString json;
+    for (const auto& [name, count] : counts) {
+        if (!json.isEmpty()) {
+            json += QLatin1Char(',');
         }
-        genres += QStringLiteral("{\"genre\":%1,\"count\":%2}").arg(JsonString(genre)).arg(count);
+        json += QStringLiteral("{\"%1\":%2,\"count\":%3}")
+                    .arg(QLatin1String(key), JsonString(name))
+                    .arg(count);
     }
+    return QLatin1Char('[') + json + QLatin1Char(']');
+}
+
+void PrintCounts(QTextStream& out, const char* heading,
+                 const std::vector<std::pair<std::string_view, uint64_t>>& counts) {
+    if (counts.empty()) {
+        return;
+    }
+    out << heading << '\n';
+    std::vector<QStringList> rows;
+    for (const auto& [name, count] : counts) {
+        rows.push_back({QStringLiteral("  ") + QString::number(count), TextOf(name)});
+    }
+    PrintTable(out, rows);
+}
+
+void PrintJson(QTextStream& out, const QString& path, const TCatalogSummary& s) {
     out << "{\"catalog\":" << JsonString(QStringView(path)) << ",\"items\":" << s.items
         << ",\"folders\":" << s.folders << ",\"files\":" << s.files
         << ",\"mp3Files\":" << s.mp3Files << ",\"taggedFiles\":" << s.taggedFiles
         << ",\"totalSize\":" << s.totalSize
         << ",\"diskName\":" << JsonString(QStringView(s.diskName)) << ",\"artists\":" << s.artists
-        << ",\"albums\":" << s.albums << ",\"genres\":[" << genres << "]}\n";
+        << ",\"albums\":" << s.albums << ",\"genres\":" << JsonCounts("genre", s.genres)
+        << ",\"playingTimeMs\":" << s.playingTimeMs
+        << ",\"codecs\":" << JsonCounts("codec", s.codecs) << "}\n";
 }
 
 void PrintText(QTextStream& out, const QString& path, const TCatalogSummary& s) {
@@ -133,16 +180,11 @@ void PrintText(QTextStream& out, const QString& path, const TCatalogSummary& s) 
         {QStringLiteral("Total size:"), QString::number(s.totalSize)},
         {QStringLiteral("Artists:"), QString::number(s.artists)},
         {QStringLiteral("Albums:"), QString::number(s.albums)},
+        {QStringLiteral("Playing time:"), DurationText(s.playingTimeMs)},
     };
     PrintTable(out, rows);
-    if (!s.genres.empty()) {
-        out << "Most common genres:\n";
-        std::vector<QStringList> genreRows;
-        for (const auto& [genre, count] : s.genres) {
-            genreRows.push_back({QStringLiteral("  ") + QString::number(count), TextOf(genre)});
-        }
-        PrintTable(out, genreRows);
-    }
+    PrintCounts(out, "Files by codec:", s.codecs);
+    PrintCounts(out, "Most common genres:", s.genres);
 }
 
 }  // namespace

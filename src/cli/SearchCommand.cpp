@@ -20,16 +20,21 @@ const char* const kSearchUsage =
     "Usage: melodrix-cli [--library DIR] search [--scope PATH] [--name TEXT] [--ext TEXT]\n"
     "                    [--description TEXT] [--case-sensitive] [--whole-words] [--json]\n"
     "                    [--title T] [--artist T] [--album T] [--year T] [--genre T]\n"
-    "                    [--comment T] [--path T] [--disk T]\n"
+    "                    [--comment T] [--path T] [--disk T] [--album-artist T]\n"
     "                    [--mode contains|whole|glob|regex]\n"
-    "                    [--min-size N] [--max-size N] [--year-range A-B]\n"
+    "                    [--min-size N] [--max-size N] [--year-range A-B] [--track A-B]\n"
+    "                    [--min-duration D] [--max-duration D] [--min-bitrate K]\n"
+    "                    [--max-bitrate K] [--codec NAME]\n"
     "                    [--after DATE] [--before DATE] [--files-only | --folders-only]\n"
     "Finds the items whose name, extension (without the dot), description and other fields\n"
     "match the given texts, in every catalog of the library or of the group or catalog PATH.\n"
     "All conditions must hold. --mode says how texts match: contains (default), whole (the\n"
     "whole stored value; --whole-words is the same), glob (* and ? over the whole value) or\n"
     "regex (RE2 syntax, matching anywhere). Sizes are bytes with an optional K, M or G\n"
-    "(1024s); --year-range reads MP3_Year as a number (1990-1999, 2000-, -1980); --after\n"
+    "(1024s); --year-range reads MP3_Year as a number (1990-1999, 2000-, -1980);\n"
+    "--track reads the track number (3 of 3/12) likewise (5, 1-3, 10-); durations are\n"
+    "seconds, m:ss or h:mm:ss (a folder's is the sum of its files'); bitrates are kbit/s;\n"
+    "--codec is MP3, FLAC, Vorbis, Opus, AAC or ALAC (case ignored); --after\n"
     "and --before take ISO 8601 dates (2024-01-31 or 2024-01-31T12:00, local time unless\n"
     "followed by Z or an offset such as +02:00): modified on or after, and before. Items\n"
     "without the field never match a range. PATH is a group or catalog of the library, or a\n"
@@ -39,8 +44,9 @@ const char* const kSearchUsage =
 // The text options, each on one catalog field.
 const std::vector<std::pair<const char*, int>>& TextOptions() {
     static const std::vector<std::pair<const char*, int>> options{
-        {"title", MP3_Title}, {"artist", MP3_Artist},   {"album", MP3_Album}, {"year", MP3_Year},
-        {"genre", MP3_Genre}, {"comment", MP3_Comment}, {"path", FullPath},   {"disk", DiskName},
+        {"title", MP3_Title}, {"artist", MP3_Artist}, {"album", MP3_Album},
+        {"year", MP3_Year},   {"genre", MP3_Genre},   {"comment", MP3_Comment},
+        {"path", FullPath},   {"disk", DiskName},     {"album-artist", MP3_AlbumArtist},
     };
     return options;
 }
@@ -64,6 +70,25 @@ uint64_t SizeOption(const TParsedArguments& parsed, const QString& name) {
                               .arg(name, parsed.Value(name)));
     }
     return *size;
+}
+
+int64_t DurationOption(const TParsedArguments& parsed, const QString& name) {
+    const std::optional<int64_t> duration = ParseDurationText(parsed.Value(name));
+    if (!duration) {
+        throw TUsageError(QStringLiteral("--%1 needs seconds, m:ss or h:mm:ss, not \"%2\"")
+                              .arg(name, parsed.Value(name)));
+    }
+    return *duration;
+}
+
+int64_t BitrateOption(const TParsedArguments& parsed, const QString& name) {
+    bool ok = false;
+    const uint bitrate = parsed.Value(name).trimmed().toUInt(&ok);
+    if (!ok) {
+        throw TUsageError(QStringLiteral("--%1 needs kbit/s such as 192, not \"%2\"")
+                              .arg(name, parsed.Value(name)));
+    }
+    return bitrate;
 }
 
 // Wall-clock milliseconds of an ISO 8601 date, or date and time (minutes, seconds, fractions)
@@ -133,6 +158,31 @@ TSearchOptions OptionsOf(const TParsedArguments& parsed) {
         }
         options.year = *years;
     }
+    if (parsed.Has(QStringLiteral("track"))) {
+        const auto tracks = ParseYearRange(parsed.Value(QStringLiteral("track")));
+        if (!tracks) {
+            throw TUsageError(QStringLiteral("--track needs a number or a range such as 1-3"));
+        }
+        options.track = *tracks;
+    }
+    if (parsed.Has(QStringLiteral("min-duration"))) {
+        options.durationMs.low = DurationOption(parsed, QStringLiteral("min-duration"));
+    }
+    if (parsed.Has(QStringLiteral("max-duration"))) {
+        options.durationMs.high = DurationOption(parsed, QStringLiteral("max-duration"));
+    }
+    if (parsed.Has(QStringLiteral("min-bitrate"))) {
+        options.bitrate.low = BitrateOption(parsed, QStringLiteral("min-bitrate"));
+    }
+    if (parsed.Has(QStringLiteral("max-bitrate"))) {
+        options.bitrate.high = BitrateOption(parsed, QStringLiteral("max-bitrate"));
+    }
+    if (parsed.Has(QStringLiteral("codec"))) {
+        options.codec = parsed.Value(QStringLiteral("codec")).trimmed().toUtf8().toStdString();
+        if (options.codec.empty()) {
+            throw TUsageError(QStringLiteral("--codec needs a name such as MP3 or FLAC"));
+        }
+    }
     if (parsed.Has(QStringLiteral("after"))) {
         options.time.low = TimeOption(parsed, QStringLiteral("after"));
     }
@@ -154,20 +204,24 @@ bool HasCondition(const TSearchOptions& options) {
         text = text || !QString::fromUtf8(condition.text).trimmed().isEmpty();
     }
     return text || options.size.IsSet() || options.year.IsSet() || options.time.IsSet() ||
-           options.kind != TItemKind::Both;
+           options.track.IsSet() || options.durationMs.IsSet() || options.bitrate.IsSet() ||
+           !options.codec.empty() || options.kind != TItemKind::Both;
 }
 
 }  // namespace
 
 int RunSearchCommand(TCliContext& context, const QStringList& args) {
     std::vector<TOptionSpec> specs{
-        {QStringLiteral("scope"), true},    {QStringLiteral("name"), true},
-        {QStringLiteral("ext"), true},      {QStringLiteral("description"), true},
-        {QStringLiteral("case-sensitive")}, {QStringLiteral("whole-words")},
-        {QStringLiteral("mode"), true},     {QStringLiteral("min-size"), true},
-        {QStringLiteral("max-size"), true}, {QStringLiteral("year-range"), true},
-        {QStringLiteral("after"), true},    {QStringLiteral("before"), true},
-        {QStringLiteral("files-only")},     {QStringLiteral("folders-only")}};
+        {QStringLiteral("scope"), true},        {QStringLiteral("name"), true},
+        {QStringLiteral("ext"), true},          {QStringLiteral("description"), true},
+        {QStringLiteral("case-sensitive")},     {QStringLiteral("whole-words")},
+        {QStringLiteral("mode"), true},         {QStringLiteral("min-size"), true},
+        {QStringLiteral("max-size"), true},     {QStringLiteral("year-range"), true},
+        {QStringLiteral("after"), true},        {QStringLiteral("before"), true},
+        {QStringLiteral("files-only")},         {QStringLiteral("folders-only")},
+        {QStringLiteral("track"), true},        {QStringLiteral("min-duration"), true},
+        {QStringLiteral("max-duration"), true}, {QStringLiteral("min-bitrate"), true},
+        {QStringLiteral("max-bitrate"), true},  {QStringLiteral("codec"), true}};
     for (const auto& [name, field] : TextOptions()) {
         specs.push_back({QString::fromLatin1(name), true});
     }

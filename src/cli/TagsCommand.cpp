@@ -10,9 +10,31 @@ namespace {
 
 const char* const kTagsUsage =
     "Usage: melodrix-cli tags FILE... [--json]\n"
-    "Prints the six tag fields of each file as a scan would store them, and the kind of\n"
-    "tag that supplied them: ID3v1, ID3v2 or APEv2 (MP3 and any other file), FLAC (.flac),\n"
-    "Ogg Vorbis, Opus or Ogg FLAC (.ogg .oga .opus), MP4 (.m4a .mp4 .m4b), or none.\n";
+    "Prints the tag fields of each file as a scan would store them (title, artist, album,\n"
+    "year, comment, genre, track, disc, album artist), the kind of tag that supplied them:\n"
+    "ID3v1, ID3v2 or APEv2 (MP3 and any other file), FLAC (.flac), Ogg Vorbis, Opus or\n"
+    "Ogg FLAC (.ogg .oga .opus), MP4 (.m4a .mp4 .m4b), or none, and the audio properties:\n"
+    "playing time (ms), bitrate (kbit/s), sample rate (Hz), channels, codec and mode.\n";
+
+// The stored texts of a file's audio properties, empty where the stream does not tell.
+struct TAudioTexts {
+    std::string duration, bitrate, sampleRate, channels, codec, mode;
+
+    explicit TAudioTexts(const std::optional<TAudioProperties>& audio) {
+        if (!audio) {
+            return;
+        }
+        const auto text = [](const auto& value) {
+            return value ? std::to_string(*value) : std::string();
+        };
+        duration = text(audio->DurationMs);
+        bitrate = text(audio->Bitrate);
+        sampleRate = text(audio->SampleRate);
+        channels = text(audio->Channels);
+        codec = AudioCodecName(audio->Codec);
+        mode = audio->Mode ? std::string(AudioModeName(*audio->Mode)) : std::string();
+    }
+};
 
 }  // namespace
 
@@ -37,9 +59,22 @@ int RunTagsCommand(TCliContext& context, const QStringList& args) {
             continue;
         }
         const QString kind = TagKindName(readers.Read(file, fields));
-        const std::pair<int, const std::string*> values[] = {
-            {MP3_Title, &fields.Title}, {MP3_Artist, &fields.Artist},   {MP3_Album, &fields.Album},
-            {MP3_Year, &fields.Year},   {MP3_Comment, &fields.Comment}, {MP3_Genre, &fields.Genre}};
+        const TAudioTexts audio(fields.Audio);
+        const std::pair<int, const std::string*> values[] = {{MP3_Title, &fields.Title},
+                                                             {MP3_Artist, &fields.Artist},
+                                                             {MP3_Album, &fields.Album},
+                                                             {MP3_Year, &fields.Year},
+                                                             {MP3_Comment, &fields.Comment},
+                                                             {MP3_Genre, &fields.Genre},
+                                                             {MP3_Track, &fields.Track},
+                                                             {MP3_Disc, &fields.Disc},
+                                                             {MP3_AlbumArtist, &fields.AlbumArtist},
+                                                             {AudioDuration, &audio.duration},
+                                                             {AudioBitrate, &audio.bitrate},
+                                                             {AudioSampleRate, &audio.sampleRate},
+                                                             {AudioChannels, &audio.channels},
+                                                             {AudioCodec, &audio.codec},
+                                                             {AudioMode, &audio.mode}};
         if (context.json) {
             context.out << "{\"file\":" << JsonString(file) << ",\"kind\":" << JsonString(kind);
             for (const auto& [field, value] : values) {

@@ -3,6 +3,7 @@
 #include <map>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -98,7 +99,7 @@ TEST_F(Cli, ListShowAndSearchReadTheLibrary) {
     EXPECT_EQ(listed.front()[QStringLiteral("FileName")].toString(),
               QStringLiteral("CatalogLibrary"));
     EXPECT_EQ(listed.front()[QStringLiteral("SizePercentage")].toString(), QStringLiteral("100"));
-    EXPECT_EQ(listed.front().size(), 17);
+    EXPECT_EQ(listed.front().size(), 26);  // every field, empty ones too
     const auto groups =
         Run({QStringLiteral("list"), QStringLiteral("--groups-only"), QStringLiteral("--json")})
             .Objects();
@@ -157,7 +158,7 @@ TEST_F(Cli, TagsTellWhichKindSuppliedTheFields) {
     EXPECT_EQ(objects[0][QStringLiteral("MP3_Title")].toString(), QStringLiteral("Title One"));
     EXPECT_EQ(objects[0][QStringLiteral("MP3_Genre")].toString(), QStringLiteral("Rock"));
     EXPECT_EQ(objects[1][QStringLiteral("kind")].toString(), QStringLiteral("none"));
-    EXPECT_EQ(objects[1].size(), 8);
+    EXPECT_EQ(objects[1].size(), 17);  // file, kind and the fifteen fields
 
     const TCliRun missing =
         Run({QStringLiteral("tags"), music + QStringLiteral("/none.mp3")}, false);
@@ -273,4 +274,94 @@ TEST_F(Cli, MusicAllCataloguesEveryKnownFormatAndTagsReadsThem) {
         EXPECT_EQ(kinds[i][QStringLiteral("kind")].toString(), expected[i]);
     }
     EXPECT_EQ(kinds[3][QStringLiteral("MP3_Title")].toString(), QStringLiteral("MP4 Title"));
+}
+
+// The fields after the first 17 from the scan to every command that reads them.
+TEST_F(Cli, PlayingTimeCodecTrackAndAlbumArtistReachTagsInfoSearchAndDuplicates) {
+    const QString data = QStringLiteral(MELODRIX_TEST_DATA_DIR "/music/");
+    ASSERT_TRUE(QFile::copy(data + QStringLiteral("tagged-vbr.mp3"),
+                            music + QStringLiteral("/Band/vbr.mp3")));
+    ASSERT_TRUE(
+        QFile::copy(data + QStringLiteral("tagged-vbr.mp3"), music + QStringLiteral("/copy.mp3")));
+    ASSERT_TRUE(QFile::copy(data + QStringLiteral("picture-first.flac"),
+                            music + QStringLiteral("/Band/a.flac")));
+
+    const auto tags = Run({QStringLiteral("tags"), QStringLiteral("--json"),
+                           music + QStringLiteral("/Band/vbr.mp3")},
+                          false)
+                          .Objects();
+    ASSERT_EQ(tags.size(), 1u);
+    const std::map<QString, QString> expected = {
+        {QStringLiteral("MP3_Track"), QStringLiteral("2/9")},
+        {QStringLiteral("MP3_Disc"), QStringLiteral("1/2")},
+        {QStringLiteral("MP3_AlbumArtist"), QStringLiteral("Lame Band")},
+        {QStringLiteral("AudioDuration"), QStringLiteral("250")},
+        {QStringLiteral("AudioSampleRate"), QStringLiteral("22050")},
+        {QStringLiteral("AudioChannels"), QStringLiteral("1")},
+        {QStringLiteral("AudioCodec"), QStringLiteral("MP3")},
+        {QStringLiteral("AudioMode"), QStringLiteral("VBR")}};
+    for (const auto& [field, value] : expected) {
+        EXPECT_EQ(tags[0][field].toString(), value) << field.toStdString();
+    }
+    const TCliRun text =
+        Run({QStringLiteral("tags"), music + QStringLiteral("/Band/vbr.mp3")}, false);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("    AudioDuration: 250\n")))
+        << text.out.toStdString();
+
+    ASSERT_EQ(Run({QStringLiteral("scan"), music, QStringLiteral("--name"), QStringLiteral("m"),
+                   QStringLiteral("--music"), QStringLiteral("all")})
+                  .status,
+              0);
+    const auto info = Run({QStringLiteral("info"), QStringLiteral("m"), QStringLiteral("--json")});
+    ASSERT_EQ(info.Objects().size(), 1u);
+    const QJsonObject summary = info.Objects()[0];
+    EXPECT_EQ(summary[QStringLiteral("playingTimeMs")].toInt(), 750);
+    const QJsonArray codecs = summary[QStringLiteral("codecs")].toArray();
+    ASSERT_EQ(codecs.size(), 2);
+    EXPECT_EQ(codecs[0].toObject()[QStringLiteral("codec")].toString(), QStringLiteral("MP3"));
+    EXPECT_EQ(codecs[0].toObject()[QStringLiteral("count")].toInt(), 2);
+    EXPECT_EQ(codecs[1].toObject()[QStringLiteral("codec")].toString(), QStringLiteral("FLAC"));
+    const TCliRun infoText = Run({QStringLiteral("info"), QStringLiteral("m")});
+    EXPECT_TRUE(infoText.out.contains(QStringLiteral("Playing time:")))
+        << infoText.out.toStdString();
+    EXPECT_TRUE(infoText.out.contains(QStringLiteral("Files by codec:")));
+
+    const auto names = [this](const QStringList& conditions) {
+        QStringList found;
+        for (const QJsonObject& hit :
+             Run(QStringList{QStringLiteral("search"), QStringLiteral("--json")} + conditions)
+                 .Objects()) {
+            found << hit[QStringLiteral("FileName")].toString();
+        }
+        found.sort();
+        return found;
+    };
+    EXPECT_EQ(names({QStringLiteral("--codec"), QStringLiteral("flac")}),
+              QStringList{QStringLiteral("a.flac")});
+    EXPECT_EQ(
+        names({QStringLiteral("--track"), QStringLiteral("2"), QStringLiteral("--files-only")}),
+        (QStringList{QStringLiteral("copy.mp3"), QStringLiteral("vbr.mp3")}));
+    EXPECT_EQ(names({QStringLiteral("--album-artist"), QStringLiteral("lame")}),
+              (QStringList{QStringLiteral("copy.mp3"), QStringLiteral("vbr.mp3")}));
+    EXPECT_EQ(names({QStringLiteral("--min-duration"), QStringLiteral("0:00.5"),
+                     QStringLiteral("--files-only")}),
+              QStringList{});
+    EXPECT_EQ(names({QStringLiteral("--min-duration"), QStringLiteral("0.5")}).size(), 2)
+        << "the root and Band, whose playing times are sums";
+    EXPECT_EQ(
+        Run({QStringLiteral("search"), QStringLiteral("--min-duration"), QStringLiteral("1:75")})
+            .status,
+        2);
+    EXPECT_EQ(
+        Run({QStringLiteral("search"), QStringLiteral("--max-bitrate"), QStringLiteral("fast")})
+            .status,
+        2);
+
+    const auto duplicates =
+        Run({QStringLiteral("duplicates"), QStringLiteral("--by"),
+             QStringLiteral("artist-title-duration"), QStringLiteral("--json")});
+    EXPECT_EQ(duplicates.status, 0) << duplicates.err.toStdString();
+    EXPECT_TRUE(duplicates.out.contains(QStringLiteral("copy.mp3")));
+    EXPECT_TRUE(duplicates.out.contains(QStringLiteral("vbr.mp3")));
+    EXPECT_FALSE(duplicates.out.contains(QStringLiteral("a.flac")));
 }

@@ -87,7 +87,7 @@ private slots:
 
         QCOMPARE(main->windowTitle(), QStringLiteral("Melodrix"));
         QVERIFY(main->isMaximized());
-        QCOMPARE(main->ContentModel()->columnCount(), 17);
+        QCOMPARE(main->ContentModel()->columnCount(), FieldCount);
         QStringList hidden;
         for (int i = 0; i < 17; ++i) {
             if (main->VT()->header()->isSectionHidden(i)) {
@@ -467,10 +467,14 @@ private slots:
         for (const DetailEntry& entry : detail.Entries()) {
             keys << entry.Key;
         }
-        QCOMPARE(keys, (QStringList{"FileName", "MP3_Title", "MP3_Artist", "MP3_Album", "MP3_Year",
-                                    "MP3_Comment", "MP3_Genre", "FullPath", "FileSize", "FileTime",
-                                    "FileExt", "FileType", "Description", "FileNameLength",
-                                    "PathNameLength", "SizePercentage", "DiskName"}));
+        QCOMPARE(keys, (QStringList{
+                           "FileName",      "MP3_Title",      "MP3_Artist",      "MP3_Album",
+                           "MP3_Year",      "MP3_Comment",    "MP3_Genre",       "FullPath",
+                           "FileSize",      "FileTime",       "FileExt",         "FileType",
+                           "Description",   "FileNameLength", "PathNameLength",  "SizePercentage",
+                           "DiskName",      "MP3_Track",      "MP3_Disc",        "MP3_AlbumArtist",
+                           "AudioDuration", "AudioBitrate",   "AudioSampleRate", "AudioChannels",
+                           "AudioCodec",    "AudioMode"}));
         // A library node: nothing editable, nothing highlighted, plain hints.
         for (int row = 0; row < detail.rowCount(); ++row) {
             QVERIFY(!(detail.flags(detail.index(row, 1)) & Qt::ItemIsEditable));
@@ -525,15 +529,17 @@ private slots:
             TFMConfig dialog(main.get());
             dialog.show();
             QListWidget* list = dialog.CheckList();
-            QCOMPARE(list->count(), 17);
+            QCOMPARE(list->count(), FieldCount);
             QStringList unticked;
             for (int i = 0; i < list->count(); ++i) {
                 if (list->item(i)->checkState() == Qt::Unchecked) {
                     unticked << list->item(i)->text();
                 }
             }
-            QCOMPARE(unticked, (QStringList{"FileType", "FileNameLength", "PathNameLength",
-                                            "SizePercentage"}));
+            QCOMPARE(unticked,
+                     (QStringList{"FileType", "FileNameLength", "PathNameLength", "SizePercentage",
+                                  "MP3_Disc", "MP3_AlbumArtist", "AudioSampleRate", "AudioChannels",
+                                  "AudioCodec", "AudioMode"}));
             QCOMPARE(dialog.windowTitle(), QStringLiteral("Config visible columns"));
             QCOMPARE(dialog.size(), QSize(217, 280));
         }
@@ -564,12 +570,12 @@ private slots:
             QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
         });
         main->ConfigureVisibleColumns();
-        for (int i = 0; i < 17; ++i) {
+        for (int i = 0; i < FieldCount; ++i) {
             QVERIFY(main->VT()->header()->isSectionHidden(i));
         }
         const QString saved = ReadText(configFile);
         QVERIFY(!saved.contains(QStringLiteral("Visible=\"True\"")));
-        QCOMPARE(saved.count(QStringLiteral("Visible=\"False\"")), 17);
+        QCOMPARE(saved.count(QStringLiteral("Visible=\"False\"")), FieldCount);
     }
 
     void columnModelVariants() {

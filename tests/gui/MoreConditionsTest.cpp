@@ -82,6 +82,14 @@ private slots:
             QTest::mouseClick(dialog->BitBtn1(), Qt::LeftButton);
             QVERIFY(dialog->isVisible());
             panel->EdMinSize()->clear();
+            for (QLineEdit* edit :
+                 {panel->EdMinDuration(), panel->EdMaxBitrate(), panel->EdTrack()}) {
+                edit->setText(QStringLiteral("1:75"));
+                QTest::mouseClick(dialog->BitBtn1(), Qt::LeftButton);
+                QVERIFY(dialog->isVisible());
+                QVERIFY(prompt.messages.last().startsWith(QStringLiteral("Please input")));
+                edit->clear();
+            }
             panel->EdYearRange()->setText(QStringLiteral("1990-1999"));
             QTest::mouseClick(dialog->BitBtn1(), Qt::LeftButton);
         });
@@ -117,7 +125,7 @@ private slots:
         main->OpenCatalog(base.Library() + QStringLiteral("/Pop/Two.xml"));
         WhenDialogOpens<TFMDuplicates>([](TFMDuplicates* dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Find Duplicates"));
-            QCOMPARE(dialog->CbKey()->count(), 4);
+            QCOMPARE(dialog->CbKey()->count(), 5);
             dialog->CbKey()->setCurrentIndex(2);  // artist and title
             QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
         });

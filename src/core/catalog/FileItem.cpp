@@ -33,7 +33,7 @@ char* CopyReplacingNul(char* out, std::string_view text) {
     return out;
 }
 
-// The lengths of the 17 texts of a block and where the first text starts.
+// The lengths of the texts of a block and where the first text starts.
 const char* ReadLengths(const char* block, std::array<uint32_t, FieldCount>& lengths) {
     const auto* head = reinterpret_cast<const unsigned char*>(block);
     const char* extra = block + kHeadBytes;

@@ -30,27 +30,43 @@ enum TField : int {
     MP3_Year,
     MP3_Comment,
     MP3_Genre,
+    // What collectors ask of a music file beyond its six tag texts; after the first 17 so
+    // that those keep their numbers.
+    MP3_Track,        // "3", or "3/12" when the tag gives the total
+    MP3_Disc,         // likewise
+    MP3_AlbumArtist,  //
+    AudioDuration,    // playing time in whole milliseconds; folders: the sum over their files
+    AudioBitrate,     // average kbit/s
+    AudioSampleRate,  // Hz
+    AudioChannels,    //
+    AudioCodec,       // "MP3", "FLAC", "Vorbis", "Opus", "AAC" or "ALAC"
+    AudioMode,        // "CBR", "VBR" or "lossless"
 };
 
-inline constexpr int FieldCount = 17;
+inline constexpr int FieldCount = 26;
+// The fields every catalog has had; the others are stored only where a music file gives them.
+inline constexpr int BasicFieldCount = 17;
 
 inline constexpr std::array<std::string_view, FieldCount> FieldNames = {
-    "FileName",    "FullPath",       "FileSize",       "FileTime",       "FileExt",   "FileType",
-    "Description", "FileNameLength", "PathNameLength", "SizePercentage", "DiskName",  "MP3_Title",
-    "MP3_Artist",  "MP3_Album",      "MP3_Year",       "MP3_Comment",    "MP3_Genre",
+    "FileName",      "FullPath",     "FileSize",        "FileTime",       "FileExt",
+    "FileType",      "Description",  "FileNameLength",  "PathNameLength", "SizePercentage",
+    "DiskName",      "MP3_Title",    "MP3_Artist",      "MP3_Album",      "MP3_Year",
+    "MP3_Comment",   "MP3_Genre",    "MP3_Track",       "MP3_Disc",       "MP3_AlbumArtist",
+    "AudioDuration", "AudioBitrate", "AudioSampleRate", "AudioChannels",  "AudioCodec",
+    "AudioMode",
 };
 
-// The 17 texts of an item in field order.
+// The texts of an item in field order.
 using TItemTexts = std::array<std::string_view, FieldCount>;
 
 inline constexpr std::string_view DirectoryType = "directory";
 inline constexpr std::string_view FileTypeFile = "file";
 
 // The record behind every node of a catalog, library or result tree: two icon
-// indices and 17 UTF-8 texts. A million of these must fit in less memory than the
+// indices and FieldCount UTF-8 texts. A million of these must fit in less memory than the
 // catalog file, so the texts share one heap block and an item without any text allocates
 // nothing. The block starts with one length byte per field (255: the length follows as four
-// bytes after the 17), then the texts one after another: a field is found without reading
+// bytes after the lengths), then the texts one after another: a field is found without reading
 // the texts before it.
 class TFileItem {
 public:
@@ -64,14 +80,14 @@ public:
     int32_t IconIndex = 0;
 
     std::string_view Field(int index) const;
-    // All 17 texts in field order, read in one pass (cheaper than 17 Field calls).
+    // All texts in field order, read in one pass (cheaper than a Field call each).
     std::array<std::string_view, FieldCount> AllFields() const;
     // Stores the text; a NUL inside it is replaced by U+FFFD, as no catalog file can hold one.
     void SetField(int index, std::string_view text);
     // Sets a field to a text of the length it has already, in place and without allocating.
     // False, with nothing changed, when the lengths differ or the text holds a NUL.
     bool OverwriteField(int index, std::string_view text);
-    // Replaces all 17 texts at once (one allocation); missing entries are empty.
+    // Replaces all texts at once (one allocation); missing entries are empty.
     void SetAllFields(const std::array<std::string_view, FieldCount>& texts);
     // The same for texts that hold no NUL, which the caller knows: the catalog reader's
     // values, which XML cannot carry a NUL in. Skips looking for one.
@@ -93,7 +109,7 @@ private:
     uint32_t size_ = 0;
 };
 
-// Sets all 17 text fields to empty.
+// Sets all text fields to empty.
 void ClearFileItem(TFileItem& item);
 
 // Index of the field whose name equals `name` exactly; 0 (FileName) when none does.

@@ -22,6 +22,19 @@ struct TSortKey {
     std::string_view text;
 };
 
+// The whole number a text starts with after blanks ("3" of " 3/12"); 0 when there is none.
+double LeadingNumber(std::string_view text) {
+    text = TrimBlanks(text);
+    double number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
 }  // namespace
 
 TSortKind SortKindOf(int field) {
@@ -30,7 +43,14 @@ TSortKind SortKindOf(int field) {
         case FileNameLength:
         case PathNameLength:
         case SizePercentage:
+        case AudioDuration:
+        case AudioBitrate:
+        case AudioSampleRate:
+        case AudioChannels:
             return TSortKind::Number;
+        case MP3_Track:
+        case MP3_Disc:
+            return TSortKind::Ordinal;
         case FileTime:
             return TSortKind::DateTime;
         case FileType:
@@ -57,6 +77,9 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending, int threads)
                     case TSortKind::Number:
                         key.number = NumberOfText(value, decimal).value_or(0.0);
                         break;
+                    case TSortKind::Ordinal:
+                        key.number = LeadingNumber(value);
+                        break;
                     case TSortKind::DateTime:
                         if (value.empty()) {
                             key.rank = 0;
@@ -79,6 +102,7 @@ void SortCatalogTree(TCatalogTree& tree, int field, bool ascending, int threads)
             auto compareField = [kind](const TSortKey& a, const TSortKey& b) -> int {
                 switch (kind) {
                     case TSortKind::Number:
+                    case TSortKind::Ordinal:
                         return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
                     case TSortKind::DateTime:
                         if (a.rank != b.rank) {

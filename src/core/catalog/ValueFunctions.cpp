@@ -350,11 +350,29 @@ QString ShortestNumberText(double value) {
     return QString::number(value, 'g', 15);
 }
 
+QString DurationText(int64_t milliseconds) {
+    const int64_t seconds = (std::max<int64_t>(milliseconds, 0) + 500) / 1000;
+    const int64_t hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
+    const QLatin1Char zero('0');
+    if (hours == 0) {
+        return QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, zero);
+    }
+    return QStringLiteral("%1:%2:%3").arg(hours).arg(minutes, 2, 10, zero).arg(rest, 2, 10, zero);
+}
+
 QString FieldDisplayText(int index, const TFileItem* item) {
     if (!item) {
         return {};
     }
     const std::string_view value = item->Field(index);
+    if (index == AudioDuration && !value.empty()) {
+        int64_t milliseconds = 0;
+        const auto [end, error] =
+            std::from_chars(value.data(), value.data() + value.size(), milliseconds);
+        if (error == std::errc() && end == value.data() + value.size()) {
+            return DurationText(milliseconds);
+        }
+    }
     if (index == FileSize) {
         if (value.empty()) {
             return {};

@@ -14,8 +14,11 @@
 namespace melodrix {
 
 // Text shown for a field in the content view and detail panel: FileSize as "%n KB",
-// SizePercentage with "%", everything else as stored. Empty on any conversion failure.
+// SizePercentage with "%", AudioDuration as DurationText, everything else as stored. Empty on
+// any conversion failure; a duration that is no whole number shows as stored.
 QString FieldDisplayText(int index, const TFileItem* item);
+// A playing time to the nearest second: "h:mm:ss", or "m:ss" under an hour.
+QString DurationText(int64_t milliseconds);
 
 // True when the text is a floating-point number by the locale's rules: blanks around
 // it, optional sign, digits, the locale's decimal separator, optional exponent.

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 #include <numeric>
+#include <span>
 
 #include "core/base/AtomicFile.h"
 #include "core/base/Errors.h"
@@ -46,6 +47,17 @@ constexpr TDefaultColumn kDefaultColumns[] = {
     {"PathNameLength", false, false, 100, true, "right"},
     {"SizePercentage", false, false, 100, true, "right"},
     {"DiskName", true, true, 66, true, "left"},
+    // Added after the first 17, which an older configuration file holds alone. None is
+    // exported by default, so a default export stays as it was; the export dialog offers them.
+    {"MP3_Track", true, false, 50, true, "right"},
+    {"MP3_Disc", false, false, 50, true, "right"},
+    {"MP3_AlbumArtist", false, false, 120, true, "left"},
+    {"AudioDuration", true, false, 70, true, "right"},
+    {"AudioBitrate", true, false, 70, true, "right"},
+    {"AudioSampleRate", false, false, 80, true, "right"},
+    {"AudioChannels", false, false, 60, true, "right"},
+    {"AudioCodec", false, false, 60, true, "left"},
+    {"AudioMode", false, false, 60, true, "left"},
 };
 
 const char* BoolText(bool value) {
@@ -118,6 +130,33 @@ int DefaultIndexFor(const pugi::xml_node& node) {
     return index;
 }
 
+std::string NodeText(const TDefaultColumn& c, int index) {
+    return "<node Name=\"" + std::string(c.name) + "\" Visible=\"" + BoolText(c.visible) +
+           "\" Index=\"" + std::to_string(index) + "\" DefaultExport=\"" +
+           BoolText(c.defaultExport) + "\" Width=\"" + std::to_string(c.width) + "\" ReadOnly=\"" +
+           BoolText(c.readOnly) + "\" Align=\"" + c.align + "\"/>";
+}
+
+// A file written before the columns after the first 17 were added lacks them: they come
+// after its own, with their defaults, and are written with the next save. The first 17 stay
+// as the file has them (a user's file may leave some out).
+void AddMissingColumns(pugi::xml_node nodes) {
+    int count = 0;
+    int lastIndex = -1;
+    for (pugi::xml_node n = nodes.child("node"); n; n = n.next_sibling("node")) {
+        lastIndex = std::max(lastIndex, n.attribute("Index").as_int(count));
+        ++count;
+    }
+    for (const auto& column : std::span(kDefaultColumns).subspan(BasicFieldCount)) {
+        if (nodes.find_child_by_attribute("node", "Name", column.name)) {
+            continue;
+        }
+        pugi::xml_document piece;
+        piece.load_string(NodeText(column, ++lastIndex).c_str());
+        nodes.append_copy(piece.first_child());
+    }
+}
+
 class TStringWriter final : public pugi::xml_writer {
 public:
     void write(const void* data, size_t size) override {
@@ -144,10 +183,7 @@ const std::string& DefaultConfigText() {
         t += "\t<nodes>";
         int index = 0;
         for (const auto& c : kDefaultColumns) {
-            t += "\t\t<node Name=\"" + std::string(c.name) + "\" Visible=\"" + BoolText(c.visible) +
-                 "\" Index=\"" + std::to_string(index++) + "\" DefaultExport=\"" +
-                 BoolText(c.defaultExport) + "\" Width=\"" + std::to_string(c.width) +
-                 "\" ReadOnly=\"" + BoolText(c.readOnly) + "\" Align=\"" + c.align + "\"/>";
+            t += "\t\t" + NodeText(c, index++);
         }
         t += "\t</nodes>";
         t += "</config>";
@@ -394,6 +430,7 @@ void TConfig::Load() {
                           root.child("frame") && root.child("frame").child("plLeft") &&
                           root.child("frame").child("plHint") && root.child("nodes");
     if (complete) {
+        AddMissingColumns(root.child("nodes"));
         return;
     }
     // Keep the user's unreadable file beside the default that stands in for this run.

@@ -17,11 +17,12 @@ constexpr size_t kBatchEntries = 1024;
 
 }  // namespace
 
-TScanWalk::TScanWalk(std::string directory, QString maskList, bool onlyFolders,
+TScanWalk::TScanWalk(std::string directory, QString maskList, bool onlyFolders, bool readAudio,
                      std::chrono::milliseconds patience)
     : mask_(std::move(maskList)),
       onlyFolders_(onlyFolders),
       patience_(patience),
+      readers_(readAudio),
       thread_([this, directory = std::move(directory)] { Run(directory); }) {}
 
 TScanWalk::~TScanWalk() {

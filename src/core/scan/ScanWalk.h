@@ -59,8 +59,9 @@ class TScanWalk {
 public:
     // `directory` is the folder's name on disk, ending in '/'. Files pass when `onlyFolders`
     // is false and the mask (upper-case extensions, each as "\.EXT\") is empty or holds
-    // their extension. While the caller waits for a listing, it hears every `patience`.
-    TScanWalk(std::string directory, QString maskList, bool onlyFolders,
+    // their extension. Music files get their audio properties when `readAudio` is true. While
+    // the caller waits for a listing, it hears every `patience`.
+    TScanWalk(std::string directory, QString maskList, bool onlyFolders, bool readAudio = true,
               std::chrono::milliseconds patience = std::chrono::milliseconds(100));
     // Stops the walk and waits for its thread.
     ~TScanWalk();

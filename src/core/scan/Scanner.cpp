@@ -1,6 +1,8 @@
 // The directory scanner: a folder or a whole volume becomes a catalog tree.
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +35,12 @@ struct TBuiltItem {
     size_t folder = 0;
 };
 
-// The bytes of a folder's files kept in the catalog, summed over its whole subtree.
+// The bytes and playing time of a folder's files kept in the catalog, summed over its whole
+// subtree.
 struct TSubtree {
     double bytes = 0;
+    int64_t durationMs = 0;
+    bool holdsDuration = false;  // some file below has a playing time
     bool holdsFile = false;
     bool holdsUnlisted = false;  // a folder that could not be listed, which a mask keeps
 
@@ -60,36 +65,103 @@ std::string ShareText(double bytes, double total, const std::string& decimal) {
     return total == 0 ? std::string() : PercentageTextUtf8(bytes / total * 100.0, decimal);
 }
 
-// Sums the sizes below `node` as the scan does, writing each folder's; `built` gets every
-// item below it with its bytes, in pre-order.
-double SumBelow(TCatalogNode& node, std::vector<TBuiltItem>& built) {
-    double sum = 0;
+// A file's playing time as stored, or nothing.
+std::optional<int64_t> DurationOf(const TFileItem& item) {
+    const std::string_view text = item.Field(AudioDuration);
+    int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Writes a folder's summed playing time; empty when nothing below it has one.
+void SetFolderDuration(TFileItem& item, const TSubtree& subtree) {
+    item.SetField(AudioDuration,
+                  subtree.holdsDuration ? std::to_string(subtree.durationMs) : std::string());
+}
+
+void AddDuration(TSubtree& subtree, std::optional<int64_t> durationMs) {
+    if (durationMs) {
+        subtree.durationMs += *durationMs;
+        subtree.holdsDuration = true;
+    }
+}
+
+// Sums the sizes and playing times below `node` as the scan does, writing each folder's;
+// `built` gets every item below it with its bytes, in pre-order.
+TSubtree SumBelow(TCatalogNode& node, std::vector<TBuiltItem>& built) {
+    TSubtree sum;
     for (TCatalogNode* child = node.FirstChild(); child; child = child->NextSibling()) {
         const size_t at = built.size();
         built.push_back({child, 0});
         double bytes = 0;
         if (child->Item().IsDirectory()) {
-            bytes = StoredNumber(SumBelow(*child, built));
+            const TSubtree below = SumBelow(*child, built);
+            bytes = StoredNumber(below.bytes);
             child->Item().SetField(FileSize, Utf8(ShortestNumberText(bytes)));
+            SetFolderDuration(child->Item(), below);
+            if (below.holdsDuration) {
+                AddDuration(sum, below.durationMs);
+            }
         } else {
             bytes = NumberOfText(child->Item().Field(FileSize)).value_or(0.0);
+            AddDuration(sum, DurationOf(child->Item()));
         }
         built[at].bytes = bytes;
-        sum += bytes;
+        sum.bytes += bytes;
     }
     return sum;
 }
+
+// The texts of a music file's audio properties, which outlive the array of views into them.
+struct TAudioTexts {
+    std::string duration, bitrate, sampleRate, channels;
+
+    void Fill(const std::optional<TAudioProperties>& audio,
+              std::array<std::string_view, FieldCount>& texts) {
+        duration.clear();
+        bitrate.clear();
+        sampleRate.clear();
+        channels.clear();
+        if (!audio) {
+            return;
+        }
+        if (audio->DurationMs) {
+            duration = std::to_string(*audio->DurationMs);
+        }
+        if (audio->Bitrate) {
+            bitrate = std::to_string(*audio->Bitrate);
+        }
+        if (audio->SampleRate) {
+            sampleRate = std::to_string(*audio->SampleRate);
+        }
+        if (audio->Channels) {
+            channels = std::to_string(*audio->Channels);
+        }
+        texts[AudioDuration] = duration;
+        texts[AudioBitrate] = bitrate;
+        texts[AudioSampleRate] = sampleRate;
+        texts[AudioChannels] = channels;
+        texts[AudioCodec] = AudioCodecName(audio->Codec);
+        if (audio->Mode) {
+            texts[AudioMode] = AudioModeName(*audio->Mode);
+        }
+    }
+};
 
 class TScanRun {
 public:
     TScanRun(TCatalogTree& tree, IProgressSink& progress, const QString& folder,
              const QString& maskList, bool onlyFolders, const QString& catalogFile,
-             const TTimeFormat& timeFormat, TScanOutcome& outcome)
+             const TTimeFormat& timeFormat, bool readAudio, TScanOutcome& outcome)
         : tree_(tree),
           progress_(progress),
           outcome_(outcome),
           mask_(maskList),
           onlyFolders_(onlyFolders),
+          readAudio_(readAudio),
           prune_(!onlyFolders && !maskList.isEmpty()),
           diskName_(Utf8(DiskNameOf(catalogFile))),
           times_(timeFormat),
@@ -119,7 +191,7 @@ public:
             rootNameUtf8_ + Utf8(NativePathText(std::string_view(directory).substr(
                                 std::min(relativeStart_, directory.size()))));
         folders_.push_back({.node = root, .prefix = prefix, .subtree = {}, .gone = false});
-        TScanWalk walk(directory, mask_, onlyFolders_);
+        TScanWalk walk(directory, mask_, onlyFolders_, readAudio_);
         try {
             TWalkListing listing;
             while (walk.Next(listing, [&] { ShowProgress(walk); })) {
@@ -140,6 +212,7 @@ public:
         }
         if (!onlyFolders_) {
             root->Item().SetField(FileSize, Utf8(ShortestNumberText(StoredNumber(all.bytes))));
+            SetFolderDuration(root->Item(), all);
             ComputeSizePercentages(StoredNumber(all.bytes));
         }
         tree_.SetExpanded(root, true);
@@ -223,6 +296,9 @@ private:
             TSubtree& here = folders_[number].subtree;
             here.bytes += built_[first].bytes;
             here.holdsFile = true;
+            if (walked.tagsRead && walked.tags.Audio) {
+                AddDuration(here, walked.tags.Audio->DurationMs);
+            }
         }
     }
 
@@ -282,6 +358,10 @@ private:
             folder.node->Item().SetField(FileSize, Utf8(ShortestNumberText(bytes)));
             built_[folder.built].bytes = bytes;
             parent.bytes += bytes;
+            SetFolderDuration(folder.node->Item(), folder.subtree);
+            if (folder.subtree.holdsDuration) {
+                AddDuration(parent, folder.subtree.durationMs);
+            }
         }
         parent.holdsFile = parent.holdsFile || folder.subtree.holdsFile;
         parent.holdsUnlisted = parent.holdsUnlisted || folder.subtree.holdsUnlisted;
@@ -328,6 +408,10 @@ private:
             texts[MP3_Year] = tags.Year;
             texts[MP3_Comment] = tags.Comment;
             texts[MP3_Genre] = tags.Genre;
+            texts[MP3_Track] = tags.Track;
+            texts[MP3_Disc] = tags.Disc;
+            texts[MP3_AlbumArtist] = tags.AlbumArtist;
+            audioTexts_.Fill(tags.Audio, texts);
         }
         item.SetAllFields(texts);
     }
@@ -353,6 +437,7 @@ private:
     TScanOutcome& outcome_;
     QString mask_;
     bool onlyFolders_;
+    bool readAudio_;
     bool prune_;
     std::string diskName_;
     std::string rootNameUtf8_;
@@ -360,6 +445,7 @@ private:
     TScanTimeTexts times_;
     const std::string decimal_ = DecimalSeparatorUtf8();
     std::string shareRoom_;  // a share of the usual length; after decimal_, which it is made with
+    TAudioTexts audioTexts_;
     TProgressThrottle throttle_;
     std::vector<TBuiltItem> built_;   // in creation order
     std::vector<TFolder> folders_;    // by number; the first is the scanned folder itself
@@ -374,8 +460,10 @@ void ComputeFolderSizes(TCatalogTree& tree) {
         return;
     }
     std::vector<TBuiltItem> built;
-    const double total = StoredNumber(SumBelow(*root, built));
+    const TSubtree all = SumBelow(*root, built);
+    const double total = StoredNumber(all.bytes);
     root->Item().SetField(FileSize, Utf8(ShortestNumberText(total)));
+    SetFolderDuration(root->Item(), all);
     root->Item().SetField(SizePercentage, "100");
     const std::string decimal = DecimalSeparatorUtf8();
     for (const TBuiltItem& item : built) {
@@ -385,7 +473,7 @@ void ComputeFolderSizes(TCatalogTree& tree) {
 
 TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
                               const QString& maskList, bool onlyFolders, const QString& catalogFile,
-                              const TTimeFormat* timeFormat) {
+                              const TTimeFormat* timeFormat, bool readAudioProperties) {
     TTreeUpdate bracket(tree);
     tree.Clear();
     const TTimeFormat format = timeFormat ? *timeFormat : CurrentTimeFormat();
@@ -398,7 +486,8 @@ TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const
     TProgressScope scope(progress, kLoadingInfo);
     TScanOutcome outcome;
     try {
-        TScanRun run(tree, progress, folder, maskList, onlyFolders, catalogFile, format, outcome);
+        TScanRun run(tree, progress, folder, maskList, onlyFolders, catalogFile, format,
+                     readAudioProperties, outcome);
         run.Run(folder);
     } catch (const std::exception& error) {
         // A failure outside the per-entry guards ends the scan; the tree keeps what was built,

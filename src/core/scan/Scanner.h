@@ -12,9 +12,11 @@ struct TTimeFormat;
 
 // Fills the tree with what it can read below the folder and tells what it could not.
 // Times are written in `timeFormat` (the current locale's when null), which the catalog
-// records with the mask and the only-folders choice.
+// records with the mask and the only-folders choice. Music files get their audio properties
+// unless `readAudioProperties` is false (which only measurements ask for).
 TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
                               const QString& maskList, bool onlyFolders, const QString& catalogFile,
-                              const TTimeFormat* timeFormat = nullptr);
+                              const TTimeFormat* timeFormat = nullptr,
+                              bool readAudioProperties = true);
 
 }  // namespace melodrix

@@ -20,9 +20,36 @@ void CopyCommonFields(const Reader& reader, TTagFields& fields) {
     fields.Comment = reader.Comment;
 }
 
+// Track, disc and album artist, which came after the six.
+void CopyAddedFields(const TTextTag& reader, TTagFields& fields) {
+    // The readers say "0" for a tag without a track number; the catalog leaves it empty.
+    if (reader.Track != "0") {
+        fields.Track = reader.Track;
+    }
+    fields.Disc = reader.Disc;
+    fields.AlbumArtist = reader.AlbumArtist;
+}
+
 void CopyTextTag(const TTextTag& reader, TTagFields& fields) {
     CopyCommonFields(reader, fields);
     fields.Genre = reader.Genre;
+    CopyAddedFields(reader, fields);
+}
+
+TAudioContainer ContainerOf(TMusicFormat format) {
+    switch (format) {
+        case TMusicFormat::MP3:
+            return TAudioContainer::MPEG;
+        case TMusicFormat::FLAC:
+            return TAudioContainer::FLAC;
+        case TMusicFormat::Ogg:
+            return TAudioContainer::Ogg;
+        case TMusicFormat::MP4:
+            return TAudioContainer::MP4;
+        case TMusicFormat::Other:
+            break;
+    }
+    return TAudioContainer::Unknown;
 }
 
 bool SameLetters(std::string_view text, std::string_view lowerName) {
@@ -86,15 +113,23 @@ TTagKind TTagReaders::Read(const QString& path, TTagFields& fields) {
 TTagKind TTagReaders::Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields,
                            std::optional<uint64_t> listedSize) {
     fields = TTagFields();
-    // One open file serves every reader that is asked.
+    // One open file serves every reader that is asked, its two ends read once for all.
     TFileByteSource source =
         listedSize ? TFileByteSource(nativePath, *listedSize) : TFileByteSource(nativePath);
-    const TTagKind kind = source.IsOpen() ? ReadSource(source, format, fields) : TTagKind::None;
+    edges_.Reset(source);
+    const TTagKind kind = source.IsOpen() ? ReadSource(edges_, format, fields) : TTagKind::None;
     lastError_ = source.Error();
     if (lastError_ != 0) {
         // A read that failed part way found nothing it can vouch for.
         fields = TTagFields();
         return TTagKind::None;
+    }
+    if (readAudio_ && source.IsOpen()) {
+        std::optional<TAudioProperties> audio = ReadAudioProperties(edges_, ContainerOf(format));
+        // A failed read of the stream vouches for no property, but the tags were read whole.
+        if (source.Error() == 0) {
+            fields.Audio = std::move(audio);
+        }
     }
     return kind;
 }
@@ -129,22 +164,35 @@ TTagKind TTagReaders::ReadSource(IByteSource& source, TMusicFormat format, TTagF
 }
 
 TTagKind TTagReaders::ReadMp3(IByteSource& source, TTagFields& fields) {
-    if (id3v1_.Read(source) && id3v1_.TagFound) {
+    const bool v1 = id3v1_.Read(source) && id3v1_.TagFound;
+    if (v1) {
         CopyCommonFields(id3v1_, fields);
         if (id3v1_.GenreIndex < GenreCount) {
             fields.Genre = GenreNames[id3v1_.GenreIndex];
         }
-        return TTagKind::ID3v1;
     }
+    // ID3v1 supplies the six fields when it is there, but it has no disc or album artist and
+    // at most a bare track number: those come from the richer tag when the file has one too.
+    TTagKind kind = v1 ? TTagKind::ID3v1 : TTagKind::None;
+    TTextTag* richer = nullptr;
     if (id3v2_.Read(source) && id3v2_.TagFound) {
-        CopyTextTag(id3v2_, fields);
-        return TTagKind::ID3v2;
+        richer = &id3v2_;
+        kind = v1 ? kind : TTagKind::ID3v2;
+    } else if (apev2_.Read(source) && apev2_.TagFound) {
+        richer = &apev2_;
+        kind = v1 ? kind : TTagKind::APEv2;
     }
-    if (apev2_.Read(source) && apev2_.TagFound) {
-        CopyTextTag(apev2_, fields);
-        return TTagKind::APEv2;
+    if (richer) {
+        if (v1) {
+            CopyAddedFields(*richer, fields);
+        } else {
+            CopyTextTag(*richer, fields);
+        }
     }
-    return TTagKind::None;
+    if (v1 && fields.Track.empty() && id3v1_.Track != 0) {
+        fields.Track = std::to_string(id3v1_.Track);
+    }
+    return kind;
 }
 
 }  // namespace melodrix

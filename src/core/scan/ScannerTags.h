@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "core/tags/APEv2.h"
+#include "core/tags/AudioProperties.h"
+#include "core/tags/EdgeCache.h"
 #include "core/tags/FLACTag.h"
 #include "core/tags/ID3v1.h"
 #include "core/tags/ID3v2.h"
@@ -26,17 +28,27 @@ enum class TMusicFormat { Other, MP3, FLAC, Ogg, MP4 };
 // The format of an extension without its dot, in any case ("mp3", "Flac", "M4A"...).
 TMusicFormat MusicFormatOfExtension(std::string_view extension);
 
-// The six tag fields a catalog item stores, UTF-8.
+// What a catalog item stores of a music file: its tag texts (UTF-8; Track and Disc as the
+// tag gives them, "3" or "3/12", empty when it has none) and what its audio stream says.
 struct TTagFields {
     std::string Title, Artist, Album, Year, Comment, Genre;
+    std::string Track, Disc, AlbumArtist;
+    std::optional<TAudioProperties> Audio;
 };
 
 // One reader of each kind, made once and reused for every file of a scan. A file is read by
 // the reader of its format. For MP3 the first kind that reads the file and finds a tag (ID3v1,
-// then ID3v2, then APEv2) supplies all six fields, so an ID3v1 tag wins even when it is
-// emptier; an ID3v1 genre byte beyond the genre table leaves the genre empty.
+// then ID3v2, then APEv2) supplies the six fields, so an ID3v1 tag wins even when it is
+// emptier; an ID3v1 genre byte beyond the genre table leaves the genre empty. Track, disc and
+// album artist come from the ID3v2 or else the APEv2 tag when there is one, else from ID3v1's
+// track number. The audio
+// properties are read from the same open file after the tags; when they cannot be read the
+// tags stay.
 class TTagReaders {
 public:
+    // Without audio properties a read asks only for the tag bytes (for measuring their cost).
+    explicit TTagReaders(bool readAudio = true) : readAudio_(readAudio) {}
+
     // Fills `fields` (emptied first) and tells which kind supplied them. A file of another
     // format is read as MP3, so any file can be asked about.
     TTagKind Read(const QString& path, TTagFields& fields);
@@ -59,7 +71,9 @@ private:
     TFLACTag flac_;
     TOggTag ogg_;
     TMP4Tag mp4_;
+    TEdgeCache edges_;
     int lastError_ = 0;
+    bool readAudio_ = true;
 };
 
 }  // namespace melodrix

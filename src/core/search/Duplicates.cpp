@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "core/base/TextDecoding.h"
@@ -17,11 +18,12 @@ namespace melodrix {
 
 namespace {
 
-constexpr std::array<std::pair<TDuplicateKey, const char*>, 4> kKeyNames = {{
+constexpr std::array<std::pair<TDuplicateKey, const char*>, 5> kKeyNames = {{
     {TDuplicateKey::NameSize, "name-size"},
     {TDuplicateKey::Size, "size"},
     {TDuplicateKey::ArtistTitle, "artist-title"},
     {TDuplicateKey::ArtistAlbumTitle, "artist-album-title"},
+    {TDuplicateKey::ArtistTitleDuration, "artist-title-duration"},
 }};
 
 // A file's key: up to three texts (views into the item or into the folded-text store) and
@@ -82,6 +84,11 @@ std::optional<TKey> KeyOf(const TFileItem& item, std::optional<uint64_t> size, T
             }
             break;
         }
+        case TDuplicateKey::ArtistTitleDuration:
+            if (!LeadingNumberOfText(item.Field(AudioDuration))) {
+                return std::nullopt;
+            }
+            [[fallthrough]];
         case TDuplicateKey::ArtistTitle:
         case TDuplicateKey::ArtistAlbumTitle:
             result.texts[0] = folder.Fold(item.Field(MP3_Artist));
@@ -113,6 +120,45 @@ size_t SlotOf(size_t hash) {
     x ^= x >> 27;
     x *= 0x94D049BB133111EBull;
     return static_cast<size_t>(x ^ (x >> 31));
+}
+
+// Splits each group of files that share artist and title into runs of playing times without a
+// gap larger than the slack: each run becomes a group led by its first file met.
+void SplitByDuration(const std::vector<TFileItem>& files, std::vector<size_t>& firstOf,
+                     std::vector<uint32_t>& members) {
+    constexpr size_t kNone = SIZE_MAX;
+    struct TTimed {
+        size_t group, durationMs, file;
+    };
+    std::vector<TTimed> timed;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (firstOf[i] != kNone && members[firstOf[i]] >= 2) {
+            const auto duration = LeadingNumberOfText(files[i].Field(AudioDuration));
+            timed.push_back({firstOf[i], static_cast<size_t>(duration.value_or(0)), i});
+        }
+    }
+    std::sort(timed.begin(), timed.end(), [](const TTimed& a, const TTimed& b) {
+        return std::tie(a.group, a.durationMs, a.file) < std::tie(b.group, b.durationMs, b.file);
+    });
+    // Every count of these files is made again below: a group's first file may lead a run or not.
+    for (const TTimed& file : timed) {
+        members[file.file] = 0;
+    }
+    for (size_t begin = 0; begin < timed.size();) {
+        size_t end = begin + 1;
+        size_t leader = timed[begin].file;
+        while (end < timed.size() && timed[end].group == timed[begin].group &&
+               timed[end].durationMs - timed[end - 1].durationMs <=
+                   static_cast<size_t>(kDurationSlackMs)) {
+            leader = std::min(leader, timed[end].file);
+            ++end;
+        }
+        for (size_t k = begin; k < end; ++k) {
+            firstOf[timed[k].file] = leader;
+        }
+        members[leader] = static_cast<uint32_t>(end - begin);
+        begin = end;
+    }
 }
 
 uint64_t Saturated(uint64_t a, uint64_t b) {
@@ -188,6 +234,9 @@ void GroupDuplicates(std::vector<TFileItem>& files, const std::vector<QString>& 
                 break;
             }
         }
+    }
+    if (key == TDuplicateKey::ArtistTitleDuration) {
+        SplitByDuration(files, firstOf, members);
     }
     const auto grouped = [&](size_t file) {
         return firstOf[file] != kNone && members[firstOf[file]] >= 2;

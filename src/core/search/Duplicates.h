@@ -18,10 +18,15 @@ enum class TDuplicateKey {
     Size,              // the same FileSize
     ArtistTitle,       // MP3_Artist and MP3_Title, case-folded and trimmed, both non-empty
     ArtistAlbumTitle,  // the same with MP3_Album as well (the album may be empty)
+    // ArtistTitle, and playing times (AudioDuration) within kDurationSlackMs of each other:
+    // each run of times sorted without a larger gap is a group of its own.
+    ArtistTitleDuration,
 };
 
+inline constexpr int64_t kDurationSlackMs = 2000;
+
 // The command-line and configuration names: "name-size", "size", "artist-title",
-// "artist-album-title".
+// "artist-album-title", "artist-title-duration".
 QString DuplicateKeyName(TDuplicateKey key);
 std::optional<TDuplicateKey> DuplicateKeyOfName(const QString& name);
 

@@ -111,6 +111,46 @@ std::optional<int64_t> YearOfText(std::string_view text) {
     return digits > 0 ? std::optional(year) : std::nullopt;
 }
 
+std::optional<int64_t> LeadingNumberOfText(std::string_view text) {
+    text = TrimBlanks(text);
+    constexpr int kMaxDigits = 18;
+    int64_t number = 0;
+    int digits = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        if (++digits > kMaxDigits) {
+            return std::nullopt;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return digits > 0 ? std::optional(number) : std::nullopt;
+}
+
+std::optional<int64_t> ParseDurationText(const QString& text) {
+    const QStringList parts = text.trimmed().split(QLatin1Char(':'));
+    if (parts.size() > 3) {
+        return std::nullopt;
+    }
+    double seconds = 0;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        bool ok = false;
+        const bool last = i + 1 == parts.size();
+        // Only the seconds may have a fraction; minutes and seconds after a colon stay below 60.
+        const double value = last ? parts[i].toDouble(&ok) : parts[i].toUInt(&ok);
+        if (!ok || value < 0 || !std::isfinite(value) || (i > 0 && value >= 60) ||
+            parts[i].trimmed() != parts[i] || parts[i].isEmpty()) {
+            return std::nullopt;
+        }
+        seconds = seconds * 60 + value;
+    }
+    if (seconds > 1e12) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(std::llround(seconds * 1000));
+}
+
 std::optional<uint64_t> SizeOfText(std::string_view text) {
     const std::string_view trimmed = TrimBlanks(text);
     uint64_t size = 0;

@@ -46,6 +46,10 @@ struct TSearchOptions {
     TRange<uint64_t> size;                 // FileSize in bytes
     TRange<int64_t> year;                  // MP3_Year read as a number
     TRange<int64_t> time;                  // FileTime, wall-clock ms since 0001-01-01
+    TRange<int64_t> track;                 // MP3_Track's number ("3" of "3/12")
+    TRange<int64_t> durationMs;            // AudioDuration
+    TRange<int64_t> bitrate;               // AudioBitrate, kbit/s
+    std::string codec;                     // AudioCodec exactly, A-Z folded; empty: any
     TItemKind kind = TItemKind::Both;
     // A catalog reached through a symbolic link is searched only when the link's target lies
     // in this folder (the library); empty: in the folder searched. A catalog scope given as
@@ -73,6 +77,12 @@ std::optional<uint64_t> ParseSizeText(const QString& text);
 std::optional<TRange<int64_t>> ParseYearRange(const QString& text);
 // The leading number of a stored year ("1994", " 1994-05-02"); nothing without digits.
 std::optional<int64_t> YearOfText(std::string_view text);
+// The whole number a stored value starts with after blanks (a track "3/12" gives 3, a playing
+// time its milliseconds); nothing without digits or beyond 18 of them.
+std::optional<int64_t> LeadingNumberOfText(std::string_view text);
+// A playing time given as seconds ("95", "95.5"), "m:ss" or "h:mm:ss", in milliseconds;
+// nothing when unreadable.
+std::optional<int64_t> ParseDurationText(const QString& text);
 // A stored size in bytes: the number, huge values saturating; nothing when not a number.
 std::optional<uint64_t> SizeOfText(std::string_view text);
 

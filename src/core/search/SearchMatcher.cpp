@@ -1,5 +1,9 @@
 #include "core/search/SearchMatcher.h"
 
+#include <utility>
+
+#include "core/catalog/ValueFunctions.h"
+
 namespace melodrix {
 
 TSearchMatcher::TSearchMatcher(const TFileItem& record, const TSearchOptions& options) {
@@ -7,6 +11,7 @@ TSearchMatcher::TSearchMatcher(const TFileItem& record, const TSearchOptions& op
     ranges_.year = options.year;
     ranges_.time = options.time;
     ranges_.kind = options.kind;
+    ranges_.codec = AsciiUpper(options.codec);
     // The cheap tests come first; all must hold, so their order changes no result.
     if (options.kind != TItemKind::Both) {
         conditions_.push_back({TTest::Kind, FileType});
@@ -28,6 +33,17 @@ TSearchMatcher::TSearchMatcher(const TFileItem& record, const TSearchOptions& op
     if (options.time.IsSet()) {
         conditions_.push_back({TTest::Time, FileTime});
         unrecordedTimes_.emplace(std::nullopt);
+    }
+    const std::pair<int, const TRange<int64_t>*> numbers[] = {{MP3_Track, &options.track},
+                                                              {AudioDuration, &options.durationMs},
+                                                              {AudioBitrate, &options.bitrate}};
+    for (const auto& [field, range] : numbers) {
+        if (range->IsSet()) {
+            conditions_.push_back({TTest::Number, field, 0, *range});
+        }
+    }
+    if (!options.codec.empty()) {
+        conditions_.push_back({TTest::Codec, AudioCodec});
     }
 }
 
@@ -89,6 +105,13 @@ bool TSearchMatcher::ConditionHolds(size_t condition, bool present, std::string_
             const std::optional<int64_t> time = times.ParseToMsecs(value);
             return time && ranges_.time.Holds(*time);
         }
+        case TTest::Number: {
+            const std::optional<int64_t> number = LeadingNumberOfText(value);
+            return number && c.range.Holds(*number);
+        }
+        case TTest::Codec:
+            return value.size() == ranges_.codec.size() &&
+                   CompareTextIgnoringCase(value, ranges_.codec) == 0;
     }
     return false;
 }

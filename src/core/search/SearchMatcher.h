@@ -41,11 +41,12 @@ public:
     bool DiskHolds(std::string_view diskName) const;
 
 private:
-    enum class TTest { Text, Kind, Size, Year, Time };
+    enum class TTest { Text, Kind, Size, Year, Time, Number, Codec };
     struct TCondition {
         TTest test;
         int field;
-        size_t pattern = 0;  // into patterns_, for Text
+        size_t pattern = 0;     // into patterns_, for Text
+        TRange<int64_t> range;  // for Number: the value's leading number lies in it
     };
     void AddText(int field, std::string text, const TSearchOptions& options);
 

@@ -22,11 +22,12 @@ namespace melodrix {
 
 namespace {
 
-constexpr std::array<std::pair<TDuplicateKey, const char*>, 4> kKeys = {{
+constexpr std::array<std::pair<TDuplicateKey, const char*>, 5> kKeys = {{
     {TDuplicateKey::NameSize, "Name and size"},
     {TDuplicateKey::Size, "Size"},
     {TDuplicateKey::ArtistTitle, "Artist and title"},
     {TDuplicateKey::ArtistAlbumTitle, "Artist, album and title"},
+    {TDuplicateKey::ArtistTitleDuration, "Artist, title and playing time (within 2 s)"},
 }};
 
 }  // namespace

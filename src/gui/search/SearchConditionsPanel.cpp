@@ -57,6 +57,44 @@ std::optional<uint64_t> SizeOf(const QLineEdit* edit) {
     return size;
 }
 
+std::optional<int64_t> DurationOf(const QLineEdit* edit) {
+    if (edit->text().trimmed().isEmpty()) {
+        return std::nullopt;
+    }
+    const std::optional<int64_t> duration = ParseDurationText(edit->text());
+    if (!duration) {
+        throw TSearchConditionError(
+            QStringLiteral("Please input a playing time in seconds, m:ss or h:mm:ss."));
+    }
+    return duration;
+}
+
+std::optional<int64_t> BitrateOf(const QLineEdit* edit) {
+    if (edit->text().trimmed().isEmpty()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const uint bitrate = edit->text().trimmed().toUInt(&ok);
+    if (!ok) {
+        throw TSearchConditionError(
+            QStringLiteral("Please input a bitrate in kbit/s, such as 192."));
+    }
+    return bitrate;
+}
+
+// A "from ... to ..." pair of edits.
+QHBoxLayout* RangeRow(QWidget* from, QWidget* to) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(from);
+    row->addWidget(new QLabel(QStringLiteral("to")));
+    row->addWidget(to);
+    return row;
+}
+
+// The codecs a scan records; the first entry asks for none.
+constexpr std::array<const char*, 7> kCodecs = {"Any",  "MP3", "FLAC", "Vorbis",
+                                                "Opus", "AAC", "ALAC"};
+
 }  // namespace
 
 TSearchConditionsPanel::TSearchConditionsPanel(QWidget* parent)
@@ -69,7 +107,13 @@ TSearchConditionsPanel::TSearchConditionsPanel(QWidget* parent)
       dtAfter_(MakeDate(QStringLiteral("DtAfter"))),
       chkBefore_(new QCheckBox(QStringLiteral("to"))),
       dtBefore_(MakeDate(QStringLiteral("DtBefore"))),
-      cbKind_(new QComboBox) {
+      cbKind_(new QComboBox),
+      edTrack_(MakeEdit(QStringLiteral("EdTrack"), QStringLiteral("e.g. 1-3"))),
+      edMinDuration_(MakeEdit(QStringLiteral("EdMinDuration"), QStringLiteral("e.g. 2:30"))),
+      edMaxDuration_(MakeEdit(QStringLiteral("EdMaxDuration"), QStringLiteral("e.g. 1:05:00"))),
+      edMinBitrate_(MakeEdit(QStringLiteral("EdMinBitrate"), QStringLiteral("kbit/s"))),
+      edMaxBitrate_(MakeEdit(QStringLiteral("EdMaxBitrate"), QStringLiteral("kbit/s"))),
+      cbCodec_(new QComboBox) {
     setObjectName(QStringLiteral("PnlMoreConditions"));
     cbMode_->setObjectName(QStringLiteral("CbMode"));
     cbMode_->addItems({QStringLiteral("Contains"), QStringLiteral("Whole value"),
@@ -77,6 +121,10 @@ TSearchConditionsPanel::TSearchConditionsPanel(QWidget* parent)
     cbKind_->setObjectName(QStringLiteral("CbKind"));
     cbKind_->addItems(
         {QStringLiteral("Files and folders"), QStringLiteral("Files"), QStringLiteral("Folders")});
+    cbCodec_->setObjectName(QStringLiteral("CbCodec"));
+    for (const char* codec : kCodecs) {
+        cbCodec_->addItem(QString::fromLatin1(codec));
+    }
     chkAfter_->setObjectName(QStringLiteral("ChkAfter"));
     chkBefore_->setObjectName(QStringLiteral("ChkBefore"));
     connect(chkAfter_, &QCheckBox::toggled, dtAfter_, &QWidget::setEnabled);
@@ -91,20 +139,26 @@ TSearchConditionsPanel::TSearchConditionsPanel(QWidget* parent)
         grid->addWidget(new QLabel(FieldLabel(kTextFields[i])), row, column, Qt::AlignRight);
         grid->addWidget(textEdits_[i], row, column + 1);
     }
-    int row = static_cast<int>(kTextFields.size()) / 2;
+    int row = static_cast<int>(kTextFields.size() + 1) / 2;
     grid->addWidget(new QLabel(QStringLiteral("Texts match : ")), row, 0, Qt::AlignRight);
     grid->addWidget(cbMode_, row, 1);
     grid->addWidget(new QLabel(QStringLiteral("Items : ")), row, 2, Qt::AlignRight);
     grid->addWidget(cbKind_, row, 3);
     ++row;
     grid->addWidget(new QLabel(QStringLiteral("Size from : ")), row, 0, Qt::AlignRight);
-    auto* sizes = new QHBoxLayout;
-    sizes->addWidget(edMinSize_);
-    sizes->addWidget(new QLabel(QStringLiteral("to")));
-    sizes->addWidget(edMaxSize_);
-    grid->addLayout(sizes, row, 1);
+    grid->addLayout(RangeRow(edMinSize_, edMaxSize_), row, 1);
     grid->addWidget(new QLabel(QStringLiteral("Years : ")), row, 2, Qt::AlignRight);
     grid->addWidget(edYearRange_, row, 3);
+    ++row;
+    grid->addWidget(new QLabel(QStringLiteral("Playing time from : ")), row, 0, Qt::AlignRight);
+    grid->addLayout(RangeRow(edMinDuration_, edMaxDuration_), row, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Tracks : ")), row, 2, Qt::AlignRight);
+    grid->addWidget(edTrack_, row, 3);
+    ++row;
+    grid->addWidget(new QLabel(QStringLiteral("Bitrate from : ")), row, 0, Qt::AlignRight);
+    grid->addLayout(RangeRow(edMinBitrate_, edMaxBitrate_), row, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Codec : ")), row, 2, Qt::AlignRight);
+    grid->addWidget(cbCodec_, row, 3);
     ++row;
     auto* times = new QHBoxLayout;
     times->addWidget(chkAfter_);
@@ -130,9 +184,14 @@ bool TSearchConditionsPanel::HasCondition() const {
             return true;
         }
     }
-    return !edMinSize_->text().trimmed().isEmpty() || !edMaxSize_->text().trimmed().isEmpty() ||
-           !edYearRange_->text().trimmed().isEmpty() || chkAfter_->isChecked() ||
-           chkBefore_->isChecked() || cbKind_->currentIndex() > 0;
+    for (const QLineEdit* edit : {edMinSize_, edMaxSize_, edYearRange_, edTrack_, edMinDuration_,
+                                  edMaxDuration_, edMinBitrate_, edMaxBitrate_}) {
+        if (!edit->text().trimmed().isEmpty()) {
+            return true;
+        }
+    }
+    return chkAfter_->isChecked() || chkBefore_->isChecked() || cbKind_->currentIndex() > 0 ||
+           cbCodec_->currentIndex() > 0;
 }
 
 TSearchOptions TSearchConditionsPanel::Options(bool caseSensitive, bool wholeWords) const {
@@ -159,6 +218,21 @@ TSearchOptions TSearchConditionsPanel::Options(bool caseSensitive, bool wholeWor
                 QStringLiteral("Please input years such as 1994, 1990-1999 or 2000-."));
         }
         options.year = *years;
+    }
+    if (!edTrack_->text().trimmed().isEmpty()) {
+        const auto tracks = ParseYearRange(edTrack_->text());
+        if (!tracks) {
+            throw TSearchConditionError(
+                QStringLiteral("Please input track numbers such as 3, 1-3 or 10-."));
+        }
+        options.track = *tracks;
+    }
+    options.durationMs.low = DurationOf(edMinDuration_);
+    options.durationMs.high = DurationOf(edMaxDuration_);
+    options.bitrate.low = BitrateOf(edMinBitrate_);
+    options.bitrate.high = BitrateOf(edMaxBitrate_);
+    if (cbCodec_->currentIndex() > 0) {
+        options.codec = cbCodec_->currentText().toStdString();
     }
     if (chkAfter_->isChecked()) {
         options.time.low = MsecsOfDayStart(dtAfter_->date());

@@ -14,7 +14,8 @@ class QLineEdit;
 namespace melodrix {
 
 // The search dialog's "More conditions": the tag fields, the path and disk, the mode of
-// every text condition, the size, year and time ranges and the kind of item.
+// every text condition, the size, year, time, track, playing time and bitrate ranges, the
+// codec and the kind of item.
 class TSearchConditionsPanel final : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +32,12 @@ public:
     QCheckBox* ChkBefore() const { return chkBefore_; }
     QDateEdit* DtBefore() const { return dtBefore_; }
     QComboBox* CbKind() const { return cbKind_; }
+    QLineEdit* EdTrack() const { return edTrack_; }
+    QLineEdit* EdMinDuration() const { return edMinDuration_; }
+    QLineEdit* EdMaxDuration() const { return edMaxDuration_; }
+    QLineEdit* EdMinBitrate() const { return edMinBitrate_; }
+    QLineEdit* EdMaxBitrate() const { return edMaxBitrate_; }
+    QComboBox* CbCodec() const { return cbCodec_; }
 
     // The options the panel asks for. Throws TSearchConditionError with the text to show
     // for a size, year range or regular expression it cannot use.
@@ -39,8 +46,9 @@ public:
     bool HasCondition() const;
 
     // The text fields of the panel, in the order shown.
-    static constexpr std::array<int, 8> kTextFields = {MP3_Title, MP3_Artist,  MP3_Album, MP3_Year,
-                                                       MP3_Genre, MP3_Comment, FullPath,  DiskName};
+    static constexpr std::array<int, 9> kTextFields = {MP3_Title, MP3_Artist, MP3_Album,
+                                                       MP3_Year,  MP3_Genre,  MP3_Comment,
+                                                       FullPath,  DiskName,   MP3_AlbumArtist};
 
 private:
     std::array<QLineEdit*, kTextFields.size()> textEdits_{};
@@ -53,6 +61,12 @@ private:
     QCheckBox* chkBefore_;
     QDateEdit* dtBefore_;
     QComboBox* cbKind_;
+    QLineEdit* edTrack_;
+    QLineEdit* edMinDuration_;
+    QLineEdit* edMaxDuration_;
+    QLineEdit* edMinBitrate_;
+    QLineEdit* edMaxBitrate_;
+    QComboBox* cbCodec_;
 };
 
 }  // namespace melodrix

@@ -80,6 +80,24 @@ TEST_F(TSortTest, NumbersOrderAsNumbersAndTiesKeepTheirOrder) {
     EXPECT_EQ(Names(), (TNames{"dir", "big", "ten", "nine", "nine again", "junk", "minus"}));
 }
 
+TEST_F(TSortTest, TrackNumbersByTheirNumberAndPlayingTimesAsNumbers) {
+    Add(nullptr, "ten", "file", MP3_Track, "10/12");
+    Add(nullptr, "two", "file", MP3_Track, "2");
+    Add(nullptr, "none", "file", MP3_Track, "");
+    Add(nullptr, "three", "file", MP3_Track, " 3/12");
+    SortCatalogTree(tree, MP3_Track, true);
+    EXPECT_EQ(Names(), (TNames{"none", "two", "three", "ten"}));
+
+    tree.Clear();
+    Add(nullptr, "long", "file", AudioDuration, "600000");
+    Add(nullptr, "short", "file", AudioDuration, "95000");
+    Add(nullptr, "shorter", "file", AudioDuration, "9500");
+    SortCatalogTree(tree, AudioDuration, true);
+    EXPECT_EQ(Names(), (TNames{"shorter", "short", "long"})) << "not as text";
+    SortCatalogTree(tree, AudioBitrate, true);  // all empty: ties, nothing moves
+    EXPECT_EQ(Names(), (TNames{"shorter", "short", "long"}));
+}
+
 TEST_F(TSortTest, EmptyDatesComeFirstAndUnreadableOnesLast) {
     const std::string early =
         DateTimeText(QDateTime(QDate(2001, 1, 2), QTime(3, 4, 5))).toStdString();

@@ -56,6 +56,16 @@ TEST_P(ValueFunctions, DisplayTextOfSizesAndPercentages) {
     EXPECT_EQ(Display(FileTime, "x y"), QStringLiteral("x y"));
     EXPECT_EQ(Display(MP3_Title, "Caf\xC3\xA9"), QString::fromUtf8("Caf\xC3\xA9"));
     EXPECT_EQ(Display(99, "x"), QString());
+
+    // Playing times to the nearest second, m:ss under an hour.
+    EXPECT_EQ(Display(AudioDuration, "0"), QStringLiteral("0:00"));
+    EXPECT_EQ(Display(AudioDuration, "59499"), QStringLiteral("0:59"));
+    EXPECT_EQ(Display(AudioDuration, "59500"), QStringLiteral("1:00"));
+    EXPECT_EQ(Display(AudioDuration, "3599499"), QStringLiteral("59:59"));
+    EXPECT_EQ(Display(AudioDuration, "3600000"), QStringLiteral("1:00:00"));
+    EXPECT_EQ(Display(AudioDuration, "363599000"), QStringLiteral("100:59:59"));
+    EXPECT_EQ(Display(AudioDuration, "12 s"), QStringLiteral("12 s")) << "shown as stored";
+    EXPECT_EQ(Display(AudioDuration, ""), QString());
 }
 
 TEST_P(ValueFunctions, NumberTextFollowsTheLocale) {

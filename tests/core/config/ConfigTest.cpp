@@ -16,8 +16,9 @@ using namespace melodrix::testing;
 
 namespace {
 
-// The default file, written out by hand: one line, tabs before the elements.
-const std::string kDefaultText =
+// The default file, written out by hand: one line, tabs before the elements. The first 17
+// columns are those every configuration file has had; the others follow them.
+const std::string kFirstColumnsText =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
     "<config versionNo=\"Vellumdex V4\">"
     "\t<frame max=\"True\" left=\"0\" top=\"0\" height=\"600\" width=\"800\">"
@@ -58,7 +59,27 @@ const std::string kDefaultText =
     "\t\t<node Name=\"SizePercentage\" Visible=\"False\" Index=\"15\" DefaultExport=\"False\" "
     "Width=\"100\" ReadOnly=\"True\" Align=\"right\"/>"
     "\t\t<node Name=\"DiskName\" Visible=\"True\" Index=\"16\" DefaultExport=\"True\" Width=\"66\" "
-    "ReadOnly=\"True\" Align=\"left\"/>"
+    "ReadOnly=\"True\" Align=\"left\"/>";
+const std::string kDefaultText =
+    kFirstColumnsText +
+    "\t\t<node Name=\"MP3_Track\" Visible=\"True\" Index=\"17\" DefaultExport=\"False\" "
+    "Width=\"50\" ReadOnly=\"True\" Align=\"right\"/>"
+    "\t\t<node Name=\"MP3_Disc\" Visible=\"False\" Index=\"18\" DefaultExport=\"False\" "
+    "Width=\"50\" ReadOnly=\"True\" Align=\"right\"/>"
+    "\t\t<node Name=\"MP3_AlbumArtist\" Visible=\"False\" Index=\"19\" DefaultExport=\"False\" "
+    "Width=\"120\" ReadOnly=\"True\" Align=\"left\"/>"
+    "\t\t<node Name=\"AudioDuration\" Visible=\"True\" Index=\"20\" DefaultExport=\"False\" "
+    "Width=\"70\" ReadOnly=\"True\" Align=\"right\"/>"
+    "\t\t<node Name=\"AudioBitrate\" Visible=\"True\" Index=\"21\" DefaultExport=\"False\" "
+    "Width=\"70\" ReadOnly=\"True\" Align=\"right\"/>"
+    "\t\t<node Name=\"AudioSampleRate\" Visible=\"False\" Index=\"22\" DefaultExport=\"False\" "
+    "Width=\"80\" ReadOnly=\"True\" Align=\"right\"/>"
+    "\t\t<node Name=\"AudioChannels\" Visible=\"False\" Index=\"23\" DefaultExport=\"False\" "
+    "Width=\"60\" ReadOnly=\"True\" Align=\"right\"/>"
+    "\t\t<node Name=\"AudioCodec\" Visible=\"False\" Index=\"24\" DefaultExport=\"False\" "
+    "Width=\"60\" ReadOnly=\"True\" Align=\"left\"/>"
+    "\t\t<node Name=\"AudioMode\" Visible=\"False\" Index=\"25\" DefaultExport=\"False\" "
+    "Width=\"60\" ReadOnly=\"True\" Align=\"left\"/>"
     "\t</nodes>"
     "</config>";
 
@@ -86,7 +107,7 @@ TEST(Config, AMissingFileIsWrittenFromTheDefaultTextByteForByte) {
     EXPECT_EQ(root.Frame().PlLeft().Col3(), 76);
     EXPECT_EQ(root.Frame().PlHint().Height(), 262);
     EXPECT_EQ(root.Frame().PlHint().Col2(), 139);
-    ASSERT_EQ(root.Nodes().Count(), 17);
+    ASSERT_EQ(root.Nodes().Count(), FieldCount);
     QStringList hidden;
     for (const TColumnSpec& column : config.Columns()) {
         if (!column.Visible) {
@@ -97,7 +118,42 @@ TEST(Config, AMissingFileIsWrittenFromTheDefaultTextByteForByte) {
     }
     EXPECT_EQ(hidden,
               (QStringList{QStringLiteral("FileType"), QStringLiteral("FileNameLength"),
-                           QStringLiteral("PathNameLength"), QStringLiteral("SizePercentage")}));
+                           QStringLiteral("PathNameLength"), QStringLiteral("SizePercentage"),
+                           QStringLiteral("MP3_Disc"), QStringLiteral("MP3_AlbumArtist"),
+                           QStringLiteral("AudioSampleRate"), QStringLiteral("AudioChannels"),
+                           QStringLiteral("AudioCodec"), QStringLiteral("AudioMode")}));
+}
+
+TEST(Config, AFileWithTheFirstSeventeenColumnsGetsTheOthersWithTheirDefaults) {
+    QTemporaryDir dir;
+    // An older file: the user moved DiskName first and hid FullPath.
+    std::string older = kFirstColumnsText + "\t</nodes></config>";
+    const auto change = [&older](const std::string& from, const std::string& to) {
+        older.replace(older.find(from), from.size(), to);
+    };
+    change("Name=\"FullPath\" Visible=\"True\"", "Name=\"FullPath\" Visible=\"False\"");
+    change("Index=\"16\"", "Index=\"-1\"");
+    WriteFile(dir.path(), QStringLiteral("VellumdexConfig.xml"), QByteArray::fromStdString(older));
+    TConfig config(dir.path());
+    EXPECT_FALSE(config.UsedFallback());
+    EXPECT_EQ(ReadFile(ConfigPath(dir)).toStdString(), older) << "nothing written at load";
+    const std::vector<TColumnSpec> columns = config.Columns();
+    ASSERT_EQ(columns.size(), static_cast<size_t>(FieldCount));
+    EXPECT_FALSE(columns[7].Visible) << "the user's own choice stays";
+    EXPECT_EQ(columns[16].DisplayPosition, 0);
+    EXPECT_EQ(columns[17].Name, QStringLiteral("MP3_Track"));
+    EXPECT_EQ(columns[17].Field, MP3_Track);
+    EXPECT_TRUE(columns[17].Visible);
+    EXPECT_EQ(columns[17].Align, QStringLiteral("right"));
+    EXPECT_EQ(columns[20].Field, AudioDuration);
+    EXPECT_TRUE(columns[20].Visible);
+    EXPECT_FALSE(columns[25].Visible);
+    EXPECT_EQ(columns[25].DisplayPosition, 25) << "the added ones come after the file's own";
+    // Saved, the file holds them, and reads the same again.
+    config.SaveConfig();
+    TConfig reread(dir.path());
+    EXPECT_EQ(reread.ConfigRoot().Nodes().Count(), FieldCount);
+    EXPECT_EQ(reread.Columns()[25].Name, QStringLiteral("AudioMode"));
 }
 
 TEST(Config, AnExistingFileIsUsedAsItIs) {
@@ -125,8 +181,12 @@ TEST(Config, AnExistingFileIsUsedAsItIs) {
     EXPECT_EQ(node.Index(), 0);
     EXPECT_EQ(node.Align(), QStringLiteral("left"));
     EXPECT_EQ(config.ConfigRoot().VersionNo(), QString());
-    EXPECT_FALSE(config.ConfigRoot().Nodes().Node(1).XmlNode()) << "past the end: no node";
-    EXPECT_EQ(config.ConfigRoot().Nodes().Node(1).Name(), QString());
+    // The columns added after the first 17 follow the file's own.
+    EXPECT_EQ(config.ConfigRoot().Nodes().Node(1).Name(), QStringLiteral("MP3_Track"));
+    const int count = config.ConfigRoot().Nodes().Count();
+    EXPECT_EQ(count, 1 + FieldCount - BasicFieldCount);
+    EXPECT_FALSE(config.ConfigRoot().Nodes().Node(count).XmlNode()) << "past the end: no node";
+    EXPECT_EQ(config.ConfigRoot().Nodes().Node(count).Name(), QString());
 }
 
 TEST(Config, SettersChangeTheDocumentAndSaveWritesItWithoutDeclaration) {
@@ -186,12 +246,12 @@ TEST(Config, NodesCanBeAddedAndInserted) {
     nodes.Add().SetName(QStringLiteral("Last"));
     nodes.Insert(1).SetName(QStringLiteral("Second"));
     nodes.Insert(99).SetName(QStringLiteral("End"));
-    EXPECT_EQ(nodes.Count(), 20);
+    EXPECT_EQ(nodes.Count(), FieldCount + 3);
     EXPECT_EQ(nodes.Node(0).Name(), QStringLiteral("FileName"));
     EXPECT_EQ(nodes.Node(1).Name(), QStringLiteral("Second"));
     EXPECT_EQ(nodes.Node(2).Name(), QStringLiteral("MP3_Title"));
-    EXPECT_EQ(nodes.Node(18).Name(), QStringLiteral("Last"));
-    EXPECT_EQ(nodes.Node(19).Name(), QStringLiteral("End"));
+    EXPECT_EQ(nodes.Node(FieldCount + 1).Name(), QStringLiteral("Last"));
+    EXPECT_EQ(nodes.Node(FieldCount + 2).Name(), QStringLiteral("End"));
 }
 
 TEST(Config, DisplayPositionsAreNormalisedWhenIndexesAreNoPermutation) {
@@ -213,8 +273,8 @@ TEST(Config, DisplayPositionsAreNormalisedWhenIndexesAreNoPermutation) {
     for (const TColumnSpec& column : config.Columns()) {
         positions.push_back(column.DisplayPosition);
     }
-    EXPECT_EQ(positions,
-              (std::vector<int>{0, 2, 3, 1, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(positions, (std::vector<int>{0,  2,  3,  1,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                           13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}));
 }
 
 TEST(Config, AnUnusableFileIsKeptAsBadAndTheDefaultStandsIn) {
@@ -232,13 +292,13 @@ TEST(Config, AnUnusableFileIsKeptAsBadAndTheDefaultStandsIn) {
         EXPECT_TRUE(config.UsedFallback()) << bytes.toStdString();
         EXPECT_EQ(ReadFile(ConfigPath(dir) + QStringLiteral(".bad")), bytes);
         EXPECT_EQ(ReadFile(ConfigPath(dir)), bytes) << "the file itself waits for the next save";
-        EXPECT_EQ(config.ConfigRoot().Nodes().Count(), 17);
+        EXPECT_EQ(config.ConfigRoot().Nodes().Count(), FieldCount);
         EXPECT_EQ(config.ConfigRoot().Frame().PlLeft().Width(), 308);
 
         config.SaveConfig();
         TConfig reread(dir.path());
         EXPECT_FALSE(reread.UsedFallback());
-        EXPECT_EQ(reread.ConfigRoot().Nodes().Count(), 17);
+        EXPECT_EQ(reread.ConfigRoot().Nodes().Count(), FieldCount);
     }
 }
 

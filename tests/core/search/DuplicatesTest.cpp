@@ -21,6 +21,7 @@ struct TSong {
     const char* artist = "";
     const char* title = "";
     const char* album = "";
+    const char* duration = "";
 };
 
 QByteArray Catalog(const std::vector<TSong>& songs) {
@@ -30,7 +31,9 @@ QByteArray Catalog(const std::vector<TSong>& songs) {
     for (const TSong& song : songs) {
         text += QByteArray("<file FileType=\"file\" FileName=\"") + song.name + "\" FileSize=\"" +
                 song.size + "\" MP3_Artist=\"" + song.artist + "\" MP3_Title=\"" + song.title +
-                "\" MP3_Album=\"" + song.album + "\"/>";
+                "\" MP3_Album=\"" + song.album + "\"" +
+                (*song.duration ? QByteArray(" AudioDuration=\"") + song.duration + "\"" : "") +
+                "/>";
     }
     return text + "</file></fileinfo>";
 }
@@ -115,6 +118,25 @@ TEST_F(FindDuplicates, ArtistAndTitleAreFoldedAndTrimmedAndMustBothBeThere) {
     EXPECT_EQ(duplicates.groups, 2);
     EXPECT_EQ(Find(TDuplicateKey::ArtistAlbumTitle),
               (Hits{{"A:one.mp3", "C:one.mp3"}, {"A:two.mp3", "B:TWO.mp3"}}));
+}
+
+TEST_F(FindDuplicates, ArtistTitleAndPlayingTimeWithinTwoSecondsOfTheNext) {
+    // 180.0, 181.5 and 183.4 s chain into one group although the ends are 3.4 s apart; 186 s
+    // stands alone; a live take of the same song is a group of its own; no time, no part.
+    WriteFile(library, QStringLiteral("Sub/B.xml"),
+              Catalog({{"a.mp3", "1", "Band", "Song", "", "180000"},
+                       {"b.mp3", "1", "band", "SONG", "", "183400"},
+                       {"c.mp3", "1", "Band", "Song", "", "186000"},
+                       {"live1.mp3", "1", "Band", "Song", "", "300000"},
+                       {"live2.mp3", "1", "Band", "Song", "", "302000"},
+                       {"bad.mp3", "1", "Band", "Song", "", "x"},
+                       {"untimed.mp3", "1", "Band", "Song"}}));
+    WriteFile(library, QStringLiteral("Sub/C.xml"),
+              Catalog({{"d.mp3", "1", "Band ", "Song", "", "181500"}}));
+    EXPECT_EQ(Find(TDuplicateKey::ArtistTitleDuration),
+              (Hits{{"B:a.mp3", "B:b.mp3", "C:d.mp3"}, {"B:live1.mp3", "B:live2.mp3"}}));
+    EXPECT_EQ(DuplicateKeyOfName(QStringLiteral("artist-title-duration")),
+              TDuplicateKey::ArtistTitleDuration);
 }
 
 TEST_F(FindDuplicates, OneCatalogScopeAndHostileValues) {

@@ -176,6 +176,55 @@ TEST_F(SearchConditions, RangesAndKinds) {
     EXPECT_EQ(Find(Songs(), options), (Names{"/music", "notes"}));
 }
 
+TEST_F(SearchConditions, TrackPlayingTimeBitrateCodecAndAlbumArtist) {
+    const auto music = [](const char* name, const char* track, const char* duration,
+                          const char* bitrate, const char* codec, const char* albumArtist) {
+        TAttributes song = Song(name, "A", "T", "2000", "10");
+        for (const auto& [field, value] :
+             {std::pair{"MP3_Track", track}, std::pair{"AudioDuration", duration},
+              std::pair{"AudioBitrate", bitrate}, std::pair{"AudioCodec", codec},
+              std::pair{"MP3_AlbumArtist", albumArtist}}) {
+            if (*value) {
+                song.emplace_back(field, value);
+            }
+        }
+        return song;
+    };
+    const QByteArray catalog = Catalog({
+        music("a.mp3", "3/12", "185000", "128", "MP3", "Various"),
+        music("b.flac", "10", "3600500", "901", "FLAC", ""),
+        music("c.ogg", "1", "59999", "96", "Vorbis", "various artists"),
+        music("d.mp3", "", "", "", "", ""),  // nothing read from its stream
+        {{"FileName", "album"}, {"FileType", "directory"}, {"AudioDuration", "3845000"}},
+    });
+    TSearchOptions options;
+    options.track = *ParseYearRange(QStringLiteral("1-3"));
+    EXPECT_EQ(Find(catalog, options), (Names{"a.mp3", "c.ogg"})) << "3/12 is track 3";
+    options.track = *ParseYearRange(QStringLiteral("10-"));
+    EXPECT_EQ(Find(catalog, options), (Names{"b.flac"}));
+
+    options = {};
+    options.durationMs.low = ParseDurationText(QStringLiteral("1:00"));
+    options.durationMs.high = ParseDurationText(QStringLiteral("1:00:01"));
+    EXPECT_EQ(Find(catalog, options), (Names{"a.mp3", "b.flac"}));
+    options.durationMs.high.reset();
+    EXPECT_EQ(Find(catalog, options), (Names{"a.mp3", "b.flac", "album"}))
+        << "a folder's playing time is a value like any other";
+
+    options = {};
+    options.bitrate.high = 128;
+    EXPECT_EQ(Find(catalog, options), (Names{"a.mp3", "c.ogg"}));
+    options.codec = "mp3";
+    EXPECT_EQ(Find(catalog, options), (Names{"a.mp3"})) << "case ignored";
+    options = {};
+    options.codec = "MP";
+    EXPECT_EQ(Find(catalog, options), (Names{})) << "the whole name, not a part";
+
+    options = {};
+    options.texts.push_back({MP3_AlbumArtist, "various"});
+    EXPECT_EQ(Find(catalog, options), (Names{"a.mp3", "c.ogg"}));
+}
+
 TEST_F(SearchConditions, ModificationTimeRange) {
     const std::string before =
         DateTimeText(QDateTime(QDate(2019, 12, 31), QTime(23, 59, 59))).toStdString();
@@ -282,6 +331,19 @@ TEST(SearchConditionTexts, SizesYearsAndStoredValues) {
     EXPECT_FALSE(ParseYearRange(QStringLiteral("1999-1990")));
     EXPECT_FALSE(ParseYearRange(QStringLiteral("nineties")));
     EXPECT_FALSE(ParseYearRange(QStringLiteral("-")));
+
+    EXPECT_EQ(ParseDurationText(QStringLiteral("95")), 95000);
+    EXPECT_EQ(ParseDurationText(QStringLiteral(" 2.5 ")), 2500);
+    EXPECT_EQ(ParseDurationText(QStringLiteral("3:07")), 187000);
+    EXPECT_EQ(ParseDurationText(QStringLiteral("1:02:03")), 3723000);
+    EXPECT_EQ(ParseDurationText(QStringLiteral("90:00")), 5400000) << "minutes may pass 59 first";
+    for (const char* bad : {"", "1:60", "1:2:3:4", "-5", "a:00", "1::2", "1: 2", "inf", "1e300"}) {
+        EXPECT_FALSE(ParseDurationText(QString::fromLatin1(bad))) << bad;
+    }
+    EXPECT_EQ(LeadingNumberOfText(" 3/12"), 3);
+    EXPECT_EQ(LeadingNumberOfText("123456789012345678"), 123456789012345678);
+    EXPECT_FALSE(LeadingNumberOfText("1234567890123456789")) << "beyond 18 digits";
+    EXPECT_FALSE(LeadingNumberOfText("/12"));
 
     EXPECT_EQ(YearOfText(" 1994-05-02"), 1994);
     EXPECT_FALSE(YearOfText("MCMXCIV"));

@@ -6,6 +6,7 @@
 
 #include "core/tags/APEv2.h"
 #include "core/tags/ByteWindow.h"
+#include "core/tags/EdgeCache.h"
 #include "core/tags/ID3v1.h"
 #include "core/tags/ID3v2.h"
 #include "core/tags/TagBuilders.h"
@@ -105,4 +106,68 @@ TEST(ByteSource, ReadersTouchOnlyTheTagBytes) {
     EXPECT_EQ(ape.Title, "T");
     EXPECT_LE(apeFile.Reads, 2);
     EXPECT_LT(apeFile.BytesRead, 300u);
+}
+
+// The two ends of a file are read once each and serve every range inside them; whatever the
+// ranges, the bytes are those of the file.
+TEST(EdgeCache, EachEndIsReadOnceAndEveryRangeGivesTheFilesBytes) {
+    std::string file(100 * 1024, '\0');
+    for (size_t i = 0; i < file.size(); ++i) {
+        file[i] = static_cast<char>(i * 7 + i / 256);
+    }
+    TCountingSource counted(file);
+    TEdgeCache cache;
+    cache.Reset(counted);
+    EXPECT_EQ(cache.Size(), file.size());
+    const auto read = [&](uint64_t offset, size_t size) {
+        std::string bytes(size, '\0');
+        return cache.ReadAt(offset, bytes.data(), size) ? bytes : std::string("<failed>");
+    };
+    const std::pair<uint64_t, size_t> ranges[] = {
+        {0, 10},
+        {10, 8192},
+        {16384 - 4, 4},  // inside the head
+        {file.size() - 128, 128},
+        {file.size() - 160, 32},  // inside the tail
+        {16380, 8},
+        {50000, 100},
+        {file.size() - 4097, 10},  // across or between: passed on
+        {file.size(), 0}};
+    for (const auto& [offset, size] : ranges) {
+        EXPECT_EQ(read(offset, size), file.substr(offset, size)) << offset << "+" << size;
+    }
+    EXPECT_EQ(counted.Reads, 2 + 3) << "one read per end, one per range outside them";
+    EXPECT_EQ(read(file.size() - 2, 4), "<failed>") << "past the end, as the file says";
+
+    // A small file is read whole at the first range.
+    const std::string small = file.substr(0, 3000);
+    TCountingSource smallSource(small);
+    cache.Reset(smallSource);
+    EXPECT_EQ(read(2872, 128), small.substr(2872, 128));
+    EXPECT_EQ(read(0, 10), small.substr(0, 10));
+    EXPECT_EQ(read(10, 2000), small.substr(10, 2000));
+    EXPECT_EQ(smallSource.Reads, 1);
+}
+
+// The audio properties and tags read through the cache are those read without it.
+TEST(EdgeCache, ReadersFindTheSameThroughIt) {
+    const std::string file = ID3v2Tag(3, Frame23("TIT2", Latin1Body("Head"))) + AudioLike(40000) +
+                             ApeTag({ApeItem("Title", "Tail")}, false) +
+                             ID3v1Record("One", "", "", "", "", 1);
+    for (bool cached : {false, true}) {
+        TCountingSource source(file);
+        TEdgeCache cache;
+        cache.Reset(source);
+        IByteSource& bytes = cached ? static_cast<IByteSource&>(cache) : source;
+        TID3v2 id3v2;
+        TAPEv2 apev2;
+        TID3v1 id3v1;
+        ASSERT_TRUE(id3v2.Read(bytes) && apev2.Read(bytes) && id3v1.Read(bytes));
+        EXPECT_EQ(id3v2.Title, "Head");
+        EXPECT_EQ(apev2.Title, "Tail");
+        EXPECT_EQ(id3v1.Title, "One");
+        if (cached) {
+            EXPECT_LE(source.Reads, 3);
+        }
+    }
 }
