@@ -49,15 +49,15 @@ constexpr TDefaultColumn kDefaultColumns[] = {
     {"DiskName", true, true, 66, true, "left"},
     // Added after the first 17, which an older configuration file holds alone. None is
     // exported by default, so a default export stays as it was; the export dialog offers them.
-    {"MP3_Track", true, false, 50, true, "right"},
-    {"MP3_Disc", false, false, 50, true, "right"},
-    {"MP3_AlbumArtist", false, false, 120, true, "left"},
-    {"AudioDuration", true, false, 70, true, "right"},
-    {"AudioBitrate", true, false, 70, true, "right"},
-    {"AudioSampleRate", false, false, 80, true, "right"},
-    {"AudioChannels", false, false, 60, true, "right"},
-    {"AudioCodec", false, false, 60, true, "left"},
-    {"AudioMode", false, false, 60, true, "left"},
+    {"MP3_Track", true, false, 80, true, "right"},
+    {"MP3_Disc", false, false, 75, true, "right"},
+    {"MP3_AlbumArtist", false, false, 125, true, "left"},
+    {"AudioDuration", true, false, 100, true, "right"},
+    {"AudioBitrate", true, false, 90, true, "right"},
+    {"AudioSampleRate", false, false, 120, true, "right"},
+    {"AudioChannels", false, false, 105, true, "right"},
+    {"AudioCodec", false, false, 85, true, "left"},
+    {"AudioMode", false, false, 85, true, "left"},
 };
 
 const char* BoolText(bool value) {

@@ -141,6 +141,32 @@ std::optional<uint64_t> LastGranule(IByteSource& source, uint64_t fileSize, uint
     return std::nullopt;
 }
 
+// Where the audio pages begin: after the header pages at the start, whose granule position is
+// 0 (or none, for a page that only continues a header packet). Walks at most kHeaderPages
+// pages; nothing when they do not end in that many or cannot be read.
+std::optional<uint64_t> AudioPagesStart(IByteSource& source, uint64_t fileSize, uint32_t serial) {
+    constexpr int kHeaderPages = 64;
+    std::vector<uint8_t> header(kPageHeaderSize + 255);
+    uint64_t at = 0;
+    for (int page = 0; page < kHeaderPages && at + kPageHeaderSize <= fileSize; ++page) {
+        const size_t size = static_cast<size_t>(std::min<uint64_t>(header.size(), fileSize - at));
+        if (!source.ReadAt(at, header.data(), size) || std::memcmp(header.data(), "OggS", 4) != 0 ||
+            size < kPageHeaderSize + header[26]) {
+            return std::nullopt;
+        }
+        const uint64_t granule = LittleEndian64(&header[6]);
+        if (LittleEndian32(&header[14]) == serial && granule != 0 && granule != kNoGranule) {
+            return at;
+        }
+        uint64_t pageSize = kPageHeaderSize + header[26];
+        for (size_t s = 0; s < header[26]; ++s) {
+            pageSize += header[kPageHeaderSize + s];
+        }
+        at += pageSize;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<TAudioProperties> ReadOggAudioProperties(IByteSource& source) {
@@ -161,7 +187,10 @@ std::optional<TAudioProperties> ReadOggAudioProperties(IByteSource& source) {
             static_cast<int64_t>((samples * 1000 / rate) + ((samples * 1000 % rate) * 2 >= rate));
     }
     if (properties.DurationMs) {
-        properties.Bitrate = AverageBitrate(*fileSize, *properties.DurationMs);
+        // The bitrate of the audio: the header packets (a long comment list, a picture) are
+        // not played.
+        const uint64_t audioStart = AudioPagesStart(source, *fileSize, stream->Serial).value_or(0);
+        properties.Bitrate = AverageBitrate(*fileSize - audioStart, *properties.DurationMs);
     }
     return properties;
 }

@@ -276,6 +276,19 @@ TEST(AudioProperties, FilesWrittenByEncoders) {
     }
 }
 
+// An Ogg stream's bitrate counts the audio pages only: the Opus file's 65 KB comment list
+// would otherwise make 0.25 s of a tone look like 2,184 kbit/s.
+TEST(AudioProperties, OggBitratesLeaveTheHeaderPagesOut) {
+    const std::pair<const char*, int> cases[] = {{"long-comments.opus", 51}, {"tagged.ogg", 11}};
+    for (const auto& [name, bitrate] : cases) {
+        TFileByteSource source(QStringLiteral(MELODRIX_TEST_DATA_DIR "/music/") +
+                               QString::fromLatin1(name));
+        const std::optional<TAudioProperties> p = ReadAudioProperties(source);
+        ASSERT_TRUE(p) << name;
+        EXPECT_EQ(p->Bitrate, bitrate) << name << ": (size - first audio page) * 8 / 250 ms";
+    }
+}
+
 // Files that are all small structures, more than any real file has: the tag readers stop
 // after a few thousand of them, reading many with each call (MP4's top-level atoms, which
 // are read one by one so the media data is never touched, after a thousand).
