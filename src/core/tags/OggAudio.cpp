@@ -15,6 +15,8 @@ constexpr uint64_t kHeadRead = 4096;
 // A page holds at most 27 + 255 + 255 * 255 bytes, so the last page of a stream starts within
 // this many bytes of the end unless other streams' pages follow it.
 constexpr uint64_t kTailRead = 65536;
+// The last page is nearly always short: the first look at the end reads this much only.
+constexpr uint64_t kFirstTailRead = 8192;
 constexpr int kTailReads = 4;
 constexpr uint64_t kNoGranule = ~uint64_t{0};
 
@@ -101,7 +103,7 @@ std::optional<uint64_t> LastGranule(IByteSource& source, uint64_t fileSize, uint
     std::vector<uint8_t> bytes;
     uint64_t end = fileSize;
     for (int read = 0; read < kTailReads && end > 0; ++read) {
-        const uint64_t start = end - std::min(end, kTailRead);
+        const uint64_t start = end - std::min(end, read == 0 ? kFirstTailRead : kTailRead);
         bytes.resize(static_cast<size_t>(end - start));
         if (!source.ReadAt(start, bytes.data(), bytes.size())) {
             return std::nullopt;
