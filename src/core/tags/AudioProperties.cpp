@@ -12,13 +12,6 @@
 namespace melodrix {
 namespace {
 
-bool SameLetters(std::string_view text, std::string_view lowerName) {
-    return text.size() == lowerName.size() &&
-           std::equal(text.begin(), text.end(), lowerName.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? char(a + 32) : a) == b;
-           });
-}
-
 // The container the bytes at the start of the stream show; MPEG, which has no signature of
 // its own, when none does.
 TAudioContainer ContainerOfSignature(const uint8_t* bytes, size_t size) {
@@ -68,25 +61,6 @@ std::string_view AudioModeName(TAudioMode mode) {
             return "lossless";
     }
     return "";
-}
-
-TAudioContainer AudioContainerOfExtension(std::string_view extension) {
-    struct TName {
-        std::string_view Extension;
-        TAudioContainer Container;
-    };
-    static constexpr TName kNames[] = {
-        {"mp3", TAudioContainer::MPEG}, {"mp2", TAudioContainer::MPEG},
-        {"mp1", TAudioContainer::MPEG}, {"flac", TAudioContainer::FLAC},
-        {"ogg", TAudioContainer::Ogg},  {"oga", TAudioContainer::Ogg},
-        {"opus", TAudioContainer::Ogg}, {"m4a", TAudioContainer::MP4},
-        {"mp4", TAudioContainer::MP4},  {"m4b", TAudioContainer::MP4}};
-    for (const TName& name : kNames) {
-        if (SameLetters(extension, name.Extension)) {
-            return name.Container;
-        }
-    }
-    return TAudioContainer::Unknown;
 }
 
 std::optional<int> AverageBitrate(uint64_t bytes, int64_t durationMs) {

@@ -31,9 +31,6 @@ std::string_view AudioModeName(TAudioMode mode);
 // they show no signature: an MPEG stream has none, and neither has an older QuickTime file.
 enum class TAudioContainer { Unknown, MPEG, FLAC, Ogg, MP4 };
 
-// The container of an extension without its dot, in any case ("mp3", "Flac", "M4A"...).
-TAudioContainer AudioContainerOfExtension(std::string_view extension);
-
 // Reads the audio properties of a music file of any of the known containers, told apart by
 // their first bytes (after an ID3v2 tag). Nothing when the stream is not one of them or its
 // headers are broken; the file's tags are read apart and are not affected. Reads a bounded
