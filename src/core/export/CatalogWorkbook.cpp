@@ -66,6 +66,10 @@ public:
         Check(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), text, format),
               row, column);
     }
+    void Number(uint32_t row, uint32_t column, double value, lxw_format* format) {
+        Check(worksheet_write_number(sheet_, row, static_cast<lxw_col_t>(column), value, format),
+              row, column);
+    }
     void Blank(uint32_t row, uint32_t column, lxw_format* format) {
         Check(worksheet_write_blank(sheet_, row, static_cast<lxw_col_t>(column), format), row,
               column);
@@ -82,6 +86,39 @@ public:
 private:
     lxw_worksheet* sheet_;
     QString path_;
+};
+
+// The bordered cell formats of number cells, one per count of decimals shown, so that a
+// number cell shows the digits its text had ("12.50", and a large size in full, not as
+// 1.2E+11).
+class TNumberFormats {
+public:
+    TNumberFormats(lxw_workbook* workbook, const QString& path)
+        : workbook_(workbook), path_(path) {}
+
+    lxw_format* For(int decimals) {
+        const auto index = static_cast<size_t>(decimals);
+        if (index >= formats_.size()) {
+            formats_.resize(index + 1, nullptr);
+        }
+        if (!formats_[index]) {
+            lxw_format* format = workbook_add_format(workbook_);
+            if (!format) {
+                throw TMelodrixError(QStringLiteral("Cannot write %1: out of memory").arg(path_));
+            }
+            format_set_border(format, LXW_BORDER_THIN);
+            const std::string pattern =
+                decimals == 0 ? std::string("0") : "0." + std::string(index, '0');
+            format_set_num_format(format, pattern.c_str());
+            formats_[index] = format;
+        }
+        return formats_[index];
+    }
+
+private:
+    lxw_workbook* workbook_;
+    QString path_;
+    std::vector<lxw_format*> formats_;
 };
 
 // The attribute values of an item for each column. Attributes are normally stored in
@@ -275,14 +312,20 @@ bool WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWork
         sheet.Text(1, c + 1, cellText.Of(names[c]), cellFormat);
     }
 
+    // A text that is a plain decimal number becomes a number cell, as the spreadsheet
+    // application would take it when typed, so sizes, years and lengths sum and sort.
+    TNumberFormats numberFormats(workbook.get(), path);
     uint32_t row = 2;
     uint64_t serial = 0;
     const bool complete = rows([&](std::span<const std::string_view> cells) {
-        const std::string number = std::to_string(++serial);
-        sheet.Text(row, 0, number.c_str(), cellFormat);
+        sheet.Number(row, 0, static_cast<double>(++serial), numberFormats.For(0));
         for (uint32_t c = 0; c < lastColumn; ++c) {
             if (c < cells.size() && !cells[c].empty()) {
-                sheet.Text(row, c + 1, cellText.Of(cells[c]), cellFormat);
+                if (const std::optional<TPlainNumber> number = PlainDecimalNumber(cells[c])) {
+                    sheet.Number(row, c + 1, number->value, numberFormats.For(number->decimals));
+                } else {
+                    sheet.Text(row, c + 1, cellText.Of(cells[c]), cellFormat);
+                }
             } else {
                 sheet.Blank(row, c + 1, cellFormat);
             }

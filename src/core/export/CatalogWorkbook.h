@@ -45,8 +45,9 @@ std::optional<TWorkbookLayout> MeasureWorkbook(const TRowWalk& rows,
 
 // Writes a workbook file at `path` whose first sheet shows the rows: the title in row 1
 // (bold, centred, merged over the table's width), the heading "SerialNO" and the column
-// names in row 2, then one row per item with its running number and texts. All cells of the
-// table are text with thin borders; columns have the layout's widths. False, with no file
+// names in row 2, then one row per item with its running number and texts. A text that is a
+// plain decimal number (PlainDecimalNumber) is a number cell, every other one a text cell;
+// all cells of the table have thin borders; columns have the layout's widths. False, with no file
 // written, when the walk was not complete. Throws TMelodrixError on failure.
 bool WriteCatalogWorkbook(const QString& path, const TRowWalk& rows, const TWorkbookLayout& layout,
                           const std::vector<std::string>& names, const QString& title);

@@ -11,10 +11,12 @@ namespace melodrix {
 
 namespace {
 
-// The pieces of the page head and the blanks that follow each one. The charset
-// declaration makes browsers read the UTF-8 names right whatever their default.
-constexpr std::array<std::pair<std::string_view, int>, 24> kHeadPieces = {{
-    {"<HTML><HEAD><meta charset=\"utf-8\"> <Title></Title><Style type=\"text/css\">", 2},
+// The pieces of the page head and the blanks that follow each one; the page title goes
+// between the first two. The charset declaration makes browsers read the UTF-8 names right
+// whatever their default.
+constexpr std::array<std::pair<std::string_view, int>, 25> kHeadPieces = {{
+    {"<HTML><HEAD><meta charset=\"utf-8\"> <Title>", 0},
+    {"</Title><Style type=\"text/css\">", 2},
     {"BODY { background: #FFFFFF; color: #000000;", 9},
     {"font-family: Arial;", 2},
     {"}", 2},
@@ -52,17 +54,20 @@ void AppendCellText(std::string& out, std::string_view text) {
 
 }  // namespace
 
-std::string HtmlPageHead() {
+std::string HtmlPageHead(std::string_view pageTitle) {
     std::string head;
     for (const auto& [piece, blanks] : kHeadPieces) {
         head.append(piece);
         head.append(static_cast<size_t>(blanks), ' ');
+        if (&piece == &kHeadPieces[0].first) {
+            AppendHtmlEscaped(head, pageTitle);
+        }
     }
     return head;
 }
 
 bool BuildHtmlTable(const TItemWalk& items, const QStringList& columns, std::string_view title,
-                    TTextOutput& output) {
+                    std::string_view pageTitle, TTextOutput& output) {
     const std::vector<TExportColumn> resolved = ResolveExportColumns(columns);
     std::string& page = output.Text();
     bool any = false;
@@ -71,7 +76,7 @@ bool BuildHtmlTable(const TItemWalk& items, const QStringList& columns, std::str
         if (!any) {
             // The page starts with the first item: without items there is no page.
             any = true;
-            page.append(HtmlPageHead());
+            page.append(HtmlPageHead(pageTitle));
             page.append("<H5 Align=center>");
             AppendHtmlEscaped(page, title);
             page.append("</H5><br>");

@@ -1,6 +1,7 @@
 #include "core/export/SheetCells.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace melodrix {
 
@@ -36,6 +37,49 @@ std::string CellName(uint32_t row, uint32_t column) {
 std::string RangeName(uint32_t firstRow, uint32_t firstColumn, uint32_t lastRow,
                       uint32_t lastColumn) {
     return CellName(firstRow, firstColumn) + ':' + CellName(lastRow, lastColumn);
+}
+
+std::optional<TPlainNumber> PlainDecimalNumber(std::string_view text) {
+    // Beyond this a double no longer holds every digit.
+    constexpr size_t kMostDigits = 15;
+    size_t i = text.starts_with('-') ? 1 : 0;
+    const size_t whole = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        ++i;
+    }
+    const size_t wholeDigits = i - whole;
+    if (wholeDigits == 0 || (wholeDigits > 1 && text[whole] == '0')) {
+        return std::nullopt;
+    }
+    size_t decimals = 0;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        const size_t fraction = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        decimals = i - fraction;
+        if (decimals == 0) {
+            return std::nullopt;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    const bool leadingZero = text[whole] == '0';
+    const size_t significant = wholeDigits + decimals - (leadingZero ? 1 : 0);
+    if (significant > kMostDigits) {
+        return std::nullopt;
+    }
+    TPlainNumber number;
+    if (std::from_chars(text.data(), text.data() + text.size(), number.value).ec != std::errc()) {
+        return std::nullopt;
+    }
+    if (number.value == 0 && whole == 1) {
+        return std::nullopt;  // "-0" would show as 0
+    }
+    number.decimals = static_cast<int>(decimals);
+    return number;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
@@ -32,6 +33,16 @@ std::string CellName(uint32_t row, uint32_t column);
 // A range's name from 0-based rows and columns, such as "A2:C5".
 std::string RangeName(uint32_t firstRow, uint32_t firstColumn, uint32_t lastRow,
                       uint32_t lastColumn);
+
+// A cell text that is a plain decimal number ("2048", "-3", "12.50"), as a spreadsheet
+// application would take it for a number: its value and the decimals it is shown with.
+// Nothing for any other text, and for numbers a number cell would show otherwise: leading
+// zeros ("007", a track "01"), a negative zero, more than 15 significant digits.
+struct TPlainNumber {
+    double value = 0;
+    int decimals = 0;
+};
+std::optional<TPlainNumber> PlainDecimalNumber(std::string_view text);
 
 // The width a text needs in a sheet column, in characters: wide East Asian
 // characters count twice.

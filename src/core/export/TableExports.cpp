@@ -92,10 +92,15 @@ bool ExportHtmlOf(const TExportContext& info, const QString& defaultName, const 
     }
     TProgressScope progress(info.Progress, kExportToFile);
     const QStringList columns = info.ColumnList();
-    const std::string title = ExportTitleOf(path).toStdString();
+    const QString heading = ExportTitleOf(path);
+    // The page is titled by the catalog it shows; a list of hits, which has none, by the
+    // heading.
+    const QString catalog = catalogPath.isEmpty() ? info.CatalogFileName : catalogPath;
+    const std::string pageTitle = (catalog.isEmpty() ? heading : DiskNameOf(catalog)).toStdString();
+    const std::string title = heading.toStdString();
     WithExportItems(info, tree, catalogPath, [&](const TItemWalk& items) {
         return WriteExportText(path, [&](TTextOutput& output) {
-            return BuildHtmlTable(items, columns, title, output);
+            return BuildHtmlTable(items, columns, title, pageTitle, output);
         });
     });
     return true;

@@ -17,10 +17,16 @@ const QByteArray kFooter =
     "</H6><br>";
 const QByteArray kTableStart = "<Table Border=\"1\" Cellpadding=\"4\" Cellspacing=\"1\">";
 
-QByteArray HtmlBody(const QByteArray& page) {
-    const QByteArray head = QByteArray::fromStdString(HtmlPageHead());
-    EXPECT_TRUE(page.startsWith(head));
+// The page after its head, which must carry `pageTitle` (as written, escaped).
+QByteArray HtmlBody(const QByteArray& page, std::string_view pageTitle) {
+    const QByteArray head = QByteArray::fromStdString(HtmlPageHead(pageTitle));
+    EXPECT_TRUE(page.startsWith(head)) << page.left(head.size() + 20).toStdString();
     return page.mid(head.size());
+}
+
+QByteArray PageTitle(const QByteArray& page) {
+    const qsizetype start = page.indexOf("<Title>") + 7;
+    return page.mid(start, page.indexOf("</Title>") - start);
 }
 
 }  // namespace
@@ -115,7 +121,7 @@ TEST(TableExport, HtmlPageHasItsHeadHeadingFooterAndAlternatingRows) {
 
     const QByteArray a = "<td class=\"TrARow\" align=Left>";
     const QByteArray b = "<td class=\"TrBRow\" align=Left>";
-    EXPECT_EQ(HtmlBody(ReadFile(path)),
+    EXPECT_EQ(HtmlBody(ReadFile(path), "my"),
               "<H5 Align=center>my</H5><br>" + kFooter + kTableStart +
                   "<tr><td class=\"ThRows\">FileName</td><td class=\"ThRows\">Description</td>"
                   "<td class=\"ThRows\">&nbsp</td></tr>"
@@ -142,7 +148,9 @@ TEST(TableExport, HtmlEscapesNamesValuesAndTitle) {
     const QString path = f.Answer(QStringLiteral("a&b<c>.htm"));
     ASSERT_TRUE(f.info.ExportHtml({}, &tree));
 
-    const QByteArray body = HtmlBody(ReadFile(path));
+    const QByteArray page = ReadFile(path);
+    EXPECT_EQ(PageTitle(page), "a&amp;b&lt;c&gt;");
+    const QByteArray body = HtmlBody(page, "a&b<c>");
     EXPECT_TRUE(body.startsWith("<H5 Align=center>a&amp;b&lt;c&gt;</H5>"));
     EXPECT_TRUE(body.contains("<td class=\"ThRows\">&lt;i&gt;</td>"));
     EXPECT_TRUE(body.contains(">&lt;b&gt;x.mp3</td>"));
@@ -150,6 +158,39 @@ TEST(TableExport, HtmlEscapesNamesValuesAndTitle) {
     EXPECT_FALSE(body.contains("<script>"));
     // An unknown column name reads FileName.
     EXPECT_TRUE(body.contains(">Café 夜\r\nnext</td><td class=\"TrBRow\" align=Left>Café 夜"));
+}
+
+TEST(TableExport, HtmlPageIsTitledByItsCatalogAndHeadedByItsFile) {
+    TExportFixture f;
+    TCatalogTree tree;
+    FillSmallCatalog(tree);
+    f.info.NewDocument();
+    f.info.TreeToDocument(tree);
+    const QString catalog = f.PathOf(QStringLiteral("Rock & Roll.Best.xml"));
+    ASSERT_TRUE(f.info.SaveCatalogFile(catalog));
+    f.Columns({QStringLiteral("FileName")});
+
+    // A library catalog, read as it is written out.
+    const QString fromFile = f.Answer(QStringLiteral("list.one.htm"));
+    ASSERT_TRUE(f.info.ExportCatalogHtml(catalog, QStringLiteral("Rock")));
+    EXPECT_TRUE(
+        HtmlBody(ReadFile(fromFile), "Rock & Roll").startsWith("<H5 Align=center>list</H5>"));
+    EXPECT_EQ(PageTitle(ReadFile(fromFile)), "Rock &amp; Roll");
+
+    // The document of an opened catalog, and a tree read from that file.
+    ASSERT_TRUE(f.info.OpenCatalogFile(catalog));
+    const QString fromDocument = f.Answer(QStringLiteral("doc.htm"));
+    ASSERT_TRUE(f.info.ExportHtml({}, nullptr));
+    EXPECT_EQ(PageTitle(ReadFile(fromDocument)), "Rock &amp; Roll");
+    const QString fromTree = f.Answer(QStringLiteral("tree.htm"));
+    ASSERT_TRUE(f.info.ExportHtml({}, &tree));
+    EXPECT_EQ(PageTitle(ReadFile(fromTree)), "Rock &amp; Roll");
+
+    // Hits of no catalog take the heading.
+    f.info.CatalogFileName.clear();
+    const QString hits = f.Answer(QStringLiteral("hits.htm"));
+    ASSERT_TRUE(f.info.ExportHtml({}, &tree));
+    EXPECT_EQ(PageTitle(ReadFile(hits)), "hits");
 }
 
 TEST(TableExport, EmptyTreeWritesAnEmptyFile) {
@@ -190,7 +231,7 @@ TEST(TableExport, EmptyColumnListsAndBadSeparatorsAreRefusedBeforeAnyQuestion) {
     f.Columns({});
     const QString path = f.Answer(QStringLiteral("none.htm"));
     ASSERT_TRUE(f.info.ExportHtml({}, &tree));
-    EXPECT_TRUE(HtmlBody(ReadFile(path))
+    EXPECT_TRUE(HtmlBody(ReadFile(path), "none")
                     .endsWith(kTableStart +
                               "<tr></tr><tr></tr><tr></tr><tr></tr></Table></BODY></HTML>\r\n"));
 }

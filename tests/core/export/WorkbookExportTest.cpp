@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "ExportTestSupport.h"
 #include "WorkbookReader.h"
@@ -104,7 +106,9 @@ TEST(WorkbookExport, SheetHasTitleHeadingRowsBordersAndWidths) {
                 CellName(static_cast<uint32_t>(r + 1), static_cast<uint32_t>(c));
             EXPECT_TRUE(sheet.Has(cell)) << cell;
             EXPECT_EQ(sheet.Text(cell), grid[r][c]) << cell;
-            EXPECT_EQ(sheet.IsText(cell), !grid[r][c].empty()) << cell;
+            // The running numbers and the sizes are numbers.
+            const bool number = r > 0 && (c == 0 || c == 2) && !grid[r][c].empty();
+            EXPECT_EQ(sheet.IsText(cell), !grid[r][c].empty() && !number) << cell;
             EXPECT_TRUE(sheet.ThinBorder(cell)) << cell;
             EXPECT_FALSE(sheet.Bold(cell)) << cell;
         }
@@ -158,6 +162,55 @@ TEST(WorkbookExport, ColumnsReadAttributesByNameInAnyOrder) {
         }
     }
     EXPECT_EQ(sheet.Text("F2"), "Nope");
+}
+
+TEST(SheetCells, OnlyPlainDecimalNumbersAreNumbers) {
+    for (const auto& [text, value, decimals] : std::vector<std::tuple<std::string, double, int>>{
+             {"0", 0, 0},
+             {"2048", 2048, 0},
+             {"-3", -3, 0},
+             {"12.50", 12.5, 2},
+             {"0.25", 0.25, 2},
+             {"123456789012345", 123456789012345.0, 0}}) {
+        const std::optional<TPlainNumber> number = PlainDecimalNumber(text);
+        ASSERT_TRUE(number) << text;
+        EXPECT_EQ(number->value, value) << text;
+        EXPECT_EQ(number->decimals, decimals) << text;
+    }
+    for (const char* text : {"", "-", "007", "01", "-0", "-0.0", "1.", ".5", "+1", "1e3", "1,5",
+                             "1 024", " 12", "3/12", "1:02", "0x10", "1234567890123456", "nan"}) {
+        EXPECT_FALSE(PlainDecimalNumber(text)) << text;
+    }
+}
+
+TEST(WorkbookExport, NumberTextsBecomeNumberCellsShownWithTheirDigits) {
+    TExportFixture f;
+    ASSERT_TRUE(f.document.load_string(
+        R"(<fileinfo><file FileName="1999" FileSize="123456789012" SizePercentage="12.50" )"
+        R"(MP3_Track="3/12" MP3_Year="007"/></fileinfo>)"));
+    f.Columns({QStringLiteral("FileName"), QStringLiteral("FileSize"),
+               QStringLiteral("SizePercentage"), QStringLiteral("MP3_Track"),
+               QStringLiteral("MP3_Year")});
+    const QString path = f.Answer(QStringLiteral("numbers.xlsx"));
+    ASSERT_TRUE(f.info.ExportExcel({}));
+
+    const TWorkbookReader sheet(path);
+    ASSERT_TRUE(sheet.loaded);
+    for (const char* cell : {"A3", "B3", "C3", "D3"}) {
+        EXPECT_FALSE(sheet.IsText(cell)) << cell;
+        EXPECT_TRUE(sheet.ThinBorder(cell)) << cell;
+    }
+    EXPECT_EQ(std::stod(sheet.Text("C3")), 123456789012.0);
+    EXPECT_EQ(sheet.NumberFormat("C3"), "0");
+    EXPECT_EQ(std::stod(sheet.Text("D3")), 12.5);
+    EXPECT_EQ(sheet.NumberFormat("D3"), "0.00");
+    EXPECT_EQ(sheet.Text("B3"), "1999");
+    // A track with its total and a year with leading zeros stay as typed.
+    EXPECT_TRUE(sheet.IsText("E3"));
+    EXPECT_TRUE(sheet.IsText("F3"));
+    EXPECT_EQ(sheet.Text("F3"), "007");
+    // Headings stay texts, whatever they look like.
+    EXPECT_TRUE(sheet.IsText("B2"));
 }
 
 TEST(WorkbookExport, HostileValuesBecomeCellsTheFormatCanHold) {

@@ -73,6 +73,17 @@ public:
         const int style = it == cells_.end() ? 0 : it->second.style;
         return Nth(styles_.child("styleSheet").child("cellXfs"), "xf", style);
     }
+    // The number format code of a cell ("0", "0.00"); empty for the general format.
+    std::string NumberFormat(const std::string& cell) const {
+        const int id = Format(cell).attribute("numFmtId").as_int();
+        for (const pugi::xml_node& format :
+             styles_.child("styleSheet").child("numFmts").children("numFmt")) {
+            if (format.attribute("numFmtId").as_int() == id) {
+                return format.attribute("formatCode").value();
+            }
+        }
+        return id == 1 ? "0" : id == 2 ? "0.00" : "";
+    }
     bool Bold(const std::string& cell) const {
         const pugi::xml_node font = Nth(styles_.child("styleSheet").child("fonts"), "font",
                                         Format(cell).attribute("fontId").as_int());
