@@ -413,4 +413,27 @@ TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& pat
     return TLibraryResult::Success();
 }
 
+TLibraryResult TrashLibraryEntry(const QString& libraryPath, const QString& path,
+                                 IProgressSink& progress, const QByteArray& homeTrash) {
+    if (!IsStrictlyInside(libraryPath, path)) {
+        return Outside(path);
+    }
+    if (IsAmbiguousPath(path)) {
+        return Ambiguous(path);
+    }
+    if (!AnythingExistsAt(path)) {
+        return TLibraryResult::Failure(
+            QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(path)));
+    }
+    std::optional<TCatalogLock> lock;
+    if (const QString refused = LockCatalogFile(lock, path, progress); !refused.isEmpty()) {
+        return TLibraryResult::Failure(refused);
+    }
+    const TTrashOutcome outcome = MoveToTrash(NativePathOf(path), homeTrash);
+    if (!outcome) {
+        return TLibraryResult::Failure(outcome.error);
+    }
+    return TLibraryResult::Success();
+}
+
 }  // namespace melodrix

@@ -4,6 +4,7 @@
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
+#include "core/library/Trash.h"
 
 namespace melodrix {
 
@@ -93,5 +94,13 @@ TLibraryResult DeleteDirectoryTree(const QString& directory);
 // catalog is deleted under its lock, as a rename does.
 TLibraryResult DeleteLibraryEntry(const QString& libraryPath, const QString& path, bool isDirectory,
                                   IProgressSink& progress = SilentProgress());
+
+// Moves a group (with everything in it) or a catalog to the desktop's trash (MoveToTrash),
+// so that the user can put it back, refusing anything that is not strictly inside the
+// library. A linked group or catalog goes as the link. A catalog goes under its lock, as a
+// rename does; a group goes whole, as a move does.
+TLibraryResult TrashLibraryEntry(const QString& libraryPath, const QString& path,
+                                 IProgressSink& progress = SilentProgress(),
+                                 const QByteArray& homeTrash = HomeTrashDirectory());
 
 }  // namespace melodrix
