@@ -56,6 +56,7 @@ TParsedArguments ParseArguments(const QStringList& args, const std::vector<TOpti
             throw TUsageError(QStringLiteral("option --%1 takes no value").arg(name));
         }
         parsed.values_[name] = value;
+        parsed.repeated_[name] << value;
     }
     return parsed;
 }

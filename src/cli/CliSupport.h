@@ -37,10 +37,13 @@ public:
 
     bool Has(const QString& name) const { return values_.contains(name); }
     QString Value(const QString& name) const { return values_.value(name); }
+    // Every value of an option given more than once, in the order given.
+    QStringList Values(const QString& name) const { return repeated_.value(name); }
 
 private:
     friend TParsedArguments ParseArguments(const QStringList&, const std::vector<TOptionSpec>&);
-    QMap<QString, QString> values_;
+    QMap<QString, QString> values_;  // the last value of each option
+    QMap<QString, QStringList> repeated_;
 };
 
 // Throws TUsageError for an unknown option or a missing value.

@@ -34,10 +34,12 @@ void TCatalogAttributes::Remove(std::string_view name) {
 }
 
 bool IsCatalogAttributeName(std::string_view name) {
-    static constexpr std::array<std::string_view, 7> kKnown = {
-        kScanMaskAttribute,      kOnlyFoldersAttribute, kScanFolderAttribute,
-        kRenamedItemsAttribute,  kScanLocaleAttribute,  kScanDateFormatAttribute,
-        kScanTimeFormatAttribute};
+    static constexpr std::array<std::string_view, 13> kKnown = {
+        kScanMaskAttribute,       kOnlyFoldersAttribute,   kScanFolderAttribute,
+        kRenamedItemsAttribute,   kScanLocaleAttribute,    kScanDateFormatAttribute,
+        kScanTimeFormatAttribute, kScanArchivesAttribute,  kScanExcludesAttribute,
+        kDiskTotalBytesAttribute, kDiskFreeBytesAttribute, kDiskFileSystemAttribute,
+        kDiskLabelAttribute};
     return std::find(kKnown.begin(), kKnown.end(), name) != kKnown.end();
 }
 

@@ -33,6 +33,16 @@ inline constexpr std::string_view kScanMaskAttribute = "ScanMask";
 inline constexpr std::string_view kOnlyFoldersAttribute = "OnlyFolders";
 // The folder the scan was given, as given.
 inline constexpr std::string_view kScanFolderAttribute = "ScanFolder";
+// "true" when the scan looked inside archives and disc images; absent otherwise.
+inline constexpr std::string_view kScanArchivesAttribute = "ScanArchives";
+// The name patterns the scan skipped, as ExcludeListText writes them; absent when they were
+// the default ones (also for catalogs made before there were patterns).
+inline constexpr std::string_view kScanExcludesAttribute = "ScanExcludes";
+// The disk a volume's root was scanned from, at the time of the scan (see DiskFacts.h).
+inline constexpr std::string_view kDiskTotalBytesAttribute = "DiskTotalBytes";
+inline constexpr std::string_view kDiskFreeBytesAttribute = "DiskFreeBytes";
+inline constexpr std::string_view kDiskFileSystemAttribute = "DiskFileSystem";
+inline constexpr std::string_view kDiskLabelAttribute = "DiskLabel";
 // The names the user gave items in place of the scanned ones, by scanned relative path.
 inline constexpr std::string_view kRenamedItemsAttribute = "RenamedItems";
 // How the times of the items are written: the locale (its month names and AM/PM texts, by

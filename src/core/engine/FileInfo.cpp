@@ -100,6 +100,11 @@ TScanOutcome TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder,
                             timeFormat);
 }
 
+TScanOutcome TFileInfo::ScanFolder(TCatalogTree& tree, const QString& folder,
+                                   const TScanOptions& options, const QString& catalogFile) {
+    return ScanFolderToTree(Progress(), tree, folder, options, catalogFile);
+}
+
 // --- Search ---
 
 TSearchLeftover TFileInfo::Leftover() const {

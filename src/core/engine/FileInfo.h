@@ -17,6 +17,7 @@ struct TSearchOptions;     // core/search/SearchConditions.h
 struct TDuplicates;        // core/search/Duplicates.h
 enum class TDuplicateKey;  // core/search/Duplicates.h
 struct TTimeFormat;        // core/catalog/TimeFormat.h
+struct TScanOptions;       // core/scan/ScanOptions.h
 struct TExportContext;     // core/export/ExportContext.h
 
 // The catalog engine: moves catalogs between trees, its XML Document and files, scans
@@ -77,6 +78,9 @@ public:
     TScanOutcome ScanFolder(TCatalogTree& tree, const QString& folder, const QString& maskList,
                             bool onlyFolders, const QString& catalogFile,
                             const TTimeFormat* timeFormat = nullptr);
+    // The same with every choice of a scan (archives, exclusions...).
+    TScanOutcome ScanFolder(TCatalogTree& tree, const QString& folder, const TScanOptions& options,
+                            const QString& catalogFile);
 
     // --- Search --- Returns the files of the scope that were skipped as unreadable catalogs.
     QStringList Search(TSearchScope scope, TCatalogTree& result, TFileItem& conditions,

@@ -19,6 +19,12 @@ QStringList ScanProblemLines(const TScanOutcome& outcome) {
     for (const TScanProblem& file : outcome.UnreadFiles) {
         lines << QStringLiteral("Could not read the file %1: %2").arg(file.Path, file.Error);
     }
+    for (const TScanProblem& archive : outcome.PlainArchives) {
+        lines << QStringLiteral(
+                     "Could not look inside the archive %1: %2; it is listed as a "
+                     "plain file")
+                     .arg(archive.Path, archive.Error);
+    }
     return lines;
 }
 

@@ -24,11 +24,15 @@ struct TScanProblem {
 struct TScanOutcome {
     std::vector<TScanProblem> UnlistedFolders;
     std::vector<TScanProblem> UnreadFiles;
+    // Archives the scan could not look inside (damaged, encrypted, over a limit): each is a
+    // plain file in the tree.
+    std::vector<TScanProblem> PlainArchives;
     // What ended the scan before the walk was over; empty when it ran to the end.
     QString Failure;
 
     bool Complete() const {
-        return UnlistedFolders.empty() && UnreadFiles.empty() && Failure.isEmpty();
+        return UnlistedFolders.empty() && UnreadFiles.empty() && PlainArchives.empty() &&
+               Failure.isEmpty();
     }
 };
 

@@ -18,10 +18,11 @@ constexpr size_t kBatchEntries = 1024;
 }  // namespace
 
 TScanWalk::TScanWalk(std::string directory, QString maskList, bool onlyFolders, bool readAudio,
-                     std::chrono::milliseconds patience)
+                     std::chrono::milliseconds patience, TWalkOptions options)
     : mask_(std::move(maskList)),
       onlyFolders_(onlyFolders),
       patience_(patience),
+      options_(std::move(options)),
       readers_(readAudio),
       thread_([this, directory = std::move(directory)] { Run(directory); }) {}
 
@@ -77,14 +78,24 @@ bool TScanWalk::Walk(const std::string& directory, size_t folder) {
     ListScanDirectory(directory, scanned_, &listing.error);
     // Entered once the listing is handed over, with the numbers their listings carry.
     std::vector<std::pair<std::string, size_t>> folders;
+    // The listings of the archives in this folder, handed over right after it.
+    std::vector<TWalkListing> archives;
     for (TScanEntry& entry : scanned_) {
-        if (!entry.isDirectory && !PassesFilter(entry.name)) {
+        if (!options_.Excluder.IsEmpty() && options_.Excluder.Excludes(entry.name)) {
+            continue;
+        }
+        // An archive is looked into whatever the mask says, as a folder would be.
+        const bool archive = options_.Archives && !onlyFolders_ && !entry.isDirectory &&
+                             entry.error == 0 && IsArchiveName(entry.name);
+        if (!entry.isDirectory && !archive && !PassesFilter(entry.name)) {
             continue;
         }
         kept_.fetch_add(1, std::memory_order_relaxed);
         TWalkEntry& walked = listing.entries.emplace_back();
         walked.entry = std::move(entry);
-        if (!walked.entry.isDirectory) {
+        if (archive) {
+            ReadArchive(directory, walked, archives);
+        } else if (!walked.entry.isDirectory) {
             // A file that could not even be examined cannot be read either.
             if (walked.entry.error == 0) {
                 ReadTags(directory, walked);
@@ -97,6 +108,10 @@ bool TScanWalk::Walk(const std::string& directory, size_t folder) {
     }
     filling_.entries += listing.entries.size() + 1;
     filling_.listings.push_back(std::move(listing));
+    for (TWalkListing& inside : archives) {
+        filling_.entries += inside.entries.size() + 1;
+        filling_.listings.push_back(std::move(inside));
+    }
     if (filling_.entries >= kBatchEntries && !batches_.Give(filling_)) {
         return false;
     }
@@ -144,6 +159,165 @@ void TScanWalk::ReadTags(const std::string& directory, TWalkEntry& walked) {
         walked.tagsRead = walked.readError == 0;
     } catch (const std::exception&) {
         walked.readFailed = true;
+    }
+}
+
+}  // namespace melodrix
+
+namespace melodrix {
+
+namespace {
+
+// Builds the listings of one archive: its entries become the listing of the archive itself
+// and of each folder inside it, folders made for the paths that name them but have no entry
+// of their own. Numbers are indexes into the listings until the archive has been read whole.
+class TArchiveListings {
+public:
+    explicit TArchiveListings(const std::string& archivePath) {
+        listings_.emplace_back().directory = archivePath + '/';
+        folders_.emplace_back();
+    }
+
+    // The listing an entry below `components` (all but the entry's own name) goes into.
+    size_t FolderOf(const std::vector<std::string>& components, size_t count) {
+        size_t at = 0;
+        for (size_t i = 0; i < count; ++i) {
+            at = Subfolder(at, components[i], nullptr);
+        }
+        return at;
+    }
+
+    // A folder entry: made, or given the time its own entry has.
+    void AddFolder(const TArchiveEntry& entry) {
+        const size_t parent = FolderOf(entry.Components, entry.Components.size() - 1);
+        Subfolder(parent, entry.Components.back(), &entry);
+    }
+
+    TWalkEntry& AddFile(const TArchiveEntry& entry) {
+        TWalkListing& listing = listings_[FolderOf(entry.Components, entry.Components.size() - 1)];
+        TWalkEntry& walked = listing.entries.emplace_back();
+        walked.entry = ScanEntryOf(entry);
+        return walked;
+    }
+
+    // The listings with the folder numbers of the walk: the archive's is `first`, and the
+    // folders inside it follow.
+    std::vector<TWalkListing> Take(size_t first) {
+        for (size_t i = 0; i < listings_.size(); ++i) {
+            listings_[i].folder = first + i;
+            for (TWalkEntry& walked : listings_[i].entries) {
+                if (walked.listedAs != 0) {
+                    walked.listedAs += first - 1;
+                }
+            }
+        }
+        return std::move(listings_);
+    }
+
+    size_t Count() const { return listings_.size(); }
+
+private:
+    struct TFolder {
+        std::unordered_map<std::string, size_t> subfolders;  // by name, to listing index
+    };
+
+    static TScanEntry ScanEntryOf(const TArchiveEntry& entry) {
+        TScanEntry scanned;
+        scanned.name = entry.Components.back();
+        scanned.isDirectory = entry.IsDirectory;
+        scanned.size = entry.IsDirectory ? 0 : entry.Size;
+        scanned.hasTime = entry.HasTime;
+        scanned.modifiedSecs = entry.ModifiedSecs;
+        return scanned;
+    }
+
+    size_t Subfolder(size_t parent, const std::string& name, const TArchiveEntry* own) {
+        const auto found = folders_[parent].subfolders.find(name);
+        if (found != folders_[parent].subfolders.end()) {
+            if (own) {
+                // Its own entry came after an entry inside it: the folder takes its time.
+                for (TWalkEntry& walked : listings_[parent].entries) {
+                    if (walked.listedAs == found->second + 1) {
+                        walked.entry.hasTime = own->HasTime;
+                        walked.entry.modifiedSecs = own->ModifiedSecs;
+                    }
+                }
+            }
+            return found->second;
+        }
+        const size_t index = listings_.size();
+        TWalkEntry walked;
+        if (own) {
+            walked.entry = ScanEntryOf(*own);
+        } else {
+            walked.entry.name = name;
+            walked.entry.isDirectory = true;
+        }
+        walked.listedAs = index + 1;  // 0 stays "not entered"
+        const std::string directory = listings_[parent].directory + name + '/';
+        listings_[parent].entries.push_back(std::move(walked));
+        folders_[parent].subfolders.emplace(name, index);
+        listings_.emplace_back().directory = directory;
+        folders_.emplace_back();
+        return index;
+    }
+
+    std::vector<TWalkListing> listings_;
+    std::vector<TFolder> folders_;
+};
+
+}  // namespace
+
+void TScanWalk::ReadArchive(const std::string& directory, TWalkEntry& walked,
+                            std::vector<TWalkListing>& listings) {
+    const std::string archivePath = directory + walked.entry.name;
+    TArchiveListings built(archivePath);
+    uint64_t kept = 0;
+    const auto skipped = [&](const TArchiveEntry& entry) {
+        for (const std::string& name : entry.Components) {
+            if (!options_.Excluder.IsEmpty() && options_.Excluder.Excludes(name)) {
+                return true;
+            }
+        }
+        return !entry.IsDirectory && !PassesFilter(entry.Components.back());
+    };
+    const auto formatOf = [](const TArchiveEntry& entry) {
+        return MusicFormatOfExtension(ExtensionOfUtf8(entry.Components.back()));
+    };
+    TArchiveResult result;
+    try {
+        result = ReadArchiveFile(
+            archivePath, options_.ArchiveLimits,
+            [&](const TArchiveEntry& entry) {
+                return !skipped(entry) && formatOf(entry) != TMusicFormat::Other;
+            },
+            [&](const TArchiveEntry& entry, IByteSource* bytes) {
+                if (skipped(entry)) {
+                    return;
+                }
+                ++kept;
+                if (entry.IsDirectory) {
+                    built.AddFolder(entry);
+                    return;
+                }
+                TWalkEntry& file = built.AddFile(entry);
+                if (bytes) {
+                    readers_.Read(*bytes, formatOf(entry), file.tags);
+                    file.tagsRead = true;
+                }
+            });
+    } catch (const std::bad_alloc&) {
+        result = {TArchiveProblem::Unreadable, "out of memory"};
+    }
+    if (!result.Ok()) {
+        walked.archiveProblem = ArchiveProblemText(result, options_.ArchiveLimits);
+        return;
+    }
+    walked.listedAs = ++folders_;
+    folders_ += built.Count() - 1;
+    kept_.fetch_add(kept, std::memory_order_relaxed);
+    for (TWalkListing& listing : built.Take(walked.listedAs)) {
+        listings.push_back(std::move(listing));
     }
 }
 

@@ -11,7 +11,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/archive/ArchiveReader.h"
 #include "core/base/Handoff.h"
+#include "core/catalog/NamePatterns.h"
 #include "core/scan/ScannerDirectory.h"
 #include "core/scan/ScannerTags.h"
 
@@ -24,9 +26,13 @@ struct TWalkEntry {
     bool readFailed = false;  // reading the file failed (out of memory): its item stays empty
     int readError = 0;        // the errno value of a music file that could not be read
     // The number of this folder's own listing when the walk enters it; 0 for a file and for a
-    // folder it does not enter (a linked one).
+    // folder it does not enter (a linked one). An archive the walk looked into is a file with
+    // a listing of its own.
     size_t listedAs = 0;
     TTagFields tags;
+    // Why the walk could not look inside this archive, which then stays a plain file; empty
+    // for any other entry.
+    std::string archiveProblem;
 };
 
 // A directory as the walk hands it over.
@@ -50,6 +56,13 @@ struct TWalkBatch {
     }
 };
 
+// What the walk skips and what it looks into besides folders.
+struct TWalkOptions {
+    TNameExcluder Excluder;  // names skipped, in folders and in archives
+    bool Archives = false;   // list the entries of archives and disc images
+    TArchiveLimits ArchiveLimits;
+};
+
 // Walks a folder on a thread of its own: lists each directory, examines its entries and
 // reads the tags of its music files. The caller builds the catalog from the listings already
 // handed over while the walk waits on the file system for the next ones. Each listing says
@@ -62,7 +75,8 @@ public:
     // their extension. Music files get their audio properties when `readAudio` is true. While
     // the caller waits for a listing, it hears every `patience`.
     TScanWalk(std::string directory, QString maskList, bool onlyFolders, bool readAudio = true,
-              std::chrono::milliseconds patience = std::chrono::milliseconds(100));
+              std::chrono::milliseconds patience = std::chrono::milliseconds(100),
+              TWalkOptions options = {});
     // Stops the walk and waits for its thread.
     ~TScanWalk();
     TScanWalk(const TScanWalk&) = delete;
@@ -84,10 +98,15 @@ private:
     bool Walk(const std::string& directory, size_t folder);
     bool PassesFilter(const std::string& name);
     void ReadTags(const std::string& directory, TWalkEntry& walked);
+    // Lists the archive's entries as listings of their own, numbered from `walked.listedAs`,
+    // into `listings`; or notes why it stays a plain file.
+    void ReadArchive(const std::string& directory, TWalkEntry& walked,
+                     std::vector<TWalkListing>& listings);
 
     const QString mask_;
     const bool onlyFolders_;
     const std::chrono::milliseconds patience_;
+    const TWalkOptions options_;
     std::unordered_map<std::string, bool> passes_;  // by upper-case extension with its dot
     std::vector<TScanEntry> scanned_;
     std::string path_;

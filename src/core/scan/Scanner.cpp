@@ -154,18 +154,21 @@ struct TAudioTexts {
 class TScanRun {
 public:
     TScanRun(TCatalogTree& tree, IProgressSink& progress, const QString& folder,
-             const QString& maskList, bool onlyFolders, const QString& catalogFile,
-             const TTimeFormat& timeFormat, bool readAudio, TScanOutcome& outcome)
+             const TScanOptions& options, const QString& catalogFile, const TTimeFormat& timeFormat,
+             TScanOutcome& outcome)
         : tree_(tree),
           progress_(progress),
           outcome_(outcome),
-          mask_(maskList),
-          onlyFolders_(onlyFolders),
-          readAudio_(readAudio),
-          prune_(!onlyFolders && !maskList.isEmpty()),
+          mask_(options.MaskList),
+          onlyFolders_(options.OnlyFolders),
+          readAudio_(options.ReadAudioProperties),
+          prune_(!options.OnlyFolders && !options.MaskList.isEmpty()),
+          walkOptions_{.Excluder = TNameExcluder(options.ExcludePatterns()),
+                       .Archives = options.Archives,
+                       .ArchiveLimits = options.ArchiveLimits},
           diskName_(Utf8(DiskNameOf(catalogFile))),
           times_(timeFormat),
-          shareRoom_(onlyFolders ? std::string() : PercentageTextUtf8(0, decimal_)) {
+          shareRoom_(options.OnlyFolders ? std::string() : PercentageTextUtf8(0, decimal_)) {
         const bool volumeRoot = IsVolumeRoot(folder);
         const QString label = volumeRoot ? VolumeLabelOf(folder) : QString();
         rootNameUtf8_ =
@@ -191,7 +194,8 @@ public:
             rootNameUtf8_ + Utf8(NativePathText(std::string_view(directory).substr(
                                 std::min(relativeStart_, directory.size()))));
         folders_.push_back({.node = root, .prefix = prefix, .subtree = {}, .gone = false});
-        TScanWalk walk(directory, mask_, onlyFolders_, readAudio_);
+        TScanWalk walk(directory, mask_, onlyFolders_, readAudio_, std::chrono::milliseconds(100),
+                       walkOptions_);
         try {
             TWalkListing listing;
             while (walk.Next(listing, [&] { ShowProgress(walk); })) {
@@ -227,6 +231,10 @@ private:
         size_t built = 0;   // the folder's own place in built_
         TSubtree subtree;   // what its listing and the folders below it hold
         bool gone = false;  // pruned, or inside a pruned folder
+        // An archive: a file whose entries are listed below it. Its size is its own, not
+        // the sum of what it unpacks to, and only that counts in the folders above it.
+        bool archive = false;
+        double ownBytes = 0;
     };
 
     // Builds the items of a listing into the folder it lists.
@@ -286,13 +294,25 @@ private:
                 AddFolder(walked.listedAs, node, fullPath + '/', number, first);
                 continue;
             }
+            built_[first].bytes = static_cast<double>(entry.size);
+            if (walked.listedAs != 0) {
+                // An archive counts once what is below it is known: a mask may leave nothing.
+                AddFolder(walked.listedAs, node, fullPath + '/', number, first);
+                folders_[walked.listedAs].archive = true;
+                folders_[walked.listedAs].ownBytes = built_[first].bytes;
+                continue;
+            }
+            if (!walked.archiveProblem.empty()) {
+                outcome_.PlainArchives.push_back({DiskText(listing.directory + entry.name),
+                                                  fullPath,
+                                                  QString::fromStdString(walked.archiveProblem)});
+            }
             if (entry.error != 0 || walked.readError != 0) {
                 outcome_.UnreadFiles.push_back(
                     {DiskText(listing.directory + entry.name), fullPath,
                      ScanErrorText(entry.error != 0 ? entry.error : walked.readError),
                      entry.error == 0});
             }
-            built_[first].bytes = static_cast<double>(entry.size);
             TSubtree& here = folders_[number].subtree;
             here.bytes += built_[first].bytes;
             here.holdsFile = true;
@@ -351,6 +371,15 @@ private:
             tree_.DeleteNode(folder.node);
             built_[folder.built].node = nullptr;
             folder.gone = true;
+            return;
+        }
+        if (folder.archive) {
+            parent.bytes += folder.ownBytes;
+            parent.holdsFile = true;
+            SetFolderDuration(folder.node->Item(), folder.subtree);
+            if (folder.subtree.holdsDuration) {
+                AddDuration(parent, folder.subtree.durationMs);
+            }
             return;
         }
         if (!onlyFolders_) {
@@ -439,6 +468,7 @@ private:
     bool onlyFolders_;
     bool readAudio_;
     bool prune_;
+    TWalkOptions walkOptions_;
     std::string diskName_;
     std::string rootNameUtf8_;
     size_t relativeStart_ = 0;
@@ -474,20 +504,28 @@ void ComputeFolderSizes(TCatalogTree& tree) {
 TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
                               const QString& maskList, bool onlyFolders, const QString& catalogFile,
                               const TTimeFormat* timeFormat, bool readAudioProperties) {
+    TScanOptions options;
+    options.MaskList = maskList;
+    options.OnlyFolders = onlyFolders;
+    options.TimeFormat = timeFormat;
+    options.ReadAudioProperties = readAudioProperties;
+    return ScanFolderToTree(progress, tree, folder, options, catalogFile);
+}
+
+TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
+                              const TScanOptions& options, const QString& catalogFile) {
     TTreeUpdate bracket(tree);
     tree.Clear();
-    const TTimeFormat format = timeFormat ? *timeFormat : CurrentTimeFormat();
+    const TTimeFormat format = options.TimeFormat ? *options.TimeFormat : CurrentTimeFormat();
     // The catalog remembers how it was made, so an update can scan the same way and its
     // times are read as they were written.
-    tree.Attributes().Set(kScanMaskAttribute, Utf8(maskList));
-    tree.Attributes().Set(kOnlyFoldersAttribute, onlyFolders ? "true" : "false");
-    tree.Attributes().Set(kScanFolderAttribute, Utf8(folder));
+    RecordScanOptions(tree.Attributes(), options, folder);
+    RecordDiskFacts(tree.Attributes(), options.DiskOf ? options.DiskOf(folder) : std::nullopt);
     RecordTimeFormat(tree.Attributes(), format);
     TProgressScope scope(progress, kLoadingInfo);
     TScanOutcome outcome;
     try {
-        TScanRun run(tree, progress, folder, maskList, onlyFolders, catalogFile, format,
-                     readAudioProperties, outcome);
+        TScanRun run(tree, progress, folder, options, catalogFile, format, outcome);
         run.Run(folder);
     } catch (const std::exception& error) {
         // A failure outside the per-entry guards ends the scan; the tree keeps what was built,

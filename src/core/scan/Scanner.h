@@ -4,6 +4,7 @@
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
+#include "core/scan/ScanOptions.h"
 #include "core/scan/ScanOutcome.h"
 
 namespace melodrix {
@@ -18,5 +19,8 @@ TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const
                               const QString& maskList, bool onlyFolders, const QString& catalogFile,
                               const TTimeFormat* timeFormat = nullptr,
                               bool readAudioProperties = true);
+// The same with every choice of a scan.
+TScanOutcome ScanFolderToTree(IProgressSink& progress, TCatalogTree& tree, const QString& folder,
+                              const TScanOptions& options, const QString& catalogFile);
 
 }  // namespace melodrix

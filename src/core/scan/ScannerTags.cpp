@@ -134,6 +134,17 @@ TTagKind TTagReaders::Read(const QByteArray& nativePath, TMusicFormat format, TT
     return kind;
 }
 
+TTagKind TTagReaders::Read(IByteSource& source, TMusicFormat format, TTagFields& fields) {
+    fields = TTagFields();
+    lastError_ = 0;
+    edges_.Reset(source);
+    const TTagKind kind = ReadSource(edges_, format, fields);
+    if (readAudio_) {
+        fields.Audio = ReadAudioProperties(edges_, ContainerOf(format));
+    }
+    return kind;
+}
+
 TTagKind TTagReaders::ReadSource(IByteSource& source, TMusicFormat format, TTagFields& fields) {
     switch (format) {
         case TMusicFormat::FLAC:

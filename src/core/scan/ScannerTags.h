@@ -56,6 +56,8 @@ public:
     // `listedSize`, the size a directory listing has just given (see TFileByteSource).
     TTagKind Read(const QByteArray& nativePath, TMusicFormat format, TTagFields& fields,
                   std::optional<uint64_t> listedSize = std::nullopt);
+    // The same for bytes that are not a file of their own (an entry of an archive).
+    TTagKind Read(IByteSource& source, TMusicFormat format, TTagFields& fields);
     // The errno value with which the last Read failed to open or read its file; 0 when the
     // file was read (with or without a tag). Its fields are then empty but say nothing of
     // what the file holds.

@@ -50,6 +50,8 @@ constexpr std::array<int, 17> kFileFields = [] {
 }();
 constexpr std::array<int, 1> kFolderFields = {FileTime};
 
+bool IsDiskAttribute(std::string_view name);
+
 class TUpdateRun {
 public:
     // `oldTimes` reads the catalog's times, `freshTimes` those the rescan wrote.
@@ -296,7 +298,9 @@ private:
     void CarryAttributes() {
         TCatalogAttributes& attributes = fresh_.Attributes();
         for (const auto& [name, value] : old_.Attributes().Entries()) {
-            if (!attributes.Find(name) && name != kRenamedItemsAttribute) {
+            // The disk is as the rescan found it: facts it did not record are no longer true.
+            if (!attributes.Find(name) && name != kRenamedItemsAttribute &&
+                !IsDiskAttribute(name)) {
                 attributes.Set(name, value);
             }
         }
@@ -357,6 +361,11 @@ private:
     std::vector<const TCatalogNode*> added_, removed_;
     std::vector<std::pair<const TCatalogNode*, const TCatalogNode*>> changed_;
 };
+
+bool IsDiskAttribute(std::string_view name) {
+    return name == kDiskTotalBytesAttribute || name == kDiskFreeBytesAttribute ||
+           name == kDiskFileSystemAttribute || name == kDiskLabelAttribute;
+}
 
 // The format every stored time of the catalog is in: the first of the current one and the
 // common ones that reads them all; nothing when none does (texts of several formats).
@@ -443,8 +452,7 @@ TCatalogUpdate UpdateCatalog(IProgressSink& progress, const TCatalogTree& catalo
                                  .arg(update.Folder));
     }
     const TCatalogAttributes& made = catalog.Attributes();
-    const QString mask = QText(made.Value(kScanMaskAttribute, kDefaultScanMask));
-    const bool onlyFolders = made.Value(kOnlyFoldersAttribute) == "true";
+    TScanOptions options = ScanOptionsOf(made);
     // The rescan writes its times as the catalog's are written, so that the same moment
     // gives the same text.
     std::optional<TTimeFormat> stored = RecordedTimeFormat(made);
@@ -454,8 +462,9 @@ TCatalogUpdate UpdateCatalog(IProgressSink& progress, const TCatalogTree& catalo
     const TTimeFormat format = stored.value_or(CurrentTimeFormat());
 
     update.Tree = std::make_unique<TCatalogTree>();
-    const TScanOutcome outcome = ScanFolderToTree(progress, *update.Tree, update.Folder, mask,
-                                                  onlyFolders, catalogFile, &format);
+    options.TimeFormat = &format;
+    const TScanOutcome outcome =
+        ScanFolderToTree(progress, *update.Tree, update.Folder, options, catalogFile);
     if (!outcome.Failure.isEmpty()) {
         // What the scan did not reach would pass for removed.
         throw TMelodrixError(QStringLiteral("The scan of %1 ended early (%2). The catalog was "
@@ -479,6 +488,7 @@ TCatalogUpdate UpdateCatalog(IProgressSink& progress, const TCatalogTree& catalo
     }
     update.UnlistedFolders = outcome.UnlistedFolders;
     update.UnreadFiles = outcome.UnreadFiles;
+    update.PlainArchives = outcome.PlainArchives;
     return update;
 }
 

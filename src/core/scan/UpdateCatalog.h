@@ -41,6 +41,8 @@ struct TCatalogUpdate {
     // could not be read with its tags (and its size and time, when not even those could be
     // learnt). They are not among the changes.
     std::vector<TScanProblem> UnlistedFolders, UnreadFiles;
+    // Archives the rescan could not look inside: plain files now, their entries removed.
+    std::vector<TScanProblem> PlainArchives;
 
     bool HasChanges() const { return !Added.empty() || !Removed.empty() || !Changed.empty(); }
     bool HasUnreadable() const { return !UnlistedFolders.empty() || !UnreadFiles.empty(); }
