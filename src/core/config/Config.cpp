@@ -12,6 +12,7 @@
 #include "core/base/AtomicFile.h"
 #include "core/base/Errors.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalog/XmlText.h"
 
 namespace melodrix {
 
@@ -371,6 +372,35 @@ bool TXMLConfigType::MoreSearchConditions() const {
 void TXMLConfigType::SetMoreSearchConditions(bool value) {
     SetText(node_, "moreSearchConditions",
             value ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+TXMLRememberedType TXMLConfigType::Remembered(const char* name) const {
+    pugi::xml_node config = node_;
+    pugi::xml_node node = config.child(name);
+    if (!node && config) {
+        node = config.append_child(name);
+    }
+    return TXMLRememberedType(node);
+}
+
+bool TXMLRememberedType::Has(const char* key) const {
+    return static_cast<bool>(node_.attribute(key));
+}
+QString TXMLRememberedType::Text(const char* key, const QString& fallback) const {
+    return ReadText(node_, key, fallback);
+}
+int TXMLRememberedType::Int(const char* key, int fallback) const {
+    return ReadInt(node_, key, fallback);
+}
+void TXMLRememberedType::SetText(const char* key, const QString& value) {
+    const QByteArray utf8 = value.toUtf8();
+    std::string mended;
+    const std::string_view text(utf8.constData(), static_cast<size_t>(utf8.size()));
+    Attribute(node_, key)
+        .set_value(std::string(SanitizeForXml(text, mended) ? mended : text).c_str());
+}
+void TXMLRememberedType::SetInt(const char* key, int value) {
+    Attribute(node_, key).set_value(value);
 }
 
 // --- column model ---

@@ -95,6 +95,23 @@ private:
     pugi::xml_node node_;
 };
 
+// Choices the desktop program remembers from one run to the next (the last search, the size
+// of a dialog): the attributes of one element below `config`, by name. A missing attribute
+// reads as the fallback.
+class TXMLRememberedType {
+public:
+    explicit TXMLRememberedType(pugi::xml_node node = {}) : node_(node) {}
+    bool Has(const char* key) const;
+    QString Text(const char* key, const QString& fallback = {}) const;
+    int Int(const char* key, int fallback) const;
+    // Characters XML cannot hold are written as U+FFFD.
+    void SetText(const char* key, const QString& value);
+    void SetInt(const char* key, int value);
+
+private:
+    pugi::xml_node node_;
+};
+
 class TXMLConfigType {
 public:
     explicit TXMLConfigType(pugi::xml_node node = {}) : node_(node) {}
@@ -108,6 +125,9 @@ public:
     // Whether the search dialog shows its "More conditions" panel ("moreSearchConditions").
     bool MoreSearchConditions() const;
     void SetMoreSearchConditions(bool value);
+    // The remembered choices of one part of the program: the child element `name` (an XML
+    // name), made when first asked for.
+    TXMLRememberedType Remembered(const char* name) const;
 
 private:
     pugi::xml_node node_;

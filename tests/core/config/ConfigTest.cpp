@@ -359,3 +359,28 @@ TEST(Config, TheMusicChoiceDefaultsToMp3OnlyAndIsKeptBySave) {
     reread.ConfigRoot().SetAllMusicFiles(false);
     EXPECT_FALSE(reread.ConfigRoot().AllMusicFiles());
 }
+
+TEST(Config, RememberedChoicesSurviveASaveAndHoldOnlyWellFormedText) {
+    QTemporaryDir dir;
+    {
+        TConfig config(dir.path());
+        TXMLRememberedType search = config.ConfigRoot().Remembered("searchDialog");
+        EXPECT_FALSE(search.Has("fileName"));
+        EXPECT_EQ(search.Text("fileName", QStringLiteral("none")), QStringLiteral("none"));
+        EXPECT_EQ(search.Int("mode", 7), 7);
+        search.SetText("fileName", QStringLiteral("Caf\u00e9 \"<live>\"\u0001"));
+        search.SetInt("mode", 2);
+        config.ConfigRoot().Remembered("updatePreview").SetInt("width", 900);
+        config.SaveConfig();
+    }
+    // The default file's text is untouched by what was remembered.
+    EXPECT_TRUE(ReadFile(ConfigPath(dir)).startsWith("<config versionNo=\"Vellumdex V4\""));
+    TConfig reread(dir.path());
+    EXPECT_FALSE(reread.UsedFallback());
+    const TXMLRememberedType search = reread.ConfigRoot().Remembered("searchDialog");
+    EXPECT_TRUE(search.Has("fileName"));
+    EXPECT_EQ(search.Text("fileName"), QStringLiteral("Caf\u00e9 \"<live>\"\ufffd"));
+    EXPECT_EQ(search.Int("mode", 0), 2);
+    EXPECT_EQ(reread.ConfigRoot().Remembered("updatePreview").Int("width", 0), 900);
+    EXPECT_EQ(reread.Columns().size(), 26u);
+}
