@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -10,6 +11,7 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/base/Errors.h"
+#include "core/catalog/DiskFacts.h"
 #include "core/catalog/ValueFunctions.h"
 #include "core/engine/FileInfo.h"
 
@@ -22,7 +24,9 @@ const char* const kInfoUsage =
     "Opens a catalog as the desktop program does and prints what it holds: items, folders,\n"
     "files, MP3 files, files with tags, total size of the files, disk name, the number of\n"
     "distinct artists and albums, the total playing time of the music files, the number of\n"
-    "files of each codec and the ten most common genres with their counts.\n";
+    "files of each codec and the ten most common genres with their counts; for a catalog of a\n"
+    "disk, its free space and size, file system and label when it was scanned. The total size\n"
+    "counts an archive once, not the entries listed below it.\n";
 
 constexpr int kGenresShown = 10;
 
@@ -43,7 +47,18 @@ struct TCatalogSummary {
     int64_t playingTimeMs = 0;  // over the files that have a playing time
     std::vector<std::pair<std::string_view, uint64_t>> genres;  // most common first
     std::vector<std::pair<std::string_view, uint64_t>> codecs;  // most common first
+    std::optional<TDiskFacts> disk;
 };
+
+// True for an entry listed below an archive's item (a file with children).
+bool InsideArchive(const TCatalogNode* node) {
+    for (const TCatalogNode* above = node->Parent(); above; above = above->Parent()) {
+        if (above->Item().IsFile()) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // The counts most common first, ties by name.
 std::vector<std::pair<std::string_view, uint64_t>> ByCount(
@@ -82,7 +97,8 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
         uint64_t size = 0;
         const std::string_view sizeText = texts[FileSize];
         if (std::from_chars(sizeText.data(), sizeText.data() + sizeText.size(), size).ec ==
-            std::errc()) {
+                std::errc() &&
+            !InsideArchive(node)) {
             summary.totalSize += size;
         }
         summary.mp3Files += IsMp3(texts[FileExt]) ? 1 : 0;
@@ -123,6 +139,7 @@ TCatalogSummary Summarise(const TCatalogTree& tree) {
     summary.albums = albums.size();
     summary.genres = ByCount(genres);
     summary.codecs = ByCount(codecs);
+    summary.disk = RecordedDiskFacts(tree.Attributes());
     if (summary.genres.size() > kGenresShown) {
         summary.genres.resize(kGenresShown);
     }
@@ -165,7 +182,14 @@ void PrintJson(QTextStream& out, const QString& path, const TCatalogSummary& s) 
         << ",\"diskName\":" << JsonString(QStringView(s.diskName)) << ",\"artists\":" << s.artists
         << ",\"albums\":" << s.albums << ",\"genres\":" << JsonCounts("genre", s.genres)
         << ",\"playingTimeMs\":" << s.playingTimeMs
-        << ",\"codecs\":" << JsonCounts("codec", s.codecs) << "}\n";
+        << ",\"codecs\":" << JsonCounts("codec", s.codecs);
+    if (s.disk) {
+        out << ",\"diskTotalBytes\":" << s.disk->TotalBytes
+            << ",\"diskFreeBytes\":" << s.disk->FreeBytes
+            << ",\"diskFileSystem\":" << JsonString(QStringView(s.disk->FileSystem))
+            << ",\"diskLabel\":" << JsonString(QStringView(s.disk->Label));
+    }
+    out << "}\n";
 }
 
 void PrintText(QTextStream& out, const QString& path, const TCatalogSummary& s) {
@@ -182,6 +206,11 @@ void PrintText(QTextStream& out, const QString& path, const TCatalogSummary& s) 
         {QStringLiteral("Albums:"), QString::number(s.albums)},
         {QStringLiteral("Playing time:"), DurationText(s.playingTimeMs)},
     };
+    if (s.disk) {
+        rows.push_back({QStringLiteral("Disk space:"), DiskSpaceText(*s.disk)});
+        rows.push_back({QStringLiteral("File system:"), s.disk->FileSystem});
+        rows.push_back({QStringLiteral("Disk label:"), s.disk->Label});
+    }
     PrintTable(out, rows);
     PrintCounts(out, "Files by codec:", s.codecs);
     PrintCounts(out, "Most common genres:", s.genres);

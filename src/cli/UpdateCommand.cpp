@@ -20,7 +20,9 @@ const char* const kUpdateUsage =
     "--dry-run is given. A missing folder, or an empty one while the catalog is not, is\n"
     "refused and the catalog stays as it is. Folders that cannot be listed and files that\n"
     "cannot be read are named and keep their items as the catalog has them; the catalog is\n"
-    "then not saved (exit status 1) unless --keep-unreadable is given.\n";
+    "then not saved (exit status 1) unless --keep-unreadable is given. Archives are looked\n"
+    "into and names skipped as the catalog says; an archive that cannot be read is named on\n"
+    "stderr and becomes a plain file. The disk's size and free space are measured again.\n";
 
 QString KindName(TChangeKind kind) {
     switch (kind) {
@@ -200,6 +202,16 @@ int RunUpdateCommand(TCliContext& context, const QStringList& args) {
                                                 : QStringLiteral("Not saved"),
                                          path))
                     << '\n';
+    }
+    // Archives that could not be looked into are plain files now: the user hears why.
+    if (!update.PlainArchives.empty()) {
+        context.out.flush();
+        TScanOutcome archives;
+        archives.PlainArchives = update.PlainArchives;
+        for (const QString& line : ScanProblemLines(archives)) {
+            context.err << "melodrix-cli: " << line << '\n';
+        }
+        context.err.flush();
     }
     if (refused) {
         context.out.flush();
