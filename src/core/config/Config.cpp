@@ -12,6 +12,7 @@
 #include "core/base/AtomicFile.h"
 #include "core/base/Errors.h"
 #include "core/catalog/FileItem.h"
+#include "core/catalog/NamePatterns.h"
 #include "core/catalog/XmlText.h"
 
 namespace melodrix {
@@ -364,6 +365,30 @@ bool TXMLConfigType::AllMusicFiles() const {
 }
 void TXMLConfigType::SetAllMusicFiles(bool value) {
     SetBool(node_, "allMusicFiles", value);
+}
+
+bool TXMLConfigType::LookInsideArchives() const {
+    return ReadBool(node_, "lookInsideArchives", false);
+}
+void TXMLConfigType::SetLookInsideArchives(bool value) {
+    SetBool(node_, "lookInsideArchives", value);
+}
+
+QStringList TXMLConfigType::ExcludePatterns() const {
+    if (!node_.attribute("excludePatterns")) {
+        return DefaultExcludePatterns();
+    }
+    QStringList patterns;
+    for (const QString& pattern : ExcludeListOfText(ReadText(node_, "excludePatterns", {}))) {
+        // A pattern edited by hand into something no name can match is left out.
+        if (ExcludePatternRefusal(pattern).isEmpty()) {
+            patterns << pattern;
+        }
+    }
+    return patterns;
+}
+void TXMLConfigType::SetExcludePatterns(const QStringList& patterns) {
+    SetText(node_, "excludePatterns", ExcludeListText(patterns));
 }
 
 bool TXMLConfigType::MoreSearchConditions() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <pugixml.hpp>
 #include <vector>
@@ -122,6 +123,13 @@ public:
     bool AllMusicFiles() const;
     void SetVersionNo(const QString& value);
     void SetAllMusicFiles(bool value);
+    // The new-catalog dialog's "Look inside archives" ("lookInsideArchives").
+    bool LookInsideArchives() const;
+    void SetLookInsideArchives(bool value);
+    // The names a new catalog's scan skips ("excludePatterns": the patterns joined by "/", as
+    // ExcludeListText writes them); DefaultExcludePatterns() when the file names none.
+    QStringList ExcludePatterns() const;
+    void SetExcludePatterns(const QStringList& patterns);
     // Whether the search dialog shows its "More conditions" panel ("moreSearchConditions").
     bool MoreSearchConditions() const;
     void SetMoreSearchConditions(bool value);
