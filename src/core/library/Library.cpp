@@ -8,6 +8,7 @@
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sorting.h"
 #include "core/catalog/ValueFunctions.h"
+#include "core/catalogfile/CatalogStream.h"
 #include "core/config/Config.h"
 #include "core/library/LibraryEntries.h"
 
@@ -153,6 +154,29 @@ int CompareLibraryNodes(const TCatalogNode* a, const TCatalogNode* b, int column
             return c < 0 ? -1 : (c > 0 ? 1 : 0);
         }
     }
+}
+
+std::optional<TDiskFacts> CatalogDiskFacts(const QString& catalogFile) {
+    // The root element comes first: a small piece of the file holds it, however large the
+    // catalog is.
+    TCatalogStream stream(4096);
+    if (!stream.Load(catalogFile)) {
+        return std::nullopt;
+    }
+    stream.NextItem();
+    if (stream.Unusual() || stream.RootName() != "fileinfo") {
+        return std::nullopt;
+    }
+    TCatalogAttributes attributes;
+    std::string scratch;
+    for (const TCatalogStream::TAttribute& attribute : stream.RootAttributes()) {
+        if (attribute.name.starts_with("Disk")) {
+            if (const auto value = TCatalogStream::Decode(attribute, scratch)) {
+                attributes.Set(attribute.name, *value);
+            }
+        }
+    }
+    return RecordedDiskFacts(attributes);
 }
 
 void SortLibraryTree(TCatalogTree& tree, int column, bool ascending) {

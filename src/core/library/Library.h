@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <optional>
+
 #include "core/catalog/CatalogTree.h"
+#include "core/catalog/DiskFacts.h"
 
 namespace melodrix {
 
@@ -34,6 +37,10 @@ void SetSizePercentages(TCatalogTree& tree);
 // others name): groups before catalogs, then the column's comparison. Returns -1 or 1
 // (0 only for equal names or times), with the field table's own comparison results.
 int CompareLibraryNodes(const TCatalogNode* a, const TCatalogNode* b, int column);
+
+// The disk a catalog file records (see DiskFacts.h), read from its root element only; nothing
+// when it records none or cannot be read that way.
+std::optional<TDiskFacts> CatalogDiskFacts(const QString& catalogFile);
 
 // Sorts every level of the library tree by a view column, groups always first.
 void SortLibraryTree(TCatalogTree& tree, int column, bool ascending);
