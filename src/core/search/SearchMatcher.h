@@ -46,7 +46,7 @@ private:
         TTest test;
         int field;
         size_t pattern = 0;     // into patterns_, for Text
-        TRange<int64_t> range;  // for Number: the value's leading number lies in it
+        TRange<int64_t> range{};  // for Number: the value's leading number lies in it
     };
     void AddText(int field, std::string text, const TSearchOptions& options);
 
