@@ -124,18 +124,32 @@ public:
     }
 
 private:
+    // Takes the entry's data block by block as the library hands them over, without a copy
+    // of its own; the holes of a sparse entry read as zeros.
     TArchiveResult ReadData() {
         bytes_.Start(limits_.HeadBytes, limits_.TailBytes);
         for (;;) {
-            const la_ssize_t got = archive_read_data(a_, block_.data(), block_.size());
-            if (got == 0) {
+            const void* block = nullptr;
+            size_t size = 0;
+            la_int64_t offset = 0;
+            const int status = archive_read_data_block(a_, &block, &size, &offset);
+            if (status == ARCHIVE_EOF) {
                 return {};
             }
-            if (got < 0) {
+            if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
                 return Failure();
             }
-            dataBytes_ += static_cast<uint64_t>(got);
-            bytes_.Append(block_.data(), static_cast<size_t>(got));
+            while (offset >= 0 && static_cast<uint64_t>(offset) > bytes_.Size().value_or(0)) {
+                const uint64_t hole = static_cast<uint64_t>(offset) - bytes_.Size().value_or(0);
+                const size_t part = static_cast<size_t>(std::min<uint64_t>(hole, zeros_.size()));
+                dataBytes_ += part;
+                bytes_.Append(zeros_.data(), part);
+                if (TArchiveResult cost = Cost(); !cost.Ok()) {
+                    return cost;
+                }
+            }
+            dataBytes_ += size;
+            bytes_.Append(static_cast<const uint8_t*>(block), size);
             if (TArchiveResult cost = Cost(); !cost.Ok()) {
                 return cost;
             }
@@ -172,7 +186,7 @@ private:
     const TClock::time_point start_;
     uint64_t dataBytes_ = 0;
     TEntryBytes bytes_;
-    std::array<uint8_t, 64 * 1024> block_{};
+    std::array<uint8_t, 64 * 1024> zeros_{};
 };
 
 TArchiveResult ReadOpened(archive* a, int opened, const TArchiveLimits& limits,
