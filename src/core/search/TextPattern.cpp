@@ -4,6 +4,7 @@
 
 #include "core/catalog/ValueFunctions.h"
 #include "core/catalog/XmlText.h"
+#include "core/search/CaseFolding.h"
 
 namespace melodrix {
 
@@ -53,6 +54,37 @@ size_t CharacterEnd(std::string_view text, size_t at) {
     return end;
 }
 
+// The classic two-cursor match: on a mismatch, go back to just after the last '*' and let
+// it take one more character. Each '*' restarts at most once per value position, so the
+// cost is bounded by value length times pattern length. With `foldAscii` the value's A-Z are
+// folded to the upper-case pattern's.
+bool MatchesWildcard(std::string_view value, std::string_view pattern, bool foldAscii) {
+    size_t v = 0, p = 0;
+    size_t starP = std::string_view::npos, starV = 0;
+    while (v < value.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starV = v;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            v = CharacterEnd(value, v);
+        } else if (p < pattern.size() && (foldAscii ? Fold(value[v]) : value[v]) == pattern[p]) {
+            ++p;
+            ++v;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            starV = CharacterEnd(value, starV);
+            v = starV;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
 std::unique_ptr<re2::RE2> CompileRegex(const std::string& pattern, bool caseSensitive) {
     re2::RE2::Options options;
     options.set_log_errors(false);
@@ -71,8 +103,12 @@ QString RegexError(const std::string& pattern, bool caseSensitive) {
 TTextPattern::TTextPattern(std::string text, TTextMode mode, bool caseSensitive)
     : text_(std::move(text)),
       upper_(AsciiUpper(text_)),
+      asciiText_(!HasNonAscii(text_)),
       mode_(mode),
       caseSensitive_(caseSensitive) {
+    if (!caseSensitive_ && mode_ != TTextMode::Regex) {
+        folded_ = FoldCaseUtf8(text_);
+    }
     if (mode_ == TTextMode::Regex) {
         regex_ = CompileRegex(text_, caseSensitive_);
         if (!regex_->ok()) {
@@ -94,14 +130,19 @@ bool TTextPattern::Matches(std::string_view value) const {
             if (caseSensitive_) {
                 return value.find(text_) != std::string_view::npos;
             }
-            return ContainsFolded(value, upper_);
+            // A match with only A-Z folded is a match with every letter folded.
+            return ContainsFolded(value, upper_) || MatchesFolded(value);
         case TTextMode::Whole:
             if (caseSensitive_) {
                 return value == text_;
             }
-            return value.size() == upper_.size() && EqualFoldedAt(value, 0, upper_);
+            return (value.size() == upper_.size() && EqualFoldedAt(value, 0, upper_)) ||
+                   MatchesFolded(value);
         case TTextMode::Wildcard:
-            return MatchesWildcard(value);
+            if (caseSensitive_) {
+                return MatchesWildcard(value, text_, false);
+            }
+            return MatchesFolded(value);
         case TTextMode::Regex: {
             // The expression sees the value as it reads once opened: a byte that is not
             // UTF-8 as U+FFFD, which its character classes can match.
@@ -118,36 +159,30 @@ bool TTextPattern::Matches(std::string_view value) const {
     return false;
 }
 
-// The classic two-cursor match: on a mismatch, go back to just after the last '*' and let
-// it take one more character. Each '*' restarts at most once per value position, so the
-// cost is bounded by value length times pattern length.
-bool TTextPattern::MatchesWildcard(std::string_view value) const {
-    const std::string_view pattern = caseSensitive_ ? std::string_view(text_) : upper_;
-    size_t v = 0, p = 0;
-    size_t starP = std::string_view::npos, starV = 0;
-    while (v < value.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starV = v;
-        } else if (p < pattern.size() && pattern[p] == '?') {
-            ++p;
-            v = CharacterEnd(value, v);
-        } else if (p < pattern.size() &&
-                   (caseSensitive_ ? value[v] : Fold(value[v])) == pattern[p]) {
-            ++p;
-            ++v;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            starV = CharacterEnd(value, starV);
-            v = starV;
-        } else {
-            return false;
-        }
+// The case-insensitive test with every letter folded. A value and a pattern that are both
+// ASCII are answered with A-Z folded, which is the same and needs no conversion.
+bool TTextPattern::MatchesFolded(std::string_view value) const {
+    const bool asciiValue = !HasNonAscii(value);
+    if (asciiText_ && mode_ == TTextMode::Wildcard && asciiValue) {
+        return MatchesWildcard(value, upper_, true);
     }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
+    // For Contains and Whole the A-Z test has answered already when the pattern is ASCII and
+    // no character of the value folds to ASCII; nearly every value is such.
+    if (asciiText_ && mode_ != TTextMode::Wildcard && (asciiValue || !MayFoldToAscii(value))) {
+        return false;
     }
-    return p == pattern.size();
+    const std::string foldedValue = FoldCaseUtf8(value);
+    switch (mode_) {
+        case TTextMode::Contains:
+            return foldedValue.find(folded_) != std::string::npos;
+        case TTextMode::Whole:
+            return foldedValue == folded_;
+        case TTextMode::Wildcard:
+            return MatchesWildcard(foldedValue, folded_, false);
+        case TTextMode::Regex:
+            break;
+    }
+    return false;
 }
 
 }  // namespace melodrix
