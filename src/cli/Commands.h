@@ -49,6 +49,7 @@ int RunListCommand(TCliContext& context, const QStringList& args);
 int RunShowCommand(TCliContext& context, const QStringList& args);
 int RunSearchCommand(TCliContext& context, const QStringList& args);
 int RunDuplicatesCommand(TCliContext& context, const QStringList& args);
+int RunStatsCommand(TCliContext& context, const QStringList& args);
 int RunTagsCommand(TCliContext& context, const QStringList& args);
 int RunExportCommand(TCliContext& context, const QStringList& args);
 int RunInfoCommand(TCliContext& context, const QStringList& args);

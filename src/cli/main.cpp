@@ -30,6 +30,7 @@ const std::map<QString, TCommand>& CommandTable() {
         {QStringLiteral("describe"), RunDescribeCommand},
         {QStringLiteral("update"), RunUpdateCommand},
         {QStringLiteral("duplicates"), RunDuplicatesCommand},
+        {QStringLiteral("stats"), RunStatsCommand},
     };
     return table;
 }
@@ -47,6 +48,8 @@ const char* const kUsage =
     "  tags FILE...   print the tag fields of MP3 files\n"
     "  export         write a catalog as HTML, text, CSV, XML or a workbook\n"
     "  info CATALOG   what a catalog holds: items, files, size, artists, genres\n"
+    "  stats          sizes by kind, music by genre, decade, codec and bitrate, playing\n"
+    "                 time by artist and tag problems of a catalog, a group or the library\n"
     "  describe CATALOG ITEM TEXT\n"
     "                 set the description of an item and save the catalog\n"
     "  update CATALOG rescan a catalog's folder, keeping descriptions and names\n"

@@ -33,13 +33,25 @@ QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Where a run puts its hits: the result tree, or a flat list for the duplicate finder, which
-// groups the files before any node is made for them.
+// Where a run puts its hits: the result tree, a flat list for the duplicate finder, which
+// groups the files before any node is made for them, or a sink that takes them catalog by
+// catalog, so that they are not all kept.
 class THitList {
 public:
     explicit THitList(TCatalogTree& tree) : tree_(&tree) {}
     THitList(std::vector<TFileItem>& items, std::vector<QString>& sources)
         : items_(&items), sources_(&sources) {}
+    explicit THitList(const TCatalogHitsSink& sink)
+        : items_(&ownItems_), sources_(&ownSources_), sink_(&sink) {}
+
+    // Hands a sink the hits of the catalog searched last; they are final once it is done.
+    void CatalogDone(const QString& catalogFile) {
+        if (sink_) {
+            (*sink_)(catalogFile, ownItems_);
+            ownItems_.clear();
+            ownSources_.clear();
+        }
+    }
 
     // The catalog file the hits added from now on come from.
     void SetSource(const QString& catalogFile) { source_ = catalogFile; }
@@ -72,6 +84,9 @@ private:
     TCatalogTree* tree_ = nullptr;
     std::vector<TFileItem>* items_ = nullptr;
     std::vector<QString>* sources_ = nullptr;
+    std::vector<TFileItem> ownItems_;
+    std::vector<QString> ownSources_;
+    const TCatalogHitsSink* sink_ = nullptr;
     QString source_;
 };
 
@@ -146,32 +161,39 @@ public:
 
     // The catalog named by the conditions' FullPath, whose name on disk is `native`.
     void SearchCatalogFile(const QByteArray& native) {
+        if (TestCatalogFile(native)) {
+            result_.CatalogDone(TextOf(conditions_.Field(FullPath)));
+        }
+    }
+
+    // True when the file was read as a catalog and its items tested.
+    bool TestCatalogFile(const QByteArray& native) {
         const QString path = TextOf(conditions_.Field(FullPath));
         const TEntry entry = EntryOf(fs::path(native.toStdString()));
         if (entry == TEntry::Gone) {
-            return;
+            return false;
         }
         if (entry == TEntry::Other) {
             skipped << path;
-            return;
+            return false;
         }
         lastSearched_ = path;
         last_ = TLast::Skipped;
         if (entry == TEntry::Empty) {
             // Not read: it fails as a catalog all the same.
             skipped << path;
-            return;
+            return false;
         }
         if (streaming_ && StreamCatalogFile(path, native)) {
             last_ = TLast::Streamed;
-            return;
+            return true;
         }
         // Each catalog is parsed into the search's own document, which the next one
         // reuses; the engine's Document gets the last one at the end.
         if (!ParseCatalogFile(path) || !document_.document_element()) {
             // Not a catalog: note it and go on with the next file.
             skipped << path;
-            return;
+            return false;
         }
         last_ = TLast::InDocument;
         SetDiskName(path);
@@ -184,6 +206,7 @@ public:
             }
             return !Tested([&] { return TextOf(element.attribute("FileName").value()); });
         });
+        return true;
     }
 
     // Tests the items of a plainly written catalog while reading it. False, with no hits
@@ -483,6 +506,14 @@ QStringList SearchCatalogs(IProgressSink& progress, TSearchScope scope, TCatalog
     TSearchMatcher matcher(conditions, options);
     result.Clear();
     THitList hits(result);
+    return RunSearch(progress, leftover, scope, hits, conditions, matcher, options.linkRoot);
+}
+
+QStringList SearchCatalogsInto(IProgressSink& progress, TSearchScope scope, TFileItem& conditions,
+                               const TSearchOptions& options, TSearchLeftover& leftover,
+                               const TCatalogHitsSink& sink) {
+    TSearchMatcher matcher(conditions, options);
+    THitList hits(sink);
     return RunSearch(progress, leftover, scope, hits, conditions, matcher, options.linkRoot);
 }
 

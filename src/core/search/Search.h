@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <pugixml.hpp>
+#include <vector>
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/Sinks.h"
@@ -27,5 +29,17 @@ struct TSearchLeftover {
 QStringList SearchCatalogs(IProgressSink& progress, TSearchScope scope, TCatalogTree& result,
                            TFileItem& conditions, const TSearchOptions& options,
                            TSearchLeftover& leftover);
+
+// Receives the hits of one catalog file (each with its catalog's DiskName) when that catalog
+// has been searched; it may move them out.
+using TCatalogHitsSink =
+    std::function<void(const QString& catalogFile, std::vector<TFileItem>& hits)>;
+
+// The search of SearchCatalogs, the hits handed to `sink` catalog by catalog, in the order
+// SearchCatalogs lists them, instead of kept: once for every file read as a catalog, also
+// when it has no hits. Only one catalog's hits are held at a time.
+QStringList SearchCatalogsInto(IProgressSink& progress, TSearchScope scope, TFileItem& conditions,
+                               const TSearchOptions& options, TSearchLeftover& leftover,
+                               const TCatalogHitsSink& sink);
 
 }  // namespace melodrix
