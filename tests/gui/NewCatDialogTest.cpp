@@ -62,7 +62,7 @@ private slots:
         dialog.BrowseForFolder = browser.Browser();
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Create a new Catalog"));
-        QCOMPARE(dialog.size(), QSize(466, 150));
+        QCOMPARE(dialog.size(), QSize(466, 214));
         QVERIFY(dialog.RbMp3Files()->isChecked());
         QVERIFY(!dialog.RbAllMusicFiles()->isChecked());
         QCOMPARE(dialog.EdName()->text(), QStringLiteral("Input catalog name here."));

@@ -3,6 +3,7 @@
 #include <QMimeData>
 
 #include "core/catalog/ValueFunctions.h"
+#include "core/library/Library.h"
 
 namespace melodrix {
 
@@ -17,8 +18,29 @@ QString TextOf(const TFileItem& item, int field) {
 
 TLibraryModel::TLibraryModel(TCatalogTree& tree, QObject* parent)
     : TTreeModelBase(tree, parent),
-      titles_{QStringLiteral("CatalogName"), QStringLiteral("Create Time"),
-              QStringLiteral("Size")} {}
+      titles_{QStringLiteral("CatalogName"), QStringLiteral("Create Time"), QStringLiteral("Size"),
+              QStringLiteral("Disk space")} {}
+
+QString TLibraryModel::DiskSpace(const TCatalogNode& node) const {
+    if (!node.Item().IsFile()) {
+        return {};
+    }
+    const auto known = diskSpace_.find(&node);
+    if (known != diskSpace_.end()) {
+        return known->second;
+    }
+    return diskSpace_.emplace(&node, CellText(node, 3)).first->second;
+}
+
+void TLibraryModel::TreeAboutToReset() {
+    diskSpace_.clear();
+    TTreeModelBase::TreeAboutToReset();
+}
+
+void TLibraryModel::NodesAboutToBeRemoved(TCatalogNode* parent, int first, int last) {
+    diskSpace_.clear();
+    TTreeModelBase::NodesAboutToBeRemoved(parent, first, last);
+}
 
 QString TLibraryModel::CellText(const TCatalogNode& node, int column) {
     const TFileItem& item = node.Item();
@@ -32,20 +54,26 @@ QString TLibraryModel::CellText(const TCatalogNode& node, int column) {
                 return KilobyteText(NumberOfText(item.Field(FileSize)).value_or(0.0));
             }
             return {};
+        case 3:
+            if (item.IsFile()) {
+                const std::optional<TDiskFacts> facts = CatalogDiskFacts(TextOf(item, FullPath));
+                return facts ? DiskSpaceText(*facts) : QString();
+            }
+            return {};
         default:
             return {};
     }
 }
 
 void TLibraryModel::SetTitle(int column, const QString& title) {
-    if (column >= 0 && column < 3) {
+    if (column >= 0 && column < 4) {
         titles_[column] = title;
         emit headerDataChanged(Qt::Horizontal, column, column);
     }
 }
 
 int TLibraryModel::columnCount(const QModelIndex&) const {
-    return 3;
+    return 4;
 }
 
 QVariant TLibraryModel::data(const QModelIndex& index, int role) const {
@@ -57,7 +85,7 @@ QVariant TLibraryModel::data(const QModelIndex& index, int role) const {
         switch (role) {
             case Qt::DisplayRole:
             case Qt::EditRole:
-                return CellText(*node, index.column());
+                return index.column() == 3 ? DiskSpace(*node) : CellText(*node, index.column());
             case Qt::ToolTipRole:
                 return Hint ? Hint(node, index.column()) : CellText(*node, index.column());
             case Qt::DecorationRole:
@@ -109,7 +137,7 @@ Qt::ItemFlags TLibraryModel::flags(const QModelIndex& index) const {
 }
 
 QVariant TLibraryModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= 3) {
+    if (orientation != Qt::Horizontal || section < 0 || section >= 4) {
         return {};
     }
     if (role == Qt::DisplayRole) {

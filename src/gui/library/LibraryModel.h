@@ -2,19 +2,21 @@
 
 #include <QColor>
 #include <functional>
+#include <unordered_map>
 
 #include "gui/shell/FileIcons.h"
 #include "gui/shell/TreeModelBase.h"
 
 namespace melodrix {
 
-// The library tree's model: name, time and size columns, a group or catalog picture in
-// the first column. What may be edited, hints and drops are asked of the owner.
+// The library tree's model: name, time, size and disk space columns, a group or catalog
+// picture in the first column. What may be edited, hints and drops are asked of the owner.
 class TLibraryModel final : public TTreeModelBase {
     Q_OBJECT
 public:
     explicit TLibraryModel(TCatalogTree& tree, QObject* parent = nullptr);
 
+    // The text of a cell; the disk space (column 3) is read from the catalog file each time.
     static QString CellText(const TCatalogNode& node, int column);
     void SetTitle(int column, const QString& title);
 
@@ -42,8 +44,16 @@ public:
     Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
     Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
 
+protected:
+    void TreeAboutToReset() override;
+    void NodesAboutToBeRemoved(TCatalogNode* parent, int first, int last) override;
+
 private:
-    QString titles_[3];
+    // "12.4 GB free of 64 GB" for a catalog of a disk, read from its file once.
+    QString DiskSpace(const TCatalogNode& node) const;
+
+    QString titles_[4];
+    mutable std::unordered_map<const TCatalogNode*, QString> diskSpace_;
     TFileIcons icons_;
 };
 

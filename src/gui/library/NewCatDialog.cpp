@@ -1,5 +1,6 @@
 #include "gui/library/NewCatDialog.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "core/catalog/NamePatterns.h"
 #include "core/catalog/Paths.h"
 #include "core/catalog/Sinks.h"
 #include "core/config/Config.h"
@@ -23,6 +25,23 @@ namespace {
 const QString kSelectFolderFirst = QStringLiteral("Please select the dialog to catalog first.");
 const QString kInputCatalogName = QStringLiteral("Please input the catalog name.");
 const QString kNamePrompt = QStringLiteral("Input catalog name here.");
+const QString kPatternSeparator = QStringLiteral(" / ");
+
+QString PatternsText(const QStringList& patterns) {
+    return patterns.join(kPatternSeparator);
+}
+
+// The patterns typed, blanks around each trimmed; "/" can stand in no name, so it parts them.
+QStringList PatternsOfText(const QString& text) {
+    QStringList patterns;
+    for (const QString& part : text.split(QLatin1Char('/'))) {
+        const QString pattern = part.trimmed();
+        if (!pattern.isEmpty() && !patterns.contains(pattern)) {
+            patterns << pattern;
+        }
+    }
+    return patterns;
+}
 
 }  // namespace
 
@@ -40,13 +59,17 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
       btnOk_(new QPushButton(QStringLiteral("&OK"))),
       btnCancel_(new QPushButton(QStringLiteral("&Cancel"))),
       rbMp3Files_(new QRadioButton(QStringLiteral("MP3 files only"))),
-      rbAllMusicFiles_(new QRadioButton(QStringLiteral("All music files"))) {
+      rbAllMusicFiles_(new QRadioButton(QStringLiteral("All music files"))),
+      cbArchives_(new QCheckBox(QStringLiteral("Look inside &archives"))),
+      edExcludes_(new QLineEdit),
+      btnDefaultExcludes_(new QPushButton(QStringLiteral("De&faults"))) {
     setObjectName(QStringLiteral("FMNewCat"));
     setWindowTitle(QStringLiteral("Create a new Catalog"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    // The folder line, the name line, the music choice and the buttons.
-    setFixedSize(466, 150);
+    // The folder line, the name line, the music choice, the archive choice, the names to skip
+    // and the buttons.
+    setFixedSize(466, 214);
 
     edFileName_->setObjectName(QStringLiteral("EdFileName"));
     edFileName_->setToolTip(QStringLiteral("Catalog Dialog"));
@@ -77,6 +100,24 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     musicRow->addWidget(rbMp3Files_);
     musicRow->addWidget(rbAllMusicFiles_);
     musicRow->addStretch(1);
+    cbArchives_->setObjectName(QStringLiteral("CbArchives"));
+    cbArchives_->setToolTip(
+        QStringLiteral("List the entries of ZIP, 7Z, TAR (also .gz, .bz2, .xz, .zst) and ISO "
+                       "files as folders of their own, with the tags of their music"));
+    cbArchives_->setChecked(GetConfig().ConfigRoot().LookInsideArchives());
+    edExcludes_->setObjectName(QStringLiteral("EdExcludes"));
+    edExcludes_->setToolTip(QStringLiteral(
+        "Folders and files with these names are not catalogued, separated by \"/\"; * stands "
+        "for any characters, ? for one"));
+    edExcludes_->setText(PatternsText(GetConfig().ConfigRoot().ExcludePatterns()));
+    edExcludes_->setCursorPosition(0);  // the list is read from its start
+    btnDefaultExcludes_->setObjectName(QStringLiteral("BtnDefaultExcludes"));
+    auto* excludeLabel = new QLabel(QStringLiteral("S&kip names:"));
+    excludeLabel->setBuddy(edExcludes_);
+    auto* excludeRow = new QHBoxLayout;
+    excludeRow->addWidget(excludeLabel);
+    excludeRow->addWidget(edExcludes_, 1);
+    excludeRow->addWidget(btnDefaultExcludes_);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     buttonRow->addWidget(btnOk_);
@@ -87,6 +128,8 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     layout->addLayout(folderRow);
     layout->addLayout(nameRow);
     layout->addLayout(musicRow);
+    layout->addWidget(cbArchives_);
+    layout->addLayout(excludeRow);
     layout->addStretch(1);
     layout->addLayout(buttonRow);
 
@@ -95,6 +138,10 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     connect(btnOk_, &QPushButton::clicked, this,
             [this] { IgnoreException([this] { BtnOkClick(); }); });
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnDefaultExcludes_, &QPushButton::clicked, this, [this] {
+        edExcludes_->setText(PatternsText(DefaultExcludePatterns()));
+        edExcludes_->setCursorPosition(0);
+    });
 }
 
 void TFMNewCat::PrepareDialog() {
@@ -130,6 +177,22 @@ void TFMNewCat::RememberMusicChoice() {
     }
 }
 
+void TFMNewCat::RememberScanChoices() {
+    TConfig& config = GetConfig();
+    TXMLConfigType root = config.ConfigRoot();
+    if (root.LookInsideArchives() == LookInsideArchives &&
+        root.ExcludePatterns() == ExcludePatterns) {
+        return;
+    }
+    root.SetLookInsideArchives(LookInsideArchives);
+    root.SetExcludePatterns(ExcludePatterns);
+    try {
+        config.SaveConfig();
+    } catch (const std::exception&) {
+        // The catalog is still made; the choices are kept for this run only.
+    }
+}
+
 void TFMNewCat::Warn(const QString& text) {
     prompt_.ShowMessage(kWarningTitle, text, TMessageIcon::Warning);
 }
@@ -153,6 +216,15 @@ void TFMNewCat::BtnOkClick() {
         edName_->setFocus();
         return;
     }
+    const QStringList patterns = PatternsOfText(edExcludes_->text());
+    for (const QString& pattern : patterns) {
+        if (const QString patternRefusal = ExcludePatternRefusal(pattern);
+            !patternRefusal.isEmpty()) {
+            Warn(patternRefusal);
+            edExcludes_->setFocus();
+            return;
+        }
+    }
     const QString file =
         WithTrailingBackslash(GetConfig().LibraryPath()) + name + kCatalogExtension;
     if (QFileInfo::exists(file) &&
@@ -163,6 +235,9 @@ void TFMNewCat::BtnOkClick() {
     OnlyFolders = false;
     AllMusicFiles = rbAllMusicFiles_->isChecked();
     RememberMusicChoice();
+    LookInsideArchives = cbArchives_->isChecked();
+    ExcludePatterns = patterns;
+    RememberScanChoices();
     accept();
 }
 

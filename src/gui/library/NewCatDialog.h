@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QStringList>
 #include <functional>
 
 #include "gui/shell/CommandDialog.h"
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -34,6 +36,8 @@ public:
     QString CatalogFile;
     bool OnlyFolders = false;
     bool AllMusicFiles = false;  // the scan's mask list is MusicMaskList(AllMusicFiles)
+    bool LookInsideArchives = false;
+    QStringList ExcludePatterns;  // the names the scan skips
 
     QLineEdit* EdFileName() const { return edFileName_; }
     QLineEdit* EdName() const { return edName_; }
@@ -42,6 +46,9 @@ public:
     QPushButton* SpeedButton3() const { return btnCancel_; }
     QRadioButton* RbMp3Files() const { return rbMp3Files_; }
     QRadioButton* RbAllMusicFiles() const { return rbAllMusicFiles_; }
+    QCheckBox* CbArchives() const { return cbArchives_; }
+    QLineEdit* EdExcludes() const { return edExcludes_; }
+    QPushButton* BtnDefaultExcludes() const { return btnDefaultExcludes_; }
 
     void SpeedButton1Click();
     void BtnOkClick();
@@ -52,6 +59,7 @@ protected:
 private:
     void Warn(const QString& text);
     void RememberMusicChoice();
+    void RememberScanChoices();
 
     IPromptSink& prompt_;
     QLineEdit* edFileName_;
@@ -61,6 +69,9 @@ private:
     QPushButton* btnCancel_;
     QRadioButton* rbMp3Files_;
     QRadioButton* rbAllMusicFiles_;
+    QCheckBox* cbArchives_;
+    QLineEdit* edExcludes_;  // the patterns, separated by " / "
+    QPushButton* btnDefaultExcludes_;
 };
 
 // The platform's folder browser, limited to real folders.

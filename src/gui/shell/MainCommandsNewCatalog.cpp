@@ -5,6 +5,7 @@
 
 #include "core/base/Errors.h"
 #include "core/scan/MusicMasks.h"
+#include "core/scan/ScanOptions.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/NewCatDialog.h"
 #include "gui/shell/CatalogModel.h"
@@ -22,9 +23,13 @@ void TFMMain::NewCatalogCommand() {
             LastScanFolder = dialog.FolderPath;
             CurrentCatalog = dialog.CatalogFile;
             repaint();  // the closed dialog leaves no trace while the scan runs
-            const TScanOutcome outcome = FileInfo->ScanFolder(
-                ContentTree(), LastScanFolder, MusicMaskList(dialog.AllMusicFiles),
-                dialog.OnlyFolders, dialog.CatalogFile);
+            TScanOptions options;
+            options.MaskList = MusicMaskList(dialog.AllMusicFiles);
+            options.OnlyFolders = dialog.OnlyFolders;
+            options.Archives = dialog.LookInsideArchives;
+            options.Excludes = dialog.ExcludePatterns;
+            const TScanOutcome outcome =
+                FileInfo->ScanFolder(ContentTree(), LastScanFolder, options, dialog.CatalogFile);
             if (TCatalogNode* first = ContentTree().GetFirst()) {
                 // The scanned folder opens on its contents.
                 ContentTree().SetExpanded(first, true);
