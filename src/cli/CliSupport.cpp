@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include <array>
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -103,12 +105,26 @@ QString JsonString(std::string_view utf8) {
 }
 
 QString ItemJson(const TFileItem& item) {
+    // `"Name":` of each field, made once: a search may print millions of items.
+    static const std::array<QString, FieldCount> kKeys = [] {
+        std::array<QString, FieldCount> keys;
+        for (size_t i = 0; i < FieldCount; ++i) {
+            keys[i] = JsonString(FieldNames[i]) + QLatin1Char(':');
+        }
+        return keys;
+    }();
+    const std::array<std::string_view, FieldCount> texts = item.AllFields();
     QString json = QStringLiteral("{");
-    for (int i = 0; i < FieldCount; ++i) {
+    for (size_t i = 0; i < FieldCount; ++i) {
         if (i > 0) {
             json += QLatin1Char(',');
         }
-        json += JsonString(FieldNames[i]) + QLatin1Char(':') + JsonString(item.Field(i));
+        json += kKeys[i];
+        if (texts[i].empty()) {
+            json += QLatin1String("\"\"");
+        } else {
+            json += JsonString(texts[i]);
+        }
     }
     return json + QLatin1Char('}');
 }

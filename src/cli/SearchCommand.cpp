@@ -7,8 +7,10 @@
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
+#include "cli/SpooledTable.h"
 #include "core/base/Errors.h"
 #include "core/engine/FileInfo.h"
+#include "core/search/Search.h"
 #include "core/search/SearchConditions.h"
 #include "core/search/SearchMatcher.h"
 
@@ -256,24 +258,29 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
     conditions.SetField(FullPath, scope.path.toUtf8().toStdString());
     options.linkRoot = scope.linkRoot;
 
-    pugi::xml_document document;
-    TFileInfo engine(context.progress, context.prompt);
-    engine.Document = &document;
-    TCatalogTree hits;
-    const QStringList skipped = engine.Search(scope.scope, hits, conditions, options);
-
-    if (context.json) {
-        ForEachNode(
-            hits, [&](const TCatalogNode* node) { context.out << ItemJson(node->Item()) << '\n'; });
-    } else {
-        std::vector<QStringList> rows{
-            {QStringLiteral("DiskName"), QStringLiteral("FileSize"), QStringLiteral("FullPath")}};
-        ForEachNode(hits, [&](const TCatalogNode* node) {
-            const TFileItem& item = node->Item();
-            rows.push_back({TextOf(item.Field(DiskName)), TextOf(item.Field(FileSize)),
-                            TextOf(item.Field(FullPath))});
+    // The hits go out as each catalog is searched: a search of millions of hits holds one
+    // catalog's at a time (a table, whose columns need every row, keeps its rows in a file).
+    TSearchLeftover leftover;
+    std::optional<TSpooledTable> table;
+    if (!context.json) {
+        table.emplace();
+        table->Add(
+            {QStringLiteral("DiskName"), QStringLiteral("FileSize"), QStringLiteral("FullPath")});
+    }
+    const QStringList skipped = SearchCatalogsInto(
+        context.progress, scope.scope, conditions, options, leftover,
+        [&](const QString&, std::vector<TFileItem>& hits) {
+            for (const TFileItem& item : hits) {
+                if (table) {
+                    table->Add({TextOf(item.Field(DiskName)), TextOf(item.Field(FileSize)),
+                                TextOf(item.Field(FullPath))});
+                } else {
+                    context.out << ItemJson(item) << '\n';
+                }
+            }
         });
-        PrintTable(context.out, rows);
+    if (table) {
+        table->Print(context.out);
     }
     context.out.flush();
     for (const QString& file : skipped) {
