@@ -282,17 +282,25 @@ private slots:
         QCOMPARE(ReadFile(library + QStringLiteral("/Top.xml")), QByteArray("top"));
         QVERIFY(node(QStringLiteral("Top.xml")));
 
-        // Delete asks first; No keeps everything.
+        // Delete asks first, naming what goes and where; No keeps everything.
         frame.FocusNode(node(QStringLiteral("Pop")));
         prompt.yesNoAnswers = {false};
         QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
-        QCOMPARE(prompt.questions,
-                 QStringList{"Are you sure to delete the item and all its children?"});
+        QCOMPARE(prompt.questions.size(), 1);
+        QCOMPARE(prompt.questions.first(),
+                 QStringLiteral("Are you sure to delete the item and all its children?\n\n"
+                                "The group \"Pop\" (%1/Pop) and every group and catalog in it "
+                                "will be moved to the trash.")
+                     .arg(library));
         QVERIFY(QFileInfo(library + QStringLiteral("/Pop")).isDir());
-        // Yes removes the group with all in it, read-only files included.
+        // Yes moves the group with all in it to the desktop's trash, read-only files included.
         prompt.yesNoAnswers = {true};
         QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
         QVERIFY(!QFileInfo::exists(library + QStringLiteral("/Pop")));
+        QVERIFY(QFileInfo(base.Trash() + QStringLiteral("/files/Pop/Rock/Old")).isDir());
+        QVERIFY(ReadFile(base.Trash() + QStringLiteral("/info/Pop.trashinfo"))
+                    .contains("\nPath=" + QFile::encodeName(library).toPercentEncoding("/") +
+                              "/Pop\n"));
         QVERIFY(!FindNode(frame, QStringLiteral("Pop")));
         QVERIFY(!FindNode(frame, QStringLiteral("Old")));
         // A catalog file that vanished meanwhile: the reason is shown, the node stays.
@@ -305,11 +313,16 @@ private slots:
         QCOMPARE(prompt.messages.size(), 1);
         QVERIFY(prompt.messages.first().contains(QStringLiteral("Hits.xml")));
         QCOMPARE(frame.FocusedNode(), hits);
-        // The catalog goes with its file.
+        // The catalog goes with its file, named as a catalog in the question.
         frame.FocusNode(node(QStringLiteral("Top.xml")));
         prompt.yesNoAnswers = {true};
+        prompt.questions.clear();
         QTest::mouseClick(dialog.BtnDel(), Qt::LeftButton);
+        QVERIFY(prompt.questions.value(0).endsWith(
+            QStringLiteral("The catalog \"Top\" (%1/Top.xml) will be moved to the trash.")
+                .arg(library)));
         QCOMPARE(Entries(library), QStringList{});
+        QCOMPARE(ReadFile(base.Trash() + QStringLiteral("/files/Top.xml")), QByteArray("top"));
         QCOMPARE(ChildNames(frame.RootNode()), QStringList{"Hits"});
     }
 
@@ -380,6 +393,56 @@ private slots:
         QVERIFY(!QFileInfo(base.Library() + QStringLiteral("/Linked")).isSymLink());
         QVERIFY(!FindNode(frame, QStringLiteral("Linked")));
         QCOMPARE(ReadFile(elsewhere + QStringLiteral("/keep.xml")), QByteArray("keep"));
+    }
+
+    // The dialog lists the library as the main window's tree is sorted (by name when it never
+    // was), keeps that order after a move, and widens the name column for long names.
+    void listedInTheLibraryTreesOrderWithWholeNames() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        const QString longName =
+            QStringLiteral("Collection of the greatest live recordings ever made");
+        WriteFile(base.Library(), QStringLiteral("Rock/") + longName + QStringLiteral(".xml"), "x");
+        WriteFile(base.Library(), QStringLiteral("Ambient/a.xml"), "a big one, this one");
+        TScriptedPrompt prompt;
+        {
+            TFMCatLib dialog(prompt);
+            ShowActive(dialog);
+            TFrmCatTree& frame = *dialog.FrmCatTree();
+            QCOMPARE(ChildNames(frame.RootNode()), (QStringList{"Ambient", "Pop", "Rock", "Top"}));
+            QCOMPARE(frame.SortColumn(), 0);
+            QVERIFY(frame.SortAscending());
+            QCOMPARE(frame.VTLib()->columnWidth(0), 170);
+            // A group opened shows its long name whole.
+            TCatalogNode* rock = FindNode(frame, QStringLiteral("Rock"));
+            frame.VTLib()->expand(frame.Model()->IndexOf(rock));
+            QCoreApplication::processEvents();
+            QTreeView* view = frame.VTLib();
+            const QModelIndex cell = frame.Model()->IndexOf(FindNode(frame, longName));
+            const int textEnd =
+                view->visualRect(cell).left() + view->fontMetrics().horizontalAdvance(longName);
+            QVERIFY2(view->columnWidth(0) >= textEnd, qPrintable(QString::number(textEnd)));
+        }
+        // The main window's tree sorted by size, descending (two clicks): the dialog too.
+        auto main = StartMainWith(prompt);
+        main->FrmCatTree()->HeaderClick(2);
+        main->FrmCatTree()->HeaderClick(2);
+        WhenDialogOpens<TFMCatLib>([&](TFMCatLib* dialog) {
+            TFrmCatTree& frame = *dialog->FrmCatTree();
+            QCOMPARE(frame.SortColumn(), 2);
+            QVERIFY(!frame.SortAscending());
+            // Groups first, the larger before the smaller; then the catalog.
+            QCOMPARE(ChildNames(frame.RootNode()), (QStringList{"Pop", "Rock", "Ambient", "Top"}));
+            // A move reloads the tree in the same order.
+            dialog->FrmCatTreeVTLibEndDrag(
+                NodeAt(frame, base.Library() + QStringLiteral("/Top.xml")),
+                FindNode(frame, QStringLiteral("Ambient")));
+            QCOMPARE(ChildNames(frame.RootNode()), (QStringList{"Pop", "Rock", "Ambient"}));
+            QCOMPARE(ChildNames(FindNode(frame, QStringLiteral("Ambient"))),
+                     (QStringList{"a", "Top"}));
+            QTest::mouseClick(dialog->BtnClose(), Qt::LeftButton);
+        });
+        main->CatalogLibraryCommand();
     }
 
     void pathsFollowRenamesMovesAndDeletions() {

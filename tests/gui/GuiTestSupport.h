@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QApplication>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
+#include <system_error>
 
 #include "core/catalog/CatalogTree.h"
 #include "core/catalog/ValueFunctions.h"
@@ -13,18 +16,31 @@
 
 namespace melodrix::testing {
 
-// A fresh base directory for the configuration file and the library of one test.
+// A fresh base directory for the configuration file and the library of one test. The
+// desktop's trash is one in it too (the library and its trash share a file system).
 class TFreshBase {
 public:
-    TFreshBase() {
+    TFreshBase() : previousData_(qgetenv("XDG_DATA_HOME")) {
         UseEnglishLocale();
         UseConfigDirectory(dir_.path());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.path() + QStringLiteral("/data")));
     }
+    ~TFreshBase() {
+        qputenv("XDG_DATA_HOME", previousData_);
+        // Names that are not UTF-8 (trashed ones too) are beyond QTemporaryDir.
+        std::error_code error;
+        std::filesystem::remove_all(QFile::encodeName(dir_.path()).toStdString(), error);
+    }
+    TFreshBase(const TFreshBase&) = delete;
+    TFreshBase& operator=(const TFreshBase&) = delete;
     QString Path() const { return dir_.path(); }
     QString Library() const { return dir_.path() + QStringLiteral("/CatalogLibrary"); }
+    // The desktop's trash while this base is in use.
+    QString Trash() const { return dir_.path() + QStringLiteral("/data/Trash"); }
 
 private:
     QTemporaryDir dir_;
+    QByteArray previousData_;
 };
 
 inline QString Text(const TCatalogNode* node, int field) {

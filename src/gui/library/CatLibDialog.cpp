@@ -1,6 +1,7 @@
 #include "gui/library/CatLibDialog.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -22,6 +23,8 @@ namespace melodrix {
 namespace {
 
 const QString kCellHint = QStringLiteral("You can use drag & drop to catalog them. ");
+// The name column is at least this wide, and wider when a name needs it.
+constexpr int kNameColumnWidth = 170;
 
 QString TextOf(const TCatalogNode* node, int field) {
     const std::string_view text = node->Item().Field(field);
@@ -76,10 +79,13 @@ TFMCatLib::TFMCatLib(IPromptSink& prompt, QWidget* parent)
     TLibraryModel* model = frmCatTree_->Model();
     model->SetTitle(0, QStringLiteral("Name  (Press F2 to edit)"));
     model->FirstColumnBackground = EditableCellColour();
-    view->setColumnWidth(0, 170);
+    view->setColumnWidth(0, kNameColumnWidth);
     view->setColumnWidth(1, 110);
     view->setColumnWidth(2, 95);
     view->setToolTip(QStringLiteral("You can use drag & drop to catalog"));
+    // A group opened shows its names whole as well.
+    connect(view, &QTreeView::expanded, this,
+            [this] { frmCatTree_->FitNameColumn(frmCatTree_->VTLib()->columnWidth(0)); });
 
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(8);
@@ -165,7 +171,17 @@ void TFMCatLib::PrepareDialog() {
     btnExport_->setEnabled(false);
     btnUpdate_->setEnabled(false);
     btnDel_->setEnabled(false);
+    LoadLibrary();
+}
+
+void TFMCatLib::LoadLibrary() {
     frmCatTree_->LoadLibraryTree(LibraryPath(), false);
+    if (LibrarySortColumn >= 0) {
+        frmCatTree_->SortBy(LibrarySortColumn, LibrarySortAscending);
+    } else {
+        frmCatTree_->SortBy(0, true);
+    }
+    frmCatTree_->FitNameColumn(kNameColumnWidth);
 }
 
 void TFMCatLib::FrmCatTreeVTLibChange(const TCatalogNode* node) {
@@ -329,8 +345,28 @@ void TFMCatLib::FrmCatTreeVTLibEndDrag(TCatalogNode* dragged, TCatalogNode* targ
     if (AnythingExistsAt(destination) && !AnythingExistsAt(source)) {
         Changes.append({source, destination});
     }
+    // The reloaded tree keeps the order the user sees; the header click state stays.
+    const int column = frmCatTree_->SortColumn();
+    const bool ascending = frmCatTree_->SortAscending();
     frmCatTree_->LoadLibraryTree(LibraryPath(), false);
+    frmCatTree_->SortBy(column, ascending);
+    frmCatTree_->FitNameColumn(kNameColumnWidth);
     FrmCatTreeVTLibChange(frmCatTree_->FocusedNode());
+}
+
+QString DeleteQuestionText(const TFileItem& item) {
+    const std::string_view name = item.Field(FileName);
+    const QString shown = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    const std::string_view path = item.Field(FullPath);
+    const QString where = QDir::toNativeSeparators(
+        QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+    const QString what =
+        item.IsFile()
+            ? QStringLiteral("The catalog \"%1\" (%2) will be moved to the trash.")
+            : QStringLiteral(
+                  "The group \"%1\" (%2) and every group and catalog in it will be moved to "
+                  "the trash.");
+    return kDeleteItemQuestion + QStringLiteral("\n\n") + what.arg(shown, where);
 }
 
 void TFMCatLib::BtnDelClick() {
@@ -338,7 +374,8 @@ void TFMCatLib::BtnDelClick() {
     if (!node) {
         return;
     }
-    if (!prompt_.AskYesNo(kWarningTitle, kDeleteItemQuestion, TMessageIcon::Question)) {
+    if (!prompt_.AskYesNo(kWarningTitle, DeleteQuestionText(node->Item()),
+                          TMessageIcon::Question)) {
         return;
     }
     if (NewGroupPending && node == pendingNode_) {
@@ -346,9 +383,9 @@ void TFMCatLib::BtnDelClick() {
         NewGroupPending = false;
         pendingNode_ = nullptr;
     } else {
+        // Into the desktop's trash, from where the file manager can put it back.
         const QString path = TextOf(node, FullPath);
-        const TLibraryResult result =
-            DeleteLibraryEntry(LibraryPath(), path, !node->Item().IsFile(), *progress_);
+        const TLibraryResult result = TrashLibraryEntry(LibraryPath(), path, *progress_);
         if (!result) {
             Warn(result.error);
             return;

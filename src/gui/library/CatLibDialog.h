@@ -11,7 +11,6 @@ class QPushButton;
 
 namespace melodrix {
 
-
 // An entry of the library that went elsewhere: renamed or moved to `to`, or deleted
 // (`to` empty).
 struct TLibraryChange {
@@ -43,6 +42,10 @@ public:
     std::function<void(const QString& catalogPath)> ExportCatalog;
     // Updates a library catalog from its folder; set by the host.
     std::function<void(const QString& catalogPath)> UpdateCatalog;
+    // How the host's library tree is sorted (column -1: never sorted): the dialog lists the
+    // library the same way, and by name when the host's tree was never sorted.
+    int LibrarySortColumn = -1;
+    bool LibrarySortAscending = true;
 
     TFrmCatTree* FrmCatTree() const { return frmCatTree_; }
     QPushButton* BtnNewCat() const { return btnNewCat_; }
@@ -77,6 +80,8 @@ private:
     // when that failed.
     bool CreatePendingGroup(TCatalogNode* node, const QString& path);
     void RestartEditing(TCatalogNode* node);
+    // Reads the library into the tree, sorted and with whole names.
+    void LoadLibrary();
     void Warn(const QString& text);
     QString LibraryPath() const;
 
@@ -100,5 +105,8 @@ QString FollowLibraryChanges(const QString& path, const QList<TLibraryChange>& c
 
 inline const QString kDeleteItemQuestion =
     QStringLiteral("Are you sure to delete the item and all its children?");
+// The question before a group or catalog is deleted: kDeleteItemQuestion, then what it is,
+// by name and path, and that it goes to the trash.
+QString DeleteQuestionText(const TFileItem& item);
 
 }  // namespace melodrix

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/library/Library.h"
 #include "gui/library/LibraryModel.h"
@@ -262,11 +263,19 @@ bool TFrmCatTree::ContainsNode(const TCatalogNode* node) const {
 }
 
 void TFrmCatTree::HeaderClick(int column) {
-    ascending_ = sortColumn_ < 0 ? true : !ascending_;
+    SortBy(column, sortColumn_ < 0 ? true : !ascending_);
+}
+
+void TFrmCatTree::SortBy(int column, bool ascending) {
+    ascending_ = ascending;
     sortColumn_ = column;
     header_->setSortIndicatorShown(true);
     header_->setSortIndicator(column, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
     SortLibraryTree(tree_, column, ascending_);
+}
+
+void TFrmCatTree::FitNameColumn(int least) {
+    view_->setColumnWidth(0, std::max(least, view_->sizeHintForColumn(0)));
 }
 
 }  // namespace melodrix

@@ -18,6 +18,8 @@ class TLibraryView final : public QTreeView {
     Q_OBJECT
 public:
     explicit TLibraryView(QWidget* parent = nullptr);
+    // The width the shown cells of a column need.
+    using QTreeView::sizeHintForColumn;
 
 signals:
     void Click();
@@ -59,6 +61,11 @@ public:
     int SortColumn() const { return sortColumn_; }
     bool SortAscending() const { return ascending_; }
     void HeaderClick(int column);
+    // Sorts the whole tree by the column and direction and shows them in the header, as
+    // though the user had clicked there; later clicks go on from this state.
+    void SortBy(int column, bool ascending);
+    // Widens the name column so the names shown are whole, never narrower than `least`.
+    void FitNameColumn(int least);
 
     // --- What hosts may replace ---
     // May the node's cell be edited in place? The frame refuses.

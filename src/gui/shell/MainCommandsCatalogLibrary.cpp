@@ -17,6 +17,8 @@ void TFMMain::CatalogLibraryCommand() {
             RunExportDialog(*this, path, &dialog);
         };
         dialog.UpdateCatalog = [this](const QString& path) { UpdateCatalogCommand(path); };
+        dialog.LibrarySortColumn = FrmCatTree()->SortColumn();
+        dialog.LibrarySortAscending = FrmCatTree()->SortAscending();
         if (dialog.exec() == QDialog::Accepted) {
             selected = dialog.SelectedCatalog;
         }
