@@ -1,7 +1,10 @@
 // The search dialog and the search command: scope, conditions, each option, cancel and
 // files of the library that are not catalogs.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -9,6 +12,7 @@
 #include <QToolButton>
 
 #include "DialogTestSupport.h"
+#include "gui/search/SearchConditionsPanel.h"
 #include "gui/search/SearchDialog.h"
 #include "gui/shell/WaitForm.h"
 
@@ -56,6 +60,10 @@ QStringList Search(TFMMain& main, const TQuery& query) {
     WhenDialogOpens<TFMSearch>([query, &refused](TFMSearch* dialog) {
         if (!query.scope.isEmpty()) {
             dialog->FrmCatTree()->FocusNode(FindNode(*dialog->FrmCatTree(), query.scope));
+        }
+        // The dialog offers the last search's conditions: they are replaced.
+        for (QLineEdit* edit : {dialog->EdFileName(), dialog->EdExt(), dialog->EdDes()}) {
+            edit->clear();
         }
         QTest::keyClicks(dialog->EdFileName(), query.name);
         QTest::keyClicks(dialog->EdExt(), query.ext);
@@ -216,6 +224,104 @@ private slots:
         QCOMPARE(Search(*main, {{}, QStringLiteral("mp3")}), QStringList());
         QVERIFY(pressed);
         QVERIFY(!main->WaitForm()->isVisible());
+    }
+
+    // Which check box belongs to which conditions is shown by the boxes around them and said
+    // by their tooltips; OK and Cancel come last, below the more conditions.
+    void layoutTellsWhatBelongsWhere() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        GetConfig().ConfigRoot().SetMoreSearchConditions(true);
+        TScriptedPrompt prompt;
+        TFMSearch dialog(prompt);
+        dialog.show();
+        QCoreApplication::processEvents();
+        auto* plain = dialog.findChild<QGroupBox*>(QStringLiteral("GrpConditions"));
+        QVERIFY(plain);
+        for (QWidget* inside :
+             std::initializer_list<QWidget*>{dialog.EdFileName(), dialog.EdExt(), dialog.EdDes(),
+                                             dialog.CheckBox1(), dialog.CheckBox2()}) {
+            QVERIFY(plain->isAncestorOf(inside));
+        }
+        TSearchConditionsPanel* panel = dialog.PnlMoreConditions();
+        QVERIFY(!plain->isAncestorOf(panel->CbMode()));
+        QVERIFY(dialog.CheckBox2()->toolTip().contains(QStringLiteral("song.mp3")));
+        QCOMPARE(panel->CbMode()->itemText(1), QStringLiteral("Whole value"));
+        QVERIFY(panel->CbMode()
+                    ->itemData(1, Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("whole text")));
+        QVERIFY(!panel->CbMode()->toolTip().isEmpty());
+        const auto top = [&](const QWidget* widget) {
+            return widget->mapTo(&dialog, QPoint(0, 0)).y();
+        };
+        const int panelEnd = top(panel) + panel->height();
+        QVERIFY(top(dialog.BitBtn1()) >= panelEnd);
+        QVERIFY(top(dialog.BitBtn2()) >= panelEnd);
+        QVERIFY(top(dialog.ChkMore()) < top(panel));
+        QVERIFY(dialog.rect().contains(dialog.BitBtn1()->geometry()));
+    }
+
+    // The dialog opens with the conditions of the last search, in this run and the next; a
+    // search that was cancelled leaves them as they were.
+    void lastConditionsAreOfferedAgain() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        GetConfig().ConfigRoot().SetMoreSearchConditions(true);
+        TScriptedPrompt prompt;
+        {
+            TFMSearch dialog(prompt);
+            dialog.show();
+            QCOMPARE(dialog.EdFileName()->text(), QString());
+            QTest::keyClicks(dialog.EdFileName(), QStringLiteral("rock"));
+            dialog.CheckBox1()->setChecked(true);
+            TSearchConditionsPanel* panel = dialog.PnlMoreConditions();
+            panel->TextEdit(MP3_Artist)->setText(QStringLiteral("the band"));
+            panel->CbMode()->setCurrentIndex(1);
+            panel->CbKind()->setCurrentIndex(1);
+            panel->EdMinSize()->setText(QStringLiteral("1K"));
+            panel->EdTrack()->setText(QStringLiteral("1-3"));
+            panel->EdMinDuration()->setText(QStringLiteral("2:00"));
+            panel->EdMaxBitrate()->setText(QStringLiteral("320"));
+            panel->CbCodec()->setCurrentIndex(panel->CbCodec()->findText(QStringLiteral("FLAC")));
+            panel->ChkAfter()->setChecked(true);
+            panel->DtAfter()->setDate(QDate(2020, 1, 2));
+            QTest::mouseClick(dialog.BitBtn1(), Qt::LeftButton);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        const auto expectRemembered = [](TFMSearch& dialog) {
+            QCOMPARE(dialog.EdFileName()->text(), QStringLiteral("rock"));
+            QCOMPARE(dialog.EdExt()->text(), QString());
+            QVERIFY(dialog.CheckBox1()->isChecked());
+            QVERIFY(!dialog.CheckBox2()->isChecked());
+            TSearchConditionsPanel* panel = dialog.PnlMoreConditions();
+            QCOMPARE(panel->TextEdit(MP3_Artist)->text(), QStringLiteral("the band"));
+            QCOMPARE(panel->CbMode()->currentIndex(), 1);
+            QCOMPARE(panel->CbKind()->currentIndex(), 1);
+            QCOMPARE(panel->EdMinSize()->text(), QStringLiteral("1K"));
+            QCOMPARE(panel->EdTrack()->text(), QStringLiteral("1-3"));
+            QCOMPARE(panel->EdMinDuration()->text(), QStringLiteral("2:00"));
+            QCOMPARE(panel->EdMaxBitrate()->text(), QStringLiteral("320"));
+            QCOMPARE(panel->CbCodec()->currentText(), QStringLiteral("FLAC"));
+            QVERIFY(panel->ChkAfter()->isChecked());
+            QVERIFY(panel->DtAfter()->isEnabled());
+            QCOMPARE(panel->DtAfter()->date(), QDate(2020, 1, 2));
+            QVERIFY(!panel->ChkBefore()->isChecked());
+        };
+        {
+            TFMSearch again(prompt);
+            again.show();
+            expectRemembered(again);
+            // Changed, then cancelled: not remembered.
+            again.EdFileName()->setText(QStringLiteral("jazz"));
+            again.PnlMoreConditions()->EdMinSize()->clear();
+            QTest::mouseClick(again.BitBtn2(), Qt::LeftButton);
+        }
+        // The next run reads them from the configuration file.
+        UseConfigDirectory(base.Path());
+        TFMSearch nextRun(prompt);
+        nextRun.show();
+        expectRemembered(nextRun);
     }
 };
 

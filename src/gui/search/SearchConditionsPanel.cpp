@@ -118,6 +118,22 @@ TSearchConditionsPanel::TSearchConditionsPanel(QWidget* parent)
     cbMode_->setObjectName(QStringLiteral("CbMode"));
     cbMode_->addItems({QStringLiteral("Contains"), QStringLiteral("Whole value"),
                        QStringLiteral("Wildcard (* and ?)"), QStringLiteral("Regular expression")});
+    // How every text condition of the dialog matches, those above the panel included.
+    const QStringList modeHints = {
+        QStringLiteral("A text matches a value that holds it anywhere (Whole words above "
+                       "narrows it to whole values)."),
+        QStringLiteral("A text matches only a value that is the whole text, nothing more: "
+                       "Live finds Live but not Live in Paris."),
+        QStringLiteral("The whole value must fit the pattern: * stands for any run of "
+                       "characters, ? for one character."),
+        QStringLiteral("The regular expression (RE2) must match somewhere in the value."),
+    };
+    for (int i = 0; i < modeHints.size(); ++i) {
+        cbMode_->setItemData(i, modeHints[i], Qt::ToolTipRole);
+    }
+    cbMode_->setToolTip(
+        QStringLiteral("How every text condition of this dialog matches its field, those "
+                       "above (FileName, FileExt, Description) and these below."));
     cbKind_->setObjectName(QStringLiteral("CbKind"));
     cbKind_->addItems(
         {QStringLiteral("Files and folders"), QStringLiteral("Files"), QStringLiteral("Folders")});

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QFormLayout>
+#include <QFrame>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,16 +16,21 @@
 #include <string>
 #include <vector>
 
+#include "core/base/Errors.h"
 #include "core/catalog/Sinks.h"
 #include "core/config/Config.h"
 #include "core/search/SearchConditions.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/search/SearchConditionsPanel.h"
 #include "gui/shell/Guard.h"
+#include "gui/shell/RememberedInputs.h"
 
 namespace melodrix {
 
 namespace {
+
+// The configuration element that keeps the last search's conditions.
+constexpr const char* kRememberedSearch = "searchDialog";
 
 QLineEdit* MakeEdit(const QString& name) {
     auto* edit = new QLineEdit;
@@ -89,35 +96,55 @@ TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
     btnCancel_->setObjectName(QStringLiteral("BitBtn2"));
     btnOk_->setDefault(true);
 
-    auto* edits = new QFormLayout;
+    caseSensitive_->setToolTip(
+        QStringLiteral("Letters must match in upper and lower case as typed; otherwise case "
+                       "is ignored (A-Z)."));
+    wholeWords_->setToolTip(
+        QStringLiteral("FileName, FileExt and Description each match only a stored value that "
+                       "is the whole text typed, not one that merely holds it: song.mp3 finds "
+                       "Song.MP3 but not my song.mp3. With More conditions set to "
+                       "\"Contains\", their texts match whole values too."));
+
+    // The plain conditions in one box, the check boxes that change how they match with them.
+    conditions_ = new QGroupBox;
+    conditions_->setObjectName(QStringLiteral("GrpConditions"));
+    auto* edits = new QFormLayout(conditions_);
     edits->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     edits->addRow(MakeLabel(QStringLiteral("Label1"), QStringLiteral("FileName : ")), edFileName_);
     edits->addRow(MakeLabel(QStringLiteral("Label2"), QStringLiteral("FileExt : ")), edExt_);
     edits->addRow(MakeLabel(QStringLiteral("Label4"), QStringLiteral("Description: ")), edDes_);
+    edits->addRow(caseSensitive_);
+    edits->addRow(wholeWords_);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(conditions_);
+    right->addStretch(1);
+    right->addWidget(memo_);
+
+    auto* upper = new QHBoxLayout;
+    upper->addWidget(frmCatTree_);
+    upper->addLayout(right, 1);
+
+    // "More conditions" heads its own box below, with how every text matches inside it.
+    moreBox_ = new QFrame;
+    moreBox_->setObjectName(QStringLiteral("FrmMoreConditions"));
+    moreBox_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* moreLayout = new QVBoxLayout(moreBox_);
+    moreLayout->setContentsMargins(8, 6, 8, 6);
+    moreLayout->addWidget(panel_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(btnOk_);
     buttons->addWidget(btnCancel_);
 
-    auto* right = new QVBoxLayout;
-    right->addLayout(edits);
-    right->addSpacing(6);
-    right->addWidget(caseSensitive_);
-    right->addWidget(wholeWords_);
-    right->addWidget(chkMore_);
-    right->addStretch(1);
-    right->addWidget(memo_);
-    right->addSpacing(6);
-    right->addLayout(buttons);
-
-    auto* upper = new QHBoxLayout;
-    upper->addWidget(frmCatTree_);
-    upper->addLayout(right, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 8, 8);
     layout->addLayout(upper, 1);
-    layout->addWidget(panel_);
+    layout->addWidget(chkMore_);
+    layout->addWidget(moreBox_);
+    // OK and Cancel end the dialog, below everything it asks.
+    layout->addLayout(buttons);
 
     chkMore_->setObjectName(QStringLiteral("ChkMore"));
     chkMore_->setChecked(GetConfig().ConfigRoot().MoreSearchConditions());
@@ -137,13 +164,30 @@ TFMSearch::TFMSearch(IPromptSink& prompt, QWidget* parent)
 void TFMSearch::PrepareDialog() {
     // The whole library is the scope until the user picks another node.
     frmCatTree_->LoadLibraryTree(GetConfig().LibraryPath(), false);
+    // The conditions of the last search are offered again, to be changed or searched anew.
+    const TXMLRememberedType last = GetConfig().ConfigRoot().Remembered(kRememberedSearch);
+    RecallInputs(*conditions_, last);
+    RecallInputs(*panel_, last);
     edFileName_->setFocus();
+    edFileName_->selectAll();
+}
+
+void TFMSearch::RememberConditions() {
+    TConfig& config = GetConfig();
+    const TXMLRememberedType last = config.ConfigRoot().Remembered(kRememberedSearch);
+    RememberInputs(*conditions_, last);
+    RememberInputs(*panel_, last);
+    try {
+        config.SaveConfig();
+    } catch (const TMelodrixError&) {
+        // The search goes on; the conditions are written with the window layout at the end.
+    }
 }
 
 // The panel adds its height below the fixed layout of the plain dialog.
 void TFMSearch::ShowMore(bool show) {
-    panel_->setVisible(show);
-    setFixedSize(529, show ? 313 + panel_->sizeHint().height() + 6 : 313);
+    moreBox_->setVisible(show);
+    setFixedSize(529, show ? 313 + moreBox_->sizeHint().height() + 6 : 313);
 }
 
 TSearchOptions TFMSearch::Options() const {
@@ -188,6 +232,7 @@ void TFMSearch::BitBtn1Click() {
         prompt_.ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Exclamation);
         return;
     }
+    RememberConditions();
     accept();
 }
 

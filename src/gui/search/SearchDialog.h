@@ -3,6 +3,8 @@
 #include "gui/shell/CommandDialog.h"
 
 class QCheckBox;
+class QFrame;
+class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -15,7 +17,8 @@ class TSearchConditionsPanel;
 struct TSearchOptions;
 
 // The search dialog: the scope (a group, the whole library or one catalog, picked in the
-// library tree) and the conditions on file name, extension and description.
+// library tree) and the conditions on file name, extension and description. It opens with
+// the conditions of the last search, of this run or an earlier one.
 class TFMSearch final : public TCommandDialog {
     Q_OBJECT
 public:
@@ -55,8 +58,12 @@ private:
     QPushButton* btnCancel_;
     QCheckBox* chkMore_;
     TSearchConditionsPanel* panel_;
+    QFrame* moreBox_ = nullptr;
+    QGroupBox* conditions_ = nullptr;
 
     void ShowMore(bool show);
+    // Keeps the conditions of a search that starts, for the next time the dialog opens.
+    void RememberConditions();
 };
 
 inline const QString kInputSearchCondition = QStringLiteral("Please input search condition.");
