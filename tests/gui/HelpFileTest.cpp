@@ -5,11 +5,15 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
 #include <QUrl>
 #include <memory>
 
 #include "GuiTestSupport.h"
 #include "gui/shell/HelpFile.h"
+#include "gui/shell/HelpWindow.h"
 #include "gui/shell/MainWindow.h"
 
 using namespace melodrix;
@@ -51,8 +55,9 @@ private slots:
         QCOMPARE(HelpFilePath(bin), QDir(bin).filePath(QStringLiteral("Help.htm")));
     }
 
-    // The Help item of the options menu opens the program's own page, wherever it is installed.
-    void helpCommandOpensTheProgramsPage() {
+    // The Help item of the options menu, and F1, show the program's own page in a window of
+    // its own, wherever the program is installed: no browser is needed.
+    void helpCommandShowsTheProgramsPage() {
         TFreshBase base;
         TUrlRecorder recorder;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "Open");
@@ -66,16 +71,48 @@ private slots:
             }
         }
         QVERIFY(help);
+        QCOMPARE(help->shortcut(), QKeySequence(QKeySequence::HelpContents));
         help->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
-        QCOMPARE(recorder.opened.size(), 1);
-        const QString page = recorder.opened.first().toLocalFile();
+        QVERIFY(recorder.opened.isEmpty());
+        THelpWindow* window = main.HelpWindow();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        const QString page = window->Browser()->source().toLocalFile();
         QCOMPARE(page, HelpFilePath(QCoreApplication::applicationDirPath()));
         QVERIFY2(QFileInfo(page).isFile(), qPrintable(page));
-        QVERIFY(ReadFile(page).contains("<html"));
+        QVERIFY(window->Browser()->toPlainText().contains(QStringLiteral("Melodrix Help")));
         qInfo("Help opens %s", qPrintable(QFileInfo(page).canonicalFilePath()));
+
+        // Closed and asked for again with F1, it shows the page where the reader left it.
+        QScrollBar* scroll = window->Browser()->verticalScrollBar();
+        scroll->setValue(scroll->maximum() / 2);
+        const int place = scroll->value();
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("BtnClose")),
+                          Qt::LeftButton);
+        QVERIFY(!window->isVisible());
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QTest::keyClick(&main, Qt::Key_F1);
+        QVERIFY(window->isVisible());
+        QCOMPARE(main.HelpWindow(), window);
+        QCOMPARE(scroll->value(), place);
         main.close();
+    }
+
+    void aMissingPageIsExplainedInTheWindow() {
+        QTemporaryDir dir;
+        THelpWindow window;
+        const QString missing = dir.filePath(QStringLiteral("Help.htm"));
+        window.ShowPage(missing);
+        QVERIFY(window.Browser()->toPlainText().contains(QStringLiteral("Help.htm is missing")));
+        QVERIFY(window.Browser()->toPlainText().contains(missing));
+        // Once it is there, it is shown.
+        WriteFile(dir.path(), QStringLiteral("Help.htm"),
+                  "<html><body><p>Found it</p></body></html>");
+        window.ShowPage(missing);
+        QCOMPARE(window.Browser()->toPlainText(), QStringLiteral("Found it"));
     }
 };
 

@@ -32,6 +32,7 @@
 #include "gui/library/CatLibDialog.h"
 #include "gui/library/FrmCatTree.h"
 #include "gui/library/NewCatDialog.h"
+#include "gui/library/UpdateFolderDialog.h"
 #include "gui/shell/FileIcons.h"
 #include "gui/shell/InputGuard.h"
 #include "gui/shell/MainWindow.h"
@@ -199,8 +200,9 @@ private:
         log_.Note(QStringLiteral("main window started"));
     }
 
-    // Things the test must take care of before any input: the folder browser of a
-    // new-catalog dialog answers from the monkey, and no platform file dialog stays.
+    // Things the test must take care of before any input: the folder browsers of a
+    // new-catalog dialog and of an update's folder question answer from the monkey, and no
+    // platform file dialog stays.
     void Housekeeping() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* newCat = qobject_cast<TFMNewCat*>(widget);
@@ -209,6 +211,11 @@ private:
                 newCat->BrowseForFolder = [this](QWidget*, const QString&) {
                     return prompt_.ChooseFolder();
                 };
+            }
+            if (auto* update = qobject_cast<TFMUpdateFolder*>(widget);
+                update && !update->property("monkeyArmed").toBool()) {
+                update->setProperty("monkeyArmed", true);
+                update->ChooseFolder = [this](const QString&) { return prompt_.ChooseFolder(); };
             }
             if (auto* dialog = qobject_cast<QDialog*>(widget);
                 dialog && dialog->isVisible() && !dialog->property("monkeySeen").toBool()) {

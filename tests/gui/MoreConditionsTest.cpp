@@ -100,7 +100,7 @@ private slots:
         }
         disks.sort();
         QCOMPARE(disks, (QStringList{"One", "Two"}));
-        QCOMPARE(main->findChild<QLabel*>(QStringLiteral("StatusHits"))->text(),
+        QCOMPARE(main->findChild<QLabel*>(QStringLiteral("StatusContent"))->text(),
                  QStringLiteral("2 hits"));
 
         // With the panel hidden, its contents are not used: the search is the plain one.
@@ -143,7 +143,7 @@ private slots:
         QCOMPARE(model->index(1, descriptionColumn).data().toString(), QStringLiteral("1"));
         // The number lives in the view only; the items keep their own description.
         QCOMPARE(Text(main->ContentTree().TopLevel(0), Description), QStringLiteral("own"));
-        QCOMPARE(main->findChild<QLabel*>(QStringLiteral("StatusHits"))->text(),
+        QCOMPARE(main->findChild<QLabel*>(QStringLiteral("StatusContent"))->text(),
                  QStringLiteral("2 hits in 1 groups; extra copies take 100 bytes"));
 
         // Opening a catalog again drops the numbers.

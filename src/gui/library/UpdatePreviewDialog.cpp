@@ -7,6 +7,9 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/config/Config.h"
 
 namespace melodrix {
 
@@ -23,8 +26,45 @@ QTreeWidget* MakeList(const QString& name, const QStringList& headers) {
     list->setUniformRowHeights(true);
     list->setHeaderLabels(headers);
     list->header()->setStretchLastSection(true);
+    // A path too long for its column keeps its start and its end; its tooltip has it all.
+    list->setTextElideMode(Qt::ElideMiddle);
     return list;
 }
+
+// A row whose cells show their whole text as tooltip.
+QTreeWidgetItem* Row(const QStringList& texts) {
+    auto* row = new QTreeWidgetItem(texts);
+    for (int column = 0; column < texts.size(); ++column) {
+        row->setToolTip(column, texts[column]);
+    }
+    return row;
+}
+
+// A heading row across all columns, so no column cuts it.
+QTreeWidgetItem* HeadingRow(QTreeWidget* list, const QString& text) {
+    auto* heading = new QTreeWidgetItem(QStringList{text});
+    heading->setFlags(Qt::ItemIsEnabled);
+    QFont bold = heading->font(0);
+    bold.setBold(true);
+    heading->setFont(0, bold);
+    list->addTopLevelItem(heading);
+    heading->setFirstColumnSpanned(true);
+    return heading;
+}
+
+// Columns as wide as their texts, the first at most two thirds of the list, so the others
+// stay in sight.
+void FitColumns(QTreeWidget* list, int listWidth) {
+    QHeaderView* header = list->header();
+    for (int column = 0; column < list->columnCount(); ++column) {
+        list->resizeColumnToContents(column);
+    }
+    if (list->columnCount() > 1 && header->sectionSize(0) > listWidth * 2 / 3) {
+        header->resizeSection(0, listWidth * 2 / 3);
+    }
+}
+
+constexpr const char* kRememberedPreview = "updatePreview";
 
 // A list shows at most this many rows; the counts above it stay exact.
 constexpr size_t kMostRows = 50000;
@@ -91,34 +131,26 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
     // Thousands of rows are filled at once, not item by item.
     QList<QTreeWidgetItem*> rows;
     for (size_t i = 0; i < update.Added.size() && i < kMostRows; ++i) {
-        rows << new QTreeWidgetItem(QStringList{QText(update.Added[i].FullPath)});
+        rows << Row(QStringList{QText(update.Added[i].FullPath)});
     }
     AddCutRow(rows, update.Added.size(), kMostRows);
     lstAdded_->addTopLevelItems(rows);
     rows.clear();
     // The descriptions that would be dropped come first, under their own heading row.
     if (!dropped.empty()) {
-        auto* heading =
-            new QTreeWidgetItem(QStringList{QStringLiteral("descriptions that will be dropped")});
-        heading->setFlags(Qt::ItemIsEnabled);
-        QFont bold = heading->font(0);
-        bold.setBold(true);
-        heading->setFont(0, bold);
-        rows << heading;
+        HeadingRow(lstRemoved_, QStringLiteral("descriptions that will be dropped"));
         // Every dropped description is listed: each is text the user typed.
         for (const TCatalogChange* change : dropped) {
-            rows << new QTreeWidgetItem(
-                QStringList{QText(change->FullPath), QText(change->Description)});
+            rows << Row(QStringList{QText(change->FullPath), QText(change->Description)});
         }
-        auto* rest = new QTreeWidgetItem(QStringList{QStringLiteral("other removed items")});
-        rest->setFlags(Qt::ItemIsEnabled);
-        rest->setFont(0, bold);
-        rows << rest;
+        lstRemoved_->addTopLevelItems(rows);
+        rows.clear();
+        HeadingRow(lstRemoved_, QStringLiteral("other removed items"));
     }
     size_t plain = 0;
     for (const TCatalogChange& change : update.Removed) {
         if (change.Description.empty() && plain++ < kMostRows) {
-            rows << new QTreeWidgetItem(QStringList{QText(change.FullPath)});
+            rows << Row(QStringList{QText(change.FullPath)});
         }
     }
     AddCutRow(rows, plain, kMostRows);
@@ -126,18 +158,17 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
     rows.clear();
     for (size_t i = 0; i < update.Changed.size() && i < kMostRows; ++i) {
         const TCatalogChange& change = update.Changed[i];
-        rows << new QTreeWidgetItem(QStringList{QText(change.FullPath), FieldsText(change)});
+        rows << Row(QStringList{QText(change.FullPath), FieldsText(change)});
     }
     AddCutRow(rows, update.Changed.size(), kMostRows);
     lstChanged_->addTopLevelItems(rows);
     rows.clear();
     // Each is listed: the user decides on Apply knowing every one.
     for (const TScanProblem& folder : update.UnlistedFolders) {
-        rows << new QTreeWidgetItem(
-            QStringList{QStringLiteral("folder ") + folder.Path, folder.Error});
+        rows << Row(QStringList{QStringLiteral("folder ") + folder.Path, folder.Error});
     }
     for (const TScanProblem& file : update.UnreadFiles) {
-        rows << new QTreeWidgetItem(QStringList{QStringLiteral("file ") + file.Path, file.Error});
+        rows << Row(QStringList{QStringLiteral("file ") + file.Path, file.Error});
     }
     lstUnreadable_->addTopLevelItems(rows);
 
@@ -164,7 +195,21 @@ TFMUpdatePreview::TFMUpdatePreview(const TCatalogUpdate& update, const QString& 
     btnApply_->setDefault(true);
     connect(btnApply_, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
-    resize(720, 480);
+    setSizeGripEnabled(true);
+    // The size the user gave it last time.
+    const TXMLRememberedType remembered = GetConfig().ConfigRoot().Remembered(kRememberedPreview);
+    resize(std::max(400, remembered.Int("width", 720)),
+           std::max(300, remembered.Int("height", 480)));
+    for (QTreeWidget* list : {lstAdded_, lstRemoved_, lstChanged_, lstUnreadable_}) {
+        FitColumns(list, width() - 40);
+    }
+}
+
+void TFMUpdatePreview::done(int result) {
+    TXMLRememberedType remembered = GetConfig().ConfigRoot().Remembered(kRememberedPreview);
+    remembered.SetInt("width", width());
+    remembered.SetInt("height", height());
+    QDialog::done(result);
 }
 
 }  // namespace melodrix

@@ -14,7 +14,9 @@ namespace melodrix {
 // Shows what an update of a catalog would change, before anything is written: the counts,
 // and the added, removed (the descriptions that would be dropped first) and changed items
 // on three tabs; the folders and files that could not be read, whose items Apply keeps as
-// they are, on a fourth one shown first. Accepted by "Apply", rejected by "Cancel".
+// they are, on a fourth one shown first. Accepted by "Apply", rejected by "Cancel". Long
+// paths are cut in the middle, with the whole path as tooltip; the dialog can be resized and
+// opens at the size it last had.
 class TFMUpdatePreview final : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +31,9 @@ public:
     QTreeWidget* LstUnreadable() const { return lstUnreadable_; }
     QPushButton* BtnApply() const { return btnApply_; }
     QPushButton* BtnCancel() const { return btnCancel_; }
+
+    // Keeps the size the user gave the dialog for the next preview.
+    void done(int result) override;
 
 private:
     QLabel* lblCounts_;

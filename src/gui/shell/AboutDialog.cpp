@@ -1,9 +1,12 @@
 #include "gui/shell/AboutDialog.h"
 
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 namespace melodrix {
 
@@ -35,7 +38,6 @@ TFMAbout::TFMAbout(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Melodrix"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(292, 152);
     QFont font = this->font();
     font.setPointSize(10);
     setFont(font);
@@ -62,6 +64,15 @@ TFMAbout::TFMAbout(QWidget* parent) : QDialog(parent) {
     mail->setObjectName(QStringLiteral("LinkMail"));
     layout->addWidget(mail, 2, 2);
     layout->setColumnStretch(2, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton* close = buttons->button(QDialogButtonBox::Close);
+    close->setObjectName(QStringLiteral("BtnClose"));
+    close->setDefault(true);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons, 3, 0, 1, 3);
+    // 292 x 152, or as much more as the addresses and the button need to show whole.
+    const QSize needed = layout->totalSizeHint();
+    setFixedSize(std::max(292, needed.width()), std::max(152, needed.height()));
 }
 
 }  // namespace melodrix

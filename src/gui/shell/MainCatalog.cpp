@@ -83,7 +83,7 @@ void TFMMain::OpenCatalog(const QString& path) {
         }
     } catch (const TMelodrixError& error) {
         // The view, the detail rows and CurrentCatalog stay as they were.
-        ShowStatusText(CannotOpenCatalogText(error.Message()));
+        ShowStatusMessage(CannotOpenCatalogText(error.Message()));
         throw;
     }
     CurrentCatalog = path;
@@ -205,7 +205,7 @@ TCatalogNode* TFMMain::EditItemField(TCatalogNode* node, int field, const QStrin
     if (!replaced) {
         return node;
     }
-    ShowStatusText(
+    ShowStatusMessage(
         QStringLiteral("The catalog was changed by another program: your edit was "
                        "saved into the catalog as it is now."));
     return FindItem(contentTree_, after);

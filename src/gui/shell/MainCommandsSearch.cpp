@@ -77,7 +77,7 @@ void TFMMain::SearchCommand() {
         FileInfo->Search(request->scope, ContentTree(), request->conditions, request->options);
     ShowHitCount(*this, HitsText(ContentTree().TopLevelCount()));
     if (!skipped.isEmpty()) {
-        ShowStatusText(SkippedFilesText(skipped));
+        ShowStatusMessage(SkippedFilesText(skipped));
     }
 }
 

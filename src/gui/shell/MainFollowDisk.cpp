@@ -161,7 +161,7 @@ public:
             w.CurrentCatalog.clear();
             w.unsavedEdits_.clear();
             w.contentTree_.Clear();
-            w.ShowStatusText(
+            w.ShowStatusMessage(
                 QStringLiteral(
                     "The catalog %1 is gone: another program deleted, moved or renamed it.")
                     .arg(gone));
@@ -177,11 +177,11 @@ public:
         } catch (const TMelodrixError& error) {
             // The view keeps the catalog as it was; this version of the file is not tried again.
             failed_ = now;
-            w.ShowStatusText(CannotOpenCatalogText(error.Message()));
+            w.ShowStatusMessage(CannotOpenCatalogText(error.Message()));
             return false;
         }
         failed_ = {};
-        w.ShowStatusText(kCatalogReloadedText);
+        w.ShowStatusMessage(kCatalogReloadedText);
         return true;
     }
 

@@ -28,8 +28,8 @@ void TFMMain::ShowHitInCatalog(const TCatalogNode* hit) {
     SortContent();
     TCatalogNode* item = FindItem(contentTree_, location);
     if (!item) {
-        ShowStatusText(QStringLiteral("The item %1 is no longer in the catalog %2.")
-                           .arg(QString::fromStdString(location.FullPath), catalog));
+        ShowStatusMessage(QStringLiteral("The item %1 is no longer in the catalog %2.")
+                              .arg(QString::fromStdString(location.FullPath), catalog));
         return;
     }
     for (TCatalogNode* parent = item->Parent(); parent; parent = parent->Parent()) {

@@ -2,22 +2,24 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 
+#include "core/catalog/ValueFunctions.h"
 #include "core/config/Config.h"
 #include "core/library/Library.h"
 #include "gui/library/FrmCatTree.h"
@@ -31,6 +33,7 @@
 #include "gui/shell/Guard.h"
 #include "gui/shell/GuiPrompt.h"
 #include "gui/shell/HelpFile.h"
+#include "gui/shell/HelpWindow.h"
 #include "gui/shell/ViewStyle.h"
 #include "gui/shell/WaitForm.h"
 
@@ -62,7 +65,13 @@ public:
     TContentWatcher(const TContentWatcher&) = delete;
     TContentWatcher& operator=(const TContentWatcher&) = delete;
 
-    void TreeAboutToReset() override { window_.ForgetContentDetail(); }
+    void TreeAboutToReset() override {
+        window_.ForgetContentDetail();
+        window_.ContentChanging();
+    }
+    void TreeReset() override { window_.contentUpdate_->start(); }
+    void NodesInserted() override { window_.contentUpdate_->start(); }
+    void NodesRemoved() override { window_.contentUpdate_->start(); }
     void NodesAboutToBeRemoved(TCatalogNode* parent, int first, int last) override {
         for (const TCatalogNode* node = window_.detailNode_; node; node = node->Parent()) {
             if (node->Parent() == parent && node->Row() >= first && node->Row() <= last) {
@@ -163,7 +172,16 @@ TFMMain::TFMMain(QWidget* parent)
     statusPanel_->setFixedWidth(700);
     statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar->addWidget(statusPanel_);
+    contentPanel_ = new QLabel;
+    contentPanel_->setObjectName(QStringLiteral("StatusContent"));
+    statusBar->addPermanentWidget(contentPanel_);
     setStatusBar(statusBar);
+    // The command that fills the view has ended (and set CurrentCatalog) when this runs.
+    contentUpdate_ = new QTimer(this);
+    contentUpdate_->setSingleShot(true);
+    contentUpdate_->setInterval(0);
+    connect(contentUpdate_, &QTimer::timeout, this,
+            [this] { IgnoreException([this] { UpdateContentStatus(); }); });
 
     SetHint(frmCatTree_->VTLib(), QStringLiteral("Catalog library"));
     SetHint(vt_, QStringLiteral("Catalog file items"));
@@ -302,7 +320,12 @@ void TFMMain::MakeOptionsMenu() {
               QStringLiteral("Find the files that are in the library more than once"),
               [this] { FindDuplicatesCommand(*this); });
     menuOptions_->addSeparator();
-    addAction(QStringLiteral("Help"), QStringLiteral("Help of Vellumdex"), [this] { OpenHelp(); });
+    QAction* help = addAction(QStringLiteral("Help"), QStringLiteral("Help of Vellumdex"),
+                              [this] { OpenHelp(); });
+    // F1 anywhere in the window, not only while the menu is open.
+    help->setShortcut(QKeySequence::HelpContents);
+    help->setShortcutContext(Qt::WindowShortcut);
+    QWidget::addAction(help);
     menuOptions_->addSeparator();
     actionAbout_ = addAction(QStringLiteral("About Melodrix"),
                              QStringLiteral("About of the software"), [this] { ShowAbout(); });
@@ -336,6 +359,80 @@ bool TFMMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TFMMain::ShowStatusText(const QString& text) {
     statusPanel_->setText(text);
+    statusIsMessage_ = false;
+}
+
+void TFMMain::ShowStatusMessage(const QString& text) {
+    statusPanel_->setText(text);
+    statusIsMessage_ = true;
+}
+
+void TFMMain::ContentChanging() {
+    contentPanel_->clear();
+    if (statusIsMessage_) {
+        ShowStatusText(QString());
+    }
+}
+
+void TFMMain::UpdateContentStatus() {
+    contentUpdate_->stop();
+    if (CurrentCatalog.isEmpty()) {
+        // Hits tell their count themselves; an empty view tells nothing.
+        fittedCatalog_.clear();
+        if (contentTree_.IsEmpty()) {
+            contentPanel_->clear();
+        }
+        return;
+    }
+    contentPanel_->setText(CatalogSummaryText(contentTree_));
+    if (CurrentCatalog != fittedCatalog_) {
+        fittedCatalog_ = CurrentCatalog;
+        FitNumberColumns();
+    }
+}
+
+void TFMMain::FitNumberColumns() {
+    QHeaderView* header = vt_->header();
+    const std::vector<TColumnSpec>& columns = contentModel_->Columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const int column = static_cast<int>(i);
+        if ((columns[i].Field != FileSize && columns[i].Field != FileTime) ||
+            header->isSectionHidden(column) || userSizedColumns_.contains(columns[i].Name)) {
+            continue;
+        }
+        header->resizeSection(column, vt_->FittedWidth(column));
+    }
+}
+
+QString CatalogSummaryText(const TCatalogTree& tree) {
+    double bytes = 0;
+    double milliseconds = 0;
+    for (int row = 0; row < tree.TopLevelCount(); ++row) {
+        const TFileItem& item = tree.TopLevel(row)->Item();
+        bytes += NumberOfText(item.Field(FileSize)).value_or(0);
+        milliseconds += NumberOfText(item.Field(AudioDuration)).value_or(0);
+    }
+    const QLocale locale;
+    const auto items = static_cast<qlonglong>(tree.NodeCount());
+    QString text = items == 1 ? QStringLiteral("1 item")
+                              : QStringLiteral("%1 items").arg(locale.toString(items));
+    // In the units the content view shows sizes in.
+    static const std::array<const char*, 5> kUnits = {"bytes", "KB", "MB", "GB", "TB"};
+    size_t unit = 0;
+    double amount = bytes;
+    while (amount >= 1024 && unit + 1 < kUnits.size()) {
+        amount /= 1024;
+        ++unit;
+    }
+    text +=
+        QStringLiteral(", %1 %2").arg(unit == 0 ? locale.toString(static_cast<qlonglong>(amount))
+                                                : locale.toString(amount, 'f', 1),
+                                      QLatin1String(kUnits[unit]));
+    if (milliseconds > 0) {
+        text +=
+            QStringLiteral(", playing time ") + DurationText(static_cast<int64_t>(milliseconds));
+    }
+    return text;
 }
 
 void TFMMain::ConnectViews() {
@@ -344,6 +441,21 @@ void TFMMain::ConnectViews() {
             [this](int column) { RunCommand([&] { ContentHeaderClick(column); }); });
     connect(vt_->Header(), &TGridHeader::RightPressed, this,
             [this] { RunCommand([&] { ConfigureVisibleColumns(); }); });
+    // A width the user chose is kept, never fitted to a catalog again.
+    connect(vt_->Header(), &TGridHeader::UserResized, this, [this](int column) {
+        IgnoreException([&] {
+            const QString name =
+                contentModel_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (name.isEmpty() || userSizedColumns_.contains(name)) {
+                return;
+            }
+            userSizedColumns_.append(name);
+            GetConfig()
+                .ConfigRoot()
+                .Remembered("contentView")
+                .SetText("userSized", userSizedColumns_.join(QLatin1Char(',')));
+        });
+    });
     contentModel_->NewText = [this](TCatalogNode* node, int field, const QString& text) {
         RunCommand([&] {
             // The edit may have had to read the catalog again: the item then has a new node.
@@ -415,6 +527,11 @@ void TFMMain::InitializeMainWindow() {
     }
     ApplyWindowLayout();
     ApplyColumns(*vt_, *contentModel_, GetConfig().Columns());
+    userSizedColumns_ = GetConfig()
+                            .ConfigRoot()
+                            .Remembered("contentView")
+                            .Text("userSized")
+                            .split(QLatin1Char(','), Qt::SkipEmptyParts);
     frmCatTree_->LoadLibraryTree(QString(), false);
     ShowDetail(nullptr);
     DetailEditable = false;
@@ -446,8 +563,13 @@ void TFMMain::QuitCommand() {
 }
 
 void TFMMain::OpenHelp() {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(HelpFilePath(QCoreApplication::applicationDirPath())));
+    if (!helpWindow_) {
+        helpWindow_ = new THelpWindow(this);
+    }
+    helpWindow_->ShowPage(HelpFilePath(QCoreApplication::applicationDirPath()));
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
 }
 
 void TFMMain::ShowAbout() {

@@ -13,7 +13,9 @@
 class QLabel;
 class QMenu;
 class QSplitter;
+class QTimer;
 class QToolButton;
+class QUrl;
 
 namespace melodrix {
 
@@ -23,6 +25,7 @@ class TDetailPanel;
 class TFrmCatTree;
 class TFMUpdatePreview;
 class TGuiPrompt;
+class THelpWindow;
 class TWaitForm;
 
 // The main window: toolbar, library tree with the detail panel, the catalog content view
@@ -54,7 +57,16 @@ public:
     void UsePrompt(IPromptSink& prompt);
     void UseProgress(IProgressSink& progress);
     QLabel* StatusPanel() const { return statusPanel_; }
+    // A hint: it stays until the next one.
     void ShowStatusText(const QString& text);
+    // A message about what the content view shows (a catalog reloaded, one that could not be
+    // opened, an export done): it goes when the view is filled anew.
+    void ShowStatusMessage(const QString& text);
+    // The panel at the right of the status bar: what the content view shows (the open
+    // catalog's items, size and playing time, or the count of hits).
+    QLabel* ContentPanel() const { return contentPanel_; }
+    // The help window, once Help has been asked for.
+    THelpWindow* HelpWindow() const { return helpWindow_; }
     QToolButton* ToolButton(const QString& objectName) const;
     QMenu* MenuOptions() const { return menuOptions_; }
 
@@ -80,6 +92,9 @@ public:
     void SortContent();
     void ContentHeaderClick(int column);
     void LibraryClick();
+    // Brings the status bar and the widths of the number columns up to what the content
+    // view now shows. Runs by itself shortly after the view is filled; tests call it at once.
+    void UpdateContentStatus();
 
     // --- Commands ---
     // Runs a command the user started. While one runs (its dialog may still be handling
@@ -121,6 +136,14 @@ private:
     void SetHint(QWidget* widget, const QString& hint);
     void ConnectViews();
     void MakeContentMenu();
+    // Enables the pop-up menu's commands for the focused item of the content view.
+    void UpdateContentMenu();
+    // Opens a file or folder with the desktop's program for it.
+    void OpenOnDesktop(const QString& path);
+    // The content view was emptied or is being filled anew.
+    void ContentChanging();
+    // FileSize and FileTime as wide as a newly shown catalog needs, unless the user sized them.
+    void FitNumberColumns();
     // The content view was emptied or refilled, or the shown item is going.
     void ForgetContentDetail();
     // An edit of a search or duplicate hit goes to the catalog the hit came from.
@@ -141,6 +164,12 @@ private:
     QSplitter* leftSplitter_ = nullptr;
     QWidget* plHint_ = nullptr;
     QLabel* statusPanel_ = nullptr;
+    QLabel* contentPanel_ = nullptr;
+    bool statusIsMessage_ = false;
+    QTimer* contentUpdate_ = nullptr;
+    QString fittedCatalog_;         // the catalog the number columns were last fitted to
+    QStringList userSizedColumns_;  // columns whose width the user chose, kept across runs
+    THelpWindow* helpWindow_ = nullptr;
     QMenu* menuOptions_ = nullptr;
     QAction* actionAbout_ = nullptr;
     QAction* actionWeb_ = nullptr;
@@ -180,7 +209,13 @@ private:
     TDiskFollower* diskFollower_ = nullptr;  // owned as a child
 };
 
+// The file: URL of a path, by the path's bytes on disk.
+QUrl LocalFileUrl(const QString& path);
+
 // "Cannot open catalog: <reason>" from the engine's message.
 QString CannotOpenCatalogText(const QString& engineMessage);
+// "1,234 items, 5.2 GB, playing time 3:25:07": all items of the tree, the size and playing
+// time of its top items (folders carry the sums of what they hold).
+QString CatalogSummaryText(const TCatalogTree& tree);
 
 }  // namespace melodrix
