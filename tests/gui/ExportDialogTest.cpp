@@ -1,8 +1,10 @@
 // The export dialog: its defaults, the enabling of OK, every format from the screen and
 // from a library catalog, remembered column ticks, and the way in from the library dialog.
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <pugixml.hpp>
 
@@ -35,8 +37,10 @@ struct TFixture {
     }
 
     std::unique_ptr<TFMExport> Dialog(const QString& catalogPath = QString()) {
-        auto dialog = std::make_unique<TFMExport>(
-            TExportSources{main->ContentTree(), main->Progress(), main->Prompt()}, main.get());
+        auto dialog =
+            std::make_unique<TFMExport>(TExportSources{main->ContentTree(), main->Progress(),
+                                                       main->Prompt(), main->CurrentCatalog},
+                                        main.get());
         dialog->ExportCatalogPath = catalogPath;
         dialog->show();
         return dialog;
@@ -160,9 +164,14 @@ private slots:
                 QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
                 QVERIFY2(dialog->result() == QDialog::Accepted, qPrintable(label));
                 QCOMPARE(f.prompt.fileQuestions.size(), size_t(1));
-                // A library catalog offers its name; the screen offers none.
-                QCOMPARE(f.prompt.fileQuestions[0].initialName,
-                         fromCatalog ? QStringLiteral("Hits") : QString());
+                // A library catalog offers its name; the screen offers none. The question
+                // opens where the last export went.
+                const QString offered = f.prompt.fileQuestions[0].initialName;
+                if (fromCatalog) {
+                    QCOMPARE(offered, f.base.Path() + QStringLiteral("/Hits"));
+                } else if (&c != &cases.first()) {
+                    QCOMPARE(offered, f.base.Path());
+                }
                 const QByteArray written = ReadFile(out);
                 QVERIFY2(!written.isEmpty(), qPrintable(label));
                 if (c.expected.isEmpty()) {
@@ -279,6 +288,38 @@ private slots:
         QCOMPARE(Ticks(f.Dialog()->CLBList()), ticks);
     }
 
+    // The first export's question opens in the documents folder, every later one where the
+    // last export went, in this run and the next; a page is titled by the screen's catalog.
+    void saveQuestionOpensWhereTheLastExportWent() {
+        TFixture f;
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(ExportStartFolder(), QFileInfo(documents).isDir() ? documents : QDir::homePath());
+        const QString startBefore = ExportStartFolder();
+        auto first = f.Dialog();
+        const QString folder = f.base.Path() + QStringLiteral("/exports");
+        QDir().mkpath(folder);
+        f.prompt.fileAnswers = {folder + QStringLiteral("/page.htm")};
+        QTest::mouseClick(first->BtnOk(), Qt::LeftButton);
+        QCOMPARE(f.prompt.fileQuestions.back().initialName, startBefore);
+        QCOMPARE(first->ExportedFile, folder + QStringLiteral("/page.htm"));
+        QVERIFY(ReadFile(first->ExportedFile).contains("<Title>Screen</Title>"));
+        QCOMPARE(ExportStartFolder(), folder);
+
+        auto second = f.Dialog(f.hits);
+        f.prompt.fileAnswers = {QString()};  // cancelled: nothing written, nothing said
+        QTest::mouseClick(second->BtnOk(), Qt::LeftButton);
+        QCOMPARE(f.prompt.fileQuestions.back().initialName, folder + QStringLiteral("/Hits"));
+        QVERIFY(second->ExportedFile.isEmpty());
+
+        // Across runs: the folder is in the configuration file.
+        UseConfigDirectory(f.base.Path());
+        QCOMPARE(ExportStartFolder(), folder);
+        // A folder that went away gives way to the documents folder again.
+        QVERIFY(QDir(folder).removeRecursively());
+        QCOMPARE(ExportStartFolder(), QFileInfo(documents).isDir() ? documents : QDir::homePath());
+    }
+
     void openedFromTheLibraryDialog() {
         TFixture f;
         const QString fromCatalog = f.Out(QStringLiteral("library.htm"));
@@ -306,8 +347,11 @@ private slots:
         f.main->CatalogLibraryCommand();
         QVERIFY(checked);
         QCOMPARE(f.prompt.fileQuestions.size(), size_t(2));
-        QCOMPARE(f.prompt.fileQuestions[0].initialName, QStringLiteral("Hits"));
-        QCOMPARE(f.prompt.fileQuestions[1].initialName, QString());
+        QCOMPARE(QFileInfo(f.prompt.fileQuestions[0].initialName).fileName(),
+                 QStringLiteral("Hits"));
+        QCOMPARE(f.prompt.fileQuestions[1].initialName, f.base.Path());
+        // The status bar names the file the last export wrote.
+        QCOMPARE(f.main->StatusPanel()->text(), QStringLiteral("Export done: %1").arg(fromScreen));
         QVERIFY(QString::fromUtf8(ReadFile(fromCatalog)).contains(QStringLiteral("/d/Music")));
         QVERIFY(QString::fromUtf8(ReadFile(fromScreen)).contains(QStringLiteral("/d/Screen")));
     }

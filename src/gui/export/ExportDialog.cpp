@@ -1,6 +1,8 @@
 #include "gui/export/ExportDialog.h"
 
 #include <QButtonGroup>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -37,7 +40,56 @@ QRadioButton* MakeRadio(const QString& name, const QString& caption, QButtonGrou
     return button;
 }
 
+// The export's own save question: it opens in the folder of the last export (at first the
+// user's documents folder), not wherever the program happens to run, and notes the file the
+// user chose. Every other question goes to the program's prompt as it is.
+class TExportPrompt final : public IPromptSink {
+public:
+    explicit TExportPrompt(IPromptSink& prompt) : prompt_(prompt) {}
+
+    QString ChooseOpenFile(const QString& defaultExtension, const QString& filter,
+                           const QString& initialName) override {
+        return prompt_.ChooseOpenFile(defaultExtension, filter, initialName);
+    }
+    QString ChooseSaveFile(const QString& defaultExtension, const QString& filter,
+                           const QString& initialName) override {
+        QString start = ExportStartFolder();
+        if (QFileInfo(initialName).isAbsolute()) {
+            start = initialName;
+        } else if (!initialName.isEmpty()) {
+            start = QDir(start).filePath(initialName);
+        }
+        chosen_ = prompt_.ChooseSaveFile(defaultExtension, filter, start);
+        return chosen_;
+    }
+    void ShowMessage(const QString& title, const QString& text, TMessageIcon icon) override {
+        prompt_.ShowMessage(title, text, icon);
+    }
+    bool AskYesNo(const QString& title, const QString& text, TMessageIcon icon) override {
+        return prompt_.AskYesNo(title, text, icon);
+    }
+    QString Chosen() const { return chosen_; }
+
+private:
+    IPromptSink& prompt_;
+    QString chosen_;
+};
+
+constexpr const char* kRememberedExport = "exportDialog";
+
 }  // namespace
+
+QString ExportStartFolder() {
+    const QString last = GetConfig().ConfigRoot().Remembered(kRememberedExport).Text("folder");
+    if (!last.isEmpty() && QFileInfo(last).isDir()) {
+        return last;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) {
+        return documents;
+    }
+    return QDir::homePath();
+}
 
 TFMExport::TFMExport(const TExportSources& sources, QWidget* parent)
     : TCommandDialog(parent), sources_(sources) {
@@ -201,8 +253,16 @@ void TFMExport::BtnOkClick() {
     }
     setResult(QDialog::Accepted);
     repaint();
+    TExportPrompt prompt(sources_.Prompt);
     try {
-        RunExport();
+        if (RunExport(prompt)) {
+            ExportedFile = prompt.Chosen();
+            TConfig& config = GetConfig();
+            config.ConfigRoot()
+                .Remembered(kRememberedExport)
+                .SetText("folder", QFileInfo(ExportedFile).absolutePath());
+            config.SaveConfig();
+        }
     } catch (const TMelodrixError& error) {
         // An unreadable catalog or an export file that could not be written.
         sources_.Prompt.ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
@@ -210,8 +270,10 @@ void TFMExport::BtnOkClick() {
     accept();
 }
 
-void TFMExport::RunExport() {
-    TFileInfo info(sources_.Progress, sources_.Prompt);
+bool TFMExport::RunExport(IPromptSink& prompt) {
+    TFileInfo info(sources_.Progress, prompt);
+    // A page is titled by the catalog on screen.
+    info.CatalogFileName = sources_.ScreenCatalog;
     info.ExportColumns = std::make_unique<QStringList>(CollectCheckedColumns());
     QString separator = kTextSeparator;
     if (rbCsv_->isChecked()) {
@@ -221,17 +283,18 @@ void TFMExport::RunExport() {
         // The view's tree is written as it stands.
         const TCatalogTree& screen = sources_.Screen;
         if (rbHtml_->isChecked()) {
-            info.ExportHtml(QString(), &screen);
-        } else if (rbXml_->isChecked()) {
-            info.ExportXml(QString(), screen);
-        } else if (rbExcel_->isChecked()) {
-            info.ExportExcel(QString(), screen);
-        } else if (rbCsv_->isChecked()) {
-            info.ExportCsv(QString(), separator, &screen);
-        } else if (rbText_->isChecked()) {
-            info.ExportText(QString(), separator, &screen);
+            return info.ExportHtml(QString(), &screen);
         }
-        return;
+        if (rbXml_->isChecked()) {
+            return info.ExportXml(QString(), screen);
+        }
+        if (rbExcel_->isChecked()) {
+            return info.ExportExcel(QString(), screen);
+        }
+        if (rbCsv_->isChecked()) {
+            return info.ExportCsv(QString(), separator, &screen);
+        }
+        return rbText_->isChecked() && info.ExportText(QString(), separator, &screen);
     }
     // A library catalog is written as it is read. A broken one is reported before the file
     // question: the workbook reads the catalog before asking anyway, the others read it
@@ -242,22 +305,30 @@ void TFMExport::RunExport() {
         info.CheckCatalogFile(catalog);
     }
     if (rbHtml_->isChecked()) {
-        info.ExportCatalogHtml(catalog, defaultName);
-    } else if (rbXml_->isChecked()) {
-        info.ExportCatalogXml(catalog, defaultName);
-    } else if (rbExcel_->isChecked()) {
-        info.ExportCatalogExcel(catalog, defaultName);
-    } else if (rbCsv_->isChecked()) {
-        info.ExportCatalogCsv(catalog, defaultName, separator);
-    } else if (rbText_->isChecked()) {
-        info.ExportCatalogText(catalog, defaultName, separator);
+        return info.ExportCatalogHtml(catalog, defaultName);
     }
+    if (rbXml_->isChecked()) {
+        return info.ExportCatalogXml(catalog, defaultName);
+    }
+    if (rbExcel_->isChecked()) {
+        return info.ExportCatalogExcel(catalog, defaultName);
+    }
+    if (rbCsv_->isChecked()) {
+        return info.ExportCatalogCsv(catalog, defaultName, separator);
+    }
+    return rbText_->isChecked() && info.ExportCatalogText(catalog, defaultName, separator);
 }
 
 void RunExportDialog(TFMMain& main, const QString& catalogPath, QWidget* parent) {
-    TFMExport dialog(TExportSources{main.ContentTree(), main.Progress(), main.Prompt()}, parent);
+    TFMExport dialog(
+        TExportSources{main.ContentTree(), main.Progress(), main.Prompt(), main.CurrentCatalog},
+        parent);
     dialog.ExportCatalogPath = catalogPath;
     dialog.exec();
+    if (!dialog.ExportedFile.isEmpty()) {
+        main.ShowStatusMessage(
+            QStringLiteral("Export done: %1").arg(QDir::toNativeSeparators(dialog.ExportedFile)));
+    }
 }
 
 }  // namespace melodrix

@@ -23,6 +23,7 @@ struct TExportSources {
     const TCatalogTree& Screen;
     IProgressSink& Progress;
     IPromptSink& Prompt;
+    QString ScreenCatalog;  // the catalog file the screen shows; empty for hits
 };
 
 // The export dialog: the source (the content view or a library catalog), the columns
@@ -36,6 +37,8 @@ public:
     // The library catalog to export; empty for the current screen. Set before showing
     // to preselect a catalog.
     QString ExportCatalogPath;
+    // The file the export wrote; empty when it wrote none.
+    QString ExportedFile;
 
     TFrmCatTree* FrmCatTree() const { return frmCatTree_; }
     QListWidget* CLBList() const { return clbList_; }
@@ -61,7 +64,8 @@ protected:
 private:
     void FillColumnList();
     void StoreDefaultExport();
-    void RunExport();
+    // True when a file was written.
+    bool RunExport(IPromptSink& prompt);
 
     TExportSources sources_;
     QRadioButton* rbScreen_;
@@ -79,7 +83,12 @@ private:
 };
 
 // Shows the export dialog over the main window's content view, modally;
-// `catalogPath` preselects a library catalog (empty: the current screen).
+// `catalogPath` preselects a library catalog (empty: the current screen). The status bar
+// then names the file written.
 void RunExportDialog(TFMMain& main, const QString& catalogPath, QWidget* parent);
+
+// Where the save question of an export opens: the folder of the last export, else the
+// user's documents folder, else the home folder.
+QString ExportStartFolder();
 
 }  // namespace melodrix
