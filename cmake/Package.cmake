@@ -4,12 +4,14 @@ set(CPACK_PACKAGE_NAME melodrix)
 set(CPACK_PACKAGE_VENDOR Melodrix)
 set(CPACK_PACKAGE_CONTACT "Melodrix <support@melodrix.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cataloguer for disks and folders, specialised for MP3 collections")
+# Lines of the extended description stay within 80 characters, as Debian's tools want them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Melodrix walks a drive or folder and records every folder and file with its name,\n"
-    "extension, size, time and path, and for MP3 files the tag fields. Each catalog is one\n"
-    "XML file in a catalog library, so a collection can be browsed, described, searched and\n"
-    "exported while the disk is absent. The package holds the desktop program melodrix and\n"
-    "the command-line tool melodrix-cli.")
+    "Melodrix walks a drive or folder and records every folder and file with\n"
+    "its name, extension, size, time and path, and for MP3 files the tag\n"
+    "fields. Each catalog is one XML file in a catalog library, so a collection\n"
+    "can be browsed, described, searched and exported while the disk is absent.\n"
+    "The package holds the desktop program melodrix and the command-line tool\n"
+    "melodrix-cli.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://melodrix.example.org/")
 set(CPACK_STRIP_FILES ON)
