@@ -13,12 +13,19 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace melodrix {
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
+
+// Opening an archive and reading an entry's header convert times through the C library's
+// time zone functions, whose shared state is guarded by a lock the thread checker cannot
+// see; archives read at once on several threads take these steps one at a time. The data,
+// where the time goes, is unpacked side by side.
+std::mutex headerMutex;
 
 struct TArchiveFree {
     void operator()(archive* reader) const { archive_read_free(reader); }
@@ -76,7 +83,11 @@ public:
         uint64_t entries = 0;
         for (;;) {
             archive_entry* header = nullptr;
-            const int status = archive_read_next_header(a_, &header);
+            int status = 0;
+            {
+                const std::lock_guard lock(headerMutex);
+                status = archive_read_next_header(a_, &header);
+            }
             if (status == ARCHIVE_EOF) {
                 return {};
             }
@@ -317,7 +328,11 @@ TArchiveResult ReadArchiveFile(const std::string& nativePath, const TArchiveLimi
     if (!reader) {
         return {TArchiveProblem::Unreadable, "out of memory"};
     }
-    const int opened = archive_read_open_fd(reader.get(), file.fd, 64 * 1024);
+    int opened = 0;
+    {
+        const std::lock_guard lock(headerMutex);
+        opened = archive_read_open_fd(reader.get(), file.fd, 64 * 1024);
+    }
     return ReadOpened(reader.get(), opened, limits, wantsBytes, visit);
 }
 
@@ -327,7 +342,11 @@ TArchiveResult ReadArchiveBytes(std::span<const uint8_t> bytes, const TArchiveLi
     if (!reader) {
         return {TArchiveProblem::Unreadable, "out of memory"};
     }
-    const int opened = archive_read_open_memory(reader.get(), bytes.data(), bytes.size());
+    int opened = 0;
+    {
+        const std::lock_guard lock(headerMutex);
+        opened = archive_read_open_memory(reader.get(), bytes.data(), bytes.size());
+    }
     return ReadOpened(reader.get(), opened, limits, wantsBytes, visit);
 }
 

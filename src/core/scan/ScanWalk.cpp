@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <chrono>
+#include <iterator>
+#include <system_error>
 #include <utility>
 
 #include "core/catalog/Paths.h"
@@ -24,6 +26,8 @@ TScanWalk::TScanWalk(std::string directory, QString maskList, bool onlyFolders, 
       patience_(patience),
       options_(std::move(options)),
       readers_(readAudio),
+      first_(readAudio),
+      second_(readAudio),
       thread_([this, directory = std::move(directory)] { Run(directory); }) {}
 
 TScanWalk::~TScanWalk() {
@@ -78,8 +82,9 @@ bool TScanWalk::Walk(const std::string& directory, size_t folder) {
     ListScanDirectory(directory, scanned_, &listing.error);
     // Entered once the listing is handed over, with the numbers their listings carry.
     std::vector<std::pair<std::string, size_t>> folders;
-    // The listings of the archives in this folder, handed over right after it.
-    std::vector<TWalkListing> archives;
+    // The archives in this folder, by their place in its listing; looked into once it is
+    // listed, and their listings handed over right after it.
+    std::vector<size_t> archives;
     for (TScanEntry& entry : scanned_) {
         if (!options_.Excluder.IsEmpty() && options_.Excluder.Excludes(entry.name)) {
             continue;
@@ -94,7 +99,7 @@ bool TScanWalk::Walk(const std::string& directory, size_t folder) {
         TWalkEntry& walked = listing.entries.emplace_back();
         walked.entry = std::move(entry);
         if (archive) {
-            ReadArchive(directory, walked, archives);
+            archives.push_back(listing.entries.size() - 1);
         } else if (!walked.entry.isDirectory) {
             // A file that could not even be examined cannot be read either.
             if (walked.entry.error == 0) {
@@ -106,11 +111,12 @@ bool TScanWalk::Walk(const std::string& directory, size_t folder) {
             folders.emplace_back(directory + walked.entry.name + '/', walked.listedAs);
         }
     }
+    std::vector<TWalkListing> inside = ReadArchives(directory, listing, archives);
     filling_.entries += listing.entries.size() + 1;
     filling_.listings.push_back(std::move(listing));
-    for (TWalkListing& inside : archives) {
-        filling_.entries += inside.entries.size() + 1;
-        filling_.listings.push_back(std::move(inside));
+    for (TWalkListing& archive : inside) {
+        filling_.entries += archive.entries.size() + 1;
+        filling_.listings.push_back(std::move(archive));
     }
     if (filling_.entries >= kBatchEntries && !batches_.Give(filling_)) {
         return false;
@@ -124,6 +130,11 @@ bool TScanWalk::Walk(const std::string& directory, size_t folder) {
 }
 
 bool TScanWalk::PassesFilter(const std::string& name) {
+    return PassesMask(name, passes_);
+}
+
+bool TScanWalk::PassesMask(const std::string& name,
+                           std::unordered_map<std::string, bool>& passes) const {
     if (onlyFolders_) {
         return false;
     }
@@ -134,7 +145,7 @@ bool TScanWalk::PassesFilter(const std::string& name) {
     const std::string extension =
         dot == std::string::npos ? std::string() : AsciiUpper(std::string_view(name).substr(dot));
     // A folder holds few kinds of files: each is looked up in the mask once.
-    const auto [known, added] = passes_.try_emplace(extension, false);
+    const auto [known, added] = passes.try_emplace(extension, false);
     if (added) {
         const std::string test = '\\' + extension + '\\';
         known->second =
@@ -268,25 +279,30 @@ private:
 
 }  // namespace
 
-void TScanWalk::ReadArchive(const std::string& directory, TWalkEntry& walked,
-                            std::vector<TWalkListing>& listings) {
-    const std::string archivePath = directory + walked.entry.name;
+// What reading one archive gave: its listings, numbered from 1, or why it stays a file.
+struct TScanWalk::TArchiveRead {
+    TArchiveResult result;
+    std::vector<TWalkListing> listings;
+    uint64_t kept = 0;  // entries kept of it
+};
+
+TScanWalk::TArchiveRead TScanWalk::ReadArchive(const std::string& archivePath,
+                                               TArchiveReading& reading) const {
+    TArchiveRead read;
     TArchiveListings built(archivePath);
-    uint64_t kept = 0;
     const auto skipped = [&](const TArchiveEntry& entry) {
         for (const std::string& name : entry.Components) {
             if (!options_.Excluder.IsEmpty() && options_.Excluder.Excludes(name)) {
                 return true;
             }
         }
-        return !entry.IsDirectory && !PassesFilter(entry.Components.back());
+        return !entry.IsDirectory && !PassesMask(entry.Components.back(), reading.passes);
     };
     const auto formatOf = [](const TArchiveEntry& entry) {
         return MusicFormatOfExtension(ExtensionOfUtf8(entry.Components.back()));
     };
-    TArchiveResult result;
     try {
-        result = ReadArchiveFile(
+        read.result = ReadArchiveFile(
             archivePath, options_.ArchiveLimits,
             [&](const TArchiveEntry& entry) {
                 return !skipped(entry) && formatOf(entry) != TMusicFormat::Other;
@@ -295,30 +311,79 @@ void TScanWalk::ReadArchive(const std::string& directory, TWalkEntry& walked,
                 if (skipped(entry)) {
                     return;
                 }
-                ++kept;
+                ++read.kept;
                 if (entry.IsDirectory) {
                     built.AddFolder(entry);
                     return;
                 }
                 TWalkEntry& file = built.AddFile(entry);
                 if (bytes) {
-                    readers_.Read(*bytes, formatOf(entry), file.tags);
+                    reading.readers.Read(*bytes, formatOf(entry), file.tags);
                     file.tagsRead = true;
                 }
             });
-    } catch (const std::bad_alloc&) {
-        result = {TArchiveProblem::Unreadable, "out of memory"};
+    } catch (const std::exception&) {
+        // Out of memory in a reader: the archive is no listing, the scan goes on.
+        read.result = {TArchiveProblem::Unreadable, "out of memory"};
     }
-    if (!result.Ok()) {
-        walked.archiveProblem = ArchiveProblemText(result, options_.ArchiveLimits);
-        return;
+    if (read.result.Ok()) {
+        read.listings = built.Take(1);
     }
-    walked.listedAs = ++folders_;
-    folders_ += built.Count() - 1;
-    kept_.fetch_add(kept, std::memory_order_relaxed);
-    for (TWalkListing& listing : built.Take(walked.listedAs)) {
-        listings.push_back(std::move(listing));
+    return read;
+}
+
+std::vector<TWalkListing> TScanWalk::ReadArchives(const std::string& directory,
+                                                  TWalkListing& listing,
+                                                  const std::vector<size_t>& archives) {
+    std::vector<TArchiveRead> reads(archives.size());
+    // Nothing may leave a thread: an archive that fails in any way is a plain file.
+    const auto readShare = [&](size_t first, size_t step, TArchiveReading& reading) {
+        for (size_t i = first; i < archives.size(); i += step) {
+            try {
+                reads[i] =
+                    ReadArchive(directory + listing.entries[archives[i]].entry.name, reading);
+            } catch (...) {
+                reads[i].result = {TArchiveProblem::Unreadable, "out of memory"};
+            }
+        }
+    };
+    std::thread helper;
+    if (archives.size() > 1) {
+        // Unpacking is what an archive costs: a second thread takes every other archive of
+        // the folder, with readers of its own, and both are done before the folder is
+        // handed over.
+        try {
+            helper = std::thread(readShare, 1, 2, std::ref(second_));
+        } catch (const std::system_error&) {
+            // No thread to be had: this one reads them all.
+        }
     }
+    readShare(0, helper.joinable() ? 2 : 1, first_);
+    if (helper.joinable()) {
+        helper.join();
+    }
+    std::vector<TWalkListing> inside;
+    for (size_t i = 0; i < archives.size(); ++i) {
+        TWalkEntry& walked = listing.entries[archives[i]];
+        if (!reads[i].result.Ok()) {
+            walked.archiveProblem = ArchiveProblemText(reads[i].result, options_.ArchiveLimits);
+            continue;
+        }
+        // Numbered as the walk numbers folders, each after the folder it lies in.
+        walked.listedAs = folders_ + 1;
+        for (TWalkListing& archive : reads[i].listings) {
+            archive.folder += folders_;
+            for (TWalkEntry& entry : archive.entries) {
+                if (entry.listedAs != 0) {
+                    entry.listedAs += folders_;
+                }
+            }
+        }
+        folders_ += reads[i].listings.size();
+        kept_.fetch_add(reads[i].kept, std::memory_order_relaxed);
+        std::move(reads[i].listings.begin(), reads[i].listings.end(), std::back_inserter(inside));
+    }
+    return inside;
 }
 
 }  // namespace melodrix

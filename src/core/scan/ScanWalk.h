@@ -97,11 +97,22 @@ private:
     // False once the caller has stopped the walk.
     bool Walk(const std::string& directory, size_t folder);
     bool PassesFilter(const std::string& name);
+    bool PassesMask(const std::string& name, std::unordered_map<std::string, bool>& passes) const;
     void ReadTags(const std::string& directory, TWalkEntry& walked);
-    // Lists the archive's entries as listings of their own, numbered from `walked.listedAs`,
-    // into `listings`; or notes why it stays a plain file.
-    void ReadArchive(const std::string& directory, TWalkEntry& walked,
-                     std::vector<TWalkListing>& listings);
+
+    // What looking into archives takes on each thread: readers and a mask cache of its own.
+    struct TArchiveReading {
+        explicit TArchiveReading(bool readAudio) : readers(readAudio) {}
+        TTagReaders readers;
+        std::unordered_map<std::string, bool> passes;
+    };
+    struct TArchiveRead;
+    TArchiveRead ReadArchive(const std::string& archivePath, TArchiveReading& reading) const;
+    // Looks into the archives of a listed folder (their places in its entries) and gives
+    // their listings, numbered after the folders numbered so far; an archive that cannot be
+    // read gets its reason instead.
+    std::vector<TWalkListing> ReadArchives(const std::string& directory, TWalkListing& listing,
+                                           const std::vector<size_t>& archives);
 
     const QString mask_;
     const bool onlyFolders_;
@@ -111,6 +122,8 @@ private:
     std::vector<TScanEntry> scanned_;
     std::string path_;
     TTagReaders readers_;
+    TArchiveReading first_;
+    TArchiveReading second_;
     TWalkBatch filling_;  // the walk's
     TWalkBatch taken_;    // the caller's
     size_t next_ = 0;     // the caller's next listing in taken_
