@@ -152,6 +152,7 @@ TFrmCatTree::TFrmCatTree(QWidget* parent)
     view_->setColumnWidth(0, 170);
     view_->setColumnWidth(1, 100);
     view_->setColumnWidth(2, 80);
+    view_->setColumnWidth(3, 150);  // "12.4 GB free of 64 GB"
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
