@@ -205,8 +205,9 @@ TArchiveResult ReadOpened(archive* a, int opened, const TArchiveLimits& limits,
     if (opened != ARCHIVE_OK && opened != ARCHIVE_WARN) {
         return {TArchiveProblem::Unreadable, LibraryError(a)};
     }
-    auto block = std::make_unique<TArchiveRun>(a, limits, wantsBytes, visit);
-    return block->Run();
+    // On the heap: the run keeps a block of zeros for the holes of sparse entries.
+    auto run = std::make_unique<TArchiveRun>(a, limits, wantsBytes, visit);
+    return run->Run();
 }
 
 bool EndsWithIgnoringCase(std::string_view name, std::string_view ending) {
@@ -281,7 +282,10 @@ std::string ArchiveProblemText(const TArchiveResult& result, const TArchiveLimit
         case TArchiveProblem::TooManyEntries:
             return "it holds more than " + std::to_string(limits.MaxEntries) + " entries";
         case TArchiveProblem::TooManyBytes:
-            return "it unpacks to more than " + std::to_string(limits.MaxBytes / 1'000'000) + " MB";
+            return "it unpacks to more than " +
+                   (limits.MaxBytes % 1'000'000'000 == 0
+                        ? std::to_string(limits.MaxBytes / 1'000'000'000) + " GB"
+                        : std::to_string(limits.MaxBytes / 1'000'000) + " MB");
         case TArchiveProblem::TooSlow:
             return "reading it took longer than " + std::to_string(limits.MaxTime.count() / 1000) +
                    " s";
