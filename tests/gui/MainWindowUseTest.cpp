@@ -3,6 +3,7 @@
 // menu's way to the disk, and the About box.
 #include <QAction>
 #include <QClipboard>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
@@ -127,6 +128,17 @@ private slots:
         ClickLibrary(*main, QStringLiteral("Plain"));
         QCOMPARE(main->StatusPanel()->text(), QStringLiteral("Catalog library"));
         QCOMPARE(CatalogSummaryText(TCatalogTree()), QStringLiteral("0 items, 0 bytes"));
+
+        // A dialog closing over a control does not push a fresh message aside; a mouse that
+        // moves onto a control does.
+        QCursor::setPos(main->mapToGlobal(QPoint(400, 300)));
+        main->ShowStatusMessage(QStringLiteral("Export done: /tmp/a.htm"));
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(main->VT(), &enter);
+        QCOMPARE(main->StatusPanel()->text(), QStringLiteral("Export done: /tmp/a.htm"));
+        QCursor::setPos(main->mapToGlobal(QPoint(420, 310)));
+        QCoreApplication::sendEvent(main->VT(), &enter);
+        QCOMPARE(main->StatusPanel()->text(), QStringLiteral("Catalog file items"));
     }
 
     void numberColumnsFitACatalogUnlessTheUserSizedThem() {

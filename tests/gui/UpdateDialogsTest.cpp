@@ -53,6 +53,8 @@ private slots:
         QTreeWidget* added = preview.LstAdded();
         QCOMPARE(added->textElideMode(), Qt::ElideMiddle);
         QCOMPARE(added->topLevelItem(0)->toolTip(0), LongPath(update.Folder, 1));
+        // One column fills the list and no more: the path is cut, not scrolled.
+        QVERIFY(added->header()->length() <= added->viewport()->width());
         // The headings of the removed items span the list, so no column cuts them.
         QTreeWidget* removed = preview.LstRemoved();
         QCOMPARE(removed->topLevelItemCount(), 4);

@@ -53,10 +53,11 @@ QTreeWidgetItem* HeadingRow(QTreeWidget* list, const QString& text) {
 }
 
 // Columns as wide as their texts, the first at most two thirds of the list, so the others
-// stay in sight.
+// stay in sight; the last one takes the rest, and a path longer than its column is cut in the
+// middle rather than scrolled.
 void FitColumns(QTreeWidget* list, int listWidth) {
     QHeaderView* header = list->header();
-    for (int column = 0; column < list->columnCount(); ++column) {
+    for (int column = 0; column + 1 < list->columnCount(); ++column) {
         list->resizeColumnToContents(column);
     }
     if (list->columnCount() > 1 && header->sectionSize(0) > listWidth * 2 / 3) {

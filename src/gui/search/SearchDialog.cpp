@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextOption>
 #include <QVBoxLayout>
 #include <string>
@@ -188,6 +189,18 @@ void TFMSearch::RememberConditions() {
 void TFMSearch::ShowMore(bool show) {
     moreBox_->setVisible(show);
     setFixedSize(529, show ? 313 + moreBox_->sizeHint().height() + 6 : 313);
+    // Grown on screen, the dialog stays on it whole, OK and Cancel included.
+    if (isVisible() && screen()) {
+        const QRect room = screen()->availableGeometry();
+        QRect frame = frameGeometry();
+        if (frame.bottom() > room.bottom()) {
+            frame.moveBottom(room.bottom());
+        }
+        if (frame.top() < room.top()) {
+            frame.moveTop(room.top());
+        }
+        move(frame.topLeft());
+    }
 }
 
 TSearchOptions TFMSearch::Options() const {

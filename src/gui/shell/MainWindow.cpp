@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -347,10 +348,12 @@ void TFMMain::SetHint(QWidget* widget, const QString& hint) {
 }
 
 bool TFMMain::eventFilter(QObject* watched, QEvent* event) {
-    // The status bar keeps the last hint; leaving a control does not clear it.
+    // The status bar keeps the last hint; leaving a control does not clear it. A window that
+    // closes over a control "enters" it without the mouse moving: that does not push aside a
+    // message just shown (an export done).
     if (event->type() == QEvent::Enter || event->type() == QEvent::HoverEnter) {
         const auto found = hints_.constFind(watched);
-        if (found != hints_.constEnd()) {
+        if (found != hints_.constEnd() && !(statusIsMessage_ && QCursor::pos() == messageCursor_)) {
             ShowStatusText(*found);
         }
     }
@@ -365,6 +368,7 @@ void TFMMain::ShowStatusText(const QString& text) {
 void TFMMain::ShowStatusMessage(const QString& text) {
     statusPanel_->setText(text);
     statusIsMessage_ = true;
+    messageCursor_ = QCursor::pos();
 }
 
 void TFMMain::ContentChanging() {

@@ -166,6 +166,7 @@ private:
     QLabel* statusPanel_ = nullptr;
     QLabel* contentPanel_ = nullptr;
     bool statusIsMessage_ = false;
+    QPoint messageCursor_;  // where the mouse was when the message was shown
     QTimer* contentUpdate_ = nullptr;
     QString fittedCatalog_;         // the catalog the number columns were last fitted to
     QStringList userSizedColumns_;  // columns whose width the user chose, kept across runs
