@@ -68,6 +68,13 @@ QIcon PaintedIcon(const QString& kind, const QColor& colour) {
         p.drawLine(30, 40, 58, 40);
         p.drawLine(48, 30, 58, 40);
         p.drawLine(48, 50, 58, 40);
+    } else if (kind == QStringLiteral("chart")) {
+        p.setPen(QPen(colour.darker(150), 2));
+        p.setBrush(colour);
+        p.drawRect(10, 34, 10, 24);
+        p.drawRect(27, 14, 10, 44);
+        p.drawRect(44, 26, 10, 32);
+        p.drawLine(6, 59, 58, 59);
     } else if (kind == QStringLiteral("options")) {
         p.setPen(QPen(colour.darker(140), 8, Qt::SolidLine, Qt::RoundCap));
         for (int i = 0; i < 8; ++i) {

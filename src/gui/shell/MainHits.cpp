@@ -16,8 +16,11 @@ void TFMMain::ShowHitInCatalog(const TCatalogNode* hit) {
     if (!IsHitWithCatalog(hit)) {
         return;
     }
-    const QString catalog = contentTree_.SourceCatalog(hit);
-    const TItemLocation location{std::string(hit->Item().Field(FullPath)), 0};
+    ShowItemInCatalog(contentTree_.SourceCatalog(hit), std::string(hit->Item().Field(FullPath)));
+}
+
+void TFMMain::ShowItemInCatalog(const QString& catalog, const std::string& fullPath) {
+    const TItemLocation location{fullPath, 0};
     CurrentCatalog.clear();
     try {
         OpenCatalog(catalog);

@@ -280,6 +280,11 @@ QWidget* TFMMain::MakeToolbar() {
         QStringLiteral("BtnExport"), QStringLiteral("&Export"), QStringLiteral("Export to a file "),
         ToolbarIcon(QStringLiteral("document-save-as"), QStringLiteral("export"), blue),
         &TFMMain::ExportCommand));
+    row->addWidget(MakeToolButton(
+        QStringLiteral("BtnStats"), QStringLiteral("S&tatistics"),
+        QStringLiteral("Charts and tag health of the catalog"),
+        ToolbarIcon(QStringLiteral("x-office-presentation"), QStringLiteral("chart"), blue),
+        &TFMMain::StatisticsCommand));
     QToolButton* options = MakeToolButton(
         QStringLiteral("BtnOptions"), QStringLiteral("&Options.."),
         QStringLiteral("Visible columns, help and information about the program"),
@@ -320,6 +325,9 @@ void TFMMain::MakeOptionsMenu() {
     addAction(QStringLiteral("Find Duplicates"),
               QStringLiteral("Find the files that are in the library more than once"),
               [this] { FindDuplicatesCommand(*this); });
+    addAction(QStringLiteral("Statistics"),
+              QStringLiteral("Charts and tag health of the catalog or the library"),
+              [this] { StatisticsCommand(); });
     menuOptions_->addSeparator();
     QAction* help = addAction(QStringLiteral("Help"), QStringLiteral("Help of Vellumdex"),
                               [this] { OpenHelp(); });
@@ -441,6 +449,7 @@ QString CatalogSummaryText(const TCatalogTree& tree) {
 
 void TFMMain::ConnectViews() {
     MakeContentMenu();
+    MakeLibraryMenu();
     connect(vt_->Header(), &TGridHeader::LeftClicked, this,
             [this](int column) { RunCommand([&] { ContentHeaderClick(column); }); });
     connect(vt_->Header(), &TGridHeader::RightPressed, this,

@@ -115,6 +115,12 @@ public:
     bool IsHitWithCatalog(const TCatalogNode* node) const;
     // Opens the catalog a hit came from, with the hit's item focused.
     void ShowHitInCatalog(const TCatalogNode* hit);
+    // Opens a catalog with the item at `fullPath` focused in the content view.
+    void ShowItemInCatalog(const QString& catalog, const std::string& fullPath);
+    // The statistics of the open catalog, else of the focused library node.
+    void StatisticsCommand();
+    // Opens a statistics window of a catalog or, for a folder of the library, a group.
+    void OpenStatistics(const QString& path, bool group);
     // The folder question of an update, pre-filled; empty when cancelled. Tests replace it.
     std::function<QString(const QString& storedFolder)> AskUpdateFolder;
     // Shows an update's preview; true for "Apply". Tests replace it.
@@ -136,6 +142,7 @@ private:
     void SetHint(QWidget* widget, const QString& hint);
     void ConnectViews();
     void MakeContentMenu();
+    void MakeLibraryMenu();
     // Enables the pop-up menu's commands for the focused item of the content view.
     void UpdateContentMenu();
     // Opens a file or folder with the desktop's program for it.

@@ -1,0 +1,368 @@
+#include "gui/stats/StatsWindow.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgGenerator>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <atomic>
+#include <mutex>
+
+#include "core/base/Errors.h"
+#include "core/catalog/Sinks.h"
+#include "gui/stats/StatsCharts.h"
+
+namespace melodrix {
+
+// What the worker and the window share: the worker writes, the window's timer reads.
+struct TStatsWindow::TShared {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::atomic<uint64_t> count{0};
+    std::mutex mutex;
+    QString text;   // the catalog being read
+    QString error;  // why it failed
+    TStatistics figures;
+};
+
+namespace {
+
+// The engine's progress calls from the worker, kept for the window's timer to show.
+class TWorkerProgress final : public IProgressSink {
+public:
+    explicit TWorkerProgress(std::atomic<bool>& cancel, std::atomic<uint64_t>& count,
+                             std::mutex& mutex, QString& text)
+        : cancel_(cancel), count_(count), mutex_(mutex), text_(text) {}
+    void ShowProgress(bool, bool) override {}
+    void SetProgressText(const QString& text) override {
+        const std::lock_guard lock(mutex_);
+        text_ = text;
+    }
+    void SetProgressCount(uint64_t count) override { count_ = count; }
+    bool CancelRequested() override { return cancel_; }
+
+private:
+    std::atomic<bool>& cancel_;
+    std::atomic<uint64_t>& count_;
+    std::mutex& mutex_;
+    QString& text_;
+};
+
+QString HoursText(int64_t durationMs) {
+    const int64_t minutes = durationMs / 60000;
+    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QWidget* ViewOf(QChart* chart) {
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(200);
+    return view;
+}
+
+}  // namespace
+
+TStatsWindow::TStatsWindow(TSearchScope scope, const QString& scopePath, const QString& linkRoot,
+                           IPromptSink& prompt, TOpenItem openItem, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      scope_(scope),
+      scopePath_(scopePath),
+      linkRoot_(linkRoot),
+      prompt_(prompt),
+      openItem_(std::move(openItem)),
+      shared_(std::make_shared<TShared>()),
+      status_(new QLabel),
+      summary_(new QLabel),
+      cancel_(new QPushButton(QStringLiteral("Cancel"))),
+      tabs_(new QTabWidget),
+      poll_(new QTimer(this)) {
+    setObjectName(QStringLiteral("FMStats"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    const QString name = QFileInfo(QDir::fromNativeSeparators(scopePath)).fileName();
+    setWindowTitle(QStringLiteral("Statistics - %1").arg(name.isEmpty() ? scopePath : name));
+    resize(900, 640);
+
+    status_->setObjectName(QStringLiteral("LblStatus"));
+    summary_->setObjectName(QStringLiteral("LblSummary"));
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    cancel_->setObjectName(QStringLiteral("BtnCancel"));
+    tabs_->setObjectName(QStringLiteral("TabsStats"));
+    auto* top = new QHBoxLayout;
+    top->addWidget(status_, 1);
+    top->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(summary_);
+    layout->addWidget(tabs_, 1);
+    connect(cancel_, &QPushButton::clicked, this, &TStatsWindow::Cancel);
+    connect(poll_, &QTimer::timeout, this, &TStatsWindow::Poll);
+    Start();
+}
+
+TStatsWindow::~TStatsWindow() {
+    shared_->cancel = true;
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void TStatsWindow::Start() {
+    status_->setText(QStringLiteral("Reading the catalogs..."));
+    cancel_->setVisible(true);
+    std::shared_ptr<TShared> shared = shared_;
+    worker_ = std::thread([shared, scope = scope_, path = scopePath_, root = linkRoot_] {
+        TWorkerProgress progress(shared->cancel, shared->count, shared->mutex, shared->text);
+        try {
+            TStatistics figures = GatherStatistics(progress, scope, path, root, true);
+            const std::lock_guard lock(shared->mutex);
+            shared->figures = std::move(figures);
+        } catch (const TMelodrixError& error) {
+            const std::lock_guard lock(shared->mutex);
+            shared->error = error.Message();
+        } catch (const std::exception& error) {
+            const std::lock_guard lock(shared->mutex);
+            shared->error = QString::fromUtf8(error.what());
+        }
+        shared->done = true;
+    });
+    poll_->start(50);
+}
+
+void TStatsWindow::Cancel() {
+    shared_->cancel = true;
+    cancel_->setEnabled(false);
+}
+
+void TStatsWindow::Poll() {
+    if (!shared_->done) {
+        const std::lock_guard lock(shared_->mutex);
+        status_->setText(QStringLiteral("Reading %1 (%2 items)")
+                             .arg(QDir::toNativeSeparators(shared_->text))
+                             .arg(QLocale().toString(qulonglong(shared_->count.load()))));
+        return;
+    }
+    poll_->stop();
+    worker_.join();
+    cancel_->setVisible(false);
+    QString error;
+    {
+        const std::lock_guard lock(shared_->mutex);
+        error = shared_->error;
+        figures_ = std::move(shared_->figures);
+    }
+    if (!error.isEmpty()) {
+        status_->setText(error);
+    } else if (shared_->cancel) {
+        status_->setText(QStringLiteral("Cancelled."));
+        figures_ = TStatistics();
+    } else {
+        status_->setText(QString());
+        status_->setVisible(false);
+        ShowFigures();
+    }
+    emit Finished();
+}
+
+void TStatsWindow::ShowFigures() {
+    const QLocale locale;
+    QString summary = QStringLiteral(
+                          "%1 files in %2 folders, %3; %4 music files, %5 of playing "
+                          "time; %6 catalogs")
+                          .arg(locale.toString(qulonglong(figures_.files)))
+                          .arg(locale.toString(qulonglong(figures_.folders)))
+                          .arg(locale.formattedDataSize(qint64(figures_.bytes)))
+                          .arg(locale.toString(qulonglong(figures_.musicFiles)))
+                          .arg(HoursText(figures_.durationMs))
+                          .arg(figures_.catalogs.size());
+    if (!figures_.skipped.isEmpty()) {
+        summary +=
+            QStringLiteral("; skipped %1 files that are not catalogs").arg(figures_.skipped.size());
+    }
+    summary_->setText(summary);
+
+    const QString kinds = TalliesAsText(figures_.kinds);
+    AddChartPage(QStringLiteral("Kinds"),
+                 {ViewOf(MakeSizePie(QStringLiteral("Size by kind"), figures_.kinds)),
+                  ViewOf(MakeTallyChart(QStringLiteral("Files by kind"), figures_.kinds,
+                                        TTallyMeasure::Files, false))},
+                 kinds);
+    AddChartPage(QStringLiteral("Genres"),
+                 {ViewOf(MakeTallyChart(QStringLiteral("Music files by genre"), figures_.genres,
+                                        TTallyMeasure::Files, true))},
+                 TalliesAsText(figures_.genres));
+    AddChartPage(QStringLiteral("Decades"),
+                 {ViewOf(MakeTallyChart(QStringLiteral("Music files by decade"), figures_.decades,
+                                        TTallyMeasure::Files, false))},
+                 TalliesAsText(figures_.decades));
+    AddChartPage(
+        QStringLiteral("Codecs and bitrates"),
+        {ViewOf(MakeTallyChart(QStringLiteral("Music files by codec"), figures_.codecs,
+                               TTallyMeasure::Files, false)),
+         ViewOf(MakeTallyChart(QStringLiteral("Music files by bitrate (kbit/s)"), figures_.bitrates,
+                               TTallyMeasure::Files, false))},
+        TalliesAsText(figures_.codecs) + QLatin1Char('\n') + TalliesAsText(figures_.bitrates));
+    AddChartPage(QStringLiteral("Artists"),
+                 {ViewOf(MakeTallyChart(QStringLiteral("Playing time by artist"), figures_.artists,
+                                        TTallyMeasure::Hours, true))},
+                 TalliesAsText(figures_.artists));
+    if (figures_.catalogs.size() > 1) {
+        AddChartPage(QStringLiteral("Catalogs"),
+                     {ViewOf(MakeCatalogChart(QStringLiteral("Size"), figures_.catalogs,
+                                              TTallyMeasure::Bytes)),
+                      ViewOf(MakeCatalogChart(QStringLiteral("Items"), figures_.catalogs,
+                                              TTallyMeasure::Files)),
+                      ViewOf(MakeCatalogChart(QStringLiteral("Playing time"), figures_.catalogs,
+                                              TTallyMeasure::Hours))},
+                     CatalogsAsText(figures_.catalogs));
+    }
+    AddHealthPage();
+}
+
+void TStatsWindow::AddChartPage(const QString& name, const std::vector<QWidget*>& charts,
+                                const QString& numbers) {
+    auto* page = new QWidget;
+    auto* area = new QWidget;
+    area->setObjectName(QStringLiteral("ChartArea"));
+    auto* areaLayout = new QVBoxLayout(area);
+    areaLayout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* chart : charts) {
+        areaLayout->addWidget(chart, 1);
+    }
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(area, 1);
+    auto* buttons = new QHBoxLayout;
+    const int tab = tabs_->count();
+    auto button = [&](const QString& objectName, const QString& caption, auto handler) {
+        auto* push = new QPushButton(caption);
+        push->setObjectName(objectName);
+        connect(push, &QPushButton::clicked, this, handler);
+        buttons->addWidget(push);
+    };
+    auto save = [this, tab](const QString& extension, const QString& filter) {
+        const QString path = AskSaveFileName(prompt_, extension, filter, QString());
+        if (!path.isEmpty() && !SavePicture(tab, path)) {
+            prompt_.ShowMessage(
+                kWarningTitle,
+                QStringLiteral("Could not write %1.").arg(QDir::toNativeSeparators(path)),
+                TMessageIcon::Warning);
+        }
+    };
+    button(QStringLiteral("BtnSavePng"), QStringLiteral("Save as PNG..."),
+           [save] { save(QStringLiteral("png"), QStringLiteral("PNG picture|*.png")); });
+    button(QStringLiteral("BtnSaveSvg"), QStringLiteral("Save as SVG..."),
+           [save] { save(QStringLiteral("svg"), QStringLiteral("SVG drawing|*.svg")); });
+    button(QStringLiteral("BtnCopy"), QStringLiteral("Copy numbers"),
+           [this, tab] { QApplication::clipboard()->setText(NumbersOf(tab)); });
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    tabs_->addTab(page, name);
+    pages_.push_back({area, numbers});
+}
+
+void TStatsWindow::AddHealthPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    QStringList counts;
+    const THealthProblem problems[] = {THealthProblem::MissingTitleOrArtist,
+                                       THealthProblem::MisdecodedText, THealthProblem::TrackGap,
+                                       THealthProblem::ArtistSpellings};
+    for (const THealthProblem problem : problems) {
+        counts.append(QStringLiteral("%1: %2")
+                          .arg(QString::fromUtf8(HealthProblemName(problem)))
+                          .arg(figures_.healthCounts[static_cast<int>(problem)]));
+    }
+    auto* countsLabel = new QLabel(counts.join(QStringLiteral("    ")));
+    countsLabel->setObjectName(QStringLiteral("LblHealthCounts"));
+    layout->addWidget(countsLabel);
+    health_ = new QTableWidget(static_cast<int>(figures_.healthRows.size()), 3);
+    health_->setObjectName(QStringLiteral("TblHealth"));
+    health_->setHorizontalHeaderLabels(
+        {QStringLiteral("Problem"), QStringLiteral("Path"), QStringLiteral("Detail")});
+    health_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    health_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    health_->setSelectionMode(QAbstractItemView::SingleSelection);
+    health_->verticalHeader()->hide();
+    health_->horizontalHeader()->setStretchLastSection(true);
+    for (int row = 0; row < health_->rowCount(); ++row) {
+        const THealthRow& problem = figures_.healthRows[static_cast<size_t>(row)];
+        const QString path = QString::fromStdString(problem.fullPath);
+        health_->setItem(
+            row, 0, new QTableWidgetItem(QString::fromUtf8(HealthProblemName(problem.problem))));
+        auto* pathItem = new QTableWidgetItem(QDir::toNativeSeparators(path));
+        pathItem->setToolTip(QDir::toNativeSeparators(problem.catalogFile));
+        health_->setItem(row, 1, pathItem);
+        health_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(problem.detail)));
+    }
+    health_->resizeColumnsToContents();
+    // A double click or Enter opens the row's item in the main window.
+    connect(health_, &QAbstractItemView::activated, this,
+            [this](const QModelIndex& index) { OpenRow(index.row()); });
+    layout->addWidget(health_, 1);
+    auto* buttons = new QHBoxLayout;
+    auto* copy = new QPushButton(QStringLiteral("Copy list"));
+    copy->setObjectName(QStringLiteral("BtnCopy"));
+    const int tab = tabs_->count();
+    connect(copy, &QPushButton::clicked, this,
+            [this, tab] { QApplication::clipboard()->setText(NumbersOf(tab)); });
+    buttons->addWidget(copy);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    tabs_->addTab(page, QStringLiteral("Tag health"));
+    pages_.push_back({health_, HealthAsText(figures_)});
+}
+
+void TStatsWindow::OpenRow(int row) {
+    if (row < 0 || row >= static_cast<int>(figures_.healthRows.size()) || !openItem_) {
+        return;
+    }
+    const THealthRow& problem = figures_.healthRows[static_cast<size_t>(row)];
+    openItem_(problem.catalogFile, problem.fullPath);
+}
+
+QString TStatsWindow::NumbersOf(int tab) const {
+    return tab >= 0 && tab < static_cast<int>(pages_.size())
+               ? pages_[static_cast<size_t>(tab)].numbers
+               : QString();
+}
+
+bool TStatsWindow::SavePicture(int tab, const QString& path) const {
+    if (tab < 0 || tab >= static_cast<int>(pages_.size())) {
+        return false;
+    }
+    QWidget* area = pages_[static_cast<size_t>(tab)].area;
+    // A page never shown has not been laid out yet.
+    if (!area->isVisible()) {
+        area->resize(area->sizeHint().expandedTo(QSize(800, 500)));
+        if (QLayout* layout = area->layout()) {
+            layout->activate();
+        }
+    }
+    if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(area->size());
+        svg.setViewBox(QRect(QPoint(0, 0), area->size()));
+        svg.setTitle(tabs_->tabText(tab));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            return false;
+        }
+        area->render(&painter);
+        return painter.end();
+    }
+    return area->grab().save(path, "PNG");
+}
+
+}  // namespace melodrix
