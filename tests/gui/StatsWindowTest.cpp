@@ -1,0 +1,284 @@
+// The statistics window: what its charts, numbers and tag-health list show for hand-made
+// catalogs, saving and copying, Cancel, and the ways the main window opens it.
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChartView>
+#include <QClipboard>
+#include <QHorizontalBarSeries>
+#include <QImage>
+#include <QLabel>
+#include <QPieSeries>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+#include <string>
+#include <vector>
+
+#include "DialogTestSupport.h"
+#include "gui/shell/CatalogModel.h"
+#include "gui/stats/StatsWindow.h"
+
+using namespace melodrix;
+using namespace melodrix::testing;
+
+namespace {
+
+struct TSong {
+    std::string name, size, artist, title, album, genre, track, duration;
+};
+
+// A catalog of a folder /m/a holding the files, as a scan writes it.
+QByteArray Catalog(const std::vector<TSong>& songs) {
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?><fileinfo>"
+        "<file FileName=\"/m\" FullPath=\"/m\" FileType=\"directory\">"
+        "<file FileName=\"a\" FullPath=\"/m/a\" FileType=\"directory\">";
+    for (const TSong& s : songs) {
+        const auto dot = s.name.rfind('.');
+        const std::pair<const char*, std::string> fields[] = {
+            {"FileName", s.name},         {"FullPath", "/m/a/" + s.name},
+            {"FileSize", s.size},         {"FileExt", s.name.substr(dot + 1)},
+            {"FileType", "file"},         {"MP3_Title", s.title},
+            {"MP3_Artist", s.artist},     {"MP3_Album", s.album},
+            {"MP3_Genre", s.genre},       {"MP3_Track", s.track},
+            {"AudioDuration", s.duration}};
+        text += "<file";
+        for (const auto& [name, value] : fields) {
+            if (!value.empty()) {
+                text += std::string(" ") + name + "=\"" + value + "\"";
+            }
+        }
+        text += "/>";
+    }
+    return QByteArray::fromStdString(text + "</file></file></fileinfo>");
+}
+
+// Rock/One: three songs of an album missing track 2, one without a title, a cover.
+// Pop/Two: two songs, a film.
+void MakeLibrary(const QString& library) {
+    WriteFile(library, QStringLiteral("Rock/One.xml"),
+              Catalog({{"01.mp3", "1000", "Band", "Help", "Hits", "Rock", "1", "120000"},
+                       {"03.mp3", "3000", "Band", "Yes", "Hits", "Rock", "3", "180000"},
+                       {"04.mp3", "2000", "Solo", "", "", "Jazz", "", "60000"},
+                       {"cover.jpg", "500", "", "", "", "", "", ""}}));
+    WriteFile(library, QStringLiteral("Pop/Two.xml"),
+              Catalog({{"x.mp3", "700", "Solo", "Song", "", "Pop", "", "30000"},
+                       {"film.mkv", "100000", "", "", "", "", "", ""}}));
+}
+
+int TabNamed(const TStatsWindow& window, const QString& name) {
+    for (int i = 0; i < window.Tabs()->count(); ++i) {
+        if (window.Tabs()->tabText(i) == name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The categories and values of the bar chart at `index` on a tab.
+std::pair<QStringList, QList<qreal>> BarsOf(const TStatsWindow& window, int tab, int index = 0) {
+    const auto views = window.Tabs()->widget(tab)->findChildren<QChartView*>();
+    if (index >= views.size()) {
+        return {};
+    }
+    auto* series = qobject_cast<QAbstractBarSeries*>(views[index]->chart()->series().value(0));
+    if (!series || series->barSets().isEmpty()) {
+        return {};
+    }
+    auto* axis = qobject_cast<QBarCategoryAxis*>(series->attachedAxes().value(0));
+    QList<qreal> values;
+    for (int i = 0; i < series->barSets()[0]->count(); ++i) {
+        values.append(series->barSets()[0]->at(i));
+    }
+    return {axis ? axis->categories() : QStringList(), values};
+}
+
+void WaitDone(const TStatsWindow& window) {
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Computing(), 20000);
+}
+
+}  // namespace
+
+class TStatsWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ChartsShowTheFiguresOfTheWholeLibrary() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TStatsWindow window(TSearchScope::Group, base.Library(), base.Library(), prompt, {});
+        window.show();
+        WaitDone(window);
+        QVERIFY(window.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->isHidden());
+
+        const int kinds = TabNamed(window, QStringLiteral("Kinds"));
+        QVERIFY(kinds >= 0);
+        auto* pie = qobject_cast<QPieSeries*>(
+            window.Tabs()->widget(kinds)->findChild<QChartView*>()->chart()->series().value(0));
+        QVERIFY(pie);
+        QCOMPARE(pie->count(), 3);  // music, images, video
+        QCOMPARE(pie->slices()[0]->value(), 6700.0);
+        QCOMPARE(pie->slices()[2]->value(), 100000.0);
+        QCOMPARE(BarsOf(window, kinds, 1).second, (QList<qreal>{4, 1, 1}));
+        QCOMPARE(window.NumbersOf(kinds), QStringLiteral("name\tfiles\tbytes\tplaying time (s)\n"
+                                                         "music\t4\t6700\t390\n"
+                                                         "images\t1\t500\t0\n"
+                                                         "video\t1\t100000\t0\n"));
+
+        const auto genres = BarsOf(window, TabNamed(window, QStringLiteral("Genres")));
+        QCOMPARE(genres.first, (QStringList{"Rock", "Jazz", "Pop"}));
+        QCOMPARE(genres.second, (QList<qreal>{2, 1, 1}));
+        // Playing time in hours: Band 300 s, Solo 90 s.
+        const auto artists = BarsOf(window, TabNamed(window, QStringLiteral("Artists")));
+        QCOMPARE(artists.first, (QStringList{"Band", "Solo"}));
+        QCOMPARE(artists.second[0], 300.0 / 3600);
+        QCOMPARE(artists.second[1], 90.0 / 3600);
+
+        // Two catalogs side by side: items count the root and album folders too.
+        const int catalogs = TabNamed(window, QStringLiteral("Catalogs"));
+        QVERIFY(catalogs >= 0);
+        const auto items = BarsOf(window, catalogs, 1);
+        QCOMPARE(items.first.size(), 2);
+        const int one = items.first.indexOf(QStringLiteral("One"));
+        QVERIFY(one >= 0);
+        QCOMPARE(items.second[one], 6.0);
+        QCOMPARE(items.second[1 - one], 4.0);
+
+        QVERIFY(window.findChild<QLabel*>(QStringLiteral("LblSummary"))
+                    ->text()
+                    .startsWith(QStringLiteral("6 files in 4 folders")));
+    }
+
+    void SingleCatalogHasNoCatalogsTab() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TStatsWindow window(TSearchScope::Catalog, base.Library() + QStringLiteral("/Pop/Two.xml"),
+                            base.Library(), prompt, {});
+        WaitDone(window);
+        QCOMPARE(window.Figures().files, 2u);
+        QCOMPARE(TabNamed(window, QStringLiteral("Catalogs")), -1);
+        QCOMPARE(BarsOf(window, TabNamed(window, QStringLiteral("Genres"))).first,
+                 QStringList{"Pop"});
+    }
+
+    void HealthRowsOpenTheirItem() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        QStringList opened;
+        TStatsWindow window(TSearchScope::Group, base.Library(), base.Library(), prompt,
+                            [&](const QString& catalog, const std::string& path) {
+                                opened << catalog + QLatin1Char('|') + QString::fromStdString(path);
+                            });
+        window.show();
+        WaitDone(window);
+        const QString counts = window.findChild<QLabel*>(QStringLiteral("LblHealthCounts"))->text();
+        QVERIFY2(counts.contains(QStringLiteral("no title or artist: 1")), qPrintable(counts));
+        QVERIFY2(counts.contains(QStringLiteral("track numbers with gaps: 1")), qPrintable(counts));
+        QTableWidget* table = window.HealthTable();
+        QCOMPARE(table->rowCount(), 2);
+        int missing = -1;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (table->item(row, 0)->text() == QStringLiteral("no title or artist")) {
+                missing = row;
+            }
+        }
+        QVERIFY(missing >= 0);
+        QCOMPARE(table->item(missing, 1)->text(), QStringLiteral("/m/a/04.mp3"));
+
+        window.Tabs()->setCurrentIndex(TabNamed(window, QStringLiteral("Tag health")));
+        table->setFocus();
+        table->setCurrentCell(missing, 1);
+        QTest::keyClick(table, Qt::Key_Return);
+        QCOMPARE(opened, QStringList{base.Library() + QStringLiteral("/Rock/One.xml|/m/a/04.mp3")});
+    }
+
+    void SavesPicturesAndCopiesNumbers() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        TStatsWindow window(TSearchScope::Group, base.Library(), base.Library(), prompt, {});
+        window.show();
+        WaitDone(window);
+        const int decades = TabNamed(window, QStringLiteral("Decades"));
+        window.Tabs()->setCurrentIndex(decades);
+        QWidget* page = window.Tabs()->widget(decades);
+
+        const QString png = base.Path() + QStringLiteral("/decades.png");
+        prompt.fileAnswers.push_back(png);
+        page->findChild<QPushButton*>(QStringLiteral("BtnSavePng"))->click();
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() > 100 && image.height() > 100);
+
+        // A page not shown yet is laid out before it is drawn.
+        const QString svg = base.Path() + QStringLiteral("/genres.svg");
+        QVERIFY(window.SavePicture(TabNamed(window, QStringLiteral("Genres")), svg));
+        QFile file(svg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("<svg"));
+        QVERIFY(text.contains("Music files by genre"));
+
+        page->findChild<QPushButton*>(QStringLiteral("BtnCopy"))->click();
+        QCOMPARE(QApplication::clipboard()->text(), window.NumbersOf(decades));
+        QVERIFY(window.NumbersOf(decades).contains(QStringLiteral("unknown\t4\t")));
+    }
+
+    void CancelStopsWithoutFigures() {
+        TFreshBase base;
+        for (int i = 0; i < 300; ++i) {
+            WriteFile(base.Library(), QStringLiteral("Many/C%1.xml").arg(i),
+                      Catalog({{"x.mp3", "700", "Solo", "Song", "", "Pop", "", "30000"}}));
+        }
+        TScriptedPrompt prompt;
+        TStatsWindow window(TSearchScope::Group, base.Library(), base.Library(), prompt, {});
+        window.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->click();
+        WaitDone(window);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("LblStatus"))->text(),
+                 QStringLiteral("Cancelled."));
+        QCOMPARE(window.Tabs()->count(), 0);
+        QCOMPARE(window.Figures().files, 0u);
+    }
+
+    void MainWindowOpensItForTheOpenCatalogAndShowsRows() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        const QString one = base.Library() + QStringLiteral("/Rock/One.xml");
+        main->OpenCatalog(one);
+        main->findChild<QToolButton*>(QStringLiteral("BtnStats"))->click();
+        auto* window = main->findChild<TStatsWindow*>();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        WaitDone(*window);
+        QCOMPARE(window->Figures().catalogs.size(), size_t(1));
+        QCOMPARE(window->Figures().files, 4u);
+
+        // A row opens its catalog in the main window with the item focused, from another one.
+        main->OpenCatalog(base.Library() + QStringLiteral("/Pop/Two.xml"));
+        QTableWidget* table = window->HealthTable();
+        int gap = 0;
+        while (gap < table->rowCount() &&
+               table->item(gap, 0)->text() != QStringLiteral("track numbers with gaps")) {
+            ++gap;
+        }
+        QVERIFY(gap < table->rowCount());
+        table->setCurrentCell(gap, 0);
+        emit table->activated(table->currentIndex());
+        QCOMPARE(main->CurrentCatalog, one);
+        const QModelIndex current =
+            main->findChild<QTreeView*>(QStringLiteral("VT"))->currentIndex();
+        QVERIFY(current.isValid());
+        QCOMPARE(TCatalogModel::NodeOf(current)->Item().Field(FileName), "01.mp3");
+        window->close();
+    }
+};
+
+QTEST_MAIN(TStatsWindowTest)
+#include "StatsWindowTest.moc"
