@@ -24,6 +24,7 @@
 #include "core/tags/TagBuilders.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
+#include "support/TreeQueries.h"
 
 using namespace melodrix;
 using namespace melodrix::tagbytes;
@@ -109,20 +110,10 @@ protected:
         return options;
     }
     TCatalogNode* Node(const std::string& suffix) const {
-        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-            if (Text(node, FullPath).ends_with(suffix)) {
-                return node;
-            }
-        }
-        return nullptr;
+        return melodrix::testing::NodeEndingWith(tree, suffix);
     }
     std::vector<std::string> Paths() const {
-        std::vector<std::string> paths;
-        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-            paths.push_back(Text(node, FullPath).substr(static_cast<size_t>(folder.size())));
-        }
-        std::sort(paths.begin(), paths.end());
-        return paths;
+        return melodrix::testing::SortedPathsAfter(tree, static_cast<size_t>(folder.size()));
     }
     QString Archive(std::string_view name) const {
         return QDir(folder).filePath(

@@ -22,6 +22,7 @@
 #include "support/RawNames.h"
 #include "support/ScriptedSinks.h"
 #include "support/TempDir.h"
+#include "support/TreeQueries.h"
 
 using namespace melodrix;
 using namespace melodrix::tagbytes;
@@ -54,20 +55,10 @@ protected:
     }
     // The node whose FullPath ends with `suffix`, or nullptr.
     TCatalogNode* Node(const std::string& suffix) const {
-        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-            if (Text(node, FullPath).ends_with(suffix)) {
-                return node;
-            }
-        }
-        return nullptr;
+        return melodrix::testing::NodeEndingWith(tree, suffix);
     }
     std::vector<std::string> Paths() const {
-        std::vector<std::string> paths;
-        for (TCatalogNode* node = tree.GetFirst(); node; node = tree.GetNext(node)) {
-            paths.push_back(Text(node, FullPath).substr(folder.size()));
-        }
-        std::sort(paths.begin(), paths.end());
-        return paths;
+        return melodrix::testing::SortedPathsAfter(tree, static_cast<size_t>(folder.size()));
     }
 
     QTemporaryDir dir;
