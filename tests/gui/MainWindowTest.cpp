@@ -116,10 +116,10 @@ private slots:
     void toolbarAndStatusBar() {
         TFreshBase base;
         auto main = StartMain();
-        const QStringList names{"BtnNewCat", "BtnCatLib",  "BtnSearch",
-                                "BtnExport", "BtnOptions", "BtnQuit"};
-        const QStringList captions{"&New catalog", "&Catalog library", "&Search",
-                                   "&Export",      "&Options..",       "&Quit"};
+        const QStringList names{"BtnNewCat", "BtnCatLib",  "BtnSearch", "BtnExport",
+                                "BtnStats",  "BtnOptions", "BtnQuit"};
+        const QStringList captions{"&New catalog", "&Catalog library", "&Search", "&Export",
+                                   "S&tatistics",  "&Options..",       "&Quit"};
         for (int i = 0; i < names.size(); ++i) {
             QToolButton* button = main->ToolButton(names[i]);
             QVERIFY2(button, qPrintable(names[i]));
@@ -128,9 +128,10 @@ private slots:
             QVERIFY(!button->icon().isNull());
             QVERIFY(button->isEnabled());  // every command has its dialog
         }
-        QCOMPARE(main->MenuOptions()->actions().size(), 7);
+        QCOMPARE(main->MenuOptions()->actions().size(), 8);
         QCOMPARE(main->MenuOptions()->actions().at(1)->text(), QStringLiteral("Find Duplicates"));
-        QCOMPARE(main->MenuOptions()->actions().at(5)->text(), QStringLiteral("About Melodrix"));
+        QCOMPARE(main->MenuOptions()->actions().at(2)->text(), QStringLiteral("Statistics"));
+        QCOMPARE(main->MenuOptions()->actions().at(6)->text(), QStringLiteral("About Melodrix"));
 
         // Entering a control shows its hint; leaving does not clear it.
         QEvent enter(QEvent::Enter);

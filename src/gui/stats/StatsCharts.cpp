@@ -41,8 +41,13 @@ QString UnitOf(TTallyMeasure measure) {
     return {};
 }
 
-QChart* BarChart(const QString& title, const QStringList& names, const QList<qreal>& values,
+QChart* BarChart(const QString& title, QStringList names, QList<qreal> values,
                  TTallyMeasure measure, bool horizontal) {
+    if (horizontal) {
+        // Horizontal bars stack upwards: reversed, the first tally (the largest) is on top.
+        std::reverse(names.begin(), names.end());
+        std::reverse(values.begin(), values.end());
+    }
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->legend()->hide();
@@ -63,6 +68,7 @@ QChart* BarChart(const QString& title, const QStringList& names, const QList<qre
     const qreal most = values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
     // Room above the longest bar for its label.
     values_axis->setRange(0, most > 0 ? most * 1.15 : 1);
+    values_axis->applyNiceNumbers();
     if (measure == TTallyMeasure::Files) {
         values_axis->setLabelFormat(QStringLiteral("%d"));
     }
@@ -70,10 +76,6 @@ QChart* BarChart(const QString& title, const QStringList& names, const QList<qre
     chart->addAxis(values_axis, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(categories);
     series->attachAxis(values_axis);
-    if (horizontal) {
-        // The first tally (the largest) on top.
-        categories->setReverse(true);
-    }
     return chart;
 }
 

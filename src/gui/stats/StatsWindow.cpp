@@ -62,7 +62,7 @@ private:
 
 QString HoursText(int64_t durationMs) {
     const int64_t minutes = durationMs / 60000;
-    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
 }
 
 QWidget* ViewOf(QChart* chart) {
@@ -294,6 +294,7 @@ void TStatsWindow::AddHealthPage() {
     health_->setSelectionBehavior(QAbstractItemView::SelectRows);
     health_->setSelectionMode(QAbstractItemView::SingleSelection);
     health_->verticalHeader()->hide();
+    health_->verticalHeader()->setDefaultSectionSize(health_->fontMetrics().height() + 6);
     health_->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < health_->rowCount(); ++row) {
         const THealthRow& problem = figures_.healthRows[static_cast<size_t>(row)];
