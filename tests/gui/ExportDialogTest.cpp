@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <pugixml.hpp>
 
+#include "../core/export/WorkbookReader.h"
 #include "DialogTestSupport.h"
 #include "core/config/Config.h"
 #include "core/engine/FileInfo.h"
@@ -318,6 +319,24 @@ private slots:
         // A folder that went away gives way to the documents folder again.
         QVERIFY(QDir(folder).removeRecursively());
         QCOMPARE(ExportStartFolder(), QFileInfo(documents).isDir() ? documents : QDir::homePath());
+    }
+
+    // Sizes are numbers in the workbook a user exports, names stay texts.
+    void workbookHoldsNumbersAsNumbers() {
+        TFixture f;
+        auto dialog = f.Dialog();
+        TickOnly(dialog->CLBList(), {QStringLiteral("FileName"), QStringLiteral("FileSize")});
+        dialog->RBExcel()->setChecked(true);
+        const QString out = f.Out(QStringLiteral("sizes.xlsx"));
+        f.prompt.fileAnswers = {out};
+        QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+        const TWorkbookReader sheet(out);
+        QVERIFY(sheet.loaded);
+        QCOMPARE(sheet.Text("B3"), std::string("Music"));
+        QVERIFY(sheet.IsText("B3"));
+        QCOMPARE(sheet.Text("C3"), std::string("3900"));
+        QVERIFY(!sheet.IsText("C3"));
+        QVERIFY(!sheet.IsText("A3"));  // the running number
     }
 
     void openedFromTheLibraryDialog() {
