@@ -257,15 +257,22 @@ void TFMExport::BtnOkClick() {
     try {
         if (RunExport(prompt)) {
             ExportedFile = prompt.Chosen();
-            TConfig& config = GetConfig();
-            config.ConfigRoot()
-                .Remembered(kRememberedExport)
-                .SetText("folder", QFileInfo(ExportedFile).absolutePath());
-            config.SaveConfig();
         }
     } catch (const TMelodrixError& error) {
         // An unreadable catalog or an export file that could not be written.
         sources_.Prompt.ShowMessage(kWarningTitle, error.Message(), TMessageIcon::Warning);
+    }
+    if (!ExportedFile.isEmpty()) {
+        // The next export asks in the same folder, in this run and the next.
+        TConfig& config = GetConfig();
+        config.ConfigRoot()
+            .Remembered(kRememberedExport)
+            .SetText("folder", QFileInfo(ExportedFile).absolutePath());
+        try {
+            config.SaveConfig();
+        } catch (const TMelodrixError&) {
+            // The export is done; the folder is written with the window layout at the end.
+        }
     }
     accept();
 }
