@@ -18,6 +18,7 @@
 
 #include "DialogTestSupport.h"
 #include "gui/shell/CatalogModel.h"
+#include "gui/stats/SizeMap.h"
 #include "gui/stats/StatsWindow.h"
 
 using namespace melodrix;
@@ -113,6 +114,7 @@ private slots:
         window.show();
         WaitDone(window);
         QVERIFY(window.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->isHidden());
+        QVERIFY(!window.SizeMap());  // a group has no single folder tree
 
         const int kinds = TabNamed(window, QStringLiteral("Kinds"));
         QVERIFY(kinds >= 0);
@@ -153,13 +155,34 @@ private slots:
                     .startsWith(QStringLiteral("6 files in 4 folders")));
     }
 
-    void SingleCatalogHasNoCatalogsTab() {
+    void SingleCatalogHasASizeMapAndNoCatalogsTab() {
         TFreshBase base;
         MakeLibrary(base.Library());
         TScriptedPrompt prompt;
-        TStatsWindow window(TSearchScope::Catalog, base.Library() + QStringLiteral("/Pop/Two.xml"),
-                            base.Library(), prompt, {});
+        const QString two = base.Library() + QStringLiteral("/Pop/Two.xml");
+        QStringList opened;
+        TStatsWindow window(TSearchScope::Catalog, two, base.Library(), prompt,
+                            [&](const QString& catalog, const std::string& path) {
+                                opened << catalog + QLatin1Char('|') + QString::fromStdString(path);
+                            });
+        window.show();
         WaitDone(window);
+        QCOMPARE(TabNamed(window, QStringLiteral("Size map")), 0);
+        TSizeMap* map = window.SizeMap();
+        QVERIFY(map);
+        QCOMPARE(window.NumbersOf(0), QStringLiteral("folder\tbytes\titems\n/m/a\t100700\t3\n"));
+        QVERIFY(window.findChild<QLabel*>(QStringLiteral("LblBreadcrumb"))
+                    ->text()
+                    .contains(QStringLiteral(">/m</a>")));
+        // Clicking the album folder zooms in; the breadcrumb names both; a double click shows it.
+        const QPoint album = map->Tiles().back().rect.center().toPoint();
+        QTest::mouseClick(map, Qt::LeftButton, {}, album);
+        QVERIFY(window.findChild<QLabel*>(QStringLiteral("LblBreadcrumb"))
+                    ->text()
+                    .contains(QStringLiteral(">a</a>")));
+        QTest::mouseDClick(map, Qt::LeftButton, {}, album);
+        QCOMPARE(opened, QStringList{two + QStringLiteral("|/m/a")});
+
         QCOMPARE(window.Figures().files, 2u);
         QCOMPARE(TabNamed(window, QStringLiteral("Catalogs")), -1);
         QCOMPARE(BarsOf(window, TabNamed(window, QStringLiteral("Genres"))).first,

@@ -22,6 +22,8 @@
 
 #include "core/base/Errors.h"
 #include "core/catalog/Sinks.h"
+#include "core/search/SearchConditions.h"
+#include "gui/stats/SizeMap.h"
 #include "gui/stats/StatsCharts.h"
 
 namespace melodrix {
@@ -35,6 +37,7 @@ struct TStatsWindow::TShared {
     QString text;   // the catalog being read
     QString error;  // why it failed
     TStatistics figures;
+    std::shared_ptr<TFolderMap> map;  // of a single catalog
 };
 
 namespace {
@@ -126,8 +129,24 @@ void TStatsWindow::Start() {
         TWorkerProgress progress(shared->cancel, shared->count, shared->mutex, shared->text);
         try {
             TStatistics figures = GatherStatistics(progress, scope, path, root, true);
+            std::shared_ptr<TFolderMap> map;
+            if (scope == TSearchScope::Catalog && !shared->cancel) {
+                map = std::make_shared<TFolderMap>();
+                TFileItem record;
+                record.SetField(FullPath, path.toUtf8().toStdString());
+                TSearchOptions options;  // no condition: every item
+                TSearchLeftover leftover;
+                SearchCatalogsInto(progress, scope, record, options, leftover,
+                                   [&](const QString&, std::vector<TFileItem>& items) {
+                                       for (const TFileItem& item : items) {
+                                           map->Add(item);
+                                       }
+                                   });
+                map->Finish();
+            }
             const std::lock_guard lock(shared->mutex);
             shared->figures = std::move(figures);
+            shared->map = std::move(map);
         } catch (const TMelodrixError& error) {
             const std::lock_guard lock(shared->mutex);
             shared->error = error.Message();
@@ -157,10 +176,12 @@ void TStatsWindow::Poll() {
     worker_.join();
     cancel_->setVisible(false);
     QString error;
+    std::shared_ptr<TFolderMap> map;
     {
         const std::lock_guard lock(shared_->mutex);
         error = shared_->error;
         figures_ = std::move(shared_->figures);
+        map = std::move(shared_->map);
     }
     if (!error.isEmpty()) {
         status_->setText(error);
@@ -170,6 +191,9 @@ void TStatsWindow::Poll() {
     } else {
         status_->setText(QString());
         status_->setVisible(false);
+        if (map && !map->folders.empty()) {
+            AddMapPage(std::move(map));
+        }
         ShowFigures();
     }
     emit Finished();
@@ -179,13 +203,14 @@ void TStatsWindow::ShowFigures() {
     const QLocale locale;
     QString summary = QStringLiteral(
                           "%1 files in %2 folders, %3; %4 music files, %5 of playing "
-                          "time; %6 catalogs")
+                          "time; %6 catalog%7")
                           .arg(locale.toString(qulonglong(figures_.files)))
                           .arg(locale.toString(qulonglong(figures_.folders)))
                           .arg(locale.formattedDataSize(qint64(figures_.bytes)))
                           .arg(locale.toString(qulonglong(figures_.musicFiles)))
                           .arg(HoursText(figures_.durationMs))
-                          .arg(figures_.catalogs.size());
+                          .arg(figures_.catalogs.size())
+                          .arg(figures_.catalogs.size() == 1 ? QString() : QStringLiteral("s"));
     if (!figures_.skipped.isEmpty()) {
         summary +=
             QStringLiteral("; skipped %1 files that are not catalogs").arg(figures_.skipped.size());
@@ -269,6 +294,50 @@ void TStatsWindow::AddChartPage(const QString& name, const std::vector<QWidget*>
     layout->addLayout(buttons);
     tabs_->addTab(page, name);
     pages_.push_back({area, numbers});
+}
+
+void TStatsWindow::AddMapPage(std::shared_ptr<TFolderMap> map) {
+    auto* box = new QWidget;
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    auto* crumbs = new QLabel;
+    crumbs->setObjectName(QStringLiteral("LblBreadcrumb"));
+    map_ = new TSizeMap;
+    boxLayout->addWidget(crumbs);
+    boxLayout->addWidget(map_, 1);
+    const int tab = tabs_->count();
+    AddChartPage(QStringLiteral("Size map"), {box}, QString());
+    auto zoomed = [this, crumbs, tab](int folder) {
+        const TFolderMap& folders = *map_->Map();
+        QStringList links;
+        for (int f = folder; f >= 0; f = folders.folders[static_cast<size_t>(f)].parent) {
+            links.prepend(
+                QStringLiteral("<a href=\"%1\">%2</a>")
+                    .arg(f)
+                    .arg(QString::fromStdString(folders.folders[static_cast<size_t>(f)].name)
+                             .toHtmlEscaped()));
+        }
+        crumbs->setText(links.join(QStringLiteral(" &gt; ")));
+        QString numbers = QStringLiteral("folder\tbytes\titems\n");
+        for (const int child : folders.folders[static_cast<size_t>(folder)].children) {
+            const TFolderMap::TFolder& f = folders.folders[static_cast<size_t>(child)];
+            numbers += QStringLiteral("%1\t%2\t%3\n")
+                           .arg(QString::fromStdString(f.path))
+                           .arg(f.bytes)
+                           .arg(f.items);
+        }
+        pages_[static_cast<size_t>(tab)].numbers = numbers;
+    };
+    connect(map_, &TSizeMap::Zoomed, this, zoomed);
+    connect(crumbs, &QLabel::linkActivated, this,
+            [this](const QString& link) { map_->ZoomTo(link.toInt()); });
+    connect(map_, &TSizeMap::ShowFolder, this, [this](int folder) {
+        if (openItem_) {
+            openItem_(scopePath_, map_->Map()->folders[static_cast<size_t>(folder)].path);
+        }
+    });
+    map_->SetMap(std::move(map));
+    zoomed(0);
 }
 
 void TStatsWindow::AddHealthPage() {

@@ -19,6 +19,8 @@ class QTimer;
 namespace melodrix {
 
 class IPromptSink;
+class TSizeMap;
+struct TFolderMap;
 
 // The figures of a catalog, a group or the whole library, as charts and a tag-health list.
 // The catalog files are read on a thread of the window's own, so the window and the rest of
@@ -37,6 +39,8 @@ public:
     const TStatistics& Figures() const { return figures_; }
     QTabWidget* Tabs() const { return tabs_; }
     QTableWidget* HealthTable() const { return health_; }
+    // The size map of a single catalog's folders; nullptr for a group.
+    TSizeMap* SizeMap() const { return map_; }
     // The numbers behind a tab's chart, tab-separated.
     QString NumbersOf(int tab) const;
     // Saves what a tab shows as a picture, PNG or SVG by the path's suffix.
@@ -60,6 +64,7 @@ private:
     void AddChartPage(const QString& name, const std::vector<QWidget*>& charts,
                       const QString& numbers);
     void AddHealthPage();
+    void AddMapPage(std::shared_ptr<TFolderMap> map);
     void OpenRow(int row);
 
     TSearchScope scope_;
@@ -76,6 +81,7 @@ private:
     QPushButton* cancel_;
     QTabWidget* tabs_;
     QTableWidget* health_ = nullptr;
+    TSizeMap* map_ = nullptr;
     QTimer* poll_;
 };
 
