@@ -192,6 +192,21 @@ private slots:
         QCOMPARE(main->VT()->header()->sectionSize(size), stored);
         const int when = ColumnOf(*main, FileTime);
         QCOMPARE(main->VT()->header()->sectionSize(when), main->VT()->FittedWidth(when));
+
+        // A command that lets events through while it fills the view, as a scan does, gets
+        // the widths of what the view holds when it ends.
+        WriteFile(base.Library(), QStringLiteral("Third.xml"),
+                  MusicCatalog(QStringLiteral("/m/Third"), {"a.mp3"}, QStringLiteral("1"),
+                               QStringLiteral("1/2/2021 1:00:00 AM")));
+        main->RunCommand([&] {
+            main->OpenCatalog(base.Library() + QStringLiteral("/Third.xml"));
+            QCoreApplication::processEvents();
+            main->ContentTree().GetFirst()->Item().SetField(FileTime, time.toStdString());
+        });
+        QCoreApplication::processEvents();
+        QCOMPARE(main->VT()->header()->sectionSize(when), main->VT()->FittedWidth(when));
+        QVERIFY(main->VT()->header()->sectionSize(when) >
+                main->VT()->fontMetrics().horizontalAdvance(time));
     }
 
     void theSortArrowLeavesRightAlignedCaptionsWhole() {

@@ -388,6 +388,11 @@ void TFMMain::ContentChanging() {
 
 void TFMMain::UpdateContentStatus() {
     contentUpdate_->stop();
+    // A command that fills the view (a scan) may let this run before the view is complete:
+    // it runs again when the command ends.
+    if (commandRunning_) {
+        return;
+    }
     if (CurrentCatalog.isEmpty()) {
         // Hits tell their count themselves; an empty view tells nothing.
         fittedCatalog_.clear();
@@ -518,6 +523,7 @@ void TFMMain::RunCommand(const std::function<void()>& command) {
     commandRunning_ = true;
     IgnoreException(command);
     commandRunning_ = false;
+    contentUpdate_->start();
 }
 
 void TFMMain::showEvent(QShowEvent* event) {
