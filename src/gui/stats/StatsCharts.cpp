@@ -54,6 +54,8 @@ QChart* BarChart(const QString& title, QStringList names, QList<qreal> values,
     chart->setAnimationOptions(QChart::NoAnimation);
     auto* set = new QBarSet(UnitOf(measure));
     set->append(values);
+    // The labels sit above the bars, on the chart's white, not on the bar's colour.
+    set->setLabelColor(Qt::black);
     QAbstractBarSeries* series =
         horizontal ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries) : new QBarSeries;
     series->append(set);
