@@ -8,6 +8,7 @@
 #include <QHorizontalBarSeries>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QPieSeries>
 #include <QPushButton>
 #include <QTabWidget>
@@ -301,6 +302,29 @@ private slots:
         QVERIFY(current.isValid());
         QCOMPARE(TCatalogModel::NodeOf(current)->Item().Field(FileName), "01.mp3");
         window->close();
+    }
+
+    void LibraryMenuOpensItForAGroup() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        TLibraryView* view = main->FrmCatTree()->VTLib();
+        TCatalogNode* rock = FindNode(*main->FrmCatTree(), QStringLiteral("Rock"));
+        QVERIFY(rock);
+        const QRect row = view->visualRect(main->FrmCatTree()->Model()->IndexOf(rock));
+        emit view->customContextMenuRequested(row.center());
+        auto* menu = main->findChild<QMenu*>(QStringLiteral("MenuLibrary"));
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
+        menu->findChild<QAction*>(QStringLiteral("ActionLibraryStatistics"))->trigger();
+        menu->hide();
+        auto* window = main->findChild<TStatsWindow*>();
+        QVERIFY(window);
+        WaitDone(*window);
+        QCOMPARE(window->Figures().catalogs.size(), size_t(1));
+        QCOMPARE(window->Figures().files, 4u);  // One.xml only, not Pop's
+        QVERIFY(!window->SizeMap());
     }
 };
 
