@@ -2,11 +2,14 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <atomic>
 
 namespace melodrix {
 
 namespace {
-bool cancelRequested = false;
+// Atomic: the statistics window gathers on a thread of its own, and the search under it
+// clears the flag from there.
+std::atomic<bool> cancelRequested{false};
 }  // namespace
 
 bool CancelRequested() {
