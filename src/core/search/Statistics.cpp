@@ -413,7 +413,8 @@ bool LooksMisdecoded(std::string_view text) {
 }
 
 TStatistics GatherStatistics(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
-                             const QString& linkRoot, bool healthRows) {
+                             const QString& linkRoot, bool healthRows,
+                             const TCatalogHitsSink& eachCatalog) {
     TStatistics figures;
     TGathering gathering(figures, healthRows);
     TFileItem record;
@@ -424,6 +425,9 @@ TStatistics GatherStatistics(IProgressSink& progress, TSearchScope scope, const 
     figures.skipped =
         SearchCatalogsInto(progress, scope, record, options, leftover,
                            [&](const QString& catalogFile, std::vector<TFileItem>& items) {
+                               if (eachCatalog) {
+                                   eachCatalog(catalogFile, items);
+                               }
                                gathering.Catalog(catalogFile, items);
                            });
     gathering.Finish();

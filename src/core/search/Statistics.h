@@ -90,7 +90,10 @@ bool LooksMisdecoded(std::string_view text);
 // Reads every catalog of the group or catalog at scopePath, streamed, and gathers the figures.
 // `healthRows` keeps the tag-health rows as well as their counts. Catalogs reached through
 // symbolic links are read only when the link leads into `linkRoot` (empty: anywhere).
+// `eachCatalog`, when given, sees each catalog's items before they are counted, so a caller
+// that needs them too (the size map) reads the files only once.
 TStatistics GatherStatistics(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
-                             const QString& linkRoot, bool healthRows);
+                             const QString& linkRoot, bool healthRows,
+                             const TCatalogHitsSink& eachCatalog = {});
 
 }  // namespace melodrix

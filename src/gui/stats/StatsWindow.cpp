@@ -22,7 +22,6 @@
 
 #include "core/base/Errors.h"
 #include "core/catalog/Sinks.h"
-#include "core/search/SearchConditions.h"
 #include "gui/stats/SizeMap.h"
 #include "gui/stats/StatsCharts.h"
 
@@ -128,20 +127,19 @@ void TStatsWindow::Start() {
     worker_ = std::thread([shared, scope = scope_, path = scopePath_, root = linkRoot_] {
         TWorkerProgress progress(shared->cancel, shared->count, shared->mutex, shared->text);
         try {
-            TStatistics figures = GatherStatistics(progress, scope, path, root, true);
+            // A single catalog's folders for the size map, from the same reading.
             std::shared_ptr<TFolderMap> map;
-            if (scope == TSearchScope::Catalog && !shared->cancel) {
+            TCatalogHitsSink folders;
+            if (scope == TSearchScope::Catalog) {
                 map = std::make_shared<TFolderMap>();
-                TFileItem record;
-                record.SetField(FullPath, path.toUtf8().toStdString());
-                TSearchOptions options;  // no condition: every item
-                TSearchLeftover leftover;
-                SearchCatalogsInto(progress, scope, record, options, leftover,
-                                   [&](const QString&, std::vector<TFileItem>& items) {
-                                       for (const TFileItem& item : items) {
-                                           map->Add(item);
-                                       }
-                                   });
+                folders = [&map](const QString&, std::vector<TFileItem>& items) {
+                    for (const TFileItem& item : items) {
+                        map->Add(item);
+                    }
+                };
+            }
+            TStatistics figures = GatherStatistics(progress, scope, path, root, true, folders);
+            if (map) {
                 map->Finish();
             }
             const std::lock_guard lock(shared->mutex);
