@@ -31,14 +31,18 @@ std::string ParentOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-QColor KindColour(int kind, int depth) {
+}  // namespace
+
+QColor SizeMapColour(int kind, int depth) {
     static const QColor colours[TFolderMap::kKinds] = {QColor(70, 130, 200), QColor(90, 170, 90),
                                                        QColor(210, 120, 60), QColor(190, 170, 70),
                                                        QColor(150, 150, 150)};
     return colours[kind].lighter(100 + 12 * std::min(depth, 4));
 }
 
-}  // namespace
+const char* SizeMapKindName(int kind) {
+    return kKindOrder[kind];
+}
 
 int TFolderMap::FolderOf(const std::string& path) {
     // Items come in catalog order, so the parent is almost always on the open path.
@@ -260,7 +264,7 @@ void TSizeMap::paintEvent(QPaintEvent*) {
     }
     for (const TTile& tile : Tiles()) {
         painter.setPen(QPen(palette().window().color().darker(130), 1));
-        painter.setBrush(KindColour(map_->KindOf(tile.folder), tile.depth));
+        painter.setBrush(SizeMapColour(map_->KindOf(tile.folder), tile.depth));
         painter.drawRect(tile.rect);
         if (tile.depth > 0 && tile.rect.width() > 30 && tile.rect.height() > 14) {
             painter.setPen(Qt::black);

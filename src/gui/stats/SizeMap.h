@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QRectF>
 #include <QWidget>
 #include <cstdint>
@@ -39,6 +40,10 @@ private:
     std::vector<std::pair<std::string, int>> open_;  // the folders of the path being added
     int FolderOf(const std::string& path);
 };
+
+// The colour of a kind's tiles at a depth of the map (deeper is lighter), and its name.
+QColor SizeMapColour(int kind, int depth);
+const char* SizeMapKindName(int kind);
 
 // Squarified layout of sizes (largest first) in a rectangle: one rectangle per size, their
 // areas in proportion, each as near square as the row it is in allows.

@@ -301,7 +301,17 @@ void TStatsWindow::AddMapPage(std::shared_ptr<TFolderMap> map) {
     auto* crumbs = new QLabel;
     crumbs->setObjectName(QStringLiteral("LblBreadcrumb"));
     map_ = new TSizeMap;
-    boxLayout->addWidget(crumbs);
+    QString legend;
+    for (int kind = 0; kind < TFolderMap::kKinds; ++kind) {
+        legend += QStringLiteral("<span style=\"color:%1\">&#9632;</span> %2&nbsp;&nbsp; ")
+                      .arg(SizeMapColour(kind, 1).name(), QString::fromUtf8(SizeMapKindName(kind)));
+    }
+    auto* key = new QLabel(legend);
+    key->setObjectName(QStringLiteral("LblMapKey"));
+    auto* top = new QHBoxLayout;
+    top->addWidget(crumbs, 1);
+    top->addWidget(key);
+    boxLayout->addLayout(top);
     boxLayout->addWidget(map_, 1);
     const int tab = tabs_->count();
     AddChartPage(QStringLiteral("Size map"), {box}, QString());
