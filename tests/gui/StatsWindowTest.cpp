@@ -184,6 +184,15 @@ private slots:
         QTest::mouseDClick(map, Qt::LeftButton, {}, album);
         QCOMPARE(opened, QStringList{two + QStringLiteral("|/m/a")});
 
+        // The map saves as a drawing too, the breadcrumb as text.
+        const QString svg = base.Path() + QStringLiteral("/map.svg");
+        QVERIFY(window.SavePicture(0, svg));
+        QFile file(svg);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray drawing = file.readAll();
+        QVERIFY(drawing.contains("<svg"));
+        QVERIFY(drawing.contains(">a<"));
+
         QCOMPARE(window.Figures().files, 2u);
         QCOMPARE(TabNamed(window, QStringLiteral("Catalogs")), -1);
         QCOMPARE(BarsOf(window, TabNamed(window, QStringLiteral("Genres"))).first,
