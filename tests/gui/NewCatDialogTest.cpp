@@ -1,7 +1,9 @@
 // The new-catalog dialog and command: its checks, the folder browser and a real scan
 // of tagged files into a new catalog of the library.
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -62,10 +64,13 @@ private slots:
         dialog.BrowseForFolder = browser.Browser();
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Create a new Catalog"));
-        QCOMPARE(dialog.size(), QSize(466, 214));
+        QCOMPARE(dialog.size(), QSize(466, 244));
         QVERIFY(dialog.RbMp3Files()->isChecked());
         QVERIFY(!dialog.RbAllMusicFiles()->isChecked());
-        QCOMPARE(dialog.EdName()->text(), QStringLiteral("Input catalog name here."));
+        // The prompt is the field's placeholder: nothing to delete before typing.
+        QVERIFY(dialog.EdName()->text().isEmpty());
+        QCOMPARE(dialog.EdName()->placeholderText(), QStringLiteral("Input catalog name here."));
+        QVERIFY(!dialog.EdFileName()->isReadOnly());
         QCOMPARE(dialog.SpeedButton1()->text(), QStringLiteral("Open &Dialog"));
         QVERIFY(!dialog.BtnOk()->isEnabled());
 
@@ -79,17 +84,20 @@ private slots:
         QCOMPARE(prompt.titles, QStringList{"Warning"});
         QVERIFY(dialog.isVisible());
 
-        // A chosen folder proposes its name up to the first dot, replacing a typed name.
+        // A chosen folder proposes its name up to the first dot; a name the user typed stays.
         dialog.EdName()->setText(QStringLiteral("typed"));
         browser.answers << folder;
         QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
         QCOMPARE(dialog.FolderPath, folder);
         QCOMPARE(dialog.EdFileName()->text(), folder);
-        QCOMPARE(dialog.EdName()->text(), QStringLiteral("Live"));
-        // Cancelling later keeps the folder, which the browser is asked to preselect.
+        QCOMPARE(dialog.EdName()->text(), QStringLiteral("typed"));
+        // Cancelling later keeps the folder, which the browser is asked to preselect; with
+        // the name cleared, the folder's is proposed.
+        dialog.EdName()->clear();
         QTest::mouseClick(dialog.SpeedButton1(), Qt::LeftButton);
         QCOMPARE(browser.currents, (QStringList{QString(), QString(), folder}));
         QCOMPARE(dialog.FolderPath, folder);
+        QCOMPARE(dialog.EdName()->text(), QStringLiteral("Live"));
 
         prompt.messages.clear();
         dialog.EdName()->clear();
@@ -121,6 +129,43 @@ private slots:
         QCOMPARE(dialog.CatalogFile, base.Library() + QStringLiteral("/Live.xml"));
         QVERIFY(!dialog.OnlyFolders);
         QCOMPARE(ReadFile(base.Library() + QStringLiteral("/Live.xml")), QByteArray("old"));
+    }
+
+    // A folder typed or pasted is checked when OK is pressed; the catalog goes into the group
+    // chosen, which the next dialog offers first.
+    void typedFolderAndGroup() {
+        TFreshBase base;
+        CreateDefaultLibrary(base.Library());
+        const QString folder = MakeMusicFolder(base.Path());
+        TScriptedPrompt prompt;
+        {
+            TFMNewCat dialog(prompt);
+            dialog.show();
+            QCOMPARE(dialog.CbGroup()->itemText(0), QStringLiteral("(the library itself)"));
+            QCOMPARE(dialog.CbGroup()->currentIndex(), 0);
+            QVERIFY(dialog.CbGroup()->findText(QStringLiteral("Mp3")) > 0);
+            QTest::keyClicks(dialog.EdFileName(), folder + QStringLiteral("/gone"));
+            QVERIFY(dialog.BtnOk()->isEnabled());
+            QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+            QCOMPARE(prompt.messages.size(), 1);
+            QVERIFY(prompt.messages[0].startsWith(QStringLiteral("There is no folder \"")));
+            QVERIFY(dialog.isVisible());
+            dialog.EdFileName()->setText(QStringLiteral("  ") + folder + QStringLiteral(" "));
+            dialog.CbGroup()->setCurrentText(QStringLiteral("Mp3"));
+            QTest::mouseClick(dialog.BtnOk(), Qt::LeftButton);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.FolderPath, folder);
+            QCOMPARE(dialog.CatalogFile, base.Library() + QStringLiteral("/Mp3/Live.xml"));
+        }
+        TFMNewCat again(prompt);
+        again.show();
+        QCOMPARE(again.CbGroup()->currentText(), QStringLiteral("Mp3"));
+        again.CbGroup()->setCurrentIndex(0);
+        again.EdFileName()->setText(folder);
+        again.EdName()->setText(QStringLiteral("Root"));
+        QTest::mouseClick(again.BtnOk(), Qt::LeftButton);
+        QCOMPARE(again.CatalogFile, base.Library() + QStringLiteral("/Root.xml"));
+        QCOMPARE(TFMNewCat(prompt).CbGroup()->currentIndex(), 0);
     }
 
     void driveRootWithoutLabelProposesTheEmptyName() {
@@ -253,11 +298,16 @@ private slots:
         const QString folder = MakeMusicFolder(base.Path());
         TScriptedPrompt prompt;
         auto main = StartMainWith(prompt);
-        WhenDialogOpens<TFMNewCat>([folder](TFMNewCat* dialog) {
+        WhenDialogOpens<TFMNewCat>([folder, &prompt](TFMNewCat* dialog) {
             dialog->BrowseForFolder = [folder](QWidget*, const QString&) { return folder; };
             QTest::mouseClick(dialog->SpeedButton1(), Qt::LeftButton);
             QDir(folder).removeRecursively();  // gone before OK
             QTest::mouseClick(dialog->BtnOk(), Qt::LeftButton);
+            // Said at once, with the dialog still open to mend the path or give up.
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(prompt.messages.size(), 1);
+            QVERIFY(prompt.messages[0].startsWith(QStringLiteral("There is no folder")));
+            QTest::mouseClick(dialog->SpeedButton3(), Qt::LeftButton);
         });
         main->NewCatalogCommand();
         QVERIFY(main->CurrentCatalog.isEmpty());

@@ -1,7 +1,9 @@
 #include "gui/library/NewCatDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/catalog/NamePatterns.h"
 #include "core/catalog/Paths.h"
@@ -26,6 +29,8 @@ const QString kSelectFolderFirst = QStringLiteral("Please select the dialog to c
 const QString kInputCatalogName = QStringLiteral("Please input the catalog name.");
 const QString kNamePrompt = QStringLiteral("Input catalog name here.");
 const QString kPatternSeparator = QStringLiteral(" / ");
+const QString kLibraryItself = QStringLiteral("(the library itself)");
+const char* const kRememberedGroup = "group";
 
 QString PatternsText(const QStringList& patterns) {
     return patterns.join(kPatternSeparator);
@@ -54,7 +59,7 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
       BrowseForFolder(&BrowseForFolderWithPlatformDialog),
       prompt_(prompt),
       edFileName_(new QLineEdit),
-      edName_(new QLineEdit(kNamePrompt)),
+      edName_(new QLineEdit),
       btnOpenDialog_(new QPushButton(QStringLiteral("Open &Dialog"))),
       btnOk_(new QPushButton(QStringLiteral("&OK"))),
       btnCancel_(new QPushButton(QStringLiteral("&Cancel"))),
@@ -62,23 +67,31 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
       rbAllMusicFiles_(new QRadioButton(QStringLiteral("All music files"))),
       cbArchives_(new QCheckBox(QStringLiteral("Look inside &archives"))),
       edExcludes_(new QLineEdit),
-      btnDefaultExcludes_(new QPushButton(QStringLiteral("De&faults"))) {
+      btnDefaultExcludes_(new QPushButton(QStringLiteral("De&faults"))),
+      cbGroup_(new QComboBox) {
     setObjectName(QStringLiteral("FMNewCat"));
     setWindowTitle(QStringLiteral("Create a new Catalog"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    // The folder line, the name line, the music choice, the archive choice, the names to skip
-    // and the buttons.
-    setFixedSize(466, 214);
+    // The folder line, the name line, the group, the music choice, the archive choice, the
+    // names to skip and the buttons.
+    setFixedSize(466, 244);
 
     edFileName_->setObjectName(QStringLiteral("EdFileName"));
     edFileName_->setToolTip(QStringLiteral("Catalog Dialog"));
-    // It shows the chosen folder; the folder itself comes from the browser only.
-    edFileName_->setReadOnly(true);
+    // A folder may be typed or pasted as well as chosen; it is checked when OK is pressed.
+    edFileName_->setPlaceholderText(QStringLiteral("Type or paste a folder, or open the dialog"));
+    auto* folderLabel = new QLabel(QStringLiteral("F&older:"));
+    folderLabel->setBuddy(edFileName_);
     btnOpenDialog_->setObjectName(QStringLiteral("SpeedButton1"));
     btnOpenDialog_->setMinimumWidth(110);
     edName_->setObjectName(QStringLiteral("EdName"));
     edName_->setToolTip(kNamePrompt);
+    edName_->setPlaceholderText(kNamePrompt);
+    cbGroup_->setObjectName(QStringLiteral("CbGroup"));
+    cbGroup_->setToolTip(QStringLiteral("The group of the library the new catalog goes into"));
+    auto* groupLabel = new QLabel(QStringLiteral("&Group:"));
+    groupLabel->setBuddy(cbGroup_);
     auto* label4 = new QLabel(QStringLiteral("(Catalog Name)"));
     label4->setObjectName(QStringLiteral("Label4"));
     label4->setMinimumWidth(110);
@@ -87,6 +100,7 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     btnOk_->setDefault(true);
 
     auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folderLabel);
     folderRow->addWidget(edFileName_, 1);
     folderRow->addWidget(btnOpenDialog_);
     auto* nameRow = new QHBoxLayout;
@@ -96,6 +110,9 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     rbAllMusicFiles_->setObjectName(QStringLiteral("RbAllMusicFiles"));
     rbAllMusicFiles_->setToolTip(QStringLiteral("MP3, FLAC, OGG, OGA, OPUS, M4A, MP4, M4B"));
     (GetConfig().ConfigRoot().AllMusicFiles() ? rbAllMusicFiles_ : rbMp3Files_)->setChecked(true);
+    auto* groupRow = new QHBoxLayout;
+    groupRow->addWidget(groupLabel);
+    groupRow->addWidget(cbGroup_, 1);
     auto* musicRow = new QHBoxLayout;
     musicRow->addWidget(rbMp3Files_);
     musicRow->addWidget(rbAllMusicFiles_);
@@ -127,12 +144,17 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
     layout->setContentsMargins(12, 12, 12, 10);
     layout->addLayout(folderRow);
     layout->addLayout(nameRow);
+    layout->addLayout(groupRow);
     layout->addLayout(musicRow);
     layout->addWidget(cbArchives_);
     layout->addLayout(excludeRow);
     layout->addStretch(1);
     layout->addLayout(buttonRow);
 
+    FillGroups();
+    // A typed folder can be catalogued as well as a chosen one.
+    connect(edFileName_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { btnOk_->setEnabled(!text.trimmed().isEmpty()); });
     connect(btnOpenDialog_, &QPushButton::clicked, this,
             [this] { IgnoreException([this] { SpeedButton1Click(); }); });
     connect(btnOk_, &QPushButton::clicked, this,
@@ -145,8 +167,33 @@ TFMNewCat::TFMNewCat(IPromptSink& prompt, QWidget* parent)
 }
 
 void TFMNewCat::PrepareDialog() {
-    // Nothing can be catalogued before a folder was asked for.
-    btnOk_->setEnabled(false);
+    // Nothing can be catalogued before a folder was asked for or typed.
+    btnOk_->setEnabled(!edFileName_->text().trimmed().isEmpty());
+}
+
+void TFMNewCat::FillGroups() {
+    const QString library = GetConfig().LibraryPath();
+    QStringList groups;
+    QDirIterator it(library, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        groups << QDir(library).relativeFilePath(it.next());
+    }
+    groups.sort(Qt::CaseInsensitive);
+    cbGroup_->addItem(kLibraryItself);
+    cbGroup_->addItems(groups);
+    const QString remembered =
+        GetConfig().ConfigRoot().Remembered("newCatalog").Text(kRememberedGroup);
+    cbGroup_->setCurrentIndex(std::max(0, cbGroup_->findText(remembered)));
+}
+
+void TFMNewCat::ProposeName() {
+    // A name the user typed stays; one the dialog proposed follows the folder.
+    if (!edName_->text().isEmpty() && edName_->text() != proposedName_) {
+        return;
+    }
+    proposedName_ = FolderPath.isEmpty() ? QString() : DiskNameOf(FolderPath);
+    edName_->setText(proposedName_);
 }
 
 void TFMNewCat::SpeedButton1Click() {
@@ -160,7 +207,7 @@ void TFMNewCat::SpeedButton1Click() {
         }
     }
     edFileName_->setText(FolderPath);
-    edName_->setText(FolderPath.isEmpty() ? QString() : DiskNameOf(FolderPath));
+    ProposeName();
     btnOk_->setEnabled(true);
 }
 
@@ -198,10 +245,26 @@ void TFMNewCat::Warn(const QString& text) {
 }
 
 void TFMNewCat::BtnOkClick() {
-    if (edFileName_->text().isEmpty()) {
+    QString folder = edFileName_->text().trimmed();
+    if (folder.isEmpty()) {
         Warn(kSelectFolderFirst);
         edName_->setFocus();
         return;
+    }
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/"))) {
+        folder = QDir::homePath() + folder.mid(1);
+    }
+    if (!QFileInfo(folder).isDir()) {
+        Warn(QStringLiteral("There is no folder \"%1\". Please type the path of a folder, or "
+                            "choose one with Open Dialog.")
+                 .arg(folder));
+        edFileName_->setFocus();
+        return;
+    }
+    if (folder != FolderPath) {
+        // A typed folder: the name follows it as a chosen one's would.
+        FolderPath = QDir::toNativeSeparators(folder);
+        ProposeName();
     }
     const QString name = edName_->text();
     if (name.isEmpty()) {
@@ -225,8 +288,15 @@ void TFMNewCat::BtnOkClick() {
             return;
         }
     }
-    const QString file =
-        WithTrailingBackslash(GetConfig().LibraryPath()) + name + kCatalogExtension;
+    const QString group = cbGroup_->currentIndex() > 0 ? cbGroup_->currentText() : QString();
+    if (!group.isEmpty() && !QFileInfo(QDir(GetConfig().LibraryPath()).filePath(group)).isDir()) {
+        Warn(QStringLiteral("The group \"%1\" is no longer in the library.").arg(group));
+        return;
+    }
+    const QString folderOfCatalog = group.isEmpty()
+                                        ? GetConfig().LibraryPath()
+                                        : QDir(GetConfig().LibraryPath()).filePath(group);
+    const QString file = WithTrailingBackslash(folderOfCatalog) + name + kCatalogExtension;
     if (QFileInfo::exists(file) &&
         !prompt_.AskYesNo(kWarningTitle, kOverwriteQuestion, TMessageIcon::Warning)) {
         return;
@@ -238,6 +308,15 @@ void TFMNewCat::BtnOkClick() {
     LookInsideArchives = cbArchives_->isChecked();
     ExcludePatterns = patterns;
     RememberScanChoices();
+    TXMLRememberedType remembered = GetConfig().ConfigRoot().Remembered("newCatalog");
+    if (remembered.Text(kRememberedGroup) != group) {
+        remembered.SetText(kRememberedGroup, group);
+        try {
+            GetConfig().SaveConfig();
+        } catch (const std::exception&) {
+            // The catalog is still made; the group is kept for this run only.
+        }
+    }
     accept();
 }
 

@@ -6,6 +6,7 @@
 #include "gui/shell/CommandDialog.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -14,11 +15,11 @@ namespace melodrix {
 
 class IPromptSink;
 
-// The new-catalog dialog: asks for the folder or drive to catalog and for the catalog's
-// name and which files to take (MP3 files only, or all music files; the choice is remembered
-// in the configuration), and decides the catalog file inside the library. It scans nothing itself.
-// Catalogs are always written into the library directory; the user files them into
-// groups later in the library dialog.
+// The new-catalog dialog: asks for the folder or drive to catalog (typed, pasted or browsed),
+// the catalog's name, the group it goes into (the library itself or one of its groups) and
+// which files to take (MP3 files only, or all music files), and decides the catalog file
+// inside the library. The choices are remembered in the configuration. It scans nothing
+// itself.
 class TFMNewCat final : public TCommandDialog {
     Q_OBJECT
 public:
@@ -49,6 +50,8 @@ public:
     QCheckBox* CbArchives() const { return cbArchives_; }
     QLineEdit* EdExcludes() const { return edExcludes_; }
     QPushButton* BtnDefaultExcludes() const { return btnDefaultExcludes_; }
+    // The library itself first, then its groups by path ("Mp3", "Mp3/Live").
+    QComboBox* CbGroup() const { return cbGroup_; }
 
     void SpeedButton1Click();
     void BtnOkClick();
@@ -60,6 +63,9 @@ private:
     void Warn(const QString& text);
     void RememberMusicChoice();
     void RememberScanChoices();
+    void FillGroups();
+    // Proposes the folder's name as the catalog's, unless the user typed a name of their own.
+    void ProposeName();
 
     IPromptSink& prompt_;
     QLineEdit* edFileName_;
@@ -72,6 +78,8 @@ private:
     QCheckBox* cbArchives_;
     QLineEdit* edExcludes_;  // the patterns, separated by " / "
     QPushButton* btnDefaultExcludes_;
+    QComboBox* cbGroup_;
+    QString proposedName_;  // the name last proposed, which a new folder may replace
 };
 
 // The platform's folder browser, limited to real folders.
