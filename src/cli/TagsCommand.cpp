@@ -16,26 +16,6 @@ const char* const kTagsUsage =
     "Ogg FLAC (.ogg .oga .opus), MP4 (.m4a .mp4 .m4b), or none, and the audio properties:\n"
     "playing time (ms), bitrate (kbit/s), sample rate (Hz), channels, codec and mode.\n";
 
-// The stored texts of a file's audio properties, empty where the stream does not tell.
-struct TAudioTexts {
-    std::string duration, bitrate, sampleRate, channels, codec, mode;
-
-    explicit TAudioTexts(const std::optional<TAudioProperties>& audio) {
-        if (!audio) {
-            return;
-        }
-        const auto text = [](const auto& value) {
-            return value ? std::to_string(*value) : std::string();
-        };
-        duration = text(audio->DurationMs);
-        bitrate = text(audio->Bitrate);
-        sampleRate = text(audio->SampleRate);
-        channels = text(audio->Channels);
-        codec = AudioCodecName(audio->Codec);
-        mode = audio->Mode ? std::string(AudioModeName(*audio->Mode)) : std::string();
-    }
-};
-
 }  // namespace
 
 int RunTagsCommand(TCliContext& context, const QStringList& args) {

@@ -21,6 +21,7 @@
 #include "gui/shell/CatalogModel.h"
 #include "gui/stats/SizeMap.h"
 #include "gui/stats/StatsWindow.h"
+#include "support/FolderCatalog.h"
 
 using namespace melodrix;
 using namespace melodrix::testing;
@@ -31,30 +32,20 @@ struct TSong {
     std::string name, size, artist, title, album, genre, track, duration;
 };
 
-// A catalog of a folder /m/a holding the files, as a scan writes it.
+// The songs as the shared album catalog takes them.
 QByteArray Catalog(const std::vector<TSong>& songs) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?><fileinfo>"
-        "<file FileName=\"/m\" FullPath=\"/m\" FileType=\"directory\">"
-        "<file FileName=\"a\" FullPath=\"/m/a\" FileType=\"directory\">";
+    std::vector<TCatalogFile> files;
     for (const TSong& s : songs) {
-        const auto dot = s.name.rfind('.');
-        const std::pair<const char*, std::string> fields[] = {
-            {"FileName", s.name},         {"FullPath", "/m/a/" + s.name},
-            {"FileSize", s.size},         {"FileExt", s.name.substr(dot + 1)},
-            {"FileType", "file"},         {"MP3_Title", s.title},
-            {"MP3_Artist", s.artist},     {"MP3_Album", s.album},
-            {"MP3_Genre", s.genre},       {"MP3_Track", s.track},
-            {"AudioDuration", s.duration}};
-        text += "<file";
-        for (const auto& [name, value] : fields) {
-            if (!value.empty()) {
-                text += std::string(" ") + name + "=\"" + value + "\"";
-            }
-        }
-        text += "/>";
+        files.push_back({{"FileName", s.name},
+                         {"FileSize", s.size},
+                         {"MP3_Title", s.title},
+                         {"MP3_Artist", s.artist},
+                         {"MP3_Album", s.album},
+                         {"MP3_Genre", s.genre},
+                         {"MP3_Track", s.track},
+                         {"AudioDuration", s.duration}});
     }
-    return QByteArray::fromStdString(text + "</file></file></fileinfo>");
+    return FolderCatalog(files);
 }
 
 // Rock/One: three songs of an album missing track 2, one without a title, a cover.

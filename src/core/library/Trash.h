@@ -5,8 +5,8 @@
 
 namespace melodrix {
 
-// The desktop's trash, as the freedesktop.org trash specification lays it out, so that the
-// file manager lists what the program trashed and can put it back.
+// The desktop's trash, laid out as freedesktop.org's trash layout has it, so that the file
+// manager lists what the program trashed and can put it back.
 
 // The user's own trash: $XDG_DATA_HOME/Trash, or ~/.local/share/Trash.
 QByteArray HomeTrashDirectory();

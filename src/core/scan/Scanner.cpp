@@ -115,42 +115,6 @@ TSubtree SumBelow(TCatalogNode& node, std::vector<TBuiltItem>& built) {
     return sum;
 }
 
-// The texts of a music file's audio properties, which outlive the array of views into them.
-struct TAudioTexts {
-    std::string duration, bitrate, sampleRate, channels;
-
-    void Fill(const std::optional<TAudioProperties>& audio,
-              std::array<std::string_view, FieldCount>& texts) {
-        duration.clear();
-        bitrate.clear();
-        sampleRate.clear();
-        channels.clear();
-        if (!audio) {
-            return;
-        }
-        if (audio->DurationMs) {
-            duration = std::to_string(*audio->DurationMs);
-        }
-        if (audio->Bitrate) {
-            bitrate = std::to_string(*audio->Bitrate);
-        }
-        if (audio->SampleRate) {
-            sampleRate = std::to_string(*audio->SampleRate);
-        }
-        if (audio->Channels) {
-            channels = std::to_string(*audio->Channels);
-        }
-        texts[AudioDuration] = duration;
-        texts[AudioBitrate] = bitrate;
-        texts[AudioSampleRate] = sampleRate;
-        texts[AudioChannels] = channels;
-        texts[AudioCodec] = AudioCodecName(audio->Codec);
-        if (audio->Mode) {
-            texts[AudioMode] = AudioModeName(*audio->Mode);
-        }
-    }
-};
-
 class TScanRun {
 public:
     TScanRun(TCatalogTree& tree, IProgressSink& progress, const QString& folder,
@@ -440,7 +404,14 @@ private:
             texts[MP3_Track] = tags.Track;
             texts[MP3_Disc] = tags.Disc;
             texts[MP3_AlbumArtist] = tags.AlbumArtist;
-            audioTexts_.Fill(tags.Audio, texts);
+            // The texts outlive the array of views into them.
+            audioTexts_ = TAudioTexts(tags.Audio);
+            texts[AudioDuration] = audioTexts_.duration;
+            texts[AudioBitrate] = audioTexts_.bitrate;
+            texts[AudioSampleRate] = audioTexts_.sampleRate;
+            texts[AudioChannels] = audioTexts_.channels;
+            texts[AudioCodec] = audioTexts_.codec;
+            texts[AudioMode] = audioTexts_.mode;
         }
         item.SetAllFields(texts);
     }

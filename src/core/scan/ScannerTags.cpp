@@ -61,6 +61,21 @@ bool SameLetters(std::string_view text, std::string_view lowerName) {
 
 }  // namespace
 
+TAudioTexts::TAudioTexts(const std::optional<TAudioProperties>& audio) {
+    if (!audio) {
+        return;
+    }
+    const auto text = [](const auto& value) {
+        return value ? std::to_string(*value) : std::string();
+    };
+    duration = text(audio->DurationMs);
+    bitrate = text(audio->Bitrate);
+    sampleRate = text(audio->SampleRate);
+    channels = text(audio->Channels);
+    codec = AudioCodecName(audio->Codec);
+    mode = audio->Mode ? std::string(AudioModeName(*audio->Mode)) : std::string();
+}
+
 QString TagKindName(TTagKind kind) {
     switch (kind) {
         case TTagKind::ID3v1:

@@ -36,6 +36,15 @@ struct TTagFields {
     std::optional<TAudioProperties> Audio;
 };
 
+// The stored texts of a file's audio properties (AudioDuration to AudioMode), empty where its
+// stream does not tell.
+struct TAudioTexts {
+    std::string duration, bitrate, sampleRate, channels, codec, mode;
+
+    TAudioTexts() = default;
+    explicit TAudioTexts(const std::optional<TAudioProperties>& audio);
+};
+
 // One reader of each kind, made once and reused for every file of a scan. A file is read by
 // the reader of its format. For MP3 the first kind that reads the file and finds a tag (ID3v1,
 // then ID3v2, then APEv2) supplies the six fields, so an ID3v1 tag wins even when it is

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/search/Statistics.h"
+#include "support/FolderCatalog.h"
 #include "support/TempDir.h"
 
 using namespace melodrix;
@@ -17,41 +18,25 @@ struct TFile {
         bitrate{}, mode{}, duration{}, albumArtist{};
 };
 
-// A catalog of a folder holding the files, written as a scan writes them (empty fields left
-// out).
+// The files as the shared album catalog takes them.
 QByteArray Catalog(const std::vector<TFile>& files) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?><fileinfo>"
-        "<file FileName=\"/m\" FullPath=\"/m\" FileType=\"directory\">"
-        "<file FileName=\"a\" FullPath=\"/m/a\" FileType=\"directory\">";
+    std::vector<melodrix::testing::TCatalogFile> attributes;
     for (const TFile& f : files) {
-        const auto dot = f.name.rfind('.');
-        const std::pair<const char*, std::string> fields[] = {
-            {"FileName", f.name},
-            {"FullPath", "/m/a/" + f.name},
-            {"FileSize", f.size},
-            {"FileExt", dot == std::string::npos ? "" : f.name.substr(dot + 1)},
-            {"FileType", "file"},
-            {"MP3_Title", f.title},
-            {"MP3_Artist", f.artist},
-            {"MP3_Album", f.album},
-            {"MP3_Year", f.year},
-            {"MP3_Genre", f.genre},
-            {"MP3_Track", f.track},
-            {"MP3_AlbumArtist", f.albumArtist},
-            {"AudioDuration", f.duration},
-            {"AudioBitrate", f.bitrate},
-            {"AudioCodec", f.codec},
-            {"AudioMode", f.mode}};
-        text += "<file";
-        for (const auto& [name, value] : fields) {
-            if (!value.empty()) {
-                text += std::string(" ") + name + "=\"" + value + "\"";
-            }
-        }
-        text += "/>";
+        attributes.push_back({{"FileName", f.name},
+                              {"FileSize", f.size},
+                              {"MP3_Title", f.title},
+                              {"MP3_Artist", f.artist},
+                              {"MP3_Album", f.album},
+                              {"MP3_Year", f.year},
+                              {"MP3_Genre", f.genre},
+                              {"MP3_Track", f.track},
+                              {"MP3_AlbumArtist", f.albumArtist},
+                              {"AudioDuration", f.duration},
+                              {"AudioBitrate", f.bitrate},
+                              {"AudioCodec", f.codec},
+                              {"AudioMode", f.mode}});
     }
-    return QByteArray::fromStdString(text + "</file></file></fileinfo>");
+    return melodrix::testing::FolderCatalog(attributes);
 }
 
 const TTally* Find(const std::vector<TTally>& tallies, const std::string& name) {
