@@ -83,8 +83,7 @@ int main(int argc, char** argv) {
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
     const std::string cli = (std::filesystem::path(self).parent_path() / "melodrix-cli").string();
     std::printf("catalog %s: %.1f MB, %llu items; %d rounds, command and window alternating\n",
-                qPrintable(catalog),
-                static_cast<double>(std::filesystem::file_size(fixture)) / 1e6,
+                qPrintable(catalog), static_cast<double>(std::filesystem::file_size(fixture)) / 1e6,
                 static_cast<unsigned long long>(items), rounds);
 
     TFMMain main;
