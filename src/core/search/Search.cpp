@@ -19,6 +19,7 @@
 #include "core/catalogfile/CatalogStream.h"
 #include "core/catalogfile/CatalogTreeReader.h"
 #include "core/catalogfile/DocumentItems.h"
+#include "core/search/CatalogCopies.h"
 #include "core/search/Duplicates.h"
 #include "core/search/Search.h"
 #include "core/search/SearchMatcher.h"
@@ -118,14 +119,15 @@ public:
     // `linkRoot` is where a linked catalog must lead to be read; nothing: anywhere.
     TSearchRun(IProgressSink& progress, TSearchLeftover& leftover, THitList& result,
                TFileItem& conditions, TSearchMatcher& matcher, bool streaming,
-               std::optional<fs::path> linkRoot)
+               std::optional<fs::path> linkRoot, ICatalogCopies* copies)
         : leftover_(leftover),
           progress_(progress),
           result_(result),
           conditions_(conditions),
           matcher_(matcher),
           streaming_(streaming),
-          linkRoot_(std::move(linkRoot)) {}
+          linkRoot_(std::move(linkRoot)),
+          copies_(copies) {}
 
     QStringList skipped;
 
@@ -184,6 +186,10 @@ public:
             skipped << path;
             return false;
         }
+        if (copies_ && TestCopy(path, native)) {
+            last_ = TLast::Streamed;  // the file itself is parsed only if it is handed over
+            return true;
+        }
         if (streaming_ && StreamCatalogFile(path, native)) {
             last_ = TLast::Streamed;
             return true;
@@ -239,6 +245,44 @@ public:
         result_.KeepFirst(firstHit);
         tested_ = testedBefore;
         return false;
+    }
+
+    // Tests the items of the current copy of the catalog, when the copies hold or can make one.
+    bool TestCopy(const QString& path, const QByteArray& native) {
+        SetDiskName(path);
+        const size_t firstHit = result_.Count();
+        const uint64_t testedBefore = tested_;
+        const THitsUpdate bracket(result_);
+        const bool copied = copies_->VisitCandidates(
+            path, native,
+            [this](const TCopiedCatalog& catalog) { matcher_.UseTimeFormat(catalog.timeFormat); },
+            [this](const TCopiedItem& item) {
+                if (!diskHolds_) {
+                    return false;  // no item of this catalog can be a hit
+                }
+                if (MatchesCopied(item)) {
+                    TItemTexts texts = item.texts;
+                    StoreCatalogItem(result_.Add(), texts, item.present, item.topLevel, disk_);
+                }
+                return !Tested([&] { return TextOf(item.texts[FileName]); });
+            });
+        if (!copied) {
+            result_.KeepFirst(firstHit);
+            tested_ = testedBefore;
+        }
+        return copied;
+    }
+
+    bool MatchesCopied(const TCopiedItem& item) const {
+        const TItemTexts& tested = *item.tested;
+        for (size_t i = 0; i < matcher_.ConditionCount(); ++i) {
+            const int field = matcher_.ConditionFieldNumber(i);
+            if (!matcher_.ConditionHolds(i, (item.testedPresent >> field) & 1u,
+                                         tested[static_cast<size_t>(field)])) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // Leaves the leftover's Document holding the last catalog searched, as opening it would.
@@ -453,6 +497,7 @@ private:
     TFieldNameMatcher fields_;
     const bool streaming_;
     const std::optional<fs::path> linkRoot_;
+    ICatalogCopies* const copies_;
     pugi::xml_document document_;
     TCatalogStream stream_;
     std::string scratch_;
@@ -471,9 +516,10 @@ private:
 // The search of SearchCatalogs, its hits put in `hits`.
 QStringList RunSearch(IProgressSink& progress, TSearchLeftover& leftover, TSearchScope scope,
                       THitList& hits, TFileItem& conditions, TSearchMatcher& matcher,
-                      const QString& linkRoot) {
+                      const TSearchOptions& options, ICatalogCopies* copies) {
+    const QString& linkRoot = options.linkRoot;
     TProgressScope shown(progress, QString(), true);
-    SetCancelRequested(false);
+    progress.ForgetEarlierCancel();
     const QString rootText = !linkRoot.isEmpty()            ? linkRoot
                              : scope == TSearchScope::Group ? TextOf(conditions.Field(FullPath))
                                                             : QString();
@@ -485,8 +531,11 @@ QStringList RunSearch(IProgressSink& progress, TSearchLeftover& leftover, TSearc
         const fs::path real = fs::canonical(given, error);
         root = error ? given : real;
     }
+    if (copies) {
+        copies->Prepare(conditions, options);
+    }
     TSearchRun run(progress, leftover, hits, conditions, matcher, scope == TSearchScope::Group,
-                   root);
+                   root, copies);
     if (scope == TSearchScope::Group) {
         const QString folder = WithTrailingBackslash(TextOf(conditions.Field(FullPath)));
         run.SearchGroupFolder(folder, fs::path(NativePathOf(folder).toStdString()));
@@ -501,20 +550,20 @@ QStringList RunSearch(IProgressSink& progress, TSearchLeftover& leftover, TSearc
 
 QStringList SearchCatalogs(IProgressSink& progress, TSearchScope scope, TCatalogTree& result,
                            TFileItem& conditions, const TSearchOptions& options,
-                           TSearchLeftover& leftover) {
+                           TSearchLeftover& leftover, ICatalogCopies* copies) {
     // Made first: a condition that cannot be used is refused before anything is read.
     TSearchMatcher matcher(conditions, options);
     result.Clear();
     THitList hits(result);
-    return RunSearch(progress, leftover, scope, hits, conditions, matcher, options.linkRoot);
+    return RunSearch(progress, leftover, scope, hits, conditions, matcher, options, copies);
 }
 
 QStringList SearchCatalogsInto(IProgressSink& progress, TSearchScope scope, TFileItem& conditions,
                                const TSearchOptions& options, TSearchLeftover& leftover,
-                               const TCatalogHitsSink& sink) {
+                               const TCatalogHitsSink& sink, ICatalogCopies* copies) {
     TSearchMatcher matcher(conditions, options);
     THitList hits(sink);
-    return RunSearch(progress, leftover, scope, hits, conditions, matcher, options.linkRoot);
+    return RunSearch(progress, leftover, scope, hits, conditions, matcher, options, copies);
 }
 
 TDuplicates FindDuplicates(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
@@ -526,13 +575,15 @@ TDuplicates FindDuplicates(IProgressSink& progress, TSearchScope scope, const QS
     record.SetField(FullPath, scopePath.toUtf8().toStdString());
     TSearchOptions options;
     options.kind = TItemKind::Files;
+    options.linkRoot = linkRoot;
     TSearchMatcher matcher(record, options);
     result.Clear();
     std::vector<TFileItem> files;
     std::vector<QString> sources;
     THitList hits(files, sources);
     TDuplicates duplicates;
-    duplicates.skipped = RunSearch(progress, leftover, scope, hits, record, matcher, linkRoot);
+    duplicates.skipped =
+        RunSearch(progress, leftover, scope, hits, record, matcher, options, nullptr);
     GroupDuplicates(files, sources, key, duplicates, result);
     return duplicates;
 }

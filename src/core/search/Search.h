@@ -12,6 +12,7 @@
 namespace melodrix {
 
 struct TSearchOptions;  // core/search/SearchConditions.h
+class ICatalogCopies;   // core/search/CatalogCopies.h
 
 enum class TSearchScope { Group, Catalog };
 
@@ -26,9 +27,11 @@ struct TSearchLeftover {
 // Searches the group or catalog that conditions' FullPath names and puts the hits in
 // `result`. Returns the files of the scope that were skipped as unreadable catalogs. Throws
 // TSearchConditionError, before reading anything, for a condition it cannot use.
+// With `copies`, a catalog they hold a current copy of is tested from that copy instead of
+// its file; the hits are the same.
 QStringList SearchCatalogs(IProgressSink& progress, TSearchScope scope, TCatalogTree& result,
                            TFileItem& conditions, const TSearchOptions& options,
-                           TSearchLeftover& leftover);
+                           TSearchLeftover& leftover, ICatalogCopies* copies = nullptr);
 
 // Receives the hits of one catalog file (each with its catalog's DiskName) when that catalog
 // has been searched; it may move them out.
@@ -40,6 +43,6 @@ using TCatalogHitsSink =
 // when it has no hits. Only one catalog's hits are held at a time.
 QStringList SearchCatalogsInto(IProgressSink& progress, TSearchScope scope, TFileItem& conditions,
                                const TSearchOptions& options, TSearchLeftover& leftover,
-                               const TCatalogHitsSink& sink);
+                               const TCatalogHitsSink& sink, ICatalogCopies* copies = nullptr);
 
 }  // namespace melodrix

@@ -38,6 +38,7 @@ public:
     std::string_view ConditionField(size_t condition) const {
         return FieldNames[conditions_[condition].field];
     }
+    int ConditionFieldNumber(size_t condition) const { return conditions_[condition].field; }
     bool DiskHolds(std::string_view diskName) const;
 
 private:
@@ -45,7 +46,7 @@ private:
     struct TCondition {
         TTest test;
         int field;
-        size_t pattern = 0;     // into patterns_, for Text
+        size_t pattern = 0;       // into patterns_, for Text
         TRange<int64_t> range{};  // for Number: the value's leading number lies in it
     };
     void AddText(int field, std::string text, const TSearchOptions& options);
