@@ -50,6 +50,7 @@ int RunShowCommand(TCliContext& context, const QStringList& args);
 int RunSearchCommand(TCliContext& context, const QStringList& args);
 int RunDuplicatesCommand(TCliContext& context, const QStringList& args);
 int RunStatsCommand(TCliContext& context, const QStringList& args);
+int RunIndexCommand(TCliContext& context, const QStringList& args);
 int RunTagsCommand(TCliContext& context, const QStringList& args);
 int RunExportCommand(TCliContext& context, const QStringList& args);
 int RunInfoCommand(TCliContext& context, const QStringList& args);

@@ -10,6 +10,7 @@
 #include "cli/SpooledTable.h"
 #include "core/base/Errors.h"
 #include "core/engine/FileInfo.h"
+#include "core/index/SearchIndex.h"
 #include "core/search/Search.h"
 #include "core/search/SearchConditions.h"
 #include "core/search/SearchMatcher.h"
@@ -28,6 +29,7 @@ const char* const kSearchUsage =
     "                    [--min-duration D] [--max-duration D] [--min-bitrate K]\n"
     "                    [--max-bitrate K] [--codec NAME]\n"
     "                    [--after DATE] [--before DATE] [--files-only | --folders-only]\n"
+    "                    [--no-index]\n"
     "Finds the items whose name, extension (without the dot), description and other fields\n"
     "match the given texts, in every catalog of the library or of the group or catalog PATH.\n"
     "All conditions must hold. --mode says how texts match: contains (default), whole (the\n"
@@ -41,7 +43,9 @@ const char* const kSearchUsage =
     "followed by Z or an offset such as +02:00): modified on or after, and before. Items\n"
     "without the field never match a range. PATH is a group or catalog of the library, or a\n"
     "folder outside it; files in the scope that are not catalogs, and links that lead out of\n"
-    "the library, are skipped and listed on stderr.\n";
+    "the library, are skipped and listed on stderr. The search index (see `index`) answers\n"
+    "from its copies of the catalogs, checked against each file first and made again for a\n"
+    "catalog that changed, with the same hits; --no-index reads every catalog file.\n";
 
 // The text options, each on one catalog field.
 const std::vector<std::pair<const char*, int>>& TextOptions() {
@@ -213,17 +217,27 @@ bool HasCondition(const TSearchOptions& options) {
 }  // namespace
 
 int RunSearchCommand(TCliContext& context, const QStringList& args) {
-    std::vector<TOptionSpec> specs{
-        {QStringLiteral("scope"), true},        {QStringLiteral("name"), true},
-        {QStringLiteral("ext"), true},          {QStringLiteral("description"), true},
-        {QStringLiteral("case-sensitive")},     {QStringLiteral("whole-words")},
-        {QStringLiteral("mode"), true},         {QStringLiteral("min-size"), true},
-        {QStringLiteral("max-size"), true},     {QStringLiteral("year-range"), true},
-        {QStringLiteral("after"), true},        {QStringLiteral("before"), true},
-        {QStringLiteral("files-only")},         {QStringLiteral("folders-only")},
-        {QStringLiteral("track"), true},        {QStringLiteral("min-duration"), true},
-        {QStringLiteral("max-duration"), true}, {QStringLiteral("min-bitrate"), true},
-        {QStringLiteral("max-bitrate"), true},  {QStringLiteral("codec"), true}};
+    std::vector<TOptionSpec> specs{{QStringLiteral("scope"), true},
+                                   {QStringLiteral("name"), true},
+                                   {QStringLiteral("ext"), true},
+                                   {QStringLiteral("description"), true},
+                                   {QStringLiteral("case-sensitive")},
+                                   {QStringLiteral("whole-words")},
+                                   {QStringLiteral("mode"), true},
+                                   {QStringLiteral("min-size"), true},
+                                   {QStringLiteral("max-size"), true},
+                                   {QStringLiteral("year-range"), true},
+                                   {QStringLiteral("after"), true},
+                                   {QStringLiteral("before"), true},
+                                   {QStringLiteral("files-only")},
+                                   {QStringLiteral("folders-only")},
+                                   {QStringLiteral("track"), true},
+                                   {QStringLiteral("min-duration"), true},
+                                   {QStringLiteral("max-duration"), true},
+                                   {QStringLiteral("min-bitrate"), true},
+                                   {QStringLiteral("max-bitrate"), true},
+                                   {QStringLiteral("codec"), true},
+                                   {QStringLiteral("no-index")}};
     for (const auto& [name, field] : TextOptions()) {
         specs.push_back({QString::fromLatin1(name), true});
     }
@@ -267,6 +281,10 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
         table->Add(
             {QStringLiteral("DiskName"), QStringLiteral("FileSize"), QStringLiteral("FullPath")});
     }
+    std::optional<TSearchIndex> index;
+    if (!parsed.Has(QStringLiteral("no-index"))) {
+        index.emplace();
+    }
     const QStringList skipped = SearchCatalogsInto(
         context.progress, scope.scope, conditions, options, leftover,
         [&](const QString&, std::vector<TFileItem>& hits) {
@@ -278,7 +296,8 @@ int RunSearchCommand(TCliContext& context, const QStringList& args) {
                     context.out << ItemJson(item) << '\n';
                 }
             }
-        });
+        },
+        index ? &*index : nullptr);
     if (table) {
         table->Print(context.out);
     }

@@ -31,6 +31,7 @@ const std::map<QString, TCommand>& CommandTable() {
         {QStringLiteral("update"), RunUpdateCommand},
         {QStringLiteral("duplicates"), RunDuplicatesCommand},
         {QStringLiteral("stats"), RunStatsCommand},
+        {QStringLiteral("index"), RunIndexCommand},
     };
     return table;
 }
@@ -50,6 +51,7 @@ const char* const kUsage =
     "  info CATALOG   what a catalog holds: items, files, size, artists, genres\n"
     "  stats          sizes by kind, music by genre, decade, codec and bitrate, playing\n"
     "                 time by artist and tag problems of a catalog, a group or the library\n"
+    "  index          show the search index of the library, or --rebuild it\n"
     "  describe CATALOG ITEM TEXT\n"
     "                 set the description of an item and save the catalog\n"
     "  update CATALOG rescan a catalog's folder, keeping descriptions and names\n"

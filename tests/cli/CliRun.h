@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,11 @@ struct TCliOptions {
     int timeoutMs = 60000;
 };
 
+inline QString TestCacheFolder() {
+    static const QTemporaryDir folder;
+    return folder.path();
+}
+
 // Runs melodrix-cli with `args`. A run that has not ended in time (a read blocked on a FIFO)
 // is killed and fails the test rather than hang it.
 inline TCliRun RunCli(const QStringList& args, const TCliOptions& options = {}) {
@@ -50,9 +56,14 @@ inline TCliRun RunCli(const QStringList& args, const TCliOptions& options = {}) 
     if (!options.workingDirectory.isEmpty()) {
         process.setWorkingDirectory(options.workingDirectory);
     }
-    if (options.environment) {
-        process.setProcessEnvironment(*options.environment);
+    // The search index the runs keep lives in a folder of the test run, never in the user's
+    // cache, unless a test names its own.
+    QProcessEnvironment environment =
+        options.environment.value_or(QProcessEnvironment::systemEnvironment());
+    if (!environment.contains(QStringLiteral("XDG_CACHE_HOME"))) {
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), TestCacheFolder());
     }
+    process.setProcessEnvironment(environment);
     if (options.asPermissionBitsSay) {
         process.setChildProcessModifier([] {
             if (!GiveUpFileOverridesForGood()) {
