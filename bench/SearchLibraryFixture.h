@@ -14,11 +14,16 @@ namespace melodrix::bench {
 inline constexpr int kSearchCatalogs = 50;
 inline constexpr uint64_t kSearchItemsPerCatalog = 20'000;
 
-inline std::filesystem::path EnsureSearchLibrary(std::vector<std::string>& files) {
+// `catalogs` copies in a folder of their own (the default library: "search_library").
+inline std::filesystem::path EnsureSearchLibrary(std::vector<std::string>& files,
+                                                 int catalogs = kSearchCatalogs) {
     namespace fs = std::filesystem;
-    const fs::path library = BenchDataDirectory() / "search_library";
+    const fs::path library =
+        BenchDataDirectory() / (catalogs == kSearchCatalogs
+                                    ? std::string("search_library")
+                                    : "search_library_" + std::to_string(catalogs));
     const fs::path source = EnsureCatalogFixture(kSearchItemsPerCatalog);
-    for (int i = 0; i < kSearchCatalogs; ++i) {
+    for (int i = 0; i < catalogs; ++i) {
         const fs::path group = library / ("Group " + std::to_string(i % 5));
         const fs::path file = group / ("Disk " + std::to_string(i) + ".xml");
         if (!fs::exists(file)) {

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 #include <atomic>
 #include <filesystem>
@@ -160,6 +162,7 @@ TIndexSurvey TSearchIndex::Survey(const QString& library, bool remake, IProgress
     std::mutex lock;
     std::atomic<size_t> next{0};
     std::atomic<bool> stop{false};
+    QSet<QString> kept;  // the names of the copies of the catalogs found, which stay
     const auto work = [&](bool reporting) {
         TProgressThrottle throttle;
         for (size_t i = next++; i < catalogs.size() && !stop; i = next++) {
@@ -174,6 +177,7 @@ TIndexSurvey TSearchIndex::Survey(const QString& library, bool remake, IProgress
             if (!copy) {
                 survey.unreadable << path;
             } else {
+                kept.insert(QFileInfo(CopyFileOf(native)).fileName());
                 ++survey.current;
                 survey.made += made;
                 survey.items += copy->ItemCount();
@@ -210,7 +214,7 @@ TIndexSurvey TSearchIndex::Survey(const QString& library, bool remake, IProgress
             }
             continue;
         }
-        if (!file.endsWith(QLatin1String(kCopySuffix))) {
+        if (!file.endsWith(QLatin1String(kCopySuffix)) || kept.contains(entry.fileName())) {
             continue;
         }
         const std::unique_ptr<TCatalogCopy> copy = TCatalogCopy::Map(file);
