@@ -34,6 +34,10 @@ struct THead {
     char magic[8];
     uint32_t version;
     uint32_t blockItems;
+    // The fields an item had when the copy was made: a program that knows more fields must
+    // read the catalog again, or the new ones would be missing.
+    uint32_t fieldCount;
+    uint32_t unused;
     uint64_t device;
     uint64_t inode;
     int64_t size;
@@ -335,6 +339,7 @@ std::unique_ptr<TCatalogCopy> TCatalogCopy::Read(const QString& path, const QByt
     std::memcpy(head.magic, kMagic, sizeof kMagic);
     head.version = kVersion;
     head.blockItems = kCopyBlockItems;
+    head.fieldCount = FieldCount;
     head.device = before.Device;
     head.inode = before.Inode;
     head.size = before.Size;
@@ -407,13 +412,47 @@ std::unique_ptr<TCatalogCopy> TCatalogCopy::Map(const QString& copyFile) {
     return copy;
 }
 
+std::optional<TCopyFacts> TCatalogCopy::Peek(const QString& copyFile) {
+    const QByteArray name = QFile::encodeName(copyFile);
+    const int handle = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) {
+        return std::nullopt;
+    }
+    std::optional<TCopyFacts> facts;
+    THead head{};
+    struct stat status {};
+    if (::fstat(handle, &status) == 0 &&
+        ::pread(handle, &head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+        std::memcmp(head.magic, kMagic, sizeof kMagic) == 0 && head.version == kVersion &&
+        head.fieldCount == FieldCount && head.fileBytes == static_cast<uint64_t>(status.st_size) &&
+        head.pathBytes <= head.fileBytes - sizeof head) {
+        std::string path(head.pathBytes, '\0');
+        if (::pread(handle, path.data(), path.size(), sizeof head) ==
+            static_cast<ssize_t>(path.size())) {
+            facts.emplace();
+            facts->catalogStamp = {true, head.device, head.inode, head.size, head.modifiedNs};
+            facts->catalogNativePath = std::move(path);
+            facts->itemCount = head.itemCount;
+            facts->bytes = head.fileBytes;
+            facts->madeAtMs = head.madeAtMs;
+        }
+    }
+    ::close(handle);
+    return facts;
+}
+
+TCopyFacts TCatalogCopy::Facts() const {
+    return {stamp_, std::string(nativePath_), itemCount_, bytes_.size(), madeAtMs_};
+}
+
 bool TCatalogCopy::TakeLayout() {
     if (bytes_.size() < sizeof(THead)) {
         return false;
     }
     const THead head = LoadRaw<THead>(bytes_.data());
     if (std::memcmp(head.magic, kMagic, sizeof kMagic) != 0 || head.version != kVersion ||
-        head.blockItems != kCopyBlockItems || head.fileBytes != bytes_.size()) {
+        head.blockItems != kCopyBlockItems || head.fieldCount != FieldCount ||
+        head.fileBytes != bytes_.size()) {
         return false;
     }
     // Every section must lie inside the file; sizes are added only after each is checked.

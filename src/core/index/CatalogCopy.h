@@ -15,6 +15,15 @@
 
 namespace melodrix {
 
+// What the head of a copy file says, read without mapping the rest.
+struct TCopyFacts {
+    TFileStamp catalogStamp;
+    std::string catalogNativePath;
+    uint64_t itemCount = 0;
+    uint64_t bytes = 0;
+    int64_t madeAtMs = 0;
+};
+
 // The search index's copy of one catalog file: the file's stamp when it was read, the root
 // attributes the search uses, every item packed (CopyRecords.h), and the items' names folded
 // (full Unicode case folding) one after another, so that a name condition is a scan of a few
@@ -34,8 +43,12 @@ public:
     static std::unique_ptr<TCatalogCopy> Read(const QString& path, const QByteArray& native,
                                               const QString& saveTo = {});
 
-    // Maps a copy written by Save. Nothing when there is none or it is damaged.
+    // Maps a copy file. Nothing when there is none or it is damaged.
     static std::unique_ptr<TCatalogCopy> Map(const QString& copyFile);
+    // Reads the head of a copy file only: enough to tell whether it is current. Nothing when
+    // there is none or its head is damaged; the rest is checked when it is mapped.
+    static std::optional<TCopyFacts> Peek(const QString& copyFile);
+    TCopyFacts Facts() const;
 
     const TFileStamp& CatalogStamp() const { return stamp_; }
     std::string_view CatalogNativePath() const { return nativePath_; }

@@ -170,20 +170,33 @@ TIndexSurvey TSearchIndex::Survey(const QString& library, bool remake, IProgress
             const QString path = NativePathText(catalogs[i].native());
             bool made = false;
             const TFileStamp stamp = NativeFileStampOf(native);
-            const std::unique_ptr<TCatalogCopy> copy =
-                stamp.Exists ? FreshCopy(path, native, stamp, remake, made) : nullptr;
+            // A current copy is known by its head alone; the search checks the rest.
+            std::optional<TCopyFacts> facts;
+            if (stamp.Exists && !remake) {
+                facts = TCatalogCopy::Peek(CopyFileOf(native));
+                if (facts && !(facts->catalogStamp == stamp &&
+                               facts->catalogNativePath == catalogs[i].native())) {
+                    facts.reset();
+                }
+            }
+            if (stamp.Exists && !facts) {
+                if (const std::unique_ptr<TCatalogCopy> copy =
+                        FreshCopy(path, native, stamp, remake, made)) {
+                    facts = copy->Facts();
+                }
+            }
             const std::lock_guard<std::mutex> guard(lock);
             ++survey.catalogs;
-            if (!copy) {
+            if (!facts) {
                 survey.unreadable << path;
             } else {
                 kept.insert(QFileInfo(CopyFileOf(native)).fileName());
                 ++survey.current;
                 survey.made += made;
-                survey.items += copy->ItemCount();
-                survey.bytes += copy->ByteCount();
-                survey.catalogBytes += static_cast<uint64_t>(copy->CatalogStamp().Size);
-                const int64_t at = copy->MadeAtMs();
+                survey.items += facts->itemCount;
+                survey.bytes += facts->bytes;
+                survey.catalogBytes += static_cast<uint64_t>(facts->catalogStamp.Size);
+                const int64_t at = facts->madeAtMs;
                 survey.oldestMs = survey.oldestMs == 0 ? at : std::min(survey.oldestMs, at);
                 survey.newestMs = std::max(survey.newestMs, at);
             }
@@ -217,14 +230,9 @@ TIndexSurvey TSearchIndex::Survey(const QString& library, bool remake, IProgress
         if (!file.endsWith(QLatin1String(kCopySuffix)) || kept.contains(entry.fileName())) {
             continue;
         }
-        const std::unique_ptr<TCatalogCopy> copy = TCatalogCopy::Map(file);
-        if (!copy) {
-            survey.removed += QFile::remove(file);
-            continue;
-        }
-        const QByteArray native(copy->CatalogNativePath().data(),
-                                static_cast<qsizetype>(copy->CatalogNativePath().size()));
-        if (!NativeFileStampOf(native).Exists) {
+        const std::optional<TCopyFacts> facts = TCatalogCopy::Peek(file);
+        if (!facts ||
+            !NativeFileStampOf(QByteArray::fromStdString(facts->catalogNativePath)).Exists) {
             survey.removed += QFile::remove(file);
         }
     }
