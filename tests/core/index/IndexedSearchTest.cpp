@@ -396,6 +396,34 @@ TEST_F(IndexedSearch, WithoutAWritableIndexFolderTheSearchIsTheSame) {
     EXPECT_GT(withHits, 10);
 }
 
+TEST_F(IndexedSearch, ASurveyMakesWhatIsMissingAndDropsWhatIsGone) {
+    TGenerator generator(11);
+    MakeLibrary(generator);
+    TSilentProgress progress;
+    TIndexSurvey survey = index_->Survey(library_.path(), false, progress);
+    EXPECT_EQ(survey.catalogs, 10u);  // nine catalogs and the broken file; the empty one is none
+    EXPECT_EQ(survey.current, 9u);
+    EXPECT_EQ(survey.made, 9u);
+    ASSERT_EQ(survey.unreadable.size(), 1);
+    EXPECT_TRUE(survey.unreadable.front().endsWith(QStringLiteral("broken.xml")));
+    EXPECT_GT(survey.items, 9u * 40);
+    EXPECT_GT(survey.bytes, 0u);
+    EXPECT_LT(survey.bytes, survey.catalogBytes);
+
+    EXPECT_EQ(index_->Survey(library_.path(), false, progress).made, 0u);
+    WriteCatalog(generator, 3);
+    ASSERT_TRUE(QFile::remove(CatalogPath(5)));
+    survey = index_->Survey(library_.path(), false, progress);
+    EXPECT_EQ(survey.made, 1u);
+    EXPECT_EQ(survey.current, 8u);
+    EXPECT_EQ(survey.removed, 1u);
+    EXPECT_EQ(QDir(cache_.path()).entryList({QStringLiteral("*.copy")}).size(), 8);
+    EXPECT_EQ(index_->Survey(library_.path(), true, progress).made, 8u);
+    // What the survey made is what the searches use.
+    int withHits = 0;
+    ExpectSameHits(generator, 30, withHits);
+}
+
 TEST(NarrowingText, IsTheFoldedNameOrNothingWhereNoTextMustOccur) {
     TFileItem record;
     TSearchOptions options;
