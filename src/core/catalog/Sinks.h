@@ -25,6 +25,10 @@ public:
     // Lets the user interface handle pending input, so a Cancel click is seen.
     virtual void ProcessPendingInput() {}
     virtual bool CancelRequested() { return melodrix::CancelRequested(); }
+    // A search that starts forgets a Cancel left from an earlier operation. A sink with a
+    // cancel flag of its own leaves the process-wide flag alone: it may be the pending Cancel
+    // of another operation, which must not be lost.
+    virtual void ForgetEarlierCancel() { melodrix::SetCancelRequested(false); }
 };
 
 enum class TMessageIcon { Warning, Question, Exclamation, Information };
