@@ -133,6 +133,29 @@ TCatalogNode* TCatalogTree::AppendChild(TCatalogNode* parent) {
     return result;
 }
 
+TCatalogNode* TCatalogTree::AppendChildren(TCatalogNode* parent, int count) {
+    if (count <= 0) {
+        return nullptr;
+    }
+    TCatalogNode* owner = parent ? parent : root_.get();
+    const int first = owner->ChildCount();
+    if (!InUpdate()) {
+        Notify(
+            [&](ITreeObserver& o) { o.NodesAboutToBeInserted(parent, first, first + count - 1); });
+    }
+    for (int row = first; row < first + count; ++row) {
+        auto node = std::make_unique<TCatalogNode>();
+        node->parent_ = owner;
+        node->row_ = row;
+        owner->children_.push_back(std::move(node));
+    }
+    nodeCount_ += static_cast<size_t>(count);
+    if (!InUpdate()) {
+        Notify([](ITreeObserver& o) { o.NodesInserted(); });
+    }
+    return owner->children_[static_cast<size_t>(first)].get();
+}
+
 void TCatalogTree::DeleteNode(TCatalogNode* node) {
     if (!node || !node->parent_) {
         return;

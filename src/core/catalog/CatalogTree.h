@@ -85,6 +85,10 @@ public:
     QString SourceCatalog(const TCatalogNode* node) const;
     // Appends a fresh, empty item as the last child of `parent` (top level for nullptr).
     TCatalogNode* AppendChild(TCatalogNode* parent = nullptr);
+    // Appends `count` fresh, empty items as the last children of `parent` (top level for
+    // nullptr), told to observers as one insertion; returns the first of them, or nullptr
+    // when `count` is not positive.
+    TCatalogNode* AppendChildren(TCatalogNode* parent, int count);
     // Deletes the node with its whole subtree.
     void DeleteNode(TCatalogNode* node);
 

@@ -177,6 +177,29 @@ TEST_F(TCatalogTreeTest, ObserversHearEveryChangeAndOneResetPerBracket) {
     EXPECT_TRUE(recorder.events.isEmpty());
 }
 
+TEST_F(TCatalogTreeTest, AppendingManyChildrenIsOneInsertion) {
+    TRecorder recorder;
+    tree.AddObserver(&recorder);
+    TCatalogNode* first = tree.AppendChildren(a, 3);
+    EXPECT_EQ(recorder.events,
+              (QStringList{QStringLiteral("insert? a 3-5"), QStringLiteral("insert")}));
+    ASSERT_EQ(first, a->Child(3));
+    for (int row = 3; row < 6; ++row) {
+        EXPECT_EQ(a->Child(row)->Row(), row);
+        EXPECT_EQ(a->Child(row)->Parent(), a);
+        EXPECT_TRUE(a->Child(row)->Item().IsEmpty());
+    }
+    EXPECT_EQ(tree.NodeCount(), 11u);
+    EXPECT_EQ(tree.GetNext(a3), first) << "after the last child of a, before b";
+    TCatalogNode* top = tree.AppendChildren(nullptr, 2);
+    EXPECT_EQ(top, tree.TopLevel(3));
+    EXPECT_EQ(tree.TopLevel(4)->Parent(), nullptr);
+    EXPECT_EQ(tree.AppendChildren(b, 0), nullptr);
+    EXPECT_EQ(tree.NodeCount(), 13u);
+    EXPECT_EQ(recorder.events.size(), 4);
+    tree.RemoveObserver(&recorder);
+}
+
 TEST(CatalogTree, DeepAndWideTreesNeedNoDeepStack) {
     constexpr int kDepth = 200000;
     TCatalogTree tree;
