@@ -19,8 +19,9 @@ const char* const kStatsUsage =
     "bitrate band; the playing time of the 20 longest-playing artists; the catalogs side by\n"
     "side; and the counts of tag problems: music files without title or artist, titles,\n"
     "artists or albums that read like mis-decoded text (\"CafÃ©\"), albums whose track numbers\n"
-    "leave some out, and albums whose artist is spelled several ways. --health lists those\n"
-    "files as well. Nothing is read from the disks themselves.\n";
+    "leave some out, albums whose artist is spelled several ways, and MP3 files whose ID3v1\n"
+    "and ID3v2 tags disagree (as the scan found them). --health lists those files as well.\n"
+    "Nothing is read from the disks themselves.\n";
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -54,7 +54,8 @@ int RunTagsCommand(TCliContext& context, const QStringList& args) {
                                                              {AudioSampleRate, &audio.sampleRate},
                                                              {AudioChannels, &audio.channels},
                                                              {AudioCodec, &audio.codec},
-                                                             {AudioMode, &audio.mode}};
+                                                             {AudioMode, &audio.mode},
+                                                             {ID3Mismatch, &fields.ID3Mismatch}};
         if (context.json) {
             context.out << "{\"file\":" << JsonString(file) << ",\"kind\":" << JsonString(kind);
             for (const auto& [field, value] : values) {

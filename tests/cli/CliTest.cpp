@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "CliRun.h"
+#include "core/catalog/FileItem.h"
 #include "core/tags/TagBuilders.h"
 #include "support/TempDir.h"
 
@@ -99,7 +100,7 @@ TEST_F(Cli, ListShowAndSearchReadTheLibrary) {
     EXPECT_EQ(listed.front()[QStringLiteral("FileName")].toString(),
               QStringLiteral("CatalogLibrary"));
     EXPECT_EQ(listed.front()[QStringLiteral("SizePercentage")].toString(), QStringLiteral("100"));
-    EXPECT_EQ(listed.front().size(), 26);  // every field, empty ones too
+    EXPECT_EQ(listed.front().size(), melodrix::FieldCount);  // every field, empty ones too
     const auto groups =
         Run({QStringLiteral("list"), QStringLiteral("--groups-only"), QStringLiteral("--json")})
             .Objects();
@@ -158,7 +159,7 @@ TEST_F(Cli, TagsTellWhichKindSuppliedTheFields) {
     EXPECT_EQ(objects[0][QStringLiteral("MP3_Title")].toString(), QStringLiteral("Title One"));
     EXPECT_EQ(objects[0][QStringLiteral("MP3_Genre")].toString(), QStringLiteral("Rock"));
     EXPECT_EQ(objects[1][QStringLiteral("kind")].toString(), QStringLiteral("none"));
-    EXPECT_EQ(objects[1].size(), 17);  // file, kind and the fifteen fields
+    EXPECT_EQ(objects[1].size(), 18);  // file, kind and the sixteen fields
 
     const TCliRun missing =
         Run({QStringLiteral("tags"), music + QStringLiteral("/none.mp3")}, false);

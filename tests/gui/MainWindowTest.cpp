@@ -477,7 +477,7 @@ private slots:
                            "Description",   "FileNameLength", "PathNameLength",  "SizePercentage",
                            "DiskName",      "MP3_Track",      "MP3_Disc",        "MP3_AlbumArtist",
                            "AudioDuration", "AudioBitrate",   "AudioSampleRate", "AudioChannels",
-                           "AudioCodec",    "AudioMode"}));
+                           "AudioCodec",    "AudioMode",      "ID3Mismatch"}));
         // A library node: nothing editable, nothing highlighted, plain hints.
         for (int row = 0; row < detail.rowCount(); ++row) {
             QVERIFY(!(detail.flags(detail.index(row, 1)) & Qt::ItemIsEditable));
@@ -542,7 +542,7 @@ private slots:
             QCOMPARE(unticked,
                      (QStringList{"FileType", "FileNameLength", "PathNameLength", "SizePercentage",
                                   "MP3_Disc", "MP3_AlbumArtist", "AudioSampleRate", "AudioChannels",
-                                  "AudioCodec", "AudioMode"}));
+                                  "AudioCodec", "AudioMode", "ID3Mismatch"}));
             QCOMPARE(dialog.windowTitle(), QStringLiteral("Config visible columns"));
             QCOMPARE(dialog.size(), QSize(217, 280));
         }

@@ -29,7 +29,7 @@ using namespace melodrix::testing;
 namespace {
 
 struct TSong {
-    std::string name, size, artist, title, album, genre, track, duration;
+    std::string name, size, artist, title, album, genre, track, duration, mismatch = {};
 };
 
 // The songs as the shared album catalog takes them.
@@ -43,17 +43,19 @@ QByteArray Catalog(const std::vector<TSong>& songs) {
                          {"MP3_Album", s.album},
                          {"MP3_Genre", s.genre},
                          {"MP3_Track", s.track},
-                         {"AudioDuration", s.duration}});
+                         {"AudioDuration", s.duration},
+                         {"ID3Mismatch", s.mismatch}});
     }
     return FolderCatalog(files);
 }
 
-// Rock/One: three songs of an album missing track 2, one without a title, a cover.
+// Rock/One: three songs of an album missing track 2, one whose two tags disagreed, one without
+// a title, a cover.
 // Pop/Two: two songs, a film.
 void MakeLibrary(const QString& library) {
     WriteFile(library, QStringLiteral("Rock/One.xml"),
               Catalog({{"01.mp3", "1000", "Band", "Help", "Hits", "Rock", "1", "120000"},
-                       {"03.mp3", "3000", "Band", "Yes", "Hits", "Rock", "3", "180000"},
+                       {"03.mp3", "3000", "Band", "Yes", "Hits", "Rock", "3", "180000", "Album"},
                        {"04.mp3", "2000", "Solo", "", "", "Jazz", "", "60000"},
                        {"cover.jpg", "500", "", "", "", "", "", ""}}));
     WriteFile(library, QStringLiteral("Pop/Two.xml"),
@@ -204,16 +206,24 @@ private slots:
         const QString counts = window.findChild<QLabel*>(QStringLiteral("LblHealthCounts"))->text();
         QVERIFY2(counts.contains(QStringLiteral("no title or artist: 1")), qPrintable(counts));
         QVERIFY2(counts.contains(QStringLiteral("track numbers with gaps: 1")), qPrintable(counts));
+        QVERIFY2(counts.contains(QStringLiteral("ID3v1 and ID3v2 disagree: 1")),
+                 qPrintable(counts));
         QTableWidget* table = window.HealthTable();
-        QCOMPARE(table->rowCount(), 2);
-        int missing = -1;
+        QCOMPARE(table->rowCount(), 3);
+        int missing = -1, disagree = -1;
         for (int row = 0; row < table->rowCount(); ++row) {
             if (table->item(row, 0)->text() == QStringLiteral("no title or artist")) {
                 missing = row;
             }
+            if (table->item(row, 0)->text() == QStringLiteral("ID3v1 and ID3v2 disagree")) {
+                disagree = row;
+            }
         }
         QVERIFY(missing >= 0);
         QCOMPARE(table->item(missing, 1)->text(), QStringLiteral("/m/a/04.mp3"));
+        QVERIFY(disagree >= 0);
+        QCOMPARE(table->item(disagree, 1)->text(), QStringLiteral("/m/a/03.mp3"));
+        QCOMPARE(table->item(disagree, 2)->text(), QStringLiteral("Album"));
 
         window.Tabs()->setCurrentIndex(TabNamed(window, QStringLiteral("Tag health")));
         table->setFocus();

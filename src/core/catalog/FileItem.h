@@ -41,9 +41,13 @@ enum TField : int {
     AudioChannels,    //
     AudioCodec,       // "MP3", "FLAC", "Vorbis", "Opus", "AAC" or "ALAC"
     AudioMode,        // "CBR", "VBR" or "lossless"
+    // The tag fields in which an MP3 file's ID3v1 and ID3v2 tags disagree ("Title, Year");
+    // empty when the file lacks one of them or they agree. The catalog shows ID3v1's texts,
+    // so this is the only trace of what the other tag says.
+    ID3Mismatch,
 };
 
-inline constexpr int FieldCount = 26;
+inline constexpr int FieldCount = 27;
 // The fields every catalog has had; the others are stored only where a music file gives them.
 inline constexpr int BasicFieldCount = 17;
 
@@ -53,7 +57,7 @@ inline constexpr std::array<std::string_view, FieldCount> FieldNames = {
     "DiskName",      "MP3_Title",    "MP3_Artist",      "MP3_Album",      "MP3_Year",
     "MP3_Comment",   "MP3_Genre",    "MP3_Track",       "MP3_Disc",       "MP3_AlbumArtist",
     "AudioDuration", "AudioBitrate", "AudioSampleRate", "AudioChannels",  "AudioCodec",
-    "AudioMode",
+    "AudioMode",     "ID3Mismatch",
 };
 
 // The texts of an item in field order.

@@ -60,6 +60,7 @@ constexpr TDefaultColumn kDefaultColumns[] = {
     {"AudioChannels", false, false, 105, true, "right"},
     {"AudioCodec", false, false, 85, true, "left"},
     {"AudioMode", false, false, 85, true, "left"},
+    {"ID3Mismatch", false, false, 100, true, "left"},
 };
 
 const char* BoolText(bool value) {

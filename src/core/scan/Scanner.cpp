@@ -404,6 +404,7 @@ private:
             texts[MP3_Track] = tags.Track;
             texts[MP3_Disc] = tags.Disc;
             texts[MP3_AlbumArtist] = tags.AlbumArtist;
+            texts[ID3Mismatch] = tags.ID3Mismatch;
             // The texts outlive the array of views into them.
             audioTexts_ = TAudioTexts(tags.Audio);
             texts[AudioDuration] = audioTexts_.duration;

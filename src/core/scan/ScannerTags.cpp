@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cctype>
 
 #include "core/base/NativePaths.h"
+#include "core/base/TextDecoding.h"
 #include "core/tags/ByteSource.h"
 #include "core/tags/Genres.h"
 
@@ -59,7 +61,121 @@ bool SameLetters(std::string_view text, std::string_view lowerName) {
            });
 }
 
+// The characters of Windows-1252 above the ASCII ones that Latin-1 lacks, in UTF-8: those
+// an ID3v1 tag can hold besides U+0000-U+007F and U+00A0-U+00FF.
+const std::string& Windows1252Extras() {
+    static const std::string extras = [] {
+        std::string bytes;
+        for (int b = 0x80; b < 0xA0; ++b) {
+            bytes += static_cast<char>(b);
+        }
+        return Windows1252ToUtf8(bytes);
+    }();
+    return extras;
+}
+
+bool FitsWindows1252(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, text.size() - i);
+        const std::string_view character = text.substr(i, length);
+        // U+00A0-U+00FF are C2 A0-C2 BF and C3 80-C3 BF.
+        const bool latin1 =
+            length == 2 &&
+            (lead == 0xC3 || (lead == 0xC2 && static_cast<unsigned char>(text[i + 1]) >= 0xA0));
+        if (length > 1 && !latin1) {
+            const std::string& extras = Windows1252Extras();
+            // The replacement character stands for the five bytes without one, not for text.
+            if (character == "\xEF\xBF\xBD" || extras.find(character) == std::string::npos) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The first `count` characters of a UTF-8 text.
+std::string_view FirstCharacters(std::string_view text, size_t count) {
+    size_t at = 0;
+    for (size_t seen = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && seen++ == count) {
+            break;
+        }
+    }
+    return text.substr(0, at);
+}
+
+// Whether ID3v1's text of a field of `size` bytes says what the other tag's does. Both are
+// filled, else there is nothing to disagree about.
+bool SameText(std::string_view v1, std::string_view other, size_t size) {
+    v1 = TrimBlanks(v1);
+    other = TrimBlanks(other);
+    if (v1.empty() || other.empty() || v1 == other || !FitsWindows1252(other)) {
+        return true;
+    }
+    // ID3v1 holds one byte per character: a longer text is kept as its beginning.
+    return Utf8CharacterCount(other) > size && TrimBlanks(FirstCharacters(other, size)) == v1;
+}
+
+std::optional<int> LeadingNumber(std::string_view text) {
+    text = TrimBlanks(text);
+    int number = 0;
+    size_t digits = 0;
+    for (; digits < text.size() && digits < 6 && text[digits] >= '0' && text[digits] <= '9';
+         ++digits) {
+        number = number * 10 + (text[digits] - '0');
+    }
+    return digits > 0 ? std::optional<int>(number) : std::nullopt;
+}
+
+bool SameGenre(uint8_t index, std::string_view other) {
+    other = TrimBlanks(other);
+    if (index >= GenreCount || other.empty()) {
+        return true;
+    }
+    const auto named = [other](std::string_view name) {
+        return name.size() == other.size() &&
+               std::equal(name.begin(), name.end(), other.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    // A genre the table does not name cannot be written to ID3v1 at all.
+    return named(GenreNames[index]) || std::none_of(GenreNames.begin(), GenreNames.end(), named);
+}
+
 }  // namespace
+
+std::string ID3Disagreement(const TID3v1& v1, const TTextTag& v2) {
+    std::string fields;
+    const auto differ = [&fields](const char* name) {
+        fields += fields.empty() ? name : std::string(", ") + name;
+    };
+    if (!SameText(v1.Title, v2.Title, 30)) {
+        differ("Title");
+    }
+    if (!SameText(v1.Artist, v2.Artist, 30)) {
+        differ("Artist");
+    }
+    if (!SameText(v1.Album, v2.Album, 30)) {
+        differ("Album");
+    }
+    if (!SameText(v1.Year, v2.Year, 4)) {
+        differ("Year");
+    }
+    if (v1.Track != 0) {
+        const std::optional<int> track = LeadingNumber(v2.Track);
+        if (track && *track != 0 && *track != v1.Track) {
+            differ("Track");
+        }
+    }
+    if (!SameGenre(v1.GenreIndex, v2.Genre)) {
+        differ("Genre");
+    }
+    return fields;
+}
 
 TAudioTexts::TAudioTexts(const std::optional<TAudioProperties>& audio) {
     if (!audio) {
@@ -211,6 +327,9 @@ TTagKind TTagReaders::ReadMp3(IByteSource& source, TTagFields& fields) {
     if (richer) {
         if (v1) {
             CopyAddedFields(*richer, fields);
+            if (richer == &id3v2_) {
+                fields.ID3Mismatch = ID3Disagreement(id3v1_, id3v2_);
+            }
         } else {
             CopyTextTag(*richer, fields);
         }

@@ -34,7 +34,18 @@ struct TTagFields {
     std::string Title, Artist, Album, Year, Comment, Genre;
     std::string Track, Disc, AlbumArtist;
     std::optional<TAudioProperties> Audio;
+    // The fields an MP3 file's ID3v1 and ID3v2 tags give differently ("Title, Year"), see
+    // ID3Disagreement; empty unless the file has both.
+    std::string ID3Mismatch;
 };
+
+// The fields in which two tags of one file disagree, named "Title", "Artist", "Album", "Year",
+// "Track" and "Genre" and joined by ", "; empty when they agree. Only fields both tags fill are
+// compared, and only as far as ID3v1 can hold them: a text ID3v1 cut to its 30 (year: 4)
+// characters agrees with the whole, a text with characters outside Windows-1252 or a genre
+// outside the genre table is not compared, and the track only when ID3v1 has a track byte.
+// Comments are left out: encoders write their own notes into them.
+std::string ID3Disagreement(const TID3v1& v1, const TTextTag& v2);
 
 // The stored texts of a file's audio properties (AudioDuration to AudioMode), empty where its
 // stream does not tell.
@@ -50,9 +61,9 @@ struct TAudioTexts {
 // then ID3v2, then APEv2) supplies the six fields, so an ID3v1 tag wins even when it is
 // emptier; an ID3v1 genre byte beyond the genre table leaves the genre empty. Track, disc and
 // album artist come from the ID3v2 or else the APEv2 tag when there is one, else from ID3v1's
-// track number. The audio
-// properties are read from the same open file after the tags; when they cannot be read the
-// tags stay.
+// track number. When ID3v1 and ID3v2 are both there, the fields they disagree in are named in
+// ID3Mismatch. The audio properties are read from the same open file after the tags; when they
+// cannot be read the tags stay.
 class TTagReaders {
 public:
     // Without audio properties a read asks only for the tag bytes (for measuring their cost).

@@ -37,14 +37,14 @@ std::string Utf8(const QString& text) {
 }
 
 // What a file that could not be read keeps of its stored item: its tags and audio properties.
-constexpr std::array<int, 15> kTagFields = {
-    MP3_Title,    MP3_Artist,      MP3_Album,     MP3_Year,        MP3_Comment,
-    MP3_Genre,    MP3_Track,       MP3_Disc,      MP3_AlbumArtist, AudioDuration,
-    AudioBitrate, AudioSampleRate, AudioChannels, AudioCodec,      AudioMode};
+constexpr std::array<int, 16> kTagFields = {
+    MP3_Title,     MP3_Artist, MP3_Album,       MP3_Year,      MP3_Comment,  MP3_Genre,
+    MP3_Track,     MP3_Disc,   MP3_AlbumArtist, AudioDuration, AudioBitrate, AudioSampleRate,
+    AudioChannels, AudioCodec, AudioMode,       ID3Mismatch};
 // What a rescan may change in an item: a file's size, time, tags and audio properties; a
 // folder's time (its size and playing time are sums of what is below it, reported there).
-constexpr std::array<int, 17> kFileFields = [] {
-    std::array<int, 17> fields{FileSize, FileTime};
+constexpr std::array<int, 18> kFileFields = [] {
+    std::array<int, 18> fields{FileSize, FileTime};
     std::copy(kTagFields.begin(), kTagFields.end(), fields.begin() + 2);
     return fields;
 }();

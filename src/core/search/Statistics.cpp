@@ -289,6 +289,10 @@ private:
                 break;
             }
         }
+        // The scan compared the tags; the catalog keeps which fields differ.
+        if (!texts[ID3Mismatch].empty()) {
+            Report(THealthProblem::TagsDisagree, catalogFile, texts[FullPath], texts[ID3Mismatch]);
+        }
         const std::string_view album = TrimBlanks(texts[MP3_Album]);
         if (album.empty()) {
             return;
@@ -389,6 +393,8 @@ const char* HealthProblemName(THealthProblem problem) {
             return "track numbers with gaps";
         case THealthProblem::ArtistSpellings:
             return "artist spelled several ways";
+        case THealthProblem::TagsDisagree:
+            return "ID3v1 and ID3v2 disagree";
     }
     return "";
 }

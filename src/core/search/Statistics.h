@@ -36,10 +36,12 @@ enum class THealthProblem {
     MisdecodedText,        // a title, artist or album that reads like UTF-8 decoded as Latin-1
     TrackGap,              // an album whose track numbers leave some out
     ArtistSpellings,       // an album whose artist is written in several ways
+    TagsDisagree,          // an MP3 file whose ID3v1 and ID3v2 tags differ (ID3Mismatch)
 };
+inline constexpr size_t kHealthProblemCount = 5;
 
 // "no title or artist", "mis-decoded text", "track numbers with gaps", "artist spelled
-// several ways".
+// several ways", "ID3v1 and ID3v2 disagree".
 const char* HealthProblemName(THealthProblem problem);
 
 // A row of the tag-health list: a file, or for an album's problem its first file, with what
@@ -48,7 +50,7 @@ struct THealthRow {
     THealthProblem problem;
     QString catalogFile;
     std::string fullPath;
-    std::string detail;  // the missing numbers, the spellings, the suspect text
+    std::string detail;  // the missing numbers, the spellings, the suspect text, the fields
 };
 
 // The figures of a catalog, a group or the whole library, from the catalog files alone.
@@ -73,7 +75,7 @@ struct TStatistics {
     std::vector<TTally> artists;
     std::vector<TCatalogTally> catalogs;  // in the order searched
     // How many rows of each problem, by THealthProblem; the rows themselves when asked for.
-    uint64_t healthCounts[4] = {0, 0, 0, 0};
+    uint64_t healthCounts[kHealthProblemCount] = {};
     std::vector<THealthRow> healthRows;
     QStringList skipped;  // files of the scope that are not catalogs
 };

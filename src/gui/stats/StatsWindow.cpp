@@ -352,13 +352,11 @@ void TStatsWindow::AddHealthPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     QStringList counts;
-    const THealthProblem problems[] = {THealthProblem::MissingTitleOrArtist,
-                                       THealthProblem::MisdecodedText, THealthProblem::TrackGap,
-                                       THealthProblem::ArtistSpellings};
-    for (const THealthProblem problem : problems) {
-        counts.append(QStringLiteral("%1: %2")
-                          .arg(QString::fromUtf8(HealthProblemName(problem)))
-                          .arg(figures_.healthCounts[static_cast<int>(problem)]));
+    for (size_t problem = 0; problem < kHealthProblemCount; ++problem) {
+        counts.append(
+            QStringLiteral("%1: %2")
+                .arg(QString::fromUtf8(HealthProblemName(static_cast<THealthProblem>(problem))))
+                .arg(figures_.healthCounts[problem]));
     }
     auto* countsLabel = new QLabel(counts.join(QStringLiteral("    ")));
     countsLabel->setObjectName(QStringLiteral("LblHealthCounts"));

@@ -116,10 +116,11 @@ TEST(FileItem, FieldIndexOfIsExactAndFallsBackToFileName) {
     EXPECT_EQ(FieldIndexOf("Filename"), 0);
     EXPECT_EQ(FieldIndexOf(""), 0);
     EXPECT_EQ(FindFieldIndex("Filename"), -1);
-    ASSERT_EQ(FieldNames.size(), 26u);
+    ASSERT_EQ(FieldNames.size(), 27u);
     EXPECT_EQ(FieldNames[9], "SizePercentage");
     // The fields added after the first 17 keep those numbers as they were.
     EXPECT_EQ(FieldIndexOf("MP3_Track"), 17);
     EXPECT_EQ(FieldIndexOf("AudioDuration"), 20);
     EXPECT_EQ(FieldIndexOf("AudioMode"), 25);
+    EXPECT_EQ(FieldIndexOf("ID3Mismatch"), 26);
 }

@@ -80,6 +80,8 @@ const std::string kDefaultText =
     "Width=\"85\" ReadOnly=\"True\" Align=\"left\"/>"
     "\t\t<node Name=\"AudioMode\" Visible=\"False\" Index=\"25\" DefaultExport=\"False\" "
     "Width=\"85\" ReadOnly=\"True\" Align=\"left\"/>"
+    "\t\t<node Name=\"ID3Mismatch\" Visible=\"False\" Index=\"26\" DefaultExport=\"False\" "
+    "Width=\"100\" ReadOnly=\"True\" Align=\"left\"/>"
     "\t</nodes>"
     "</config>";
 
@@ -121,7 +123,8 @@ TEST(Config, AMissingFileIsWrittenFromTheDefaultTextByteForByte) {
                            QStringLiteral("PathNameLength"), QStringLiteral("SizePercentage"),
                            QStringLiteral("MP3_Disc"), QStringLiteral("MP3_AlbumArtist"),
                            QStringLiteral("AudioSampleRate"), QStringLiteral("AudioChannels"),
-                           QStringLiteral("AudioCodec"), QStringLiteral("AudioMode")}));
+                           QStringLiteral("AudioCodec"), QStringLiteral("AudioMode"),
+                           QStringLiteral("ID3Mismatch")}));
 }
 
 TEST(Config, AFileWithTheFirstSeventeenColumnsGetsTheOthersWithTheirDefaults) {
@@ -273,8 +276,8 @@ TEST(Config, DisplayPositionsAreNormalisedWhenIndexesAreNoPermutation) {
     for (const TColumnSpec& column : config.Columns()) {
         positions.push_back(column.DisplayPosition);
     }
-    EXPECT_EQ(positions, (std::vector<int>{0,  2,  3,  1,  4,  5,  6,  7,  8,  9,  10, 11, 12,
-                                           13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}));
+    EXPECT_EQ(positions, (std::vector<int>{0,  2,  3,  1,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+                                           14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26}));
 }
 
 TEST(Config, AnUnusableFileIsKeptAsBadAndTheDefaultStandsIn) {
@@ -382,5 +385,5 @@ TEST(Config, RememberedChoicesSurviveASaveAndHoldOnlyWellFormedText) {
     EXPECT_EQ(search.Text("fileName"), QStringLiteral("Caf\u00e9 \"<live>\"\ufffd"));
     EXPECT_EQ(search.Int("mode", 0), 2);
     EXPECT_EQ(reread.ConfigRoot().Remembered("updatePreview").Int("width", 0), 900);
-    EXPECT_EQ(reread.Columns().size(), 26u);
+    EXPECT_EQ(reread.Columns().size(), static_cast<size_t>(FieldCount));
 }

@@ -15,7 +15,7 @@ namespace {
 
 struct TFile {
     std::string name{}, size{}, artist{}, title{}, album{}, year{}, genre{}, track{}, codec{},
-        bitrate{}, mode{}, duration{}, albumArtist{};
+        bitrate{}, mode{}, duration{}, albumArtist{}, mismatch{};
 };
 
 // The files as the shared album catalog takes them.
@@ -34,7 +34,8 @@ QByteArray Catalog(const std::vector<TFile>& files) {
                               {"AudioDuration", f.duration},
                               {"AudioBitrate", f.bitrate},
                               {"AudioCodec", f.codec},
-                              {"AudioMode", f.mode}});
+                              {"AudioMode", f.mode},
+                              {"ID3Mismatch", f.mismatch}});
     }
     return melodrix::testing::FolderCatalog(attributes);
 }
@@ -54,12 +55,13 @@ protected:
         ASSERT_TRUE(dir.isValid());
         library = dir.filePath(QStringLiteral("lib"));
         // Rock/One: an album with a gap (2 missing of 1-3/3), two spellings of its artist, a
-        // mis-decoded title, a lossless file; a cover image and a text file.
+        // mis-decoded title whose ID3v1 and ID3v2 tags disagreed at the scan, a lossless file;
+        // a cover image and a text file.
         WriteFile(library, QStringLiteral("Rock/One.xml"),
                   Catalog({{"01.mp3", "1000", "The Beatles", "Help", "Hits", "1965", "Rock", "1/3",
                             "MP3", "128", "CBR", "120000"},
                            {"03.mp3", "3000", "Beatles", "Caf\xC3\x83\xC2\xA9", "Hits", "1966",
-                            "Rock", "3", "MP3", "320", "CBR", "180000"},
+                            "Rock", "3", "MP3", "320", "CBR", "180000", "", "Title, Year"},
                            {"04.flac", "9000", "Solo", "", "Other", "1999", "Jazz", "", "FLAC",
                             "900", "lossless", "60000"},
                            {"cover.jpg", "500"},
@@ -131,9 +133,16 @@ TEST_F(Statistics, TheLibraryAsAWhole) {
     EXPECT_EQ(s.healthCounts[static_cast<int>(THealthProblem::TrackGap)], 1u)
         << "the two spellings of one artist make one album, 1/3 and 3 of it";
     EXPECT_EQ(s.healthCounts[static_cast<int>(THealthProblem::ArtistSpellings)], 1u);
-    ASSERT_EQ(s.healthRows.size(), 5u);
-    bool spellings = false;
+    EXPECT_EQ(s.healthCounts[static_cast<int>(THealthProblem::TagsDisagree)], 1u);
+    ASSERT_EQ(s.healthRows.size(), 6u);
+    bool spellings = false, disagree = false;
     for (const THealthRow& row : s.healthRows) {
+        if (row.problem == THealthProblem::TagsDisagree) {
+            disagree = true;
+            EXPECT_EQ(row.detail, "Title, Year");
+            EXPECT_EQ(row.fullPath, "/m/a/03.mp3");
+            EXPECT_TRUE(row.catalogFile.endsWith(QStringLiteral("/Rock/One.xml")));
+        }
         if (row.problem == THealthProblem::ArtistSpellings) {
             spellings = true;
             EXPECT_EQ(row.detail, "Beatles / The Beatles");
@@ -144,6 +153,7 @@ TEST_F(Statistics, TheLibraryAsAWhole) {
         }
     }
     EXPECT_TRUE(spellings);
+    EXPECT_TRUE(disagree);
 }
 
 TEST_F(Statistics, AGroupACatalogAndTrackGaps) {
