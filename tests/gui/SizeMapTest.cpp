@@ -120,6 +120,57 @@ private slots:
         QCOMPARE(view.FolderAt(QPointF(-5, -5)), -1);
     }
 
+    void CodecColouringPaintsTheCodecThatTakesMostOfTheMusic() {
+        auto map = std::make_shared<TFolderMap>();
+        auto withCodec = [](TFileItem item, const char* codec) {
+            item.SetField(AudioCodec, codec);
+            return item;
+        };
+        // lossless/ holds more FLAC than MP3 and a larger film; lossy/ MP3 alone; pics/ none.
+        for (const TFileItem& item :
+             {Item("/d", "directory"), Item("/d/lossless", "directory"),
+              withCodec(Item("/d/lossless/a.flac", "file", "900", "flac"), "FLAC"),
+              withCodec(Item("/d/lossless/b.mp3", "file", "100", "mp3"), "MP3"),
+              Item("/d/lossless/film.mkv", "file", "5000", "mkv"), Item("/d/lossy", "directory"),
+              withCodec(Item("/d/lossy/c.mp3", "file", "700", "mp3"), "MP3"),
+              Item("/d/pics", "directory"), Item("/d/pics/p.jpg", "file", "2000", "jpg")}) {
+            map->Add(item);
+        }
+        map->Finish();
+        const int lossless = IndexOf(*map, "/d/lossless"), lossy = IndexOf(*map, "/d/lossy"),
+                  pics = IndexOf(*map, "/d/pics");
+        QCOMPARE(SizeMapColourName(TMapColouring::Codec, map->CodecOf(lossless)), "FLAC");
+        QCOMPARE(SizeMapColourName(TMapColouring::Codec, map->CodecOf(lossy)), "MP3");
+        QCOMPARE(SizeMapColourName(TMapColouring::Codec, map->CodecOf(pics)), "no codec");
+        // Summed over the folders: 900 bytes of FLAC against 800 of MP3.
+        QCOMPARE(SizeMapColourName(TMapColouring::Codec, map->CodecOf(0)), "FLAC");
+        QCOMPARE(SizeMapColourName(TMapColouring::Kind, map->KindOf(lossless)), "video");
+
+        TSizeMap view;
+        view.resize(400, 300);
+        view.SetMap(map);
+        // A point of each folder's tile away from its name, as painted.
+        auto colourAt = [&view](int folder) {
+            for (const auto& tile : view.Tiles()) {
+                if (tile.folder == folder && tile.depth == 1) {
+                    const QPointF at =
+                        tile.rect.center() + QPointF(tile.rect.width() / 4, tile.rect.height() / 4);
+                    return view.grab().toImage().pixel(at.toPoint());
+                }
+            }
+            return QRgb(0);
+        };
+        QCOMPARE(view.Colouring(), TMapColouring::Kind);
+        QCOMPARE(colourAt(lossless),
+                 SizeMapColour(TMapColouring::Kind, map->KindOf(lossless), 1).rgb());
+        view.SetColouring(TMapColouring::Codec);
+        QCOMPARE(colourAt(lossless),
+                 SizeMapColour(TMapColouring::Codec, map->CodecOf(lossless), 1).rgb());
+        QCOMPARE(colourAt(pics),
+                 SizeMapColour(TMapColouring::Codec, TFolderMap::kCodecs - 1, 1).rgb());
+        QVERIFY(colourAt(lossless) != colourAt(lossy));
+    }
+
     void MillionFilesLayQuicklyWithinThePixels() {
         auto map = std::make_shared<TFolderMap>();
         map->Add(Item("/m", "directory"));

@@ -5,6 +5,7 @@
 #include <QBarSet>
 #include <QChartView>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHorizontalBarSeries>
 #include <QImage>
 #include <QLabel>
@@ -176,6 +177,15 @@ private slots:
                     .contains(QStringLiteral(">a</a>")));
         QTest::mouseDClick(map, Qt::LeftButton, {}, album);
         QCOMPARE(opened, QStringList{two + QStringLiteral("|/m/a")});
+
+        // Coloured by codec instead, the key names the codecs.
+        auto* key = window.findChild<QLabel*>(QStringLiteral("LblMapKey"));
+        QVERIFY(key->text().contains(QStringLiteral("images")));
+        window.findChild<QComboBox*>(QStringLiteral("CmbMapColour"))->setCurrentIndex(1);
+        QCOMPARE(map->Colouring(), TMapColouring::Codec);
+        QVERIFY(key->text().contains(QStringLiteral("FLAC")));
+        QVERIFY(key->text().contains(QStringLiteral("no codec")));
+        QVERIFY(!key->text().contains(QStringLiteral("images")));
 
         // The map saves as a drawing too, the breadcrumb as text.
         const QString svg = base.Path() + QStringLiteral("/map.svg");

@@ -26,6 +26,18 @@ int KindIndex(std::string_view extension) {
     return TFolderMap::kKinds - 1;
 }
 
+const char* const kCodecOrder[TFolderMap::kCodecs] = {"MP3",    "AAC",  "FLAC",    "ALAC",
+                                                      "Vorbis", "Opus", "no codec"};
+
+int CodecIndex(std::string_view codec) {
+    for (int i = 0; i < TFolderMap::kCodecs - 1; ++i) {
+        if (codec == kCodecOrder[i]) {
+            return i;
+        }
+    }
+    return TFolderMap::kCodecs - 1;
+}
+
 std::string ParentOf(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -33,15 +45,23 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-QColor SizeMapColour(int kind, int depth) {
-    static const QColor colours[TFolderMap::kKinds] = {QColor(70, 130, 200), QColor(90, 170, 90),
-                                                       QColor(210, 120, 60), QColor(190, 170, 70),
-                                                       QColor(150, 150, 150)};
-    return colours[kind].lighter(100 + 12 * std::min(depth, 4));
+int SizeMapColourCount(TMapColouring colouring) {
+    return colouring == TMapColouring::Codec ? TFolderMap::kCodecs : TFolderMap::kKinds;
 }
 
-const char* SizeMapKindName(int kind) {
-    return kKindOrder[kind];
+QColor SizeMapColour(TMapColouring colouring, int group, int depth) {
+    static const QColor kinds[TFolderMap::kKinds] = {QColor(70, 130, 200), QColor(90, 170, 90),
+                                                     QColor(210, 120, 60), QColor(190, 170, 70),
+                                                     QColor(150, 150, 150)};
+    static const QColor codecs[TFolderMap::kCodecs] = {
+        QColor(70, 130, 200), QColor(200, 90, 90),  QColor(90, 170, 90),  QColor(150, 100, 190),
+        QColor(210, 150, 60), QColor(60, 170, 170), QColor(150, 150, 150)};
+    const QColor& colour = colouring == TMapColouring::Codec ? codecs[group] : kinds[group];
+    return colour.lighter(100 + 12 * std::min(depth, 4));
+}
+
+const char* SizeMapColourName(TMapColouring colouring, int group) {
+    return colouring == TMapColouring::Codec ? kCodecOrder[group] : kKindOrder[group];
 }
 
 int TFolderMap::FolderOf(const std::string& path) {
@@ -89,6 +109,7 @@ void TFolderMap::Add(const TFileItem& item) {
     TFolder& folder = folders[static_cast<size_t>(parent)];
     folder.ownBytes += size;
     folder.kindBytes[KindIndex(item.Field(FileExt))] += size;
+    folder.codecBytes[CodecIndex(item.Field(AudioCodec))] += size;
     ++folder.items;
 }
 
@@ -102,6 +123,9 @@ void TFolderMap::Finish() {
         parent.items += folder.items;
         for (int k = 0; k < kKinds; ++k) {
             parent.kindBytes[k] += folder.kindBytes[k];
+        }
+        for (int c = 0; c < kCodecs; ++c) {
+            parent.codecBytes[c] += folder.codecBytes[c];
         }
     }
     if (!folders.empty()) {
@@ -118,6 +142,14 @@ void TFolderMap::Finish() {
 int TFolderMap::KindOf(int folder) const {
     const TFolder& f = folders[static_cast<size_t>(folder)];
     return static_cast<int>(std::max_element(f.kindBytes, f.kindBytes + kKinds) - f.kindBytes);
+}
+
+int TFolderMap::CodecOf(int folder) const {
+    const TFolder& f = folders[static_cast<size_t>(folder)];
+    // Files without a codec (pictures, videos, music whose stream was not read) never outweigh
+    // the music that has one.
+    const uint64_t* most = std::max_element(f.codecBytes, f.codecBytes + kCodecs - 1);
+    return *most > 0 ? static_cast<int>(most - f.codecBytes) : kCodecs - 1;
 }
 
 std::vector<QRectF> SquarifiedLayout(const std::vector<double>& sizes, const QRectF& area) {
@@ -186,6 +218,15 @@ void TSizeMap::ZoomTo(int folder) {
     laidOut_ = false;
     update();
     emit Zoomed(folder);
+}
+
+void TSizeMap::SetColouring(TMapColouring colouring) {
+    colouring_ = colouring;
+    update();
+}
+
+int TSizeMap::ColourGroupOf(int folder) const {
+    return colouring_ == TMapColouring::Codec ? map_->CodecOf(folder) : map_->KindOf(folder);
 }
 
 const std::vector<TSizeMap::TTile>& TSizeMap::Tiles() {
@@ -264,7 +305,7 @@ void TSizeMap::paintEvent(QPaintEvent*) {
     }
     for (const TTile& tile : Tiles()) {
         painter.setPen(QPen(palette().window().color().darker(130), 1));
-        painter.setBrush(SizeMapColour(map_->KindOf(tile.folder), tile.depth));
+        painter.setBrush(SizeMapColour(colouring_, ColourGroupOf(tile.folder), tile.depth));
         painter.drawRect(tile.rect);
         if (tile.depth > 0 && tile.rect.width() > 30 && tile.rect.height() > 14) {
             painter.setPen(Qt::black);

@@ -17,6 +17,8 @@ namespace melodrix {
 // files costs only as much as its folders.
 struct TFolderMap {
     static constexpr int kKinds = 5;  // as the kinds of the statistics: music, images...
+    // The codecs AudioCodec names, then one for every file without one (or of another codec).
+    static constexpr int kCodecs = 7;
     struct TFolder {
         std::string path;
         std::string name;
@@ -24,8 +26,9 @@ struct TFolderMap {
         uint64_t bytes = 0;  // of every file below, in all depths
         uint64_t items = 0;  // files and folders below
         uint64_t ownBytes = 0;
-        uint64_t kindBytes[kKinds] = {};  // by kind, in all depths
-        std::vector<int> children;        // most bytes first, once Finish has run
+        uint64_t kindBytes[kKinds] = {};    // by kind, in all depths
+        uint64_t codecBytes[kCodecs] = {};  // by codec, in all depths
+        std::vector<int> children;          // most bytes first, once Finish has run
     };
     std::vector<TFolder> folders;  // the first is the catalog's top item
 
@@ -35,15 +38,24 @@ struct TFolderMap {
     void Finish();
     // The kind that takes most bytes under a folder.
     int KindOf(int folder) const;
+    // The codec that takes most bytes of the music under a folder; kCodecs - 1 when no file
+    // below names one.
+    int CodecOf(int folder) const;
 
 private:
     std::vector<std::pair<std::string, int>> open_;  // the folders of the path being added
     int FolderOf(const std::string& path);
 };
 
-// The colour of a kind's tiles at a depth of the map (deeper is lighter), and its name.
-QColor SizeMapColour(int kind, int depth);
-const char* SizeMapKindName(int kind);
+// What the tiles' colours tell: the kind of file or the codec of the music that takes most
+// space in each folder.
+enum class TMapColouring { Kind, Codec };
+
+// The number of colours of a colouring, the colour of one at a depth of the map (deeper is
+// lighter) and its name.
+int SizeMapColourCount(TMapColouring colouring);
+QColor SizeMapColour(TMapColouring colouring, int group, int depth);
+const char* SizeMapColourName(TMapColouring colouring, int group);
 
 // Squarified layout of sizes (largest first) in a rectangle: one rectangle per size, their
 // areas in proportion, each as near square as the row it is in allows.
@@ -59,6 +71,10 @@ public:
     const TFolderMap* Map() const { return map_.get(); }
     int Root() const { return root_; }
     void ZoomTo(int folder);
+    TMapColouring Colouring() const { return colouring_; }
+    void SetColouring(TMapColouring colouring);
+    // The colour group of a folder under the current colouring.
+    int ColourGroupOf(int folder) const;
     // The folder whose tile is at a point (the deepest shown), or -1.
     int FolderAt(QPointF point) const;
     // The tiles painted: a folder and its rectangle, parents before children.
@@ -89,6 +105,7 @@ private:
     int root_ = 0;
     std::vector<TTile> tiles_;
     bool laidOut_ = false;
+    TMapColouring colouring_ = TMapColouring::Kind;
 };
 
 }  // namespace melodrix

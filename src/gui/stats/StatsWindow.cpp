@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -301,16 +302,29 @@ void TStatsWindow::AddMapPage(std::shared_ptr<TFolderMap> map) {
     auto* crumbs = new QLabel;
     crumbs->setObjectName(QStringLiteral("LblBreadcrumb"));
     map_ = new TSizeMap;
-    QString legend;
-    for (int kind = 0; kind < TFolderMap::kKinds; ++kind) {
-        legend += QStringLiteral("<span style=\"color:%1\">&#9632;</span> %2&nbsp;&nbsp; ")
-                      .arg(SizeMapColour(kind, 1).name(), QString::fromUtf8(SizeMapKindName(kind)));
-    }
-    auto* key = new QLabel(legend);
+    auto* key = new QLabel;
     key->setObjectName(QStringLiteral("LblMapKey"));
+    auto* colouring = new QComboBox;
+    colouring->setObjectName(QStringLiteral("CmbMapColour"));
+    colouring->addItem(QStringLiteral("By kind of file"));
+    colouring->addItem(QStringLiteral("By codec"));
+    const auto colour = [this, key](int choice) {
+        const TMapColouring by = choice == 1 ? TMapColouring::Codec : TMapColouring::Kind;
+        map_->SetColouring(by);
+        QString legend;
+        for (int group = 0; group < SizeMapColourCount(by); ++group) {
+            legend += QStringLiteral("<span style=\"color:%1\">&#9632;</span> %2&nbsp;&nbsp; ")
+                          .arg(SizeMapColour(by, group, 1).name(),
+                               QString::fromUtf8(SizeMapColourName(by, group)));
+        }
+        key->setText(legend);
+    };
+    connect(colouring, &QComboBox::currentIndexChanged, this, colour);
+    colour(0);
     auto* top = new QHBoxLayout;
     top->addWidget(crumbs, 1);
     top->addWidget(key);
+    top->addWidget(colouring);
     boxLayout->addLayout(top);
     boxLayout->addWidget(map_, 1);
     const int tab = tabs_->count();
