@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <map>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -553,4 +555,44 @@ TEST_F(UpdateCatalogTest, AnUpdateWorkedOutAgainKeepsTheOtherWritersEditAndItsOw
     EXPECT_NE(Node(saved, "/locked/x.mp3"), nullptr);
     EXPECT_EQ(saved.FileStamp(), FileStampOf(catalog));
     EXPECT_EQ(update.Tree->FileStamp(), FileStampOf(catalog));
+}
+
+// Tags that come to disagree are a change the update reports and writes; a file that can no
+// longer be read keeps the disagreement with the rest of what the catalog says of its tags.
+TEST_F(UpdateCatalogTest, ATagDisagreementIsAChangeAndStaysWithAFileThatCannotBeRead) {
+    const auto bothTags = [](const std::string& v1Title) {
+        return QByteArray::fromStdString(ID3v2Tag(3, Frame23("TIT2", Latin1Body("Song")) +
+                                                         Frame23("TPE1", Latin1Body("Artist"))) +
+                                         AudioLike(300) +
+                                         ID3v1Record(v1Title, "Artist", "Album", "1999", "", 17));
+    };
+    const QString song = Add(QStringLiteral("song.mp3"), bothTags("Song"));
+    MakeCatalog();
+    EXPECT_EQ(Text(Node(tree, "/song.mp3"), ID3Mismatch), "");
+
+    Add(QStringLiteral("song.mp3"), bothTags("Old Song"));
+    TCatalogUpdate update = UpdateCatalog(engine.Progress(), tree, catalog);
+    ASSERT_EQ(update.Changed.size(), 1u);
+    std::map<int, TFieldChange> fields;
+    for (const TFieldChange& change : update.Changed[0].Fields) {
+        fields[change.Field] = change;
+    }
+    EXPECT_EQ(fields[MP3_Title].After, "Old Song");
+    EXPECT_EQ(fields[ID3Mismatch].Before, "");
+    EXPECT_EQ(fields[ID3Mismatch].After, "Title");
+    ApplyCatalogUpdate(engine.Progress(), update, catalog);
+    TCatalogTree applied;
+    Open(applied);
+    EXPECT_EQ(Text(Node(applied, "/song.mp3"), ID3Mismatch), "Title");
+
+    SetMode(song, 0);
+    {
+        const melodrix::testing::TFileRightsAsBitsSay rights;
+        EXPECT_TRUE(rights.Holds());
+        update = UpdateCatalog(engine.Progress(), applied, catalog);
+    }
+    SetMode(song, 0644);
+    ASSERT_EQ(update.UnreadFiles.size(), 1u);
+    EXPECT_EQ(Text(Node(*update.Tree, "/song.mp3"), MP3_Title), "Old Song");
+    EXPECT_EQ(Text(Node(*update.Tree, "/song.mp3"), ID3Mismatch), "Title");
 }
