@@ -17,16 +17,20 @@
 namespace melodrix::testing {
 
 // A fresh base directory for the configuration file and the library of one test. The
-// desktop's trash is one in it too (the library and its trash share a file system).
+// desktop's trash is one in it too (the library and its trash share a file system), and so
+// is the cache that holds the search index: the user's own is never touched.
 class TFreshBase {
 public:
-    TFreshBase() : previousData_(qgetenv("XDG_DATA_HOME")) {
+    TFreshBase()
+        : previousData_(qgetenv("XDG_DATA_HOME")), previousCache_(qgetenv("XDG_CACHE_HOME")) {
         UseEnglishLocale();
         UseConfigDirectory(dir_.path());
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.path() + QStringLiteral("/data")));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(Cache()));
     }
     ~TFreshBase() {
         qputenv("XDG_DATA_HOME", previousData_);
+        qputenv("XDG_CACHE_HOME", previousCache_);
         // Names that are not UTF-8 (trashed ones too) are beyond QTemporaryDir.
         std::error_code error;
         std::filesystem::remove_all(QFile::encodeName(dir_.path()).toStdString(), error);
@@ -37,10 +41,13 @@ public:
     QString Library() const { return dir_.path() + QStringLiteral("/CatalogLibrary"); }
     // The desktop's trash while this base is in use.
     QString Trash() const { return dir_.path() + QStringLiteral("/data/Trash"); }
+    // The user's cache folder while this base is in use.
+    QString Cache() const { return dir_.path() + QStringLiteral("/cache"); }
 
 private:
     QTemporaryDir dir_;
     QByteArray previousData_;
+    QByteArray previousCache_;
 };
 
 inline QString Text(const TCatalogNode* node, int field) {

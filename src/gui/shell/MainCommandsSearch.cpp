@@ -73,8 +73,12 @@ void TFMMain::SearchCommand() {
     if (!request) {
         return;
     }
-    const QStringList skipped =
-        FileInfo->Search(request->scope, ContentTree(), request->conditions, request->options);
+    RunFullSearch(request->scope, request->conditions, request->options);
+}
+
+void TFMMain::RunFullSearch(TSearchScope scope, TFileItem& conditions,
+                            const TSearchOptions& options) {
+    const QStringList skipped = FileInfo->Search(scope, ContentTree(), conditions, options);
     ShowHitCount(*this, HitsText(ContentTree().TopLevelCount()));
     if (!skipped.isEmpty()) {
         ShowStatusMessage(SkippedFilesText(skipped));

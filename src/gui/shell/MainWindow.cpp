@@ -69,6 +69,14 @@ public:
     void TreeAboutToReset() override {
         window_.ForgetContentDetail();
         window_.ContentChanging();
+        if (!window_.quickFilling_) {
+            window_.ForgetQuickSearch();
+        }
+    }
+    void LayoutChanged() override {
+        if (window_.quickRunning_ != 0) {
+            window_.quickSortedMeanwhile_ = true;
+        }
     }
     void TreeReset() override { window_.contentUpdate_->start(); }
     void NodesInserted() override { window_.contentUpdate_->start(); }
@@ -173,6 +181,10 @@ TFMMain::TFMMain(QWidget* parent)
     statusPanel_->setFixedWidth(700);
     statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar->addWidget(statusPanel_);
+    indexPanel_ = new QLabel;
+    indexPanel_->setObjectName(QStringLiteral("StatusIndex"));
+    indexPanel_->hide();
+    statusBar->addPermanentWidget(indexPanel_);
     contentPanel_ = new QLabel;
     contentPanel_->setObjectName(QStringLiteral("StatusContent"));
     statusBar->addPermanentWidget(contentPanel_);
@@ -189,6 +201,7 @@ TFMMain::TFMMain(QWidget* parent)
     SetHint(vle_, QStringLiteral("Selected detail info"));
     MakeOptionsMenu();
     ConnectViews();
+    ConnectLibraryToQuickSearch();
 
     waitForm_ = new TWaitForm(this);
     progress_ = waitForm_;
@@ -197,6 +210,9 @@ TFMMain::TFMMain(QWidget* parent)
 }
 
 TFMMain::~TFMMain() {
+    // The threads end first: nothing they send reaches a window half gone.
+    quickSearch_.reset();
+    indexUpkeep_.reset();
     // The views and models go before the catalog tree they show.
     contentWatcher_.reset();
     delete centralWidget();
@@ -296,6 +312,7 @@ QWidget* TFMMain::MakeToolbar() {
                                   ToolbarIcon(QStringLiteral("application-exit"),
                                               QStringLiteral("quit"), QColor(200, 60, 50)),
                                   &TFMMain::QuitCommand));
+    row->addWidget(MakeQuickSearchBar());
     row->addStretch(1);
 
     auto* strip = new QScrollArea;
@@ -531,6 +548,9 @@ void TFMMain::showEvent(QShowEvent* event) {
     if (!initialized_) {
         initialized_ = true;
         IgnoreException([this] { InitializeMainWindow(); });
+    } else {
+        // Shown again after a close: the index is looked at again.
+        surveyDelay_->start();
     }
 }
 
@@ -562,6 +582,7 @@ void TFMMain::closeEvent(QCloseEvent* event) {
     // again once the operation has ended. The engine lives as long as the window object,
     // so a handler that is still unwinding never meets a freed engine.
     IgnoreException([this] { StoreWindowLayout(); });
+    StopQuickSearchWork();
     waitForm_->hide();
     event->accept();
 }

@@ -9,8 +9,11 @@
 #include "core/catalog/CatalogTree.h"
 #include "core/engine/FileInfo.h"
 #include "core/scan/ItemEdits.h"
+#include "gui/search/QuickSearch.h"
 
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QSplitter;
 class QTimer;
@@ -215,6 +218,61 @@ private:
     // The edits shown in the view that are not saved yet, applied again to a tree read afresh.
     void ReapplyUnsavedEdits();
     TDiskFollower* diskFollower_ = nullptr;  // owned as a child
+
+    // --- The search box of the tool bar (MainQuickSearch.cpp) ---
+public:
+    // The text is searched as a name a moment after the last key; Enter runs the full search.
+    QLineEdit* QuickSearchBox() const { return quickBox_; }
+    // Where the box searches: the whole library (the first entry) or a group.
+    QComboBox* QuickSearchScope() const { return quickScope_; }
+    // The status bar's note while the search index is brought up to date.
+    QLabel* IndexPanel() const { return indexPanel_; }
+    // Searches the box's text now, as the pause after the last key does.
+    void StartQuickSearch();
+    // No quick search runs or waits for its pause, and every hit of the last one is shown.
+    bool QuickSearchIdle() const;
+    // Whether the content view shows the hits of a quick search.
+    bool ShowsQuickHits() const { return quickShown_ != 0; }
+    TQuickSearch& QuickSearcher() const { return *quickSearch_; }
+    TIndexUpkeep& IndexUpkeep() const { return *indexUpkeep_; }
+
+private:
+    QWidget* MakeQuickSearchBar();
+    void ConnectLibraryToQuickSearch();
+    void FillQuickScopes();
+    void QuickTextChanged();
+    bool QuickSearchMayStart() const;
+    // Cancels the running quick search; the hits it showed stay.
+    void CancelQuickSearch();
+    // Another command fills the view: the quick search is over.
+    void ForgetQuickSearch();
+    // Shows the hits handed over, for a few milliseconds at a time.
+    void TakeQuickHits();
+    void QuickSearchEnterCommand();
+    void ShowIndexProgress();
+    // The window closes: the searches and the survey stop.
+    void StopQuickSearchWork();
+    // Searches with the progress window and shows the hits, as the Search command does.
+    void RunFullSearch(TSearchScope scope, TFileItem& conditions, const TSearchOptions& options);
+
+    QLineEdit* quickBox_ = nullptr;
+    QComboBox* quickScope_ = nullptr;
+    QLabel* indexPanel_ = nullptr;
+    QTimer* quickPause_ = nullptr;     // the pause after a key
+    QTimer* quickTake_ = nullptr;      // shows more hits once the event loop has had a turn
+    QTimer* scopesRefresh_ = nullptr;  // the scopes follow the library
+    QTimer* surveyDelay_ = nullptr;    // the library changed
+    QTimer* surveyResume_ = nullptr;   // a quick search is over
+    QTimer* indexPoll_ = nullptr;      // the survey's progress
+    std::unique_ptr<TQuickSearch> quickSearch_;
+    std::unique_ptr<TIndexUpkeep> indexUpkeep_;
+    TQuickHits quickHits_;         // the batch being shown
+    size_t quickHitsShown_ = 0;    // of quickHits_.hits
+    bool quickBatchOpen_ = false;  // quickHits_ has hits still to show
+    uint64_t quickRunning_ = 0;    // the quick search whose hits come, 0: none
+    uint64_t quickShown_ = 0;      // the quick search whose hits the view shows, 0: none
+    bool quickFilling_ = false;    // the quick search is changing the view
+    bool quickSortedMeanwhile_ = false;
 };
 
 // The file: URL of a path, by the path's bytes on disk.
