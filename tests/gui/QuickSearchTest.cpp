@@ -293,6 +293,41 @@ private slots:
         QCOMPARE(ShownNames(*main), (QStringList{"Rock.mp3", "rock.mp3"}));
     }
 
+    void aSearchForgottenWhileItsHitsWaitLetsTheNextOneRun() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        for (int i = 0; i < 8; ++i) {
+            WriteFile(base.Library(), QStringLiteral("More/Disk %1.xml").arg(i),
+                      CatalogWithItems(QStringLiteral("Disk%1").arg(i),
+                                       {{QStringLiteral("song %1.mp3").arg(i), {}, {}}}));
+        }
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        // While an operation runs the view takes no hits, so they pile up and the worker
+        // waits to hand more over; then the operation opens a catalog.
+        QSemaphore reached;
+        QSemaphore proceed;
+        std::atomic<int> catalogs{0};
+        main->QuickSearcher().AfterCatalog = [&] {
+            if (catalogs++ == 0) {
+                reached.release();
+                proceed.acquire();
+            }
+        };
+        QTest::keyClicks(main->QuickSearchBox(), QStringLiteral("song"));
+        QVERIFY(QTest::qWaitFor([&] { return reached.tryAcquire(); }, kPatienceMs));
+        main->WaitForm()->ShowProgress(true, true);
+        proceed.release();
+        QVERIFY(QTest::qWaitFor([&] { return catalogs >= 4; }, kPatienceMs));
+        QTest::qWait(300);
+        main->OpenCatalog(base.Library() + QStringLiteral("/Pop/Hits.xml"));
+        QVERIFY(!main->ShowsQuickHits());
+        main->WaitForm()->ShowProgress(false, false);
+
+        QVERIFY(TypeAndWait(*main, QStringLiteral("song 1")));
+        QCOMPARE(ShownNames(*main), QStringList{"song 1.mp3"});
+    }
+
     void theIndexIsBroughtUpToDateInTheBackground() {
         TFreshBase base;
         MakeLibrary(base.Library());

@@ -94,6 +94,7 @@ TQuickSearch::~TQuickSearch() {
 uint64_t TQuickSearch::Start(TSearchScope scope, const QString& scopePath, const QString& text,
                              const QString& linkRoot) {
     const uint64_t generation = ++newest_;
+    DropWaiting();
     // The window may have stopped taking at the end of the last search with the flag still
     // up; hits of this search must send the signal anew.
     signalled_ = false;
@@ -110,8 +111,17 @@ uint64_t TQuickSearch::Start(TSearchScope scope, const QString& scopePath, const
 
 void TQuickSearch::Cancel() {
     ++newest_;
+    DropWaiting();
     const std::lock_guard lock(mutex_);
     request_.reset();
+}
+
+void TQuickSearch::DropWaiting() {
+    // Everything waiting is older than the newest search. Dropping it frees a worker that
+    // waits to hand more over, so that it sees the cancel and takes the next search.
+    TQuickHits dropped;
+    while (handoff_.TakeWithin(dropped, std::chrono::milliseconds(0)).value_or(false)) {
+    }
 }
 
 bool TQuickSearch::TakeHits(TQuickHits& into) {

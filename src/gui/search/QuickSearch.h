@@ -88,6 +88,8 @@ private:
     void Run(const TRequest& request);
     // Hands hits over; false once the window has stopped taking them.
     bool Give(TQuickHits& hits);
+    // Drops the hits that wait, all of searches older than the newest.
+    void DropWaiting();
 
     std::unique_ptr<TSearchIndex> index_;  // used by the worker only
     THandoff<TQuickHits> handoff_;
