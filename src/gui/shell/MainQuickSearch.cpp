@@ -204,6 +204,8 @@ void TFMMain::CancelQuickSearch() {
     if (quickRunning_ != 0) {
         quickSearch_->Cancel();
         quickRunning_ = 0;
+        // The survey it paused goes on, unless another search starts first.
+        surveyResume_->start();
     }
     quickBatchOpen_ = false;
     quickTake_->stop();
