@@ -125,6 +125,7 @@ void Measure(const std::string& cli, int catalogs, double target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // figures show as they come, also into a file
     QCoreApplication app(argc, argv);
     const std::string cli = (fs::path(argv[0]).parent_path() / "melodrix-cli").string();
     Measure(cli, kSearchCatalogs, 0.2);
