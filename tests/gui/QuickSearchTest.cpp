@@ -328,6 +328,50 @@ private slots:
         QCOMPARE(ShownNames(*main), QStringList{"song 1.mp3"});
     }
 
+    void theSurveyGivesWayToAQuickSearch() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        auto main = StartMainWith(prompt);
+        const QDir index(base.Cache() + QStringLiteral("/melodrix/search-index"));
+        const auto copies = [&] {
+            return index.entryList({QStringLiteral("*.copy")}, QDir::Files).size();
+        };
+        const auto surveyed = [&] {
+            const TIndexUpkeep::TState state = main->IndexUpkeep().State();
+            return !state.running && !state.pending;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return copies() == 3 && surveyed(); }, kPatienceMs));
+
+        QSemaphore reached;
+        QSemaphore proceed;
+        std::atomic<bool> held{false};
+        main->QuickSearcher().AfterCatalog = [&] {
+            if (!held.exchange(true)) {
+                reached.release();
+                proceed.acquire();
+            }
+        };
+        QTest::keyClicks(main->QuickSearchBox(), QStringLiteral("rock"));
+        QVERIFY(QTest::qWaitFor([&] { return reached.tryAcquire(); }, kPatienceMs));
+        // The library changes while the search runs: the survey asked for waits for it.
+        WriteFile(base.Library(), QStringLiteral("Pop/More.xml"),
+                  CatalogWithItems(QStringLiteral("More"),
+                                   {{QStringLiteral("more.mp3"), QStringLiteral("mp3"), {}}}));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                main->FollowDisk();
+                return main->IndexUpkeep().State().pending;
+            },
+            kPatienceMs));
+        QTest::qWait(500);
+        QVERIFY(!main->IndexUpkeep().State().running);
+        QCOMPARE(copies(), 3);
+        proceed.release();
+        QVERIFY(QTest::qWaitFor([&] { return main->QuickSearchIdle(); }, kPatienceMs));
+        QVERIFY(QTest::qWaitFor([&] { return copies() == 4 && surveyed(); }, kPatienceMs));
+    }
+
     void theIndexIsBroughtUpToDateInTheBackground() {
         TFreshBase base;
         MakeLibrary(base.Library());
