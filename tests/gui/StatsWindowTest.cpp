@@ -15,12 +15,16 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
+#include <QValueAxis>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DialogTestSupport.h"
 #include "gui/shell/CatalogModel.h"
 #include "gui/stats/SizeMap.h"
+#include "gui/stats/StatsCharts.h"
 #include "gui/stats/StatsWindow.h"
 #include "support/FolderCatalog.h"
 
@@ -101,6 +105,24 @@ class TStatsWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void FewFilesGetWholeNumberTicks() {
+        const auto valueAxis = [](const std::vector<TTally>& tallies) {
+            const std::unique_ptr<QChart> chart(
+                MakeTallyChart(QStringLiteral("t"), tallies, TTallyMeasure::Files, false));
+            const auto axes = chart->axes(Qt::Vertical);
+            auto* axis = qobject_cast<QValueAxis*>(axes.value(0));
+            return axis ? std::pair<qreal, int>{axis->max(), axis->tickCount()}
+                        : std::pair<qreal, int>{-1, -1};
+        };
+        // One file each: ticks 0, 1 and 2, never 0, 0.25 ... shown rounded as 0, 0, 1.
+        QCOMPARE(valueAxis({{"MP3", 1, 0, 0}, {"FLAC", 1, 0, 0}}), (std::pair<qreal, int>{2, 3}));
+        QCOMPARE(valueAxis({{"MP3", 7, 0, 0}}).second,
+                 int(valueAxis({{"MP3", 7, 0, 0}}).first) + 1);
+        // Many files keep the axis's own round steps.
+        QVERIFY(valueAxis({{"MP3", 5000, 0, 0}}).first >= 5000);
+        QVERIFY(valueAxis({{"MP3", 5000, 0, 0}}).second < 12);
+    }
+
     void ChartsShowTheFiguresOfTheWholeLibrary() {
         TFreshBase base;
         MakeLibrary(base.Library());

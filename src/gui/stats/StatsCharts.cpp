@@ -8,6 +8,7 @@
 #include <QPieSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace melodrix {
 
@@ -72,6 +73,12 @@ QChart* BarChart(const QString& title, QStringList names, QList<qreal> values,
     values_axis->setRange(0, most > 0 ? most * 1.15 : 1);
     values_axis->applyNiceNumbers();
     if (measure == TTallyMeasure::Files) {
+        // File counts are whole: a few files get a tick each, not repeated rounded labels.
+        const int top = static_cast<int>(std::ceil(values_axis->max()));
+        if (top <= 10) {
+            values_axis->setRange(0, top);
+            values_axis->setTickCount(top + 1);
+        }
         values_axis->setLabelFormat(QStringLiteral("%d"));
     }
     chart->addAxis(categories, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
