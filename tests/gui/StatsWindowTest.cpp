@@ -105,6 +105,21 @@ class TStatsWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void APendingCancelOfAnotherOperationIsLeftAlone() {
+        TFreshBase base;
+        MakeLibrary(base.Library());
+        TScriptedPrompt prompt;
+        SetCancelRequested(true);  // as another operation's Cancel, not seen yet
+        TStatsWindow window(TSearchScope::Group, base.Library(), base.Library(), prompt, {});
+        window.show();
+        WaitDone(window);
+        const bool kept = CancelRequested();
+        SetCancelRequested(false);
+        QVERIFY(kept);
+        QCOMPARE(BarsOf(window, TabNamed(window, QStringLiteral("Kinds")), 1).second,
+                 (QList<qreal>{4, 1, 1}));  // and its own figures are whole
+    }
+
     void FewFilesGetWholeNumberTicks() {
         const auto valueAxis = [](const std::vector<TTally>& tallies) {
             const std::unique_ptr<QChart> chart(

@@ -319,7 +319,7 @@ private slots:
             dialog.reject();
         }
         {
-            const TExportSources sources{main.ContentTree(), main.Progress(), prompt};
+            const TExportSources sources{main.ContentTree(), main.Progress(), prompt, QString()};
             TFMExport dialog(sources, &main);
             dialog.show();
             QCoreApplication::processEvents();

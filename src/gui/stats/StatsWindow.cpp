@@ -55,6 +55,8 @@ public:
     }
     void SetProgressCount(uint64_t count) override { count_ = count; }
     bool CancelRequested() override { return cancel_; }
+    // The window has its own Cancel; the process-wide one may belong to another operation.
+    void ForgetEarlierCancel() override {}
 
 private:
     std::atomic<bool>& cancel_;
