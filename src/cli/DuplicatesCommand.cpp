@@ -1,10 +1,10 @@
 #include <QFileInfo>
-#include <pugixml.hpp>
 
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 #include "core/base/Errors.h"
 #include "core/engine/FileInfo.h"
+#include "core/index/SearchIndex.h"
 #include "core/search/Duplicates.h"
 
 namespace melodrix::cli {
@@ -48,12 +48,14 @@ int RunDuplicatesCommand(TCliContext& context, const QStringList& args) {
     }
     const TScopeArgument scope = ResolveScope(context, parsed);
 
-    pugi::xml_document document;
+    // No document: the catalog a search leaves behind is of no use here, and parsing it
+    // would cost as much memory as the catalog's items.
     TFileInfo engine(context.progress, context.prompt);
-    engine.Document = &document;
     TCatalogTree hits;
+    // Through the index the files are read twice, and only those that may have a copy kept.
+    TSearchIndex index;
     const TDuplicates duplicates =
-        engine.FindDuplicates(scope.scope, scope.path, key, hits, scope.linkRoot);
+        engine.FindDuplicates(scope.scope, scope.path, key, hits, scope.linkRoot, &index);
 
     const QString summary = QStringLiteral("%1 groups, %2 files, %3 bytes in extra copies")
                                 .arg(duplicates.groups)

@@ -134,10 +134,10 @@ QStringList TFileInfo::Search(TSearchScope scope, TCatalogTree& result, TFileIte
 
 TDuplicates TFileInfo::FindDuplicates(TSearchScope scope, const QString& scopePath,
                                       TDuplicateKey key, TCatalogTree& result,
-                                      const QString& linkRoot) {
+                                      const QString& linkRoot, ICatalogCopies* copies) {
     TSearchLeftover leftover = Leftover();
-    TDuplicates duplicates =
-        melodrix::FindDuplicates(Progress(), scope, scopePath, key, linkRoot, result, leftover);
+    TDuplicates duplicates = melodrix::FindDuplicates(Progress(), scope, scopePath, key, linkRoot,
+                                                      result, leftover, copies);
     TakeLeftover(leftover);
     return duplicates;
 }

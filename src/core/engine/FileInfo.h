@@ -92,9 +92,11 @@ public:
     // The files of the group or catalog at scopePath that share the key, in groups of two
     // or more, as a flat list ordered by group; each hit carries its catalog's disk name.
     // Catalogs reached through symbolic links are read only when the link leads into
-    // `linkRoot` (empty: anywhere).
+    // `linkRoot` (empty: anywhere). With `copies` (the search index) only the files that may
+    // have a copy are kept while reading.
     TDuplicates FindDuplicates(TSearchScope scope, const QString& scopePath, TDuplicateKey key,
-                               TCatalogTree& result, const QString& linkRoot = QString());
+                               TCatalogTree& result, const QString& linkRoot = QString(),
+                               ICatalogCopies* copies = nullptr);
 
     // --- Exports --- Each returns true when a file was written.
     bool ExportHtml(const QString& defaultName, const TCatalogTree* tree);

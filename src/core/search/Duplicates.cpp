@@ -69,7 +69,14 @@ private:
     std::deque<std::string> store_;  // stable addresses for the views
 };
 
-std::optional<TKey> KeyOf(const TFileItem& item, std::optional<uint64_t> size, TDuplicateKey key,
+// The texts of a hit before it is made an item, read as the item's fields.
+struct TTextsAsItem {
+    const TItemTexts& texts;
+    std::string_view Field(int field) const { return texts[static_cast<size_t>(field)]; }
+};
+
+template <typename TItem>
+std::optional<TKey> KeyOf(const TItem& item, std::optional<uint64_t> size, TDuplicateKey key,
                           TFolder& folder) {
     TKey result;
     switch (key) {
@@ -183,6 +190,16 @@ std::optional<TDuplicateKey> DuplicateKeyOfName(const QString& name) {
         }
     }
     return std::nullopt;
+}
+
+uint64_t DuplicateKeyHash(const TItemTexts& texts, TDuplicateKey key) {
+    TFolder folder;
+    const TTextsAsItem item{texts};
+    const std::optional<TKey> fileKey = KeyOf(item, SizeOfText(texts[FileSize]), key, folder);
+    if (!fileKey) {
+        return 0;
+    }
+    return fileKey->hash == 0 ? 1 : static_cast<uint64_t>(fileKey->hash);
 }
 
 void GroupDuplicates(std::vector<TFileItem>& files, const std::vector<QString>& sources,

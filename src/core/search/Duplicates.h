@@ -42,9 +42,18 @@ struct TDuplicates {
 // more, as a flat list ordered by group; each hit carries its catalog's disk name. Catalogs
 // reached through symbolic links are read only when the link leads into `linkRoot` (see
 // TSearchOptions::linkRoot; empty: anywhere).
+// With `copies` (the search index, which makes reading a catalog again cheap) the scope is
+// read twice, first keeping only the hash of each file's key, then only the files whose hash
+// another file shares, so the memory used follows the copies found, not the files read. The
+// result is the same; when a catalog changes between the two readings, it is read once more
+// and every file gathered.
 TDuplicates FindDuplicates(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
                            TDuplicateKey key, const QString& linkRoot, TCatalogTree& result,
-                           TSearchLeftover& leftover);
+                           TSearchLeftover& leftover, ICatalogCopies* copies = nullptr);
+
+// The hash of the key of a file given as its item texts, never 0; 0 when the file has no key
+// (no size, an empty artist). Files with the same key have the same hash.
+uint64_t DuplicateKeyHash(const TItemTexts& texts, TDuplicateKey key);
 
 // Groups the files (each with its catalog's DiskName) by `key` and appends the groups of two
 // or more to `result` as top-level items, moved out of `files`: groups in the order their

@@ -2,8 +2,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -34,6 +36,14 @@ QString TextOf(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Takes each hit's texts with its catalog file, valid during the call only; keepFirst(n) forgets
+// what it took after the first n hits (a catalog read as it went turned out to need the parser, and
+// is read again).
+struct THitVisitor {
+    std::function<void(const QString& catalogFile, const TItemTexts& texts)> hit;
+    std::function<void(size_t count)> keepFirst;
+};
+
 // Where a run puts its hits: the result tree, a flat list for the duplicate finder, which
 // groups the files before any node is made for them, or a sink that takes them catalog by
 // catalog, so that they are not all kept.
@@ -44,6 +54,8 @@ public:
         : items_(&items), sources_(&sources) {}
     explicit THitList(const TCatalogHitsSink& sink)
         : items_(&ownItems_), sources_(&ownSources_), sink_(&sink) {}
+    // Each hit's texts are handed to `visitor` as they are found; no item is made.
+    explicit THitList(const THitVisitor& visitor) : visitor_(&visitor) {}
 
     // Hands a sink the hits of the catalog searched last; they are final once it is done.
     void CatalogDone(const QString& catalogFile) {
@@ -56,7 +68,18 @@ public:
 
     // The catalog file the hits added from now on come from.
     void SetSource(const QString& catalogFile) { source_ = catalogFile; }
-    TFileItem& Add() {
+    // A hit of the texts read (decoded and mended, a bit per field present), completed as
+    // opening its catalog completes it.
+    void Add(TItemTexts& texts, uint32_t present, bool topLevel, std::string_view diskName) {
+        if (visitor_) {
+            CompleteCatalogItem(texts, present, topLevel, diskName);
+            visitor_->hit(source_, texts);
+            ++visited_;
+            return;
+        }
+        StoreCatalogItem(NewItem(), texts, present, topLevel, diskName);
+    }
+    TFileItem& NewItem() {
         if (tree_) {
             TCatalogNode* node = tree_->AppendChild(nullptr);
             tree_->SetSourceCatalog(node, source_);
@@ -66,10 +89,17 @@ public:
         return items_->emplace_back();
     }
     size_t Count() const {
-        return tree_ ? static_cast<size_t>(tree_->TopLevelCount()) : items_->size();
+        return visitor_ ? visited_
+               : tree_  ? static_cast<size_t>(tree_->TopLevelCount())
+                        : items_->size();
     }
     // Drops the hits after the first `count`.
     void KeepFirst(size_t count) {
+        if (visitor_) {
+            visited_ = count;
+            visitor_->keepFirst(count);
+            return;
+        }
         if (!tree_) {
             items_->resize(count);
             sources_->resize(count);
@@ -88,6 +118,8 @@ private:
     std::vector<TFileItem> ownItems_;
     std::vector<QString> ownSources_;
     const TCatalogHitsSink* sink_ = nullptr;
+    const THitVisitor* visitor_ = nullptr;
+    size_t visited_ = 0;
     QString source_;
 };
 
@@ -262,7 +294,7 @@ public:
                 }
                 if (MatchesCopied(item)) {
                     TItemTexts texts = item.texts;
-                    StoreCatalogItem(result_.Add(), texts, item.present, item.topLevel, disk_);
+                    result_.Add(texts, item.present, item.topLevel, disk_);
                 }
                 return !Tested([&] { return TextOf(item.texts[FileName]); });
             });
@@ -468,7 +500,7 @@ private:
             }
         }
         const bool topLevel = element.parent() == document_.document_element();
-        StoreCatalogItem(result_.Add(), texts, present, topLevel, disk_);
+        result_.Add(texts, present, topLevel, disk_);
     }
 
     // As AddHit; false when a value needs the XML parser.
@@ -479,7 +511,7 @@ private:
         if (!present) {
             return false;
         }
-        StoreCatalogItem(result_.Add(), texts, *present, stream_.Depth() == 0, disk_);
+        result_.Add(texts, *present, stream_.Depth() == 0, disk_);
         return true;
     }
 
@@ -568,22 +600,90 @@ QStringList SearchCatalogsInto(IProgressSink& progress, TSearchScope scope, TFil
 
 TDuplicates FindDuplicates(IProgressSink& progress, TSearchScope scope, const QString& scopePath,
                            TDuplicateKey key, const QString& linkRoot, TCatalogTree& result,
-                           TSearchLeftover& leftover) {
+                           TSearchLeftover& leftover, ICatalogCopies* copies) {
     // Every file of the scope is gathered as a search hit would be, but into a flat list:
     // only the files that have a copy become nodes, already in their groups' order.
     TFileItem record;
-    record.SetField(FullPath, scopePath.toUtf8().toStdString());
+    const std::string scopeText = scopePath.toUtf8().toStdString();
     TSearchOptions options;
     options.kind = TItemKind::Files;
     options.linkRoot = linkRoot;
     TSearchMatcher matcher(record, options);
     result.Clear();
+    TDuplicates duplicates;
     std::vector<TFileItem> files;
     std::vector<QString> sources;
-    THitList hits(files, sources);
-    TDuplicates duplicates;
-    duplicates.skipped =
-        RunSearch(progress, leftover, scope, hits, record, matcher, options, nullptr);
+    const auto read = [&](THitList& hits, TSearchLeftover& left) {
+        record.SetField(FullPath, scopeText);  // the walk leaves the last catalog's path there
+        duplicates.skipped =
+            RunSearch(progress, left, scope, hits, record, matcher, options, copies);
+    };
+
+    bool gathered = false;
+    if (copies) {
+        // First reading: the hash of each file's key, in the order met; no file is kept.
+        std::vector<uint64_t> hashes;
+        const THitVisitor hashing{[&](const QString&, const TItemTexts& texts) {
+                                      hashes.push_back(DuplicateKeyHash(texts, key));
+                                  },
+                                  [&](size_t count) { hashes.resize(count); }};
+        THitList hashed(hashing);
+        TSearchLeftover unparsed{nullptr, leftover.CatalogFileName};  // handed over at the end
+        read(hashed, unparsed);
+        if (progress.CancelRequested()) {
+            return duplicates;
+        }
+        // Only a file whose hash another file has can have a copy.
+        std::vector<uint64_t> shared;
+        {
+            std::vector<uint64_t> sorted;
+            sorted.reserve(hashes.size());
+            std::copy_if(hashes.begin(), hashes.end(), std::back_inserter(sorted),
+                         [](uint64_t hash) { return hash != 0; });
+            std::sort(sorted.begin(), sorted.end());
+            for (size_t i = 1; i < sorted.size(); ++i) {
+                if (sorted[i] == sorted[i - 1] && (shared.empty() || shared.back() != sorted[i])) {
+                    shared.push_back(sorted[i]);
+                }
+            }
+        }
+        // Second reading: those files only. Each must come where the first reading met it,
+        // with the same hash, or a catalog changed in between.
+        size_t next = 0;
+        bool same = true;
+        std::vector<size_t> keptAt;  // the hit number of each file kept
+        const THitVisitor keeping{
+            [&](const QString& catalog, const TItemTexts& texts) {
+                const uint64_t hash = DuplicateKeyHash(texts, key);
+                same = same && next < hashes.size() && hashes[next] == hash;
+                if (hash != 0 && std::binary_search(shared.begin(), shared.end(), hash)) {
+                    files.emplace_back().SetAllFields(texts);
+                    sources.push_back(catalog);
+                    keptAt.push_back(next);
+                }
+                ++next;
+            },
+            [&](size_t count) {
+                next = count;
+                while (!keptAt.empty() && keptAt.back() >= count) {
+                    keptAt.pop_back();
+                    files.pop_back();
+                    sources.pop_back();
+                }
+            }};
+        THitList kept(keeping);
+        read(kept, leftover);
+        // Cancelled, the files kept so far are grouped, as a one-pass gathering would be.
+        gathered = progress.CancelRequested() || (same && next == hashes.size());
+        if (!gathered) {
+            files.clear();
+            sources.clear();
+        }
+    }
+    if (!gathered) {
+        THitList hits(files, sources);
+        read(hits, leftover);
+    }
     GroupDuplicates(files, sources, key, duplicates, result);
     return duplicates;
 }

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/base/Errors.h"
 #include "core/index/SearchIndex.h"
+#include "core/search/Duplicates.h"
 #include "core/search/Search.h"
 #include "core/search/SearchConditions.h"
 #include "support/TempDir.h"
@@ -422,6 +424,80 @@ TEST_F(IndexedSearch, ASurveyMakesWhatIsMissingAndDropsWhatIsGone) {
     // What the survey made is what the searches use.
     int withHits = 0;
     ExpectSameHits(generator, 30, withHits);
+}
+
+// The duplicate finder reads the scope twice through the index, keeping only files whose key
+// hash another file shares; the groups must be those of one reading of everything.
+std::vector<std::string> DuplicateRows(const TCatalogTree& tree, const TDuplicates& found) {
+    std::vector<std::string> rows;
+    for (int i = 0; i < tree.TopLevelCount(); ++i) {
+        const TFileItem& item = tree.TopLevel(i)->Item();
+        rows.push_back(std::to_string(found.groupOfHit[static_cast<size_t>(i)]) + " " +
+                       std::string(item.Field(DiskName)) + " " + std::string(item.Field(FullPath)) +
+                       " " + tree.SourceCatalog(tree.TopLevel(i)).toStdString());
+    }
+    rows.push_back(std::to_string(found.groups) + " groups " + std::to_string(found.extraBytes));
+    return rows;
+}
+
+// Rewrites a catalog when the second reading begins, as another writer might.
+class TChangingCopies final : public ICatalogCopies {
+public:
+    TChangingCopies(ICatalogCopies& copies, std::function<void()> change)
+        : copies_(copies), change_(std::move(change)) {}
+    void Prepare(const TFileItem& conditions, const TSearchOptions& options) override {
+        if (++prepared_ == 2) {
+            change_();
+        }
+        copies_.Prepare(conditions, options);
+    }
+    bool VisitCandidates(const QString& path, const QByteArray& native,
+                         const std::function<void(const TCopiedCatalog&)>& begin,
+                         const std::function<bool(const TCopiedItem&)>& visit) override {
+        return copies_.VisitCandidates(path, native, begin, visit);
+    }
+
+private:
+    ICatalogCopies& copies_;
+    std::function<void()> change_;
+    int prepared_ = 0;
+};
+
+TEST_F(IndexedSearch, DuplicatesThroughTheIndexAreThoseOfOneFullReading) {
+    TGenerator generator(31);
+    MakeLibrary(generator);
+    TSilentProgress progress;
+    const QString scope = library_.path();
+    for (const TDuplicateKey key :
+         {TDuplicateKey::NameSize, TDuplicateKey::Size, TDuplicateKey::ArtistTitle,
+          TDuplicateKey::ArtistAlbumTitle, TDuplicateKey::ArtistTitleDuration}) {
+        TCatalogTree expected;
+        TCatalogTree indexed;
+        TSearchLeftover leftover;
+        const TDuplicates plain = FindDuplicates(progress, TSearchScope::Group, scope, key,
+                                                 QString(), expected, leftover);
+        const TDuplicates twice = FindDuplicates(progress, TSearchScope::Group, scope, key,
+                                                 QString(), indexed, leftover, &*index_);
+        EXPECT_EQ(DuplicateRows(indexed, twice), DuplicateRows(expected, plain));
+        EXPECT_EQ(twice.skipped, plain.skipped);
+        if (key == TDuplicateKey::ArtistTitle) {
+            EXPECT_GT(plain.groups, 20);  // the library has copies to find
+        }
+    }
+
+    // A catalog rewritten between the two readings: the result is that of the library as it
+    // is after the change, not a mixture.
+    TChangingCopies changing(*index_, [&] { WriteCatalog(generator, 4); });
+    TCatalogTree indexed;
+    TSearchLeftover leftover;
+    const TDuplicates twice =
+        FindDuplicates(progress, TSearchScope::Group, scope, TDuplicateKey::ArtistTitle, QString(),
+                       indexed, leftover, &changing);
+    TCatalogTree expected;
+    const TDuplicates plain =
+        FindDuplicates(progress, TSearchScope::Group, scope, TDuplicateKey::ArtistTitle, QString(),
+                       expected, leftover);
+    EXPECT_EQ(DuplicateRows(indexed, twice), DuplicateRows(expected, plain));
 }
 
 TEST(NarrowingText, IsTheFoldedNameOrNothingWhereNoTextMustOccur) {
