@@ -19,6 +19,28 @@ namespace {
 
 constexpr int kPatienceMs = 30000;
 
+// Holds the first quick search after its first catalog, until Release.
+class THeldFirstSearch {
+public:
+    explicit THeldFirstSearch(TQuickSearch& searcher) {
+        searcher.AfterCatalog = [this] {
+            if (!held_.exchange(true)) {
+                reached_.release();
+                proceed_.acquire();
+            }
+        };
+    }
+    bool Reached() {
+        return QTest::qWaitFor([&] { return reached_.tryAcquire(); }, kPatienceMs);
+    }
+    void Release() { proceed_.release(); }
+
+private:
+    QSemaphore reached_;
+    QSemaphore proceed_;
+    std::atomic<bool> held_{false};
+};
+
 // Rock/Mix.xml, Rock/Old/Jazz.xml and Pop/Hits.xml.
 void MakeLibrary(const QString& library) {
     WriteFile(library, QStringLiteral("Rock/Mix.xml"),
@@ -151,19 +173,11 @@ private slots:
         TScriptedPrompt prompt;
         auto main = StartMainWith(prompt);
         // The first search is held after its first catalog until the next key is typed.
-        QSemaphore reached;
-        QSemaphore proceed;
-        std::atomic<bool> held{false};
-        main->QuickSearcher().AfterCatalog = [&] {
-            if (!held.exchange(true)) {
-                reached.release();
-                proceed.acquire();
-            }
-        };
+        THeldFirstSearch held(main->QuickSearcher());
         QTest::keyClicks(main->QuickSearchBox(), QStringLiteral("song"));
-        QVERIFY(QTest::qWaitFor([&] { return reached.tryAcquire(); }, kPatienceMs));
+        QVERIFY(held.Reached());
         QTest::keyClicks(main->QuickSearchBox(), QStringLiteral("b"));
-        proceed.release();
+        held.Release();
         QVERIFY(QTest::qWaitFor([&] { return main->QuickSearchIdle(); }, kPatienceMs));
 
         QCOMPARE(main->QuickSearcher().CancelledCount(), uint64_t(1));
@@ -271,20 +285,12 @@ private slots:
         QCOMPARE(main->ContentTree().TopLevelCount(), 5);
 
         // Hits that come while an operation runs wait for its end.
-        QSemaphore reached;
-        QSemaphore proceed;
-        std::atomic<bool> held{false};
-        main->QuickSearcher().AfterCatalog = [&] {
-            if (!held.exchange(true)) {
-                reached.release();
-                proceed.acquire();
-            }
-        };
+        THeldFirstSearch held(main->QuickSearcher());
         QTest::keyClicks(main->QuickSearchBox(), QStringLiteral(".mp3"));
-        QVERIFY(QTest::qWaitFor([&] { return reached.tryAcquire(); }, kPatienceMs));
+        QVERIFY(held.Reached());
         wait->ShowProgress(true, true);
         const QStringList before = Shown(*main);
-        proceed.release();
+        held.Release();
         QTest::qWait(600);
         QCOMPARE(Shown(*main), before);
         QVERIFY(!main->QuickSearchIdle());
@@ -343,17 +349,9 @@ private slots:
         };
         QVERIFY(QTest::qWaitFor([&] { return copies() == 3 && surveyed(); }, kPatienceMs));
 
-        QSemaphore reached;
-        QSemaphore proceed;
-        std::atomic<bool> held{false};
-        main->QuickSearcher().AfterCatalog = [&] {
-            if (!held.exchange(true)) {
-                reached.release();
-                proceed.acquire();
-            }
-        };
+        THeldFirstSearch held(main->QuickSearcher());
         QTest::keyClicks(main->QuickSearchBox(), QStringLiteral("rock"));
-        QVERIFY(QTest::qWaitFor([&] { return reached.tryAcquire(); }, kPatienceMs));
+        QVERIFY(held.Reached());
         // The library changes while the search runs: the survey asked for waits for it.
         WriteFile(base.Library(), QStringLiteral("Pop/More.xml"),
                   CatalogWithItems(QStringLiteral("More"),
@@ -367,7 +365,7 @@ private slots:
         QTest::qWait(500);
         QVERIFY(!main->IndexUpkeep().State().running);
         QCOMPARE(copies(), 3);
-        proceed.release();
+        held.Release();
         QVERIFY(QTest::qWaitFor([&] { return main->QuickSearchIdle(); }, kPatienceMs));
         QVERIFY(QTest::qWaitFor([&] { return copies() == 4 && surveyed(); }, kPatienceMs));
     }
