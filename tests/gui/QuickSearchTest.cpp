@@ -152,6 +152,15 @@ private slots:
         QCOMPARE(many.size(), 10);
         QCOMPARE(EnterHits(*main), many);
 
+        // The view keeps at most so many; the rest are counted, and Enter shows them all.
+        main->QuickHitsShownAtMost = 4;
+        QVERIFY(TypeAndWait(*main, QStringLiteral("o")));
+        QCOMPARE(Shown(*main), many.mid(0, 4));
+        QCOMPARE(main->ContentPanel()->text(),
+                 QStringLiteral("4 of 10 hits shown; Enter shows all"));
+        QCOMPARE(EnterHits(*main), many);
+        main->QuickHitsShownAtMost = 10000;
+
         QVERIFY(TypeAndWait(*main, QStringLiteral("nothing like it")));
         QVERIFY(main->ShowsQuickHits());
         QCOMPARE(main->ContentTree().TopLevelCount(), 0);

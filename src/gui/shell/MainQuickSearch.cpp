@@ -266,9 +266,18 @@ void TFMMain::TakeQuickHits() {
             quickFilling_ = false;
             CurrentCatalog.clear();
             quickShown_ = quickRunning_;
+            quickHitsBeyond_ = 0;
         }
         std::vector<TFileItem>& hits = quickHits_.hits;
-        const size_t count = std::min(kHitsPerInsertion, hits.size() - quickHitsShown_);
+        // Past the most the view keeps, hits are counted and dropped.
+        const size_t room = QuickHitsShownAtMost -
+                            std::min<size_t>(QuickHitsShownAtMost,
+                                             static_cast<size_t>(contentTree_.TopLevelCount()));
+        if (room == 0 && quickHitsShown_ < hits.size()) {
+            quickHitsBeyond_ += hits.size() - quickHitsShown_;
+            quickHitsShown_ = hits.size();
+        }
+        const size_t count = std::min({kHitsPerInsertion, hits.size() - quickHitsShown_, room});
         if (count > 0) {
             quickFilling_ = true;
             TCatalogNode* first = contentTree_.AppendChildren(nullptr, static_cast<int>(count));
@@ -287,7 +296,7 @@ void TFMMain::TakeQuickHits() {
         }
         if (batchShown && quickHits_.end) {
             quickRunning_ = 0;
-            ShowHitCount(*this, HitsText(contentTree_.TopLevelCount()));
+            ShowHitCount(*this, QuickHitsText());
             if (!quickHits_.error.isEmpty()) {
                 ShowStatusMessage(quickHits_.error);
             }
@@ -298,12 +307,22 @@ void TFMMain::TakeQuickHits() {
             surveyResume_->start();
             return;
         }
-        ShowHitCount(*this, HitsText(contentTree_.TopLevelCount()) + QStringLiteral("..."));
+        ShowHitCount(*this, QuickHitsText() + QStringLiteral("..."));
         if (slice.elapsed() >= kShowingSliceMs) {
             quickTake_->start(0);
             return;
         }
     }
+}
+
+QString TFMMain::QuickHitsText() const {
+    const int shown = contentTree_.TopLevelCount();
+    if (quickHitsBeyond_ == 0) {
+        return HitsText(shown);
+    }
+    return QStringLiteral("%1 of %2 hits shown; Enter shows all")
+        .arg(shown)
+        .arg(static_cast<qulonglong>(static_cast<uint64_t>(shown) + quickHitsBeyond_));
 }
 
 void TFMMain::QuickSearchEnterCommand() {

@@ -234,6 +234,9 @@ public:
     // Whether the content view shows the hits of a quick search.
     bool ShowsQuickHits() const { return quickShown_ != 0; }
     TQuickSearch& QuickSearcher() const { return *quickSearch_; }
+    // The most hits a quick search puts in the view; the others are only counted (Enter
+    // runs the full search, which shows them all).
+    size_t QuickHitsShownAtMost = 10000;
     TIndexUpkeep& IndexUpkeep() const { return *indexUpkeep_; }
 
 private:
@@ -248,6 +251,8 @@ private:
     void ForgetQuickSearch();
     // Shows the hits handed over, for a few milliseconds at a time.
     void TakeQuickHits();
+    // The hit count of the quick search, with the hits not shown.
+    QString QuickHitsText() const;
     void QuickSearchEnterCommand();
     void ShowIndexProgress();
     // The window closes: the searches and the survey stop.
@@ -266,12 +271,13 @@ private:
     QTimer* indexPoll_ = nullptr;      // the survey's progress
     std::unique_ptr<TQuickSearch> quickSearch_;
     std::unique_ptr<TIndexUpkeep> indexUpkeep_;
-    TQuickHits quickHits_;         // the batch being shown
-    size_t quickHitsShown_ = 0;    // of quickHits_.hits
-    bool quickBatchOpen_ = false;  // quickHits_ has hits still to show
-    uint64_t quickRunning_ = 0;    // the quick search whose hits come, 0: none
-    uint64_t quickShown_ = 0;      // the quick search whose hits the view shows, 0: none
-    bool quickFilling_ = false;    // the quick search is changing the view
+    TQuickHits quickHits_;          // the batch being shown
+    size_t quickHitsShown_ = 0;     // of quickHits_.hits
+    uint64_t quickHitsBeyond_ = 0;  // hits of the quick search past QuickHitsShownAtMost
+    bool quickBatchOpen_ = false;   // quickHits_ has hits still to show
+    uint64_t quickRunning_ = 0;     // the quick search whose hits come, 0: none
+    uint64_t quickShown_ = 0;       // the quick search whose hits the view shows, 0: none
+    bool quickFilling_ = false;     // the quick search is changing the view
     bool quickSortedMeanwhile_ = false;
 };
 
