@@ -215,6 +215,8 @@ public:
             std::move(codecs_).Largest([](const TTally& t) { return t.files; }, SIZE_MAX);
         figures_.artists =
             std::move(artists_).Largest([](const TTally& t) { return t.durationMs; }, SIZE_MAX);
+        // Artists whose files give no playing time are not among the longest-playing.
+        std::erase_if(figures_.artists, [](const TTally& t) { return t.durationMs <= 0; });
         if (figures_.artists.size() > kArtistsShown) {
             figures_.artists.resize(kArtistsShown);
         }

@@ -240,8 +240,11 @@ void TStatsWindow::ShowFigures() {
                                TTallyMeasure::Files, false))},
         TalliesAsText(figures_.codecs) + QLatin1Char('\n') + TalliesAsText(figures_.bitrates));
     AddChartPage(QStringLiteral("Artists"),
-                 {ViewOf(MakeTallyChart(QStringLiteral("Playing time by artist"), figures_.artists,
-                                        TTallyMeasure::Hours, true))},
+                 {ViewOf(MakeTallyChart(figures_.artists.empty()
+                                            ? QStringLiteral("Playing time by artist: the "
+                                                             "catalogs record no playing times")
+                                            : QStringLiteral("Playing time by artist"),
+                                        figures_.artists, TTallyMeasure::Hours, true))},
                  TalliesAsText(figures_.artists));
     if (figures_.catalogs.size() > 1) {
         AddChartPage(QStringLiteral("Catalogs"),

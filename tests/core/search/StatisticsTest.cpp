@@ -178,6 +178,20 @@ TEST_F(Statistics, AGroupACatalogAndTrackGaps) {
     EXPECT_EQ(gaps.catalogs[0].items, 6u);
 }
 
+TEST(StatisticsArtists, OnlyThoseWithAPlayingTimeAreListed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString library = dir.filePath(QStringLiteral("lib"));
+    WriteFile(library, QStringLiteral("G/A.xml"),
+              Catalog({{"a.mp3", "10", "Quiet", "A"},
+                       {"b.mp3", "10", "Loud", "B", "", "", "", "", "MP3", "128", "CBR", "5000"}}));
+    const TStatistics s =
+        GatherStatistics(SilentProgress(), TSearchScope::Group, library, library, false);
+    ASSERT_EQ(s.artists.size(), 1u);  // "Quiet" gives no playing time to rank
+    EXPECT_EQ(s.artists[0].name, "Loud");
+    EXPECT_EQ(s.artists[0].durationMs, 5000);
+}
+
 TEST(StatisticsTexts, KindsAndMisdecodedText) {
     EXPECT_STREQ(KindOfExtension("MP3"), "music");
     EXPECT_STREQ(KindOfExtension("Jpeg"), "images");
