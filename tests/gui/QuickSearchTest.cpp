@@ -19,6 +19,19 @@ namespace {
 
 constexpr int kPatienceMs = 30000;
 
+// How many catalog copies the index of the test's cache folder holds.
+qsizetype CopiesIn(TFreshBase& base) {
+    return QDir(base.Cache() + QStringLiteral("/melodrix/search-index"))
+        .entryList({QStringLiteral("*.copy")}, QDir::Files)
+        .size();
+}
+
+// Whether the window's index upkeep has nothing running or waiting.
+bool Surveyed(TFMMain& main) {
+    const TIndexUpkeep::TState state = main.IndexUpkeep().State();
+    return !state.running && !state.pending;
+}
+
 // Holds the first quick search after its first catalog, until Release.
 class THeldFirstSearch {
 public:
@@ -348,14 +361,8 @@ private slots:
         MakeLibrary(base.Library());
         TScriptedPrompt prompt;
         auto main = StartMainWith(prompt);
-        const QDir index(base.Cache() + QStringLiteral("/melodrix/search-index"));
-        const auto copies = [&] {
-            return index.entryList({QStringLiteral("*.copy")}, QDir::Files).size();
-        };
-        const auto surveyed = [&] {
-            const TIndexUpkeep::TState state = main->IndexUpkeep().State();
-            return !state.running && !state.pending;
-        };
+        const auto copies = [&] { return CopiesIn(base); };
+        const auto surveyed = [&] { return Surveyed(*main); };
         QVERIFY(QTest::qWaitFor([&] { return copies() == 3 && surveyed(); }, kPatienceMs));
 
         THeldFirstSearch held(main->QuickSearcher());
@@ -384,16 +391,8 @@ private slots:
         MakeLibrary(base.Library());
         TScriptedPrompt prompt;
         auto main = StartMainWith(prompt);
-        const QDir index(base.Cache() + QStringLiteral("/melodrix/search-index"));
-        const auto copies = [&] {
-            return index.entryList({QStringLiteral("*.copy")}, QDir::Files).size();
-        };
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                const TIndexUpkeep::TState state = main->IndexUpkeep().State();
-                return copies() == 3 && !state.running && !state.pending;
-            },
-            kPatienceMs));
+        const auto copies = [&] { return CopiesIn(base); };
+        QVERIFY(QTest::qWaitFor([&] { return copies() == 3 && Surveyed(*main); }, kPatienceMs));
         QVERIFY(QTest::qWaitFor([&] { return main->IndexPanel()->isHidden(); }, kPatienceMs));
 
         // A catalog added is surveyed too.

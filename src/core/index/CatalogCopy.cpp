@@ -504,23 +504,7 @@ bool TCatalogCopy::TakeLayout() {
     std::string_view rest = attributes;
     const auto readText = [&rest](std::string_view& text) {
         uint64_t length = 0;
-        for (int shift = 0;; shift += 7) {
-            if (rest.empty() || shift >= 64) {
-                return false;
-            }
-            const auto byte = static_cast<unsigned char>(rest.front());
-            rest.remove_prefix(1);
-            length |= static_cast<uint64_t>(byte & 0x7F) << shift;
-            if (!(byte & 0x80)) {
-                break;
-            }
-        }
-        if (length > rest.size()) {
-            return false;
-        }
-        text = rest.substr(0, length);
-        rest.remove_prefix(length);
-        return true;
+        return TakeVarint(rest, length) && TakeBytes(rest, length, text);
     };
     while (!rest.empty()) {
         std::string_view name;

@@ -83,14 +83,14 @@ void TRecordUnpacker::StartBlock(std::string_view block) {
     }
 }
 
-bool TRecordUnpacker::ReadVarint(uint64_t& value) {
+bool TakeVarint(std::string_view& rest, uint64_t& value) {
     value = 0;
     for (int shift = 0; shift < 64; shift += 7) {
-        if (rest_.empty()) {
+        if (rest.empty()) {
             return false;
         }
-        const auto byte = static_cast<unsigned char>(rest_.front());
-        rest_.remove_prefix(1);
+        const auto byte = static_cast<unsigned char>(rest.front());
+        rest.remove_prefix(1);
         value |= static_cast<uint64_t>(byte & 0x7F) << shift;
         if (!(byte & 0x80)) {
             return true;
@@ -99,12 +99,12 @@ bool TRecordUnpacker::ReadVarint(uint64_t& value) {
     return false;
 }
 
-bool TRecordUnpacker::ReadBytes(uint64_t length, std::string_view& bytes) {
-    if (length > rest_.size()) {
+bool TakeBytes(std::string_view& rest, uint64_t length, std::string_view& bytes) {
+    if (length > rest.size()) {
         return false;
     }
-    bytes = rest_.substr(0, length);
-    rest_.remove_prefix(length);
+    bytes = rest.substr(0, length);
+    rest.remove_prefix(length);
     return true;
 }
 

@@ -16,6 +16,11 @@ namespace melodrix {
 // away.
 inline constexpr size_t kCopyBlockItems = 64;
 
+void AppendVarint(std::string& out, uint64_t value);
+// Takes a varint, or `length` bytes, off the front of `rest`; false when `rest` runs out.
+bool TakeVarint(std::string_view& rest, uint64_t& value);
+bool TakeBytes(std::string_view& rest, uint64_t length, std::string_view& bytes);
+
 // One item as the copy holds it.
 struct TPackedItem {
     TItemTexts texts{};
@@ -51,8 +56,10 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    bool ReadVarint(uint64_t& value);
-    bool ReadBytes(uint64_t length, std::string_view& bytes);
+    bool ReadVarint(uint64_t& value) { return TakeVarint(rest_, value); }
+    bool ReadBytes(uint64_t length, std::string_view& bytes) {
+        return TakeBytes(rest_, length, bytes);
+    }
 
     std::string_view rest_;
     bool failed_ = false;
@@ -60,6 +67,5 @@ private:
     std::array<std::string, FieldCount> tested_;
 };
 
-void AppendVarint(std::string& out, uint64_t value);
 
 }  // namespace melodrix

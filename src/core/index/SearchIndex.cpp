@@ -16,6 +16,7 @@
 
 #include "core/base/FileStamp.h"
 #include "core/base/NativePaths.h"
+#include "core/base/TextDecoding.h"
 #include "core/index/CatalogCopy.h"
 #include "core/search/CaseFolding.h"
 #include "core/search/SearchConditions.h"
@@ -27,12 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto kCopySuffix = ".copy";
-
-bool IsUtf8(std::string_view text) {
-    const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QByteArray encoded = decoded.toUtf8();
-    return std::string_view(encoded.constData(), static_cast<size_t>(encoded.size())) == text;
-}
 
 // The longest run of a wildcard pattern without '*' or '?': any value the pattern fits holds it.
 std::string_view LongestLiteral(std::string_view pattern) {
@@ -74,7 +69,7 @@ std::string TSearchIndex::NarrowingText(const TFileItem& conditions,
             break;
     }
     // Folding a text that is not UTF-8 replaces bytes a value may hold as they stand.
-    if (text.empty() || !IsUtf8(text)) {
+    if (text.empty() || !IsValidUtf8(text)) {
         return {};
     }
     // The copies hold the names folded; a value that holds the text, in either case mode,
